@@ -1,0 +1,26 @@
+# The two everyday commands: `make run` and `make test`.
+BUILD_DEBUG   ?= build/debug
+BUILD_RELEASE ?= build/release
+BUILD_BENCH   ?= build/bench
+JOBS          ?= $(shell nproc)
+
+.PHONY: all deps run test bench screenshots clean
+
+all: test
+
+deps:
+	@bash scripts/install-deps.sh
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; every test.
+test: deps
+	@cmake -S . -B $(BUILD_DEBUG) -DCMAKE_BUILD_TYPE=Debug -DREELO_SANITIZE=ON >/dev/null
+	@cmake --build $(BUILD_DEBUG) -j $(JOBS)
+	@cd $(BUILD_DEBUG) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DREELO_BUILD_BENCH=ON -DREELO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD_BENCH) -j $(JOBS)
+	@for b in $(BUILD_BENCH)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf build

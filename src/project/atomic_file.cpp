@@ -1,0 +1,187 @@
+#include "project/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "project/system_error.h"
+
+namespace reelo {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+std::string SystemReason(int err) { return SystemErrorText(err); }
+
+// The file a path names in the end: a symbolic link is followed (to any depth)
+// so that saving replaces the link's target and keeps the link itself.
+std::string ResolveTarget(const std::string& path) {
+  std::string current = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st{};
+    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(PATH_MAX + 1);
+    ssize_t n = readlink(current.c_str(), buf.data(), PATH_MAX);
+    if (n < 0) return current;
+    std::string link(buf.data(), static_cast<std::size_t>(n));
+    if (!link.empty() && link[0] == '/') {
+      current = link;
+    } else {
+      auto slash = current.rfind('/');
+      current = (slash == std::string::npos) ? link : current.substr(0, slash + 1) + link;
+    }
+  }
+  return current;
+}
+
+std::string FolderOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Abort(); }
+
+void AtomicFileWriter::Fail(const std::string& what) {
+  if (!failed_) error_ = what;
+  failed_ = true;
+}
+
+bool AtomicFileWriter::Open(const std::string& path) {
+  Abort();
+  failed_ = false;
+  error_.clear();
+  buffer_.clear();
+  written_ = flushed_ = 0;
+  if (path.empty()) {
+    Fail(SystemErrorText(ENOENT));
+    return false;
+  }
+  target_ = ResolveTarget(path);
+  std::string pattern = FolderOf(target_) + "/.reelo-save-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = mkstemp(name.data());
+  if (fd_ < 0) {
+    Fail(SystemReason(errno));
+    return false;
+  }
+  temp_ = name.data();
+  buffer_.reserve(kBufferSize);
+  return true;
+}
+
+bool AtomicFileWriter::FlushBuffer() {
+  const char* p = buffer_.data();
+  std::size_t left = buffer_.size();
+  while (left > 0 && !failed_) {
+    ssize_t n = ::write(fd_, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(SystemReason(errno));
+    } else if (n == 0) {
+      Fail(SystemErrorText(EIO));
+    } else {
+      p += n;
+      left -= static_cast<std::size_t>(n);
+      flushed_ += static_cast<std::uint64_t>(n);
+    }
+  }
+  buffer_.clear();
+  return !failed_;
+}
+
+bool AtomicFileWriter::Write(const void* data, std::size_t size) {
+  if (fd_ < 0 || failed_) return false;
+  const char* bytes = static_cast<const char*>(data);
+  written_ += size;
+  if (buffer_.size() + size > kBufferSize) {
+    if (!FlushBuffer()) return false;
+    if (size >= kBufferSize) {
+      buffer_.assign(bytes, size);
+      return FlushBuffer();
+    }
+  }
+  buffer_.append(bytes, size);
+  return true;
+}
+
+bool AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  if (fd_ < 0 || failed_) return false;
+  if (offset + size > written_) {
+    Fail(SystemErrorText(EINVAL));
+    return false;
+  }
+  if (!FlushBuffer()) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      Fail(n < 0 ? SystemReason(errno) : SystemErrorText(EIO));
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (fd_ < 0) return false;
+  FlushBuffer();
+  if (!failed_) {
+    // Keep the permission bits of the file being replaced; a new file gets the
+    // usual bits for new files (what the process's umask allows of 0666).
+    struct stat st{};
+    mode_t mode;
+    if (stat(target_.c_str(), &st) == 0) {
+      mode = st.st_mode & 07777;
+    } else {
+      mode_t mask = umask(0);
+      umask(mask);
+      mode = 0666 & ~mask;
+    }
+    if (fchmod(fd_, mode) != 0) Fail(SystemReason(errno));
+  }
+  if (!failed_ && fsync(fd_) != 0) Fail(SystemReason(errno));
+  if (::close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
+  fd_ = -1;
+  if (!failed_) {
+    struct stat st{};
+    if (stat(temp_.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != written_) {
+      Fail("файл записан не полностью");
+    }
+  }
+  if (!failed_ && std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
+  if (failed_) {
+    Abort();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void AtomicFileWriter::Abort() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  buffer_.clear();
+}
+
+}  // namespace reelo

@@ -1,0 +1,51 @@
+// Replaces a file atomically: everything goes to a temporary file in the target's
+// folder, every write is checked, and only a complete, flushed file is renamed
+// over the target. A failed save leaves the old file exactly as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace reelo {
+
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();  // removes the temporary file unless Commit succeeded
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Creates the temporary file beside the target. A target that is a symbolic
+  // link is resolved, so the link's target is replaced and the link stays.
+  bool Open(const std::string& path);
+  // Appends bytes (buffered). Returns false once any write has failed.
+  bool Write(const void* data, std::size_t size);
+  // Overwrites bytes already written, at an offset from the file's start.
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+  // Flushes, syncs, closes and renames over the target, keeping the old file's
+  // permission bits. Returns false (and removes the temporary) on any failure.
+  bool Commit();
+  // Removes the temporary file; the target is untouched.
+  void Abort();
+
+  bool failed() const { return failed_; }
+  std::uint64_t size() const { return written_; }
+  // The system's reason for the first failure, for messages.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool FlushBuffer();
+  void Fail(const std::string& what);
+
+  int fd_ = -1;
+  std::string target_;
+  std::string temp_;
+  std::string buffer_;
+  std::uint64_t written_ = 0;  // logical size of the file so far
+  std::uint64_t flushed_ = 0;  // bytes already handed to the system
+  bool failed_ = false;
+  std::string error_;
+};
+
+}  // namespace reelo

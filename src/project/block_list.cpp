@@ -1,0 +1,96 @@
+#include "project/block_list.h"
+
+namespace reelo {
+namespace {
+
+// Windows-1251 bytes 0x80..0xBF as Unicode code points (0xC0..0xFF are the
+// Cyrillic А..я in order, 0x00..0x7F are ASCII). 0x98 has no character; it is
+// mapped to the C1 control of the same value, as the system's conversion does.
+constexpr char32_t kCp1251High[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
+};
+
+// The name byte that the list leaves out (decimal 20, not the space 32).
+constexpr std::uint8_t kOmittedNameByte = 20;
+constexpr int kNameOffset = 4;
+constexpr int kNameLength = 10;
+constexpr int kTypeOffset = 3;
+
+constexpr const char* kHeaderPrefixes[] = {"Program: ", "Number array: ", "Character array: ", "Bytes: "};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string HeaderLine(const TapeBlock& block) {
+  std::string line;
+  std::uint8_t type = ByteAt(block, kTypeOffset);
+  if (type < std::size(kHeaderPrefixes)) line = kHeaderPrefixes[type];
+  for (int i = kNameOffset; i < kNameOffset + kNameLength; ++i) {
+    std::uint8_t b = ByteAt(block, i);
+    if (b != kOmittedNameByte) line += Cp1251ToUtf8(b);
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(std::uint8_t byte) {
+  std::string out;
+  if (byte < 0x80) {
+    out += static_cast<char>(byte);
+  } else if (byte < 0xC0) {
+    AppendUtf8(out, kCp1251High[byte - 0x80]);
+  } else {
+    AppendUtf8(out, 0x0410 + (byte - 0xC0));
+  }
+  return out;
+}
+
+std::string BlockListLine(const TapeBlock& block) {
+  if (IsHeader(block)) return HeaderLine(block);
+  return "     " + NumberText(RecordLength(block) - 2) + " байт данных";
+}
+
+std::vector<std::string> BlockListLines(const TapeProject& project) {
+  std::vector<std::string> lines;
+  lines.reserve(project.blocks.size());
+  for (const auto& block : project.blocks) lines.push_back(BlockListLine(block));
+  return lines;
+}
+
+ProjectSummary Summarize(const TapeProject& project) {
+  long long files = 0;
+  long long dataBytes = 0;
+  for (const auto& block : project.blocks) {
+    if (IsHeader(block)) {
+      ++files;
+    } else {
+      dataBytes += RecordLength(block);
+    }
+  }
+  ProjectSummary summary;
+  summary.title = project.hasFileName() ? project.fileName + " - Reelo" : "Reelo";
+  summary.blocksText = "Блоков:" + NumberText(project.blockCount());
+  summary.filesText = "Файлов:" + NumberText(files);
+  summary.dataText = "Всего данных:" + NumberText(dataBytes) + " байт";
+  return summary;
+}
+
+}  // namespace reelo
