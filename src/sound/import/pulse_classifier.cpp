@@ -1,0 +1,42 @@
+#include "sound/import/pulse_classifier.h"
+
+#include "sound/import/pulse_measure.h"
+
+namespace reelo {
+namespace {
+
+bool InRange(int length, int low, int high) { return low <= length && length <= high; }
+
+}  // namespace
+
+std::optional<PulseClass> ClassifyLength(int length, const PulseBounds& b, bool dataFound) {
+  if (!dataFound && InRange(length, b[PulseBounds::kPilotLow], b[PulseBounds::kPilotHigh])) return PulsePilot;
+  if (InRange(length, b[PulseBounds::kOneLow], b[PulseBounds::kOneHigh])) return PulseOne;
+  if (InRange(length, b[PulseBounds::kZeroLow], b[PulseBounds::kZeroHigh])) return PulseZero;
+  if (length < b[PulseBounds::kZeroLow] || length > b[PulseBounds::kPilotHigh]) return PulseNoise;
+  return std::nullopt;
+}
+
+PulseClass ApplyQuestionReply(ImportState& state, QuestionReply reply) {
+  switch (reply) {
+    case QuestionReply::Noise: state.questionAnswer = PulseNoise; break;
+    case QuestionReply::Pilot: state.questionAnswer = PulsePilot; break;
+    case QuestionReply::One: state.questionAnswer = PulseOne; break;
+    case QuestionReply::Zero: state.questionAnswer = PulseZero; break;
+    case QuestionReply::StopLoading:
+      state.stopRequested = true;
+      state.questionAnswer = PulseNoise;
+      break;
+    case QuestionReply::Closed: break;
+  }
+  return state.questionAnswer;
+}
+
+PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds) {
+  const int length = MeasurePulse(run.recording, run.position, run.pacer);
+  if (const auto found = ClassifyLength(length, bounds, run.state.dataFound)) return *found;
+  const QuestionReply reply = run.host.AskBadSignal(run.position, length, run.recording);
+  return ApplyQuestionReply(run.state, reply);
+}
+
+}  // namespace reelo

@@ -1,0 +1,58 @@
+// Pulse classes: the six user-set bounds and the classification of one
+// measured pulse, with the bad-signal question for a pulse that fits no class.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "sound/import/import_host.h"
+#include "sound/import/import_state.h"
+#include "sound/import/recording_reader.h"
+#include "sound/import/run_pacer.h"
+
+namespace reelo {
+
+// The bounds as the window's scroll bars hold them, in samples of the measured
+// half-wave; each range is inclusive at both ends. Nothing keeps a lower bound
+// below its upper bound or the ranges apart.
+struct PulseBounds {
+  enum Index { kZeroLow, kZeroHigh, kOneLow, kOneHigh, kPilotLow, kPilotHigh, kCount };
+  static constexpr int kMinimum = 0;
+  static constexpr int kMaximum = 40;
+  // Fit for 22050 samples per second: pilot 13, sync and 0 bit 5, 1 bit 10.
+  static constexpr std::array<int, kCount> kDefaults{2, 6, 9, 11, 12, 14};
+
+  std::array<int, kCount> value = kDefaults;
+
+  int operator[](int i) const { return value[static_cast<std::size_t>(i)]; }
+};
+
+// The class of a pulse of the given length, or nothing when the user has to
+// be asked. The tests run in this order and the first that holds decides:
+// pilot (only outside the data part), 1 bit, 0 bit, then noise below the 0
+// bit's lower bound or above pilot's upper bound.
+std::optional<PulseClass> ClassifyLength(int length, const PulseBounds& bounds, bool dataFound);
+
+// The class an answer to the bad-signal question gives, with its effect on the
+// state: "Остановить загрузку" requests the stop and counts as noise; the close
+// box keeps the previous answer. The answer is remembered for next time.
+PulseClass ApplyQuestionReply(ImportState& state, QuestionReply reply);
+
+// The open recording of one run and everything the run talks to.
+struct ImportRun {
+  RecordingReader& recording;
+  ImportHost& host;
+  ImportState& state;
+  RunPacer pacer;
+  std::int64_t position;
+
+  ImportRun(RecordingReader& rec, ImportHost& h, ImportState& s, std::int64_t start)
+      : recording(rec), host(h), state(s), pacer(h), position(start) {}
+};
+
+// Measures the next pulse and classifies it, asking the host about a pulse
+// that fits no class. The end of the recording counts as length 0.
+PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds);
+
+}  // namespace reelo

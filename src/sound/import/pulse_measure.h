@@ -1,0 +1,39 @@
+// Pulse measurement: the length, in samples, of the next high half-wave of
+// the recording. Everything else in the import works on these lengths.
+#pragma once
+
+#include <cstdint>
+
+#include "sound/import/recording_reader.h"
+#include "sound/import/run_pacer.h"
+
+namespace reelo {
+
+// A sample this high or higher starts a half-wave while the signal is low.
+inline constexpr std::uint8_t kRiseLevel = 128;
+// A sample this low or lower ends it. The rest level 127 in between changes
+// nothing: it continues a high half-wave and it continues a low stretch.
+inline constexpr std::uint8_t kFallLevel = 126;
+// The longest half-wave measured; a longer one gives 0, like the end.
+inline constexpr int kMaxPulseLength = 1000;
+
+// Where the runs start reading: the analysis reads the last header byte as a
+// sample, the decoder skips the header and the first five samples.
+inline constexpr std::int64_t kAnalysisStartPosition = 44;
+inline constexpr std::int64_t kDecodeStartPosition = 50;
+
+// Measures the next half-wave from position (1-based) and advances position
+// past the sample that ended it. The rising sample (kRiseLevel or more) is not
+// counted, the falling one (kFallLevel or less) is, so a cycle of n low and n
+// high samples measures n.
+//
+// Returns 0 for the end of the recording or a half-wave over kMaxPulseLength:
+//  - no rising sample up to F: position becomes F + 1;
+//  - a rising sample in the last byte starts no pulse;
+//  - a half-wave cannot be ended by the last two bytes (position stops at F,
+//    or at F + 1 when the rise was at F - 1);
+//  - called with position beyond F: one read, position + 1.
+// The pacer is ticked as samples are read, so long runs of samples yield too.
+int MeasurePulse(RecordingReader& recording, std::int64_t& position, RunPacer& pacer);
+
+}  // namespace reelo

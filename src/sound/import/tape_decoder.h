@@ -1,0 +1,46 @@
+// The tape decoder: one pass through the recording that turns classified
+// pulses into tape records (pilot, sync, then bytes of eight bits, most
+// significant first) and keeps every completed record in the import state.
+// It knows nothing of headers, flags or checksums: a record is the bytes
+// decoded between a sync pulse and the pulse where the signal stopped fitting
+// the bit classes.
+#pragma once
+
+#include <string>
+
+#include "project/op_result.h"
+#include "sound/import/import_host.h"
+#include "sound/import/import_state.h"
+#include "sound/import/pulse_classifier.h"
+
+namespace reelo {
+
+inline constexpr const char* kDecodeStatusText = "Загрузка. Подождите...";
+inline constexpr const char* kReportLoading = "Загрузка...";
+inline constexpr const char* kReportDataFound = "Найдены данные...";
+inline constexpr const char* kReportSignalLost = "Сигнал потерян...";
+inline constexpr const char* kReportFinished = "Загрузка завершена";
+inline constexpr const char* kReportStoreFull = "Нет места для новых блоков: загрузка остановлена";
+
+// "          Блок данных 19 байт." for a record of 19 bytes.
+std::string BlockReportLine(int length);
+// "Найдено блоков: 2", the last line of a run that was not stopped.
+std::string BlocksFoundLine(int count);
+
+// Decodes the recording into state.loadedBlocks (emptied first), writing the
+// report through the host:
+//  - "Загрузка..." first; "Найдены данные..." when a pilot and a sync were
+//    found; the block line when a record ends after at least one whole byte,
+//    "Сигнал потерян..." when it ends before; then "Загрузка завершена" and
+//    "Найдено блоков: n" when the recording is done.
+//  - A record is completed at the longest length a TAP record can have; the
+//    rest of that block's signal is passed over by the next pilot search.
+//  - A record found with the store full ends the run with kReportStoreFull
+//    before the closing lines.
+//  - A stop request (checked after every pulse) abandons the run at once: no
+//    more lines, the record being read is dropped, completed ones are kept.
+// An empty file name does nothing. A file that cannot be opened does not start
+// the run and gives the Error; a read failure part-way gives a Warning.
+OpResult DecodeTape(ImportState& state, const PulseBounds& bounds, const std::string& wavFileName, ImportHost& host);
+
+}  // namespace reelo

@@ -1,0 +1,135 @@
+// A scripted stand-in for the load-from-WAV window, and a builder for crafted
+// recordings, so a test reads as "this signal gives this report".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sound/import/import_host.h"
+#include "sound/import/import_pictures.h"
+#include "sound/import/recording_reader.h"
+#include "tape_builders.h"
+
+namespace reelo::testing {
+
+// Records every call in `calls` ("lock", "line:Загрузка...", "progress:1234",
+// ...), answers questions from a script and fails the test on an unplanned one.
+class FakeHost : public ImportHost {
+ public:
+  struct Question {
+    std::int64_t position;
+    int length;
+    QuestionPicture picture;
+  };
+
+  std::vector<std::string> calls;
+  std::vector<std::string> lines;
+  std::vector<std::int64_t> progress;
+  std::vector<Question> questions;
+  std::deque<QuestionReply> replies;  // answers to the questions, in order
+  std::chrono::nanoseconds interval{0};
+  int yields = 0;
+  int spectrumDraws = 0;
+  std::function<void()> onYield;
+  std::function<void(const std::string&)> onLine;
+
+  void Yield() override {
+    ++yields;
+    if (onYield) onYield();
+  }
+  std::chrono::nanoseconds YieldInterval() const override { return interval; }
+  void LockImportControls() override { calls.push_back("lock"); }
+  void UnlockImportControls() override { calls.push_back("unlock"); }
+  void SetProgressMaximum(std::int64_t maximum) override { calls.push_back("max:" + std::to_string(maximum)); }
+  void ShowImportProgress(std::int64_t position) override { progress.push_back(position); }
+  void FinishImportRun() override { calls.push_back("finish"); }
+  void SetStatusText(const std::string& text) override { calls.push_back("status:" + text); }
+  void ClearReport() override {
+    calls.push_back("clear");
+    lines.clear();
+  }
+  void AddReportLine(const std::string& line) override {
+    calls.push_back("line:" + line);
+    lines.push_back(line);
+    if (onLine) onLine(line);
+  }
+  void DrawSpectrum() override {
+    calls.push_back("draw");
+    ++spectrumDraws;
+  }
+  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
+    questions.push_back({position, length, BuildQuestionPicture(recording, position, length)});
+    if (replies.empty()) {
+      ADD_FAILURE() << "unexpected bad-signal question: length " << length << " at position " << position;
+      return QuestionReply::Noise;
+    }
+    const QuestionReply reply = replies.front();
+    replies.pop_front();
+    return reply;
+  }
+};
+
+inline constexpr std::uint8_t kLow = 95;
+inline constexpr std::uint8_t kHigh = 159;
+inline constexpr std::uint8_t kRest = 127;
+
+// Samples of a crafted recording. It starts with 49 rest samples standing in
+// for the header and the five samples the decoder skips, so the signal begins
+// at the decoder's first position.
+class Signal {
+ public:
+  Signal() : samples_(49, kRest) {}
+
+  Bytes& samples() { return samples_; }
+
+  Signal& Raw(const Bytes& bytes) {
+    samples_.insert(samples_.end(), bytes.begin(), bytes.end());
+    return *this;
+  }
+  Signal& Level(std::uint8_t level, std::size_t count) {
+    samples_.insert(samples_.end(), count, level);
+    return *this;
+  }
+  // One cycle: n low samples, then n high; its high half measures n.
+  Signal& Cycle(int n) { return Level(kLow, static_cast<std::size_t>(n)).Level(kHigh, static_cast<std::size_t>(n)); }
+  Signal& Cycles(int n, int count) {
+    for (int i = 0; i < count; ++i) Cycle(n);
+    return *this;
+  }
+  Signal& Pulses(std::initializer_list<int> halfLengths) {
+    for (int n : halfLengths) Cycle(n);
+    return *this;
+  }
+  // A byte as eight bit cycles, most significant bit first.
+  Signal& Byte(std::uint8_t b, int zero = 5, int one = 10) {
+    for (int bit = 7; bit >= 0; --bit) Cycle((b >> bit) & 1 ? one : zero);
+    return *this;
+  }
+  // Pilot, sync, the bytes, then one more cycle whose high half runs on into
+  // a pause, as the export ends a block: that overlong pulse ends the record.
+  Signal& Block(const Bytes& body, int pilotCycles = 20) {
+    Cycles(13, pilotCycles).Cycle(5);
+    for (auto b : body) Byte(b);
+    return Cycle(5).Level(kRest, kPause);
+  }
+
+  static constexpr std::size_t kPause = 1100;
+
+  std::filesystem::path Write(const TempDir& dir, const std::string& name = "tape.wav") const {
+    const auto path = dir / name;
+    WriteFileBytes(path, samples_);
+    return path;
+  }
+
+ private:
+  Bytes samples_;
+};
+
+}  // namespace reelo::testing
