@@ -1,0 +1,28 @@
+// A block's data shown as a ZX Spectrum BASIC program: line numbers, keywords
+// spelled out, other printable characters as they are.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "project/tape_project.h"
+
+namespace reelo {
+
+// The text of one program byte: byte 13 gives a carriage return, 32..126 the
+// ASCII character, 0xA5..0xFF the keyword with its surrounding spaces (" PRINT ",
+// " INKEY$", "<=", " OPEN# "), every other byte nothing.
+std::string BasicTokenText(std::uint8_t byte);
+
+// The listing of a block's data (bytes 3..L) as a BASIC program. Each line is
+// its number right-aligned in 5 characters, then its bytes rendered one by one
+// up to and including the end-of-line byte 13, then LF; a line ended by its 13
+// thus ends in CR LF, a line cut by the end of the data in LF alone. Line ends
+// are found by the byte 13 only, never by the stored line length. The line step
+// runs at least once, whatever the length. The reads may run past the data:
+// position L + 1 is the checksum byte and is read as such; positions beyond
+// the record give nothing, and 0 where a line number needs a byte.
+// Never fails: any bytes give some listing.
+std::string BuildBasicListing(const TapeBlock& block);
+
+}  // namespace reelo
