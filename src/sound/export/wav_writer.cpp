@@ -1,0 +1,103 @@
+#include "sound/export/wav_writer.h"
+
+#include <cstring>
+
+#include "project/atomic_file.h"
+#include "project/tap_file.h"
+#include "sound/export/sample_sink.h"
+#include "sound/export/tape_signal.h"
+
+namespace reelo {
+namespace {
+
+constexpr std::size_t kRiffSizeOffset = 4;
+constexpr std::size_t kDataSizeOffset = 40;
+constexpr std::uint32_t kFormatChunkSize = 16;
+constexpr std::uint16_t kPcmFormat = 1;
+constexpr std::uint16_t kMonoChannels = 1;
+constexpr std::uint16_t kBytesPerSample = 1;
+constexpr std::uint16_t kBitsPerSample = 8;
+// Samples handed to the file writer at a time: large enough that a write is
+// rare, small enough to stay in the processor's cache while it is filled.
+constexpr std::size_t kExportChunkSize = std::size_t{256} << 10;
+
+void PutTag(WavHeader& header, std::size_t offset, const char (&tag)[5]) {
+  std::memcpy(header.data() + offset, tag, 4);
+}
+
+void PutLittleEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+}
+
+void Put32(WavHeader& header, std::size_t offset, std::uint32_t value) {
+  PutLittleEndian(header.data() + offset, value, 4);
+}
+
+void Put16(WavHeader& header, std::size_t offset, std::uint16_t value) {
+  PutLittleEndian(header.data() + offset, value, 2);
+}
+
+// Patches the two size fields once the samples are written.
+bool WriteSizeFields(AtomicFileWriter& writer, std::uint32_t dataSize) {
+  std::uint8_t field[4];
+  PutLittleEndian(field, dataSize, 4);
+  if (!writer.WriteAt(kDataSizeOffset, field, sizeof field)) return false;
+  PutLittleEndian(field, dataSize + static_cast<std::uint32_t>(kWavRiffOverhead), 4);
+  return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
+}
+
+// Streams every block's signal to the writer, one progress step per block.
+bool WriteSamples(const TapeProject& project, AtomicFileWriter& writer, ProgressScope& scope) {
+  SampleSink sink([&writer](const std::uint8_t* samples, std::size_t count) { return writer.Write(samples, count); },
+                  kExportChunkSize);
+  for (int i = 0; i < project.blockCount(); ++i) {
+    WriteBlockSignal(sink, project.blocks[static_cast<std::size_t>(i)]);
+    if (sink.failed()) return false;
+    scope.Step(i);
+  }
+  return sink.Flush();
+}
+
+OpResult SaveFailed(const AtomicFileWriter& writer) { return OpResult::Fail(kSaveFailedText, writer.error()); }
+
+}  // namespace
+
+WavHeader MakeWavHeader(std::uint32_t dataSize) {
+  WavHeader header{};
+  PutTag(header, 0, "RIFF");
+  Put32(header, kRiffSizeOffset, dataSize + static_cast<std::uint32_t>(kWavRiffOverhead));
+  PutTag(header, 8, "WAVE");
+  PutTag(header, 12, "fmt ");
+  Put32(header, 16, kFormatChunkSize);
+  Put16(header, 20, kPcmFormat);
+  Put16(header, 22, kMonoChannels);
+  Put32(header, 24, kSampleRate);
+  Put32(header, 28, kSampleRate * kBytesPerSample);
+  Put16(header, 32, kBytesPerSample);
+  Put16(header, 34, kBitsPerSample);
+  PutTag(header, 36, "data");
+  Put32(header, kDataSizeOffset, dataSize);
+  return header;
+}
+
+OpResult SaveWavFile(const TapeProject& project, const std::string& wavFileName, Progress& progress) {
+  // The exact length is known in advance, so a project too long for the size
+  // fields is refused before any file is touched.
+  const std::uint64_t expected = ProjectSignalLength(project);
+  if (expected > kMaxWavDataSize) return OpResult::Fail(kWavTooLargeText);
+
+  ProgressScope scope(progress, kSaveWavLabel, project.blockCount());
+  AtomicFileWriter writer;
+  if (!writer.Open(wavFileName)) return SaveFailed(writer);
+  // The size fields are written as zero here and patched from the number of
+  // samples actually written, once they are all in the file.
+  const WavHeader header = MakeWavHeader(0);
+  if (!writer.Write(header.data(), header.size())) return SaveFailed(writer);
+  if (!WriteSamples(project, writer, scope)) return SaveFailed(writer);
+  const std::uint64_t dataSize = writer.size() - kWavHeaderSize;
+  if (!WriteSizeFields(writer, static_cast<std::uint32_t>(dataSize))) return SaveFailed(writer);
+  if (!writer.Commit()) return SaveFailed(writer);
+  return OpResult::Success();
+}
+
+}  // namespace reelo
