@@ -1,0 +1,236 @@
+#include "sound/export/wav_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "project/tap_file.h"
+#include "signal_runs.h"
+#include "sound/export/tape_signal.h"
+#include "tape_builders.h"
+
+namespace reelo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::kRest;
+using testing::ReadFileBytes;
+using testing::SignalRun;
+using testing::SignalRuns;
+using testing::TempDir;
+
+class RecordingProgress final : public Progress {
+ public:
+  void Begin(const std::string& label, long long maximum) override {
+    events.push_back("Begin " + label + " " + std::to_string(maximum));
+  }
+  void Step(long long value) override { events.push_back("Step " + std::to_string(value)); }
+  void End() override { events.push_back("End"); }
+  std::vector<std::string> events;
+};
+
+TapeProject ProjectOf(std::vector<TapeBlock> blocks) {
+  TapeProject project;
+  project.blocks = std::move(blocks);
+  return project;
+}
+
+Bytes Samples(const Bytes& file) {
+  return file.size() < kWavHeaderSize ? Bytes{} : Bytes(file.begin() + kWavHeaderSize, file.end());
+}
+
+std::vector<fs::path> FilesIn(const fs::path& folder) {
+  std::vector<fs::path> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+TEST(WavHeader, TwoByteRecordHasTheWorkedSizeFields) {
+  TempDir dir;
+  const auto path = dir / "one.wav";
+  NullProgress progress;
+  ASSERT_TRUE(SaveWavFile(ProjectOf({testing::MakeRawRecord({0xFF, 0xFF})}), path.string(), progress).ok());
+  const Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 49481u);
+  const Bytes expectedHeader = {
+      'R',  'I',  'F',  'F',   // chunk id
+      0x41, 0xC1, 0x00, 0x00,  // RIFF size 49473
+      'W',  'A',  'V',  'E',   // form type
+      'f',  'm',  't',  ' ',   // chunk id
+      0x10, 0x00, 0x00, 0x00,  // format chunk size 16
+      0x01, 0x00, 0x01, 0x00,  // PCM, mono
+      0x22, 0x56, 0x00, 0x00,  // 22050 samples per second
+      0x22, 0x56, 0x00, 0x00,  // 22050 bytes per second
+      0x01, 0x00, 0x08, 0x00,  // block alignment 1, 8 bits per sample
+      'd',  'a',  't',  'a',   // chunk id
+      0x1D, 0xC1, 0x00, 0x00,  // data size 49437
+  };
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), expectedHeader);
+  EXPECT_EQ(SignalRuns(Samples(file)),
+            (std::vector<SignalRun>{{13, 1501}, {5, 1}, {10, 16}, {5, 8}, {kRest, 10001}}));
+}
+
+TEST(WavHeader, SizeFieldsAreLeastSignificantByteFirst) {
+  const WavHeader header = MakeWavHeader(114893);
+  EXPECT_EQ(Bytes(header.begin() + 40, header.end()), (Bytes{0xCD, 0xC0, 0x01, 0x00}));
+  EXPECT_EQ(Bytes(header.begin() + 4, header.begin() + 8), (Bytes{0xF1, 0xC0, 0x01, 0x00}));  // 114929
+  const WavHeader largest = MakeWavHeader(static_cast<std::uint32_t>(kMaxWavDataSize));
+  EXPECT_EQ(Bytes(largest.begin() + 4, largest.begin() + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(SaveWavFile, EmptyProjectGivesTheBareHeader) {
+  TempDir dir;
+  const auto path = dir / "empty.wav";
+  RecordingProgress progress;
+  ASSERT_TRUE(SaveWavFile(TapeProject{}, path.string(), progress).ok());
+  const Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 44u);
+  const WavHeader expected = MakeWavHeader(0);
+  EXPECT_EQ(file, Bytes(expected.begin(), expected.end()));
+  EXPECT_EQ(Bytes(file.begin() + 4, file.begin() + 8), (Bytes{36, 0, 0, 0}));
+  EXPECT_EQ(progress.events, (std::vector<std::string>{std::string("Begin ") + kSaveWavLabel + " 0", "End"}));
+}
+
+TEST(SaveWavFile, WritesEveryBlockInOrderWithNothingBetween) {
+  const std::vector<TapeBlock> blocks = {testing::MakeHeader(3, "screen", 6912, 16384),
+                                         testing::MakeDataBlock(testing::RandomBytes(6912, 5)),
+                                         testing::MakeRawRecord({})};
+  TempDir dir;
+  const auto path = dir / "tape.wav";
+  RecordingProgress progress;
+  ASSERT_TRUE(SaveWavFile(ProjectOf(blocks), path.string(), progress).ok());
+  EXPECT_EQ(progress.events, (std::vector<std::string>{std::string("Begin ") + kSaveWavLabel + " 3", "Step 0",
+                                                      "Step 1", "Step 2", "End"}));
+
+  Bytes expected;
+  SampleSink sink([&expected](const std::uint8_t* data, std::size_t count) {
+    expected.insert(expected.end(), data, data + count);
+    return true;
+  });
+  for (const auto& block : blocks) WriteBlockSignal(sink, block);
+  sink.Flush();
+  const Bytes file = ReadFileBytes(path);
+  EXPECT_EQ(Samples(file), expected);
+  const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(expected.size()));
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), Bytes(header.begin(), header.end()));
+}
+
+TEST(SaveWavFile, ReplacesALongerFileCompletely) {
+  TempDir dir;
+  const auto path = dir / "old.wav";
+  testing::WriteFileBytes(path, Bytes(200000, 0xAA));
+  NullProgress progress;
+  ASSERT_TRUE(SaveWavFile(ProjectOf({testing::MakeRawRecord({0xFF, 0xFF})}), path.string(), progress).ok());
+  const Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 49481u);
+  EXPECT_EQ(file.back(), kRestLevel);
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"old.wav"});
+}
+
+// ---- Failures: reported, and the old file stays as it was ----
+
+TEST(SaveWavFile, FolderInPlaceOfTheFileIsAnErrorAndLeavesNoTemporary) {
+  TempDir dir;
+  fs::create_directory(dir / "taken.wav");
+  NullProgress progress;
+  const OpResult result =
+      SaveWavFile(ProjectOf({testing::MakeRawRecord({0xFF})}), (dir / "taken.wav").string(), progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Error);
+  EXPECT_EQ(result.message, kSaveFailedText);
+  EXPECT_TRUE(fs::is_directory(dir / "taken.wav"));
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"taken.wav"});
+}
+
+// Lowers the process's file size limit for one test, so writes past it fail
+// with EFBIG (the signal that would end the process is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = SIG_DFL;
+  bool active_ = false;
+};
+
+TEST(SaveWavFile, FailedWriteKeepsTheOldFileAndSaysSo) {
+  TempDir dir;
+  const auto path = dir / "keep.wav";
+  const Bytes old = testing::RandomBytes(1000, 11);
+  testing::WriteFileBytes(path, old);
+  // About 700 KB of signal against a limit of 64 KB.
+  const auto project = ProjectOf({testing::MakeDataBlock(testing::RandomBytes(4000, 12)),
+                                  testing::MakeDataBlock(testing::RandomBytes(4000, 13))});
+  RecordingProgress progress;
+  OpResult result;
+  {
+    FileSizeLimit limit(64 * 1024);
+    ASSERT_TRUE(limit.active());
+    result = SaveWavFile(project, path.string(), progress);
+  }
+  EXPECT_EQ(result.kind, OpResult::Kind::Error);
+  EXPECT_EQ(result.message, kSaveFailedText);
+  EXPECT_FALSE(result.detail.empty());
+  EXPECT_EQ(ReadFileBytes(path), old);
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"});
+  EXPECT_EQ(progress.events.back(), "End");
+}
+
+// ---- A signal too long for the 32-bit size fields ----
+
+// A project whose signal is exactly target samples: records of the largest
+// length with zero bytes, then one bits (10 samples more each) up to the target.
+TapeProject ProjectWithSignalLength(std::uint64_t target) {
+  const TapeBlock zeroBlock = testing::MakeRawRecord(Bytes(kMaxRecordLength, 0));
+  const std::uint64_t perBlock = BlockSignalLength(zeroBlock);
+  std::uint64_t count = target / perBlock;
+  while (count > 0 && (target - count * perBlock) % (2 * (kOneHalfLength - kZeroHalfLength)) != 0) --count;
+  TapeProject project = ProjectOf(std::vector<TapeBlock>(count, zeroBlock));
+  std::uint64_t ones = (target - count * perBlock) / (2 * (kOneHalfLength - kZeroHalfLength));
+  for (auto& block : project.blocks) {
+    for (std::size_t i = 2; i < block.size() && ones > 0; ++i) {
+      const std::uint64_t bits = ones < 8 ? ones : 8;
+      block[i] = static_cast<std::uint8_t>((1u << bits) - 1);
+      ones -= bits;
+    }
+  }
+  return project;
+}
+
+TEST(SaveWavFile, SignalOneSamplePastTheSizeFieldsIsRefusedBeforeWriting) {
+  // One sample more than the largest data size whose RIFF size (36 more) fits.
+  const TapeProject project = ProjectWithSignalLength(kMaxWavDataSize + 1);
+  ASSERT_EQ(ProjectSignalLength(project), 0xFFFFFFFFull - 36 + 1);
+  TempDir dir;
+  const auto path = dir / "big.wav";
+  const Bytes old = {1, 2, 3};
+  testing::WriteFileBytes(path, old);
+  RecordingProgress progress;
+  const OpResult result = SaveWavFile(project, path.string(), progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Error);
+  EXPECT_EQ(result.message, kWavTooLargeText);
+  EXPECT_TRUE(progress.events.empty());
+  EXPECT_EQ(ReadFileBytes(path), old);
+  EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"big.wav"});
+}
+
+}  // namespace
+}  // namespace reelo
