@@ -1,0 +1,139 @@
+// The import's runs on a recording of about 100 MB made by the WAV export:
+// decoding and the spectrum analysis, each in MB of recording per second,
+// beside a plain sequential read of the same file as the floor. The window is
+// a do-nothing host that yields by time like the real one. Peak RSS is shown
+// to make sure memory does not follow the recording's length.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "project/progress.h"
+#include "sound/export/wav_writer.h"
+#include "sound/import/import_host.h"
+#include "sound/import/spectrum_analysis.h"
+#include "sound/import/tape_decoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using reelo::TapeBlock;
+
+// 13 random blocks of 64000 bytes give about 13 x 64000 x 8 x 15 samples.
+constexpr int kBlocks = 13;
+constexpr std::size_t kBlockData = 64000;
+constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+
+class QuietHost final : public reelo::ImportHost {
+ public:
+  long long yields = 0;
+  void Yield() override { ++yields; }
+  void LockImportControls() override {}
+  void UnlockImportControls() override {}
+  void SetProgressMaximum(std::int64_t) override {}
+  void ShowImportProgress(std::int64_t) override {}
+  void FinishImportRun() override {}
+  void SetStatusText(const std::string&) override {}
+  void ClearReport() override {}
+  void AddReportLine(const std::string&) override {}
+  void DrawSpectrum() override {}
+  reelo::QuestionReply AskBadSignal(std::int64_t, int, const reelo::RecordingReader&) override {
+    return reelo::QuestionReply::Noise;
+  }
+};
+
+TapeBlock RandomDataBlock(unsigned seed) {
+  std::mt19937 gen(seed);
+  std::vector<std::uint8_t> body(kBlockData + 2);
+  body.front() = 0xFF;
+  std::uint8_t sum = body.front();
+  for (std::size_t i = 1; i + 1 < body.size(); ++i) {
+    body[i] = static_cast<std::uint8_t>(gen());
+    sum ^= body[i];
+  }
+  body.back() = sum;
+  return reelo::MakeRecord(body);
+}
+
+// The recording, written once per process and removed at exit.
+const std::string& Recording() {
+  static const std::string path = [] {
+    const fs::path file = fs::temp_directory_path() / ("reelo-import-bench-" + std::to_string(::getpid()) + ".wav");
+    reelo::TapeProject project;
+    for (int i = 0; i < kBlocks; ++i) project.blocks.push_back(RandomDataBlock(static_cast<unsigned>(i + 1)));
+    reelo::NullProgress progress;
+    if (!reelo::SaveWavFile(project, file.string(), progress).ok()) std::abort();
+    return file.string();
+  }();
+  return path;
+}
+
+std::int64_t RecordingSize() { return static_cast<std::int64_t>(fs::file_size(Recording())); }
+
+void ReportMemory(benchmark::State& state) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["recording_MB"] = static_cast<double>(RecordingSize()) / 1e6;
+}
+
+void BM_SequentialRead(benchmark::State& state) {
+  std::vector<std::uint8_t> buffer(kReadChunk);
+  for (auto _ : state) {
+    const int fd = ::open(Recording().c_str(), O_RDONLY);
+    std::uint64_t sum = 0;
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer.data(), buffer.size())) > 0) {
+      for (ssize_t i = 0; i < n; ++i) sum += buffer[static_cast<std::size_t>(i)];
+    }
+    ::close(fd);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+  ReportMemory(state);
+}
+
+void BM_DecodeTape(benchmark::State& state) {
+  reelo::ImportState importState;
+  QuietHost host;
+  for (auto _ : state) {
+    if (!reelo::DecodeTape(importState, reelo::PulseBounds{}, Recording(), host).ok()) std::abort();
+    if (importState.loadedBlockCount() != kBlocks) state.SkipWithError("wrong number of records decoded");
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+  state.counters["yields_per_run"] = static_cast<double>(host.yields) / static_cast<double>(state.iterations());
+  ReportMemory(state);
+}
+
+void BM_AnalyseSpectrum(benchmark::State& state) {
+  reelo::ImportState importState;
+  QuietHost host;
+  for (auto _ : state) {
+    if (!reelo::AnalyseSpectrum(importState, Recording(), host).ok()) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+  ReportMemory(state);
+}
+
+BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeTape)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AnalyseSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove(Recording(), ec);
+  return 0;
+}
