@@ -132,19 +132,5 @@ TEST(ClassifyPulse, AsksAboutAGapPulseAndShowsItsSamples) {
   EXPECT_EQ(q.picture.samples[100], kOutsideSample);
 }
 
-TEST(ClassifyPulse, EndOfRecordingCountsAsLengthZero) {
-  testing::Signal signal;  // rest samples only
-  TempDir dir;
-  RecordingReader recording;
-  ASSERT_TRUE(recording.Open(signal.Write(dir).string()).ok());
-  FakeHost host;
-  ImportState state;
-  ImportRun run(recording, host, state, kDecodeStartPosition);
-  PulseBounds pilotFromZero;
-  pilotFromZero.value[PulseBounds::kPilotLow] = 0;
-  EXPECT_EQ(ClassifyPulse(run, pilotFromZero), PulsePilot);
-  EXPECT_EQ(ClassifyPulse(run, PulseBounds{}), PulseNoise);
-}
-
 }  // namespace
 }  // namespace reelo

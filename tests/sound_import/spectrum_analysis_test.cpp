@@ -140,11 +140,5 @@ TEST(SpectrumPicture, BandsLabelsPolylineAndMarks) {
   EXPECT_EQ(p.markedLengths, (std::vector<int>{0, 13}));
 }
 
-TEST(SpectrumPicture, BeforeAnyAnalysisTheLineIsFlat) {
-  const SpectrumPicture p = BuildSpectrumPicture(PulseHistogram{}, PulseBounds{});
-  for (const auto& point : p.polyline) EXPECT_EQ(point.y, kSpectrumScaleHeight - kSpectrumBaseOffset);
-  EXPECT_TRUE(p.markedLengths.empty());
-}
-
 }  // namespace
 }  // namespace reelo
