@@ -27,6 +27,8 @@ class TapeDecoder {
       if (run_.position > fileLength_) break;
       run_.state.dataFound = true;
       run_.host.AddReportLine(kReportDataFound);
+      // The store is found full only when another record begins, so a tape of
+      // exactly the store's size decodes without the message.
       if (run_.state.loadedBlockCount() >= kMaxLoadedBlocks) {
         run_.host.AddReportLine(kReportStoreFull);
         return Outcome::StoreFull;
