@@ -1,0 +1,320 @@
+#include "ui/form1.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "project/block_list.h"
+#include "ui/form9_progress.h"
+#include "ui/startup.h"
+
+namespace reelo {
+namespace {
+
+constexpr int kToolbarIconSize = 16;
+// The panels are narrow (96, 96 and 156 pixels); a small sans-serif face lets
+// "Всего данных:" with an eight-digit count fit the third one.
+constexpr const char* kStatusFontFamily = "Arial";
+constexpr int kStatusFontPoints = 8;
+
+// The menu bar, row by row: a menu, its items in order, separators, and the
+// submenus that hold one item each.
+enum class Row { Menu, Item, Separator, Submenu };
+
+struct MenuRow {
+  Row kind;
+  const char* name;
+  const char* caption;  // menus and submenus; items take theirs from the action
+};
+
+const MenuRow kMenuRows[] = {
+    {Row::Menu, "filemenu", "Файл"},
+    {Row::Item, "filenew", nullptr},
+    {Row::Item, "fileopen", nullptr},
+    {Row::Separator, nullptr, nullptr},
+    {Row::Item, "filesave", nullptr},
+    {Row::Item, "filesaveas", nullptr},
+    {Row::Separator, nullptr, nullptr},
+    {Row::Submenu, "import", "Импорт"},
+    {Row::Item, "loadwav", nullptr},
+    {Row::Submenu, "export", "Экспорт"},
+    {Row::Item, "filesavewav", nullptr},
+    {Row::Separator, nullptr, nullptr},
+    {Row::Item, "fileexit", nullptr},
+    {Row::Menu, "blockmenu", "Блок"},
+    {Row::Item, "editup", nullptr},
+    {Row::Item, "editdowd", nullptr},
+    {Row::Item, "editdel", nullptr},
+    {Row::Separator, nullptr, nullptr},
+    {Row::Item, "editadd", nullptr},
+    {Row::Menu, "viewmenu", "Просмотр"},
+    {Row::Item, "viewcode", nullptr},
+    {Row::Item, "viewtext", nullptr},
+    {Row::Item, "viewbasic", nullptr},
+    {Row::Item, "viewscreen", nullptr},
+    {Row::Menu, "tooltmenu", "Инструменты"},
+    {Row::Item, "toolsksum", nullptr},
+    {Row::Menu, "helpmenu", "Справка"},
+    {Row::Item, "helpme", nullptr},
+    {Row::Separator, nullptr, nullptr},
+    {Row::Item, "helpabout", nullptr},
+};
+
+// Toolbar buttons left to right; an entry without a key is a separator.
+struct ToolbarButton {
+  const char* key;
+  const char* tooltip;
+  const char* iconKey;
+  const char* command;  // the menu item whose handler the button runs
+};
+
+const ToolbarButton kToolbarButtons[] = {
+    {"new", "Новый", "new", "filenew"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"open", "Открыть", "open", "fileopen"},
+    {"save", "Сохранить", "save", "filesave"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"tape", "Загрузить из WAV-файла", "tape", "loadwav"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"up", "Блок вверх", "up", "editup"},
+    {"down", "Блок вниз", "down", "editdowd"},
+    {"del", "Удалить блок", "del", "editdel"},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"code", "Смотреть 10-ричный код", "dec", "viewcode"},
+    {"text", "Смотреть как текст", "text", "viewtext"},
+    {"bas", "Смотреть как BASIC-программу", "bas", "viewbasic"},
+    {"scr", "Смотреть как экран", "scr", "viewscreen"},
+};
+
+const char* CommandOfKey(const QString& key) {
+  for (const ToolbarButton& button : kToolbarButtons) {
+    if (button.key && key == QLatin1String(button.key)) return button.command;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QSize ListSizeAfterResize(QSize list, QSize client) {
+  QSize result = list;
+  if (client.height() > kListTop) {
+    const int height = client.height() - kListTop - kStatusBarHeight;
+    if (height < 0) return list;
+    result.setHeight(height);
+  }
+  if (client.width() > kListMinClientWidth) result.setWidth(client.width());
+  return result;
+}
+
+Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent), state_(state), prompts_(prompts) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowIcon(ProgramIcon());
+  setWindowTitle(QString::fromUtf8(kProgramTitle));
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("ClientArea"));
+  setCentralWidget(client_);
+
+  createActions();
+  createMenus();
+  createToolBar();
+  createBlockList();
+  createStatusBar();
+  progress_ = new Form9(this);
+  client_->installEventFilter(this);
+
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+
+  // Every run starts with an empty, unmodified project.
+  state_.project.modified = false;
+  filenew_Click();
+}
+
+Form1::~Form1() = default;
+
+QAction* Form1::addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
+                           void (Form1::*handler)()) {
+  auto* action = new QAction(QString::fromUtf8(caption), this);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setShortcut(shortcut);
+  connect(action, &QAction::triggered, this, handler);
+  addAction(action);  // the shortcut works while the menus are closed
+  actions_.insert(action->objectName(), action);
+  return action;
+}
+
+void Form1::createActions() {
+  addCommand("filenew", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), &Form1::filenew_Click);
+  addCommand("fileopen", "Открыть...", QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::fileopen_Click);
+  addCommand("filesave", "Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::filesave_Click);
+  addCommand("filesaveas", "Сохранить как...", {}, &Form1::filesaveas_Click);
+  addCommand("loadwav", "Загрузить из WAV-файла", QKeySequence(Qt::CTRL | Qt::Key_W), &Form1::loadwav_Click);
+  addCommand("filesavewav", "Сохранить в WAV...", {}, &Form1::filesavewav_Click);
+  addCommand("fileexit", "Выход", {}, &Form1::fileexit_Click);
+  addCommand("editup", "Вверх", QKeySequence(Qt::CTRL | Qt::Key_Q), &Form1::editup_Click);
+  addCommand("editdowd", "Вниз", QKeySequence(Qt::CTRL | Qt::Key_A), &Form1::editdowd_Click);
+  addCommand("editdel", "Удалить", QKeySequence(Qt::Key_Delete), &Form1::editdel_Click);
+  addCommand("editadd", "Добавить файл...", QKeySequence(Qt::CTRL | Qt::Key_F), &Form1::editadd_Click);
+  addCommand("viewcode", "10-ричный код", QKeySequence(Qt::CTRL | Qt::Key_H), &Form1::viewcode_Click);
+  addCommand("viewtext", "Текст", QKeySequence(Qt::CTRL | Qt::Key_T), &Form1::viewtext_Click);
+  addCommand("viewbasic", "BASIC-листинг", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::viewbasic_Click);
+  addCommand("viewscreen", "Экран", QKeySequence(Qt::CTRL | Qt::Key_R), &Form1::viewscreen_Click);
+  addCommand("toolsksum", "Проверить/исправить контрольные сумму", {}, &Form1::toolsksum_Click);
+  addCommand("helpme", "Вызов справки...", QKeySequence(Qt::Key_F1), &Form1::helpme_Click);
+  addCommand("helpabout", "О программе...", {}, &Form1::helpabout_Click);
+}
+
+void Form1::createMenus() {
+  QMenu* menu = nullptr;
+  QMenu* submenu = nullptr;  // receives the next item only
+  for (const MenuRow& row : kMenuRows) {
+    switch (row.kind) {
+      case Row::Menu:
+        menu = menuBar()->addMenu(QString::fromUtf8(row.caption));
+        menu->setObjectName(QString::fromLatin1(row.name));
+        break;
+      case Row::Submenu:
+        submenu = menu->addMenu(QString::fromUtf8(row.caption));
+        submenu->setObjectName(QString::fromLatin1(row.name));
+        break;
+      case Row::Separator:
+        menu->addSeparator();
+        break;
+      case Row::Item:
+        (submenu ? submenu : menu)->addAction(actions_.value(QString::fromLatin1(row.name)));
+        submenu = nullptr;
+        break;
+    }
+  }
+}
+
+void Form1::createToolBar() {
+  toolbar_ = new QToolBar(client_);
+  toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+  toolbar_->setMovable(false);
+  toolbar_->setFloatable(false);
+  toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+  toolbar_->setGeometry(0, 0, kClientWidth, kToolbarHeight);
+  for (const ToolbarButton& button : kToolbarButtons) {
+    if (!button.key) {
+      toolbar_->addSeparator();
+      continue;
+    }
+    const QString key = QString::fromLatin1(button.key);
+    QAction* action = toolbar_->addAction(ToolbarIcon(QString::fromLatin1(button.iconKey)), QString::fromUtf8(button.tooltip));
+    action->setObjectName(QStringLiteral("Toolbar1_") + key);
+    action->setToolTip(QString::fromUtf8(button.tooltip));
+    action->setProperty("key", key);
+    action->setProperty("iconKey", QString::fromLatin1(button.iconKey));
+    connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+  }
+}
+
+void Form1::createBlockList() {
+  list_ = new QListWidget(client_);
+  list_->setObjectName(QStringLiteral("List1"));
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setSortingEnabled(false);
+  list_->setUniformItemSizes(true);
+  QFont font(QString::fromLatin1(kListFontFamily));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPointSizeF(kListFontPoints);
+  list_->setFont(font);
+  // The design size; the resize rule replaces it as soon as the window shows.
+  list_->setGeometry(0, kListTop, 201, 164);
+  connect(list_, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
+}
+
+void Form1::createStatusBar() {
+  statusBar_ = new QStatusBar(client_);
+  statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar_->setSizeGripEnabled(false);
+  statusBar_->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+  QFont font(QString::fromLatin1(kStatusFontFamily));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(kStatusFontPoints);
+  statusBar_->setFont(font);
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(statusBar_);
+    panels_[i]->setObjectName(QStringLiteral("StatusBar1_Panel%1").arg(i + 1));
+    panels_[i]->setFixedWidth(kStatusPanelWidths[i]);
+    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar_->addWidget(panels_[i]);
+  }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) Form_Resize();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Toolbar on top and status bar at the bottom span the client area; the list
+// follows the resize rule between them.
+void Form1::Form_Resize() {
+  const QSize client = client_->size();
+  toolbar_->setGeometry(0, 0, client.width(), kToolbarHeight);
+  statusBar_->setGeometry(0, client.height() - kStatusBarHeight, client.width(), kStatusBarHeight);
+  list_->resize(ListSizeAfterResize(list_->size(), client));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // A close request that arrives while a file is being written waits for it.
+  if (progress_->active() || !Form_Unload()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void Form1::Toolbar1_ButtonClick(const QString& key) {
+  const char* command = CommandOfKey(key);
+  if (!command) return;
+  if (QAction* action = actions_.value(QString::fromLatin1(command))) action->trigger();
+}
+
+void Form1::List1_Click() {
+  if (SelectedBlock() >= 0) state_.project.blockSelected = true;
+}
+
+int Form1::SelectedBlock() const {
+  const QList<QListWidgetItem*> selected = list_->selectedItems();
+  return selected.isEmpty() ? -1 : list_->row(selected.first());
+}
+
+void Form1::RefreshBlockList() {
+  QStringList lines;
+  for (const std::string& line : BlockListLines(state_.project)) lines << QString::fromStdString(line);
+  list_->clear();
+  list_->addItems(lines);
+  state_.project.blockSelected = false;
+}
+
+void Form1::UpdateSummary() {
+  const ProjectSummary summary = Summarize(state_.project);
+  setWindowTitle(QString::fromStdString(summary.title));
+  panels_[0]->setText(QString::fromStdString(summary.blocksText));
+  panels_[1]->setText(QString::fromStdString(summary.filesText));
+  panels_[2]->setText(QString::fromStdString(summary.dataText));
+}
+
+void Form1::NoBlockSelected() { ShowBox("Блок не выбран", "", Buttons::Ok, BoxIcon::None); }
+
+Answer Form1::ShowBox(const std::string& text, const char* title, Buttons buttons, BoxIcon icon,
+                      const std::string& detail) {
+  return prompts_.Ask({QString::fromStdString(text), QString::fromUtf8(title), buttons, icon,
+                       QString::fromStdString(detail)});
+}
+
+QString Form1::ChooseFile(FileDialogKind kind, const char* title, const char* filter) {
+  return prompts_.ChooseFile({kind, QString::fromUtf8(title), QString::fromUtf8(filter)});
+}
+
+}  // namespace reelo

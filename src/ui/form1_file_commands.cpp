@@ -1,0 +1,117 @@
+// The "Файл" menu: New, Open, Save, Save as, Save as WAV, Exit, and the
+// question that protects unsaved changes.
+#include "project/tap_file.h"
+#include "sound/export/wav_writer.h"
+#include "ui/file_names.h"
+#include "ui/form1.h"
+#include "ui/form9_progress.h"
+
+namespace reelo {
+namespace {
+
+constexpr const char* kSaveChangesText = "Сохранить изменения?";
+constexpr const char* kNewTitle = "Создание нового образа";
+constexpr const char* kOpenTitle = "Открытие нового файла";
+constexpr const char* kExitTitle = "Выход";
+constexpr const char* kReplaceText = "Файл с таким именем уже существует, заменить?";
+constexpr const char* kReplaceTitle = "Сохранение файла";
+
+constexpr const char* kOpenDialogTitle = "Открыть образ ленты TAP";
+constexpr const char* kSaveAsDialogTitle = "Сохранить образ ленты TAP";
+constexpr const char* kSaveWavDialogTitle = "Сохранить проект в WAV-файл";
+constexpr const char* kTapFilter = "Образ ленты (*.tap)|*.tap|Все файлы|*.*";
+constexpr const char* kWavFilter = "Звуковой файл (*.wav)|*.wav|Все файлы|*.*";
+constexpr const char* kTapExtension = ".tap";
+constexpr const char* kWavExtension = ".wav";
+
+}  // namespace
+
+void Form1::filenew_Click() {
+  if (!AskToSaveChanges(kNewTitle)) return;
+  TapeProject& project = state_.project;
+  project.blocks.clear();
+  project.modified = false;
+  project.fileName = kNoFileName;
+  RefreshBlockList();
+  UpdateSummary();
+}
+
+void Form1::fileopen_Click() {
+  if (!AskToSaveChanges(kOpenTitle)) return;
+  state_.project.modified = false;
+  filenew_Click();
+  const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapFilter);
+  if (chosen.isEmpty()) return;
+  const std::string path = ToLocalPath(chosen);
+  const OpResult result = LoadTapFile(state_.project, path, *progress_);
+  // The project takes the file's name only when the file could be read: an
+  // unreadable file must not become the target of the next Save.
+  if (result.ok()) state_.project.fileName = path;
+  RefreshBlockList();
+  UpdateSummary();
+  ShowLoadProblem(result);
+}
+
+void Form1::filesave_Click() { SaveProject(); }
+
+void Form1::filesaveas_Click() { SaveProjectAs(); }
+
+void Form1::filesavewav_Click() {
+  const QString chosen = ChooseFile(FileDialogKind::Save, kSaveWavDialogTitle, kWavFilter);
+  if (chosen.isEmpty()) return;
+  state_.WavFileName = WithDefaultExtension(ToLocalPath(chosen), kWavExtension);
+  if (IsExistingFile(state_.WavFileName) &&
+      ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) {
+    return;
+  }
+  const OpResult result = SaveWavFile(state_.project, state_.WavFileName, *progress_);
+  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+}
+
+void Form1::fileexit_Click() { close(); }
+
+bool Form1::Form_Unload() { return AskToSaveChanges(kExitTitle); }
+
+bool Form1::AskToSaveChanges(const char* title) {
+  if (!state_.project.modified) return true;
+  switch (ShowBox(kSaveChangesText, title, Buttons::YesNoCancel, BoxIcon::None)) {
+    case Answer::No: return true;
+    // Yes goes on only when the changes are safe on disk; otherwise it stops
+    // the command as Cancel would, and nothing is discarded.
+    case Answer::Yes: return SaveProject();
+    default: return false;
+  }
+}
+
+bool Form1::SaveProject() { return state_.project.hasFileName() ? WriteProject() : SaveProjectAs(); }
+
+bool Form1::SaveProjectAs() {
+  const QString chosen = ChooseFile(FileDialogKind::Save, kSaveAsDialogTitle, kTapFilter);
+  if (chosen.isEmpty()) return false;
+  const std::string path = WithDefaultExtension(ToLocalPath(chosen), kTapExtension);
+  bool saved = false;
+  // Declining to replace keeps the project's earlier name, so a later Save
+  // cannot write over the file the user chose to keep.
+  if (!IsExistingFile(path) || ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) == Answer::Yes) {
+    state_.project.fileName = path;
+    saved = WriteProject();
+  }
+  UpdateSummary();
+  return saved;
+}
+
+bool Form1::WriteProject() {
+  const OpResult result = SaveTapFile(state_.project, *progress_);
+  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+  return result.ok();
+}
+
+void Form1::ShowLoadProblem(const OpResult& result) {
+  if (!result.ok()) {
+    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Critical, result.detail);
+  } else if (result.isWarning()) {
+    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Warning, result.detail);
+  }
+}
+
+}  // namespace reelo

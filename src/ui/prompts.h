@@ -1,0 +1,49 @@
+// Every message box and file dialog of the program goes through this one
+// interface: the program uses Qt's boxes and dialogs, the window tests a
+// scripted fake that records each box and returns planned answers.
+#pragma once
+
+#include <QString>
+
+namespace reelo {
+
+// The program's title: the title of every box that has none of its own.
+inline constexpr const char* kProgramTitle = "Reelo";
+
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class BoxIcon { None, Information, Warning, Critical };
+enum class Answer { Ok, Yes, No, Cancel };
+enum class FileDialogKind { Open, Save };
+
+struct MessageSpec {
+  QString text;
+  QString title;  // empty: the program's title
+  Buttons buttons = Buttons::Ok;
+  BoxIcon icon = BoxIcon::None;
+  QString detail;  // the system's reason for a failure, shown under the text
+};
+
+struct FileDialogSpec {
+  FileDialogKind kind = FileDialogKind::Open;
+  QString title;
+  // Pairs of description and pattern, separated by "|":
+  // "Образ ленты (*.tap)|*.tap|Все файлы|*.*".
+  QString filter;
+};
+
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  // Shows a box and returns the button the user chose.
+  virtual Answer Ask(const MessageSpec& box) = 0;
+  // Shows a file dialog with no proposed name; returns the chosen path, or an
+  // empty text when the user cancelled. The dialog adds no extension itself.
+  virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
+};
+
+// The title a box shows: its own, or the program's when it has none.
+inline QString BoxTitle(const QString& title) {
+  return title.isEmpty() ? QString::fromUtf8(kProgramTitle) : title;
+}
+
+}  // namespace reelo

@@ -1,0 +1,116 @@
+#include "ui/qt_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace reelo {
+namespace {
+
+constexpr QChar kFilterSeparator = u'|';
+
+QMessageBox::Icon ToQtIcon(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Information: return QMessageBox::Information;
+    case BoxIcon::Warning: return QMessageBox::Warning;
+    case BoxIcon::Critical: return QMessageBox::Critical;
+    case BoxIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQtButtons(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Buttons::Ok: break;
+  }
+  return QMessageBox::Ok;
+}
+
+// The answer for the button pressed; closing the box with Escape or its close
+// box counts as the set's way out (Cancel, No or OK).
+Answer ToAnswer(QMessageBox::StandardButton pressed, Buttons buttons) {
+  switch (pressed) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: break;
+  }
+  switch (buttons) {
+    case Buttons::YesNoCancel: return Answer::Cancel;
+    case Buttons::YesNo: return Answer::No;
+    case Buttons::Ok: break;
+  }
+  return Answer::Ok;
+}
+
+// "*.*" means every file where the filters come from; on this system it would
+// hide names without a dot.
+QString QtPatterns(const QString& pattern) {
+  QStringList out;
+  for (const QString& p : pattern.split(u';', Qt::SkipEmptyParts)) {
+    const QString trimmed = p.trimmed();
+    out << (trimmed == QStringLiteral("*.*") ? QStringLiteral("*") : trimmed);
+  }
+  return out.join(u' ');
+}
+
+// The description without a trailing "(pattern)" that repeats the pattern.
+QString BareDescription(const QString& description, const QString& pattern) {
+  const QString suffix = QStringLiteral("(") + pattern + QStringLiteral(")");
+  QString bare = description;
+  if (bare.endsWith(suffix)) bare.chop(suffix.size());
+  return bare.trimmed();
+}
+
+}  // namespace
+
+QStringList QtNameFilters(const QString& pairs) {
+  const QStringList parts = pairs.split(kFilterSeparator);
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString pattern = parts[i + 1].trimmed();
+    if (pattern.isEmpty()) continue;
+    filters << BareDescription(parts[i], pattern) + QStringLiteral(" (") + QtPatterns(pattern) + QStringLiteral(")");
+  }
+  return filters;
+}
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const MessageSpec& box, QWidget* parent) {
+  auto dialog = std::make_unique<QMessageBox>(ToQtIcon(box.icon), BoxTitle(box.title), box.text,
+                                              ToQtButtons(box.buttons), parent);
+  dialog->setTextFormat(Qt::PlainText);
+  if (!box.detail.isEmpty()) dialog->setInformativeText(box.detail);
+  dialog->setDefaultButton(box.buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes);
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& spec, QWidget* parent) {
+  auto dialog = std::make_unique<QFileDialog>(parent, spec.title);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  const bool save = spec.kind == FileDialogKind::Save;
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog->setDefaultSuffix(QString());
+  dialog->setNameFilters(QtNameFilters(spec.filter));
+  dialog->selectFile(QString());
+  return dialog;
+}
+
+Answer QtPrompts::Ask(const MessageSpec& box) {
+  auto dialog = BuildMessageBox(box, parent_);
+  dialog->exec();
+  return ToAnswer(dialog->standardButton(dialog->clickedButton()), box.buttons);
+}
+
+QString QtPrompts::ChooseFile(const FileDialogSpec& spec) {
+  auto dialog = BuildFileDialog(spec, parent_);
+  if (dialog->exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog->selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+}  // namespace reelo

@@ -1,0 +1,39 @@
+// The program's message boxes and file dialogs, built from Qt's own widgets.
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+#include "ui/prompts.h"
+
+class QFileDialog;
+class QMessageBox;
+
+namespace reelo {
+
+class QtPrompts final : public Prompts {
+ public:
+  explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+  // The window the boxes and dialogs are shown over.
+  void setParentWidget(QWidget* parent) { parent_ = parent; }
+
+  Answer Ask(const MessageSpec& box) override;
+  QString ChooseFile(const FileDialogSpec& dialog) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+// The box as Ask shows it (used for screenshots too).
+std::unique_ptr<QMessageBox> BuildMessageBox(const MessageSpec& box, QWidget* parent);
+// The dialog as ChooseFile shows it: Qt's own dialog, no default suffix, no
+// overwrite question of its own (the commands ask theirs).
+std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& dialog, QWidget* parent);
+
+// "description|pattern|..." as Qt's name filters: "description (patterns)".
+// "*.*" stands for every file, as it does on the system the filters come from.
+QStringList QtNameFilters(const QString& pairs);
+
+}  // namespace reelo
