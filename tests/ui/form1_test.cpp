@@ -1,0 +1,245 @@
+// The main window as a person first sees it: menus, toolbar, list, status bar,
+// the layout and its resize rule, and that every key and button reaches its command.
+#include <QFontInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "ui_test_support.h"
+
+using namespace reelo;
+using namespace reelo::testing;
+
+namespace {
+
+// One line per menu entry: "name|caption|shortcut", "-" for a separator,
+// "submenu>" before the entries of a submenu.
+QStringList DescribeMenu(const QMenu* menu, const QString& prefix = {}) {
+  QStringList out;
+  for (const QAction* action : menu->actions()) {
+    if (action->isSeparator()) {
+      out << prefix + "-";
+    } else if (action->menu()) {
+      out << DescribeMenu(action->menu(), prefix + action->menu()->objectName() + "|" + action->text() + ">");
+    } else {
+      out << prefix + action->objectName() + "|" + action->text() + "|" +
+                 action->shortcut().toString(QKeySequence::PortableText);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+class TestForm1 : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<MainWindow> w;
+
+ private slots:
+  void init() { w = std::make_unique<MainWindow>(); }
+  void cleanup() {
+    QVERIFY2(w->prompts.Unused().isEmpty(), qPrintable("planned but not shown: " + w->prompts.Unused()));
+    w.reset();
+  }
+
+  void testStartsWithAnEmptyProject() {
+    QCOMPARE(w->form->windowTitle(), U("Reelo"));
+    QCOMPARE(w->Panels(), (QStringList{U("Блоков: 0"), U("Файлов: 0"), U("Всего данных: 0 байт")}));
+    QCOMPARE(w->List()->count(), 0);
+    QVERIFY(!w->state.project.modified);
+    QCOMPARE(w->state.project.fileName, std::string("*"));
+    QVERIFY(!w->form->windowIcon().isNull());
+    QVERIFY(w->prompts.shown.empty());
+  }
+
+  void testMenuBar() {
+    QStringList menus;
+    for (const QAction* action : w->form->menuBar()->actions()) menus << action->menu()->objectName() + "|" + action->text();
+    QCOMPARE(menus, (QStringList{U("filemenu|Файл"), U("blockmenu|Блок"), U("viewmenu|Просмотр"),
+                                 U("tooltmenu|Инструменты"), U("helpmenu|Справка")}));
+  }
+
+  void testMenus_data() {
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("Файл") << "filemenu"
+                          << QStringList{U("filenew|Новый|Ctrl+N"),
+                                         U("fileopen|Открыть...|Ctrl+O"),
+                                         "-",
+                                         U("filesave|Сохранить|Ctrl+S"),
+                                         U("filesaveas|Сохранить как...|"),
+                                         "-",
+                                         U("import|Импорт>loadwav|Загрузить из WAV-файла|Ctrl+W"),
+                                         U("export|Экспорт>filesavewav|Сохранить в WAV...|"),
+                                         "-",
+                                         U("fileexit|Выход|")};
+    QTest::newRow("Блок") << "blockmenu"
+                          << QStringList{U("editup|Вверх|Ctrl+Q"), U("editdowd|Вниз|Ctrl+A"), U("editdel|Удалить|Del"),
+                                         "-", U("editadd|Добавить файл...|Ctrl+F")};
+    QTest::newRow("Просмотр") << "viewmenu"
+                              << QStringList{U("viewcode|10-ричный код|Ctrl+H"), U("viewtext|Текст|Ctrl+T"),
+                                             U("viewbasic|BASIC-листинг|Ctrl+B"), U("viewscreen|Экран|Ctrl+R")};
+    QTest::newRow("Инструменты") << "tooltmenu"
+                                 << QStringList{U("toolsksum|Проверить/исправить контрольные сумму|")};
+    QTest::newRow("Справка") << "helpmenu"
+                             << QStringList{U("helpme|Вызов справки...|F1"), "-", U("helpabout|О программе...|")};
+  }
+
+  void testMenus() {
+    QFETCH(QString, menu);
+    QFETCH(QStringList, entries);
+    const auto* found = w->form->findChild<QMenu*>(menu);
+    QVERIFY(found);
+    QCOMPARE(DescribeMenu(found), entries);
+    for (const QAction* action : found->actions()) QVERIFY(action->isEnabled() && action->isVisible());
+  }
+
+  void testToolbar() {
+    const auto* toolbar = w->Find<QToolBar>("Toolbar1");
+    QStringList buttons;
+    for (const QAction* action : toolbar->actions()) {
+      if (action->isSeparator()) {
+        buttons << "-";
+        continue;
+      }
+      const QString iconKey = action->property("iconKey").toString();
+      buttons << action->property("key").toString() + "|" + action->toolTip() + "|" + iconKey;
+      // The button shows the picture drawn for its icon key.
+      const QImage shown = action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+      const QImage drawn = QImage(":/icons/" + iconKey + ".png").convertToFormat(QImage::Format_ARGB32);
+      QVERIFY2(!drawn.isNull() && shown == drawn, qPrintable("icon of " + iconKey));
+    }
+    QCOMPARE(buttons, (QStringList{U("new|Новый|new"), "-", U("open|Открыть|open"), U("save|Сохранить|save"), "-",
+                                   U("tape|Загрузить из WAV-файла|tape"), "-", U("up|Блок вверх|up"),
+                                   U("down|Блок вниз|down"), U("del|Удалить блок|del"), "-",
+                                   U("code|Смотреть 10-ричный код|dec"), U("text|Смотреть как текст|text"),
+                                   U("bas|Смотреть как BASIC-программу|bas"), U("scr|Смотреть как экран|scr")}));
+  }
+
+  // What each command shows in an empty, unmodified project.
+  void commands_data(bool onlyToolbar = false) {
+    QTest::addColumn<QString>("key");        // toolbar key, "" when the command has no button
+    QTest::addColumn<QKeySequence>("keys");  // shortcut, empty when it has none
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("prompts");
+    const QStringList none;
+    const QStringList noBlock{U("box Reelo")};
+    QTest::newRow("new") << "new" << QKeySequence("Ctrl+N") << "filenew" << none;
+    QTest::newRow("open") << "open" << QKeySequence("Ctrl+O") << "fileopen"
+                          << QStringList{U("dialog Открыть образ ленты TAP")};
+    QTest::newRow("save") << "save" << QKeySequence("Ctrl+S") << "filesave"
+                          << QStringList{U("dialog Сохранить образ ленты TAP")};
+    QTest::newRow("tape") << "tape" << QKeySequence("Ctrl+W") << "loadwav" << none;
+    QTest::newRow("up") << "up" << QKeySequence("Ctrl+Q") << "editup" << noBlock;
+    QTest::newRow("down") << "down" << QKeySequence("Ctrl+A") << "editdowd" << noBlock;
+    QTest::newRow("del") << "del" << QKeySequence(Qt::Key_Delete) << "editdel" << noBlock;
+    if (!onlyToolbar) {
+      QTest::newRow("add") << "" << QKeySequence("Ctrl+F") << "editadd"
+                           << QStringList{U("dialog Добавить в проект образ ленты TAP")};
+    }
+    QTest::newRow("code") << "code" << QKeySequence("Ctrl+H") << "viewcode" << none;
+    QTest::newRow("text") << "text" << QKeySequence("Ctrl+T") << "viewtext" << none;
+    QTest::newRow("bas") << "bas" << QKeySequence("Ctrl+B") << "viewbasic" << none;
+    QTest::newRow("scr") << "scr" << QKeySequence("Ctrl+R") << "viewscreen" << none;
+    if (!onlyToolbar) QTest::newRow("help") << "" << QKeySequence(Qt::Key_F1) << "helpme" << none;
+  }
+
+  void testShortcutRunsItsCommand_data() { commands_data(); }
+  void testShortcutRunsItsCommand() {
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, command);
+    QFETCH(QStringList, prompts);
+    PlanCancelAll(prompts);
+    QSignalSpy spy(w->Action(qPrintable(command)), &QAction::triggered);
+    QApplication::setActiveWindow(w->form.get());
+    QVERIFY(QTest::qWaitForWindowActive(w->form.get()));
+    w->List()->setFocus();
+    QTest::keySequence(w->form.get(), keys);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(w->prompts.Summaries(), prompts);
+  }
+
+  void testToolbarButtonRunsItsCommand_data() { commands_data(true); }
+  void testToolbarButtonRunsItsCommand() {
+    QFETCH(QString, key);
+    QFETCH(QString, command);
+    QFETCH(QStringList, prompts);
+    PlanCancelAll(prompts);
+    QSignalSpy spy(w->Action(qPrintable(command)), &QAction::triggered);
+    auto* toolbar = w->Find<QToolBar>("Toolbar1");
+    QWidget* button = toolbar->widgetForAction(w->Action(qPrintable("Toolbar1_" + key)));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(w->prompts.Summaries(), prompts);
+  }
+
+  void testUnknownToolbarKeyDoesNothing() {
+    w->SetBlocks({MakeDataBlock({1})}, true);
+    w->form->Toolbar1_ButtonClick("filenew");
+    w->form->Toolbar1_ButtonClick("");
+    QCOMPARE(w->List()->count(), 1);
+    QVERIFY(w->prompts.shown.empty());
+  }
+
+  void testLayout() {
+    QCOMPARE(w->form->centralWidget()->size(), QSize(369, 329));
+    QCOMPARE(w->Find<QToolBar>("Toolbar1")->geometry(), QRect(0, 0, 369, 22));
+    QCOMPARE(w->List()->geometry(), QRect(0, 24, 369, 329 - 24 - 17));
+    QCOMPARE(w->Find<QStatusBar>("StatusBar1")->geometry(), QRect(0, 329 - 17, 369, 17));
+    QCOMPARE(w->Find<QLabel>("StatusBar1_Panel1")->width(), 96);
+    QCOMPARE(w->Find<QLabel>("StatusBar1_Panel2")->width(), 96);
+    QCOMPARE(w->Find<QLabel>("StatusBar1_Panel3")->width(), 156);
+    QCOMPARE(w->List()->font().family(), U("Courier New"));
+    QCOMPARE(w->List()->font().pointSizeF(), 9.75);
+    QVERIFY2(QFontInfo(w->List()->font()).fixedPitch(), qPrintable(QFontInfo(w->List()->font()).family()));
+    QCOMPARE(w->List()->selectionMode(), QAbstractItemView::SingleSelection);
+  }
+
+  void testResizeRule_data() {
+    QTest::addColumn<QSize>("list");
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("both follow") << QSize(201, 164) << QSize(500, 400) << QSize(500, 359);
+    QTest::newRow("height 41 gives an empty list") << QSize(201, 164) << QSize(500, 41) << QSize(500, 0);
+    QTest::newRow("height 25: too small to set, width kept too") << QSize(201, 164) << QSize(500, 25) << QSize(201, 164);
+    QTest::newRow("height 24: height kept, width follows") << QSize(201, 164) << QSize(500, 24) << QSize(500, 164);
+    QTest::newRow("width 188 follows") << QSize(201, 164) << QSize(188, 300) << QSize(188, 259);
+    QTest::newRow("width 187 kept") << QSize(201, 164) << QSize(187, 300) << QSize(201, 259);
+    QTest::newRow("minimised") << QSize(369, 288) << QSize(0, 0) << QSize(369, 288);
+  }
+  void testResizeRule() {
+    QFETCH(QSize, list);
+    QFETCH(QSize, client);
+    QFETCH(QSize, expected);
+    QCOMPARE(ListSizeAfterResize(list, client), expected);
+  }
+
+  void testListFollowsTheWindow() {
+    const QSize frame = w->form->size() - w->form->centralWidget()->size();
+    w->form->resize(QSize(600, 450) + frame);
+    QTRY_COMPARE(w->form->centralWidget()->size(), QSize(600, 450));
+    QCOMPARE(w->List()->geometry(), QRect(0, 24, 600, 450 - 41));
+    QCOMPARE(w->Find<QToolBar>("Toolbar1")->width(), 600);
+    QCOMPARE(w->Find<QStatusBar>("StatusBar1")->geometry(), QRect(0, 450 - 17, 600, 17));
+  }
+
+ private:
+  // Answers every planned prompt with its way out.
+  void PlanCancelAll(const QStringList& prompts) {
+    for (const QString& p : prompts) {
+      if (p.startsWith("dialog")) {
+        w->prompts.PlanFile({});
+      } else {
+        w->prompts.PlanAnswer(Answer::Ok);
+      }
+    }
+  }
+};
+
+REELO_UI_TEST_MAIN(TestForm1)
+#include "form1_test.moc"

@@ -1,0 +1,191 @@
+// Renders the main window, its menus, the progress window, the file dialogs and
+// every message box of the main window's commands to PNG files, so a person
+// can look at them.
+//
+//   reelo_screenshots <folder>                 everything, offscreen is fine
+//   reelo_screenshots --screen <file> [ms]     the whole screen after a wait
+//                                              (for a real or virtual X display)
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+
+#include "project/checksum.h"
+#include "project/tap_file.h"
+#include "tape_builders.h"
+#include "ui/form1.h"
+#include "ui/form9_progress.h"
+#include "ui/qt_prompts.h"
+#include "ui/startup.h"
+
+namespace {
+
+using reelo::BoxIcon;
+using reelo::Buttons;
+using reelo::MessageSpec;
+
+constexpr int kSettleMs = 50;
+
+// Lets the window system lay out and paint what was just shown.
+void Settle() {
+  QApplication::processEvents();
+  QThread::msleep(kSettleMs);
+  QApplication::processEvents();
+}
+
+class Shooter {
+ public:
+  explicit Shooter(QString folder) : folder_(std::move(folder)) {}
+
+  void Save(QWidget& widget, const QString& name) {
+    Settle();
+    const QString path = QDir(folder_).filePath(QStringLiteral("%1_%2.png").arg(++count_, 2, 10, QChar(u'0')).arg(name));
+    if (!widget.grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(path));
+  }
+
+  void SaveBox(const MessageSpec& spec, const QString& name, QWidget* parent) {
+    auto box = reelo::BuildMessageBox(spec, parent);
+    box->show();
+    Save(*box, name);
+  }
+
+ private:
+  QString folder_;
+  int count_ = 0;
+};
+
+// "Игра 1" in Windows-1251, as a name on a real tape is stored.
+constexpr const char* kGameName = "\xC8\xE3\xF0\xE0 1";
+
+// A tape of a program, a screen and some code, as a person would load it.
+reelo::TapeProject SampleTape() {
+  using namespace reelo::testing;
+  reelo::TapeProject project;
+  project.blocks = {MakeHeader(0, "loader", 120, 10, 120), MakeDataBlock(RandomBytes(120, 1)),
+                    MakeHeader(3, "screen", 6912, 16384), MakeDataBlock(RandomBytes(6912, 2)),
+                    MakeHeader(3, kGameName, 30000, 32768), MakeDataBlock(RandomBytes(30000, 3)),
+                    MakeRawRecord({0xFF, 0x01, 0x02, 0x07})};
+  project.fileName = "/home/user/tapes/game.tap";
+  return project;
+}
+
+void ShootMainWindow(Shooter& shooter, reelo::QtPrompts& prompts) {
+  reelo::AppState state;
+  reelo::Form1 form(state, prompts);
+  prompts.setParentWidget(&form);
+  form.show();
+  shooter.Save(form, QStringLiteral("form1_empty"));
+
+  state.project = SampleTape();
+  form.RefreshBlockList();
+  form.UpdateSummary();
+  form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(3);
+  shooter.Save(form, QStringLiteral("form1_tape"));
+
+  form.resize(560, 420);
+  shooter.Save(form, QStringLiteral("form1_resized"));
+
+  // The widest texts the panels can get: 1000 blocks of the largest record.
+  const reelo::TapeBlock largest = reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(65533, 4));
+  state.project.blocks.assign(reelo::kMaxBlocks, largest);
+  form.RefreshBlockList();
+  form.UpdateSummary();
+  shooter.Save(form, QStringLiteral("form1_full"));
+
+  for (QMenu* menu : form.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+    if (menu->objectName().isEmpty()) continue;  // the menu bar's own overflow menu
+    menu->popup(form.mapToGlobal(QPoint(0, 0)));
+    shooter.Save(*menu, QStringLiteral("menu_") + menu->objectName());
+    menu->hide();
+  }
+
+  reelo::Form9& progress = form.progressWindow();
+  progress.Begin(reelo::kLoadTapLabel, 100);
+  progress.Step(40);
+  shooter.Save(progress, QStringLiteral("form9_progress"));
+  progress.End();
+  prompts.setParentWidget(nullptr);
+}
+
+void ShootBoxes(Shooter& shooter) {
+  const auto u = [](const char* text) { return QString::fromUtf8(text); };
+  const MessageSpec boxes[] = {
+      {u("Сохранить изменения?"), u("Создание нового образа"), Buttons::YesNoCancel, BoxIcon::None, {}},
+      {u("Сохранить изменения?"), u("Открытие нового файла"), Buttons::YesNoCancel, BoxIcon::None, {}},
+      {u("Сохранить изменения?"), u("Выход"), Buttons::YesNoCancel, BoxIcon::None, {}},
+      {u("Файл с таким именем уже существует, заменить?"), u("Сохранение файла"), Buttons::YesNo, BoxIcon::None, {}},
+      {u(reelo::kSaveFailedText), u(reelo::kSaveFailedTitle), Buttons::Ok, BoxIcon::Critical,
+       u("нет такого файла или каталога")},
+      {u(reelo::kOpenFailedText) + u(" /home/user/tapes/missing.tap"), {}, Buttons::Ok, BoxIcon::Critical,
+       u("файл не найден")},
+      {u("Последний блок файла обрезан: не загружено 100 байт со смещения 6935."), {}, Buttons::Ok,
+       BoxIcon::Warning, {}},
+      {u("Блок не выбран"), {}, Buttons::Ok, BoxIcon::None, {}},
+      {u("Удалить выбранный блок?"), u("Удаление блокa"), Buttons::YesNo, BoxIcon::None, {}},
+      {QString::fromStdString(reelo::ChecksumQuestionText({5, 7, 0})), u(reelo::kChecksumQuestionTitle),
+       Buttons::YesNo, BoxIcon::None, {}},
+      {QString::fromStdString(reelo::ChecksumClosingText(reelo::ChecksumOutcome::AllMatched)),
+       u(reelo::kChecksumClosingTitle), Buttons::Ok, BoxIcon::Information, {}},
+      {QString::fromStdString(reelo::ChecksumClosingText(reelo::ChecksumOutcome::AllRepaired)),
+       u(reelo::kChecksumClosingTitle), Buttons::Ok, BoxIcon::Information, {}},
+      {QString::fromStdString(reelo::ChecksumClosingText(reelo::ChecksumOutcome::SomeLeft)),
+       u(reelo::kChecksumClosingTitle), Buttons::Ok, BoxIcon::Critical, {}},
+  };
+  int i = 0;
+  for (const MessageSpec& box : boxes) shooter.SaveBox(box, QStringLiteral("box%1").arg(++i), nullptr);
+}
+
+void ShootDialogs(Shooter& shooter) {
+  const auto u = [](const char* text) { return QString::fromUtf8(text); };
+  auto open = reelo::BuildFileDialog({reelo::FileDialogKind::Open, u("Открыть образ ленты TAP"),
+                                      u("Образ ленты (*.tap)|*.tap|Все файлы|*.*")},
+                                     nullptr);
+  open->show();
+  shooter.Save(*open, QStringLiteral("dialog_open"));
+  auto save = reelo::BuildFileDialog({reelo::FileDialogKind::Save, u("Сохранить проект в WAV-файл"),
+                                      u("Звуковой файл (*.wav)|*.wav|Все файлы|*.*")},
+                                     nullptr);
+  save->show();
+  shooter.Save(*save, QStringLiteral("dialog_save_wav"));
+}
+
+int GrabScreen(const QString& file, int waitMs) {
+  QThread::msleep(static_cast<unsigned long>(waitMs));
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen || !screen->grabWindow(0).save(file)) {
+    std::fprintf(stderr, "cannot grab the screen into %s\n", qPrintable(file));
+    return 1;
+  }
+  std::printf("%s\n", qPrintable(file));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  reelo::InstallRussianTranslation(app);
+  const QStringList args = QApplication::arguments();
+  if (args.size() >= 3 && args[1] == QLatin1String("--screen")) {
+    return GrabScreen(args[2], args.size() >= 4 ? args[3].toInt() : 0);
+  }
+  const QString folder = args.size() >= 2 ? args[1] : QStringLiteral("screenshots");
+  if (!QDir().mkpath(folder)) {
+    std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
+    return 1;
+  }
+  Shooter shooter(folder);
+  reelo::QtPrompts prompts;
+  ShootMainWindow(shooter, prompts);
+  ShootBoxes(shooter);
+  ShootDialogs(shooter);
+  return 0;
+}
