@@ -24,3 +24,19 @@ bench: deps
 
 clean:
 	rm -rf build
+
+# The program (Release build). With no display it says how to run it instead;
+# on a machine without one: xvfb-run make run
+run: deps
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo
+	@$(BUILD_RELEASE)/src/ui/reelo
+
+# The main window, its menus, the progress window, the file dialogs and every
+# message box of its commands, rendered offscreen to PNG files.
+SCREENSHOTS ?= build/screenshots
+screenshots: deps
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_screenshots
+	@rm -rf $(SCREENSHOTS)
+	@QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui/reelo_screenshots $(SCREENSHOTS)
