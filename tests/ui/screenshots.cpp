@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -83,6 +84,9 @@ void ShootMainWindow(Shooter& shooter, reelo::QtPrompts& prompts) {
   prompts.setParentWidget(&form);
   form.show();
   shooter.Save(form, QStringLiteral("form1_empty"));
+  const QFontInfo listFont(form.findChild<QListWidget*>(QStringLiteral("List1"))->font());
+  std::printf("List1 asks for \"%s\" %.2f pt and gets \"%s\" %.2f pt\n", reelo::kListFontFamily,
+              reelo::kListFontPoints, qPrintable(listFont.family()), listFont.pointSizeF());
 
   state.project = SampleTape();
   form.RefreshBlockList();
@@ -157,6 +161,13 @@ void ShootDialogs(Shooter& shooter) {
   shooter.Save(*save, QStringLiteral("dialog_save_wav"));
 }
 
+// The offscreen platform says for every window what it cannot do (raise,
+// grab the keyboard); those notices say nothing about the pictures.
+void QuietOffscreenNotices(QtMsgType, const QMessageLogContext&, const QString& message) {
+  if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+  std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 int GrabScreen(const QString& file, int waitMs) {
   QThread::msleep(static_cast<unsigned long>(waitMs));
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -171,6 +182,7 @@ int GrabScreen(const QString& file, int waitMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qInstallMessageHandler(QuietOffscreenNotices);
   QApplication app(argc, argv);
   reelo::InstallRussianTranslation(app);
   const QStringList args = QApplication::arguments();
