@@ -33,10 +33,12 @@ run: deps
 	@$(BUILD_RELEASE)/src/ui/reelo
 
 # The main window, its menus, the progress window, the file dialogs and every
-# message box of its commands, rendered offscreen to PNG files.
+# message box of its commands, rendered offscreen to PNG files; then the real
+# program on a virtual X screen (xvfb_reelo.png).
 SCREENSHOTS ?= build/screenshots
 screenshots: deps
 	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_screenshots
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_screenshots reelo
 	@rm -rf $(SCREENSHOTS)
 	@QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui/reelo_screenshots $(SCREENSHOTS)
+	@bash scripts/xvfb_screenshot.sh $(BUILD_RELEASE) $(SCREENSHOTS)/xvfb_reelo.png
