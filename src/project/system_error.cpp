@@ -18,6 +18,7 @@ std::string SystemErrorText(int err) {
     case EROFS: return "диск доступен только для чтения";
     case ENAMETOOLONG: return "слишком длинное имя файла";
     case EIO: return "ошибка ввода-вывода";
+    case EINVAL: return "это не обычный файл";
     case EMFILE:
     case ENFILE: return "открыто слишком много файлов";
     default: return std::strerror(err);
