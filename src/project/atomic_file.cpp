@@ -118,7 +118,7 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size) {
 bool AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
   if (fd_ < 0 || failed_) return false;
   if (offset + size > written_) {
-    Fail(SystemErrorText(EINVAL));
+    Fail("запись за концом файла");
     return false;
   }
   if (!FlushBuffer()) return false;
