@@ -25,7 +25,9 @@ RecordingReader::~RecordingReader() { Close(); }
 
 OpResult RecordingReader::Open(const std::string& path) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer forever;
+  // for a regular file the flag changes nothing, and anything else is refused below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return OpenFailure(path, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
