@@ -95,7 +95,9 @@ void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressSco
 OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
-  if (S_ISDIR(st.st_mode)) return OpenFailure(path, EISDIR);
+  // Only regular files: opening a named pipe would wait for a writer forever,
+  // and a device has no size to read by.
+  if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return OpenFailure(path, errno);
 
