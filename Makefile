@@ -2,18 +2,21 @@
 BUILD_DEBUG   ?= build/debug
 BUILD_RELEASE ?= build/release
 BUILD_BENCH   ?= build/bench
+BUILD_FUZZ    ?= build/fuzz
 JOBS          ?= $(shell nproc)
 
-.PHONY: all deps run test bench screenshots clean
+.PHONY: all deps run test bench screenshots clean fuzz fuzz-build fuzz-coverage
 
 all: test
 
 deps:
 	@bash scripts/install-deps.sh
 
-# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; every test.
-test: deps
-	@cmake -S . -B $(BUILD_DEBUG) -DCMAKE_BUILD_TYPE=Debug -DREELO_SANITIZE=ON >/dev/null
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; every test,
+# and a 20-second run of every fuzz target (built first, in its own tree).
+test: deps fuzz-build
+	@cmake -S . -B $(BUILD_DEBUG) -DCMAKE_BUILD_TYPE=Debug -DREELO_SANITIZE=ON \
+	  -DREELO_FUZZ_BIN_DIR=$(abspath $(BUILD_FUZZ))/tests/fuzz >/dev/null
 	@cmake --build $(BUILD_DEBUG) -j $(JOBS)
 	@cd $(BUILD_DEBUG) && ctest --output-on-failure -j $(JOBS)
 
@@ -42,3 +45,21 @@ screenshots: deps
 	@rm -rf $(SCREENSHOTS)
 	@QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui/reelo_screenshots $(SCREENSHOTS)
 	@bash scripts/xvfb_screenshot.sh $(BUILD_RELEASE) $(SCREENSHOTS)/xvfb_reelo.png
+
+# libFuzzer targets (clang, with ASan and UBSan) in their own tree.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREELO_BUILD_FUZZ=ON \
+	  -DREELO_BUILD_UI=OFF -DREELO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS (FUZZ_PARALLEL at a time), then the test
+# of a recording longer than 2 GB.
+FUZZ_SECONDS  ?= 60
+FUZZ_PARALLEL ?= 1
+fuzz: fuzz-build
+	@bash tests/fuzz/run_fuzzers.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_PARALLEL)
+	@$(BUILD_FUZZ)/tests/fuzz/long_recording_test
+
+# Line coverage of src/ by the fuzz targets' corpora (after `make fuzz`).
+fuzz-coverage: deps
+	@bash tests/fuzz/coverage.sh build/fuzz-coverage $(BUILD_FUZZ)
