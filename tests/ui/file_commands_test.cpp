@@ -201,6 +201,21 @@ class TestFileCommands : public QObject {
     QCOMPARE(steps.maximums, QList<int>(4, 5));
   }
 
+  // The progress window lets the window system in while it repaints; a close
+  // request then must neither start a second save nor end the program.
+  void testCloseWhileSavingWaits() {
+    w->SetBlocks(SampleBlocks(), true);
+    w->state.project.fileName = Path(*dir, "own.tap");
+    QList<bool> closed;
+    connect(w->Find<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this,
+            [&] { closed << w->form->close(); });
+    w->Run("filesave");
+    QCOMPARE(closed, QList<bool>(4, false));
+    QVERIFY(w->prompts.shown.empty());
+    QVERIFY(!w->state.project.modified);
+    QVERIFY(w->form->isVisible());
+  }
+
   void testSaveAsExtension_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("typed");
