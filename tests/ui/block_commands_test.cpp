@@ -236,18 +236,6 @@ class TestBlockCommands : public QObject {
     // A repair is a change: the save question must protect it.
     QCOMPARE(w->state.project.modified, answers.contains(int(Answer::Yes)));
   }
-
-  void testChecksumRerunAsksOnlyAboutTheBlockLeft() {
-    const TapeBlock bad = WithChecksum(MakeDataBlock({1, 2, 3}), 7);
-    w->SetBlocks({bad, bad});
-    w->prompts.PlanAnswer(Answer::Yes).PlanAnswer(Answer::No).PlanAnswer(Answer::Ok);
-    w->Run("toolsksum");
-    w->prompts.Clear();
-    w->prompts.PlanAnswer(Answer::No).PlanAnswer(Answer::Ok);
-    w->Run("toolsksum");
-    QCOMPARE(w->prompts.shown.size(), std::size_t(2));
-    QVERIFY(w->prompts.shown.front().text.contains(U("№ 2?")));
-  }
 };
 
 REELO_UI_TEST_MAIN(TestBlockCommands)
