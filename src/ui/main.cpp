@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "ui/app_state.h"
 #include "ui/form1.h"
+#include "ui/frame/form8_splash.h"
 #include "ui/qt_prompts.h"
 #include "ui/startup.h"
 
@@ -26,8 +28,13 @@ int main(int argc, char** argv) {
 
   reelo::AppState state;
   reelo::QtPrompts prompts;
-  reelo::Form1 form(state, prompts);
-  prompts.setParentWidget(&form);
-  form.show();
+  // The splash comes first; the main window is created once it has gone.
+  std::unique_ptr<reelo::Form1> form;
+  reelo::StartupSequence startup([&] {
+    form = std::make_unique<reelo::Form1>(state, prompts);
+    prompts.setParentWidget(form.get());
+    form->show();
+  });
+  startup.Start();
   return QApplication::exec();
 }
