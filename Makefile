@@ -44,6 +44,8 @@ screenshots: deps
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_screenshots reelo
 	@rm -rf $(SCREENSHOTS)
 	@QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui/reelo_screenshots $(SCREENSHOTS)
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_import_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_import/reelo_import_screenshots $(SCREENSHOTS)
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_frame_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_frame/reelo_frame_screenshots $(SCREENSHOTS)
 	@bash scripts/xvfb_screenshot.sh $(BUILD_RELEASE) $(SCREENSHOTS)/xvfb_reelo.png
 
 # libFuzzer targets (clang, with ASan and UBSan) in their own tree.
@@ -63,3 +65,12 @@ fuzz: fuzz-build
 # Line coverage of src/ by the fuzz targets' corpora (after `make fuzz`).
 fuzz-coverage: deps
 	@bash tests/fuzz/coverage.sh build/fuzz-coverage $(BUILD_FUZZ)
+
+# Installs the program, its help page, a desktop entry and the icon under
+# PREFIX; DESTDIR stages them elsewhere (make install DESTDIR=/tmp/stage).
+PREFIX ?= /usr/local
+.PHONY: install
+install: deps
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_RELEASE) --prefix "$(PREFIX)"
