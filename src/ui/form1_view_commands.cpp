@@ -1,16 +1,59 @@
 // The "Просмотр" menu: the four views of the selected block.
 #include "ui/form1.h"
+#include "ui/form9_progress.h"
+#include "ui/viewers/form2_basic_listing.h"
+#include "ui/viewers/form3_screen.h"
+#include "ui/viewers/form6_text.h"
+#include "ui/viewers/form7_dump.h"
 
 namespace reelo {
+namespace {
 
-// The viewer windows are not part of the program yet; the commands are in the
-// menu and on the toolbar and do nothing until they are.
-void Form1::viewcode_Click() {}
+// The selected block's index, or -1 (after "Блок не выбран") when the user has
+// not selected a line since the list was last rebuilt.
+int BlockToView(Form1& form) {
+  const int index = form.SelectedBlock();
+  if (!form.state().project.blockSelected || index < 0) {
+    form.NoBlockSelected();
+    return -1;
+  }
+  return index;
+}
 
-void Form1::viewtext_Click() {}
+}  // namespace
 
-void Form1::viewbasic_Click() {}
+void Form1::viewcode_Click() {
+  const int index = BlockToView(*this);
+  if (index < 0) return;
+  Form7 form(state_.project, *progress_, this);
+  form.Start(index);
+}
 
-void Form1::viewscreen_Click() {}
+void Form1::viewtext_Click() {
+  const int index = BlockToView(*this);
+  if (index < 0) return;
+  Form6 form(state_.project, *progress_, this);
+  form.Start(index);
+}
+
+void Form1::viewbasic_Click() {
+  const int index = BlockToView(*this);
+  if (index < 0) return;
+  Form2 form(state_.project);
+  form.Start(index);
+}
+
+// The screen window stays open beside the main window; a later command reuses
+// it for the newly selected block.
+void Form1::viewscreen_Click() {
+  const int index = BlockToView(*this);
+  if (index < 0) return;
+  auto* form = findChild<Form3*>(QStringLiteral("Form3"), Qt::FindDirectChildrenOnly);
+  if (!form) form = new Form3(state_.project, this);
+  form->ShowModeless();
+  form->repaint();
+  form->Start(index);
+  form->draw();
+}
 
 }  // namespace reelo
