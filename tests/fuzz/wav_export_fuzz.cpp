@@ -62,6 +62,8 @@ std::vector<TapeBlock> BlocksFrom(Steering& s) {
 
 // The runs of one block as the tape has them: pilot, sync, the record's bytes
 // after the length field and one 0 byte, most significant bit first, pause.
+// The numbers are written out here rather than taken from the code under test,
+// so a wrong constant there cannot agree with itself.
 void AppendExpectedRuns(const TapeBlock& block, std::vector<Run>& runs) {
   auto cycle = [&runs](std::uint32_t half) {
     runs.emplace_back(kLowLevel, half);
