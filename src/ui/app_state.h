@@ -5,6 +5,7 @@
 #include <string>
 
 #include "project/tape_project.h"
+#include "sound/import/import_state.h"
 
 namespace reelo {
 
@@ -12,6 +13,8 @@ struct AppState {
   TapeProject project;
   // The WAV file last chosen for export or import.
   std::string WavFileName;
+  // The import's state that outlives the load-from-WAV window.
+  ImportState importState;
 };
 
 }  // namespace reelo

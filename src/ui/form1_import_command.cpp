@@ -1,10 +1,17 @@
-// "Загрузить из WAV-файла": opens the load-from-WAV window.
+// "Загрузить из WAV-файла": the load-from-WAV window, modal over the main window.
 #include "ui/form1.h"
+#include "ui/import/form11_load_wav.h"
 
 namespace reelo {
 
-// The load-from-WAV window is not part of the program yet; the command is in
-// the menu and on the toolbar and does nothing until it is.
-void Form1::loadwav_Click() {}
+// The window appends the decoded records itself when it closes accepted; the
+// list and the summary then follow the project.
+void Form1::loadwav_Click() {
+  Form11 form(state_, prompts_, this);
+  if (form.exec() == QDialog::Accepted) {
+    RefreshBlockList();
+    UpdateSummary();
+  }
+}
 
 }  // namespace reelo

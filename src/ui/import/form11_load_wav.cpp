@@ -1,0 +1,265 @@
+#include "ui/import/form11_load_wav.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include "sound/import/import_pictures.h"
+#include "sound/import/loaded_blocks.h"
+#include "sound/import/spectrum_analysis.h"
+#include "sound/import/tape_decoder.h"
+#include "ui/file_names.h"
+#include "ui/import/import_layout.h"
+#include "ui/import/picture_box.h"
+#include "ui/startup.h"
+
+namespace reelo {
+namespace {
+
+constexpr QSize kClientSize = TwipSize(8040, 9840);
+constexpr QRect kFileFrame = TwipRect(120, 120, 4215, 1335);
+constexpr QRect kFileButton = TwipRect(120, 360, 3975, 735);
+constexpr QRect kSpectrumFrame = TwipRect(120, 1560, 4215, 3135);
+constexpr QRect kSpectrumPicture = TwipRect(120, 240, 3975, 2775);
+constexpr QRect kBoundsFrame = TwipRect(120, 4800, 4215, 3975);
+constexpr QRect kReportFrame = TwipRect(4440, 120, 3495, 6735);
+constexpr QRect kReportList = TwipRect(120, 240, 3255, 6300);
+constexpr QRect kProgressBar = TwipRect(120, 8880, 7815, 375);
+constexpr QRect kStatusLabel = TwipRect(120, 9360, 5895, 255);
+
+// Inside the bounds frame: a centred caption above each pair of scroll bars,
+// and each bar's value in a right-aligned label beside it.
+constexpr int kCaptionLeft = 120 / kTwipsPerPixel;
+constexpr QSize kCaptionSize = TwipSize(3960, 195);
+constexpr int kCaptionTops[] = {360 / kTwipsPerPixel, 1560 / kTwipsPerPixel, 2760 / kTwipsPerPixel};
+constexpr const char* kCaptions[] = {"Границы \"0\"/подготовительного сигнала", "Границы \"1\"", "Границы пилот-тона"};
+constexpr int kBarTops[] = {720, 1080, 1920, 2280, 3120, 3480};
+constexpr int kBarLeft = 120;
+constexpr int kBarWidth = 3495;
+constexpr int kValueLeft = 3720;
+constexpr int kValueWidth = 375;
+constexpr int kBarHeight = 255;
+constexpr int kBoundArrowStep = 1;
+constexpr int kBoundPageStep = 10;
+
+struct CommandSpec {
+  const char* name;
+  const char* caption;
+  QRect geometry;
+  void (Form11::*handler)();
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"Command1", "Загрузка... (LOAD \"\")", TwipRect(4440, 6960, 3495, 375), &Form11::Command1_Click},
+    {"Command2", "Анализ спектра", TwipRect(4440, 7440, 3495, 375), &Form11::Command2_Click},
+    {"Command3", "Добавить загруженное в проект и выйти", TwipRect(4440, 7920, 3495, 375), &Form11::Command3_Click},
+    {"Command4", "Закрыть", TwipRect(4440, 8400, 3495, 375), &Form11::Command4_Click},
+};
+constexpr QRect kStopButton = TwipRect(6120, 9360, 1815, 375);
+constexpr int kFileCommand = 4;  // Command5, in its frame
+constexpr int kStopCommand = 5;  // Command6
+
+QGroupBox* AddFrame(const char* name, const char* title, const QRect& geometry, QWidget* parent) {
+  auto* frame = new QGroupBox(QString::fromUtf8(title), parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  frame->setGeometry(geometry);
+  return frame;
+}
+
+// The caption with its beginning cut off until it fits the area; the end of a
+// path (the file's name) matters most.
+QString FittingCaption(const QString& text, const QRect& area, const QFontMetrics& metrics, int flags) {
+  const QString ellipsis(QChar(0x2026));
+  QString shown = text;
+  for (qsizetype cut = 0; cut < text.size(); ++cut) {
+    shown = cut == 0 ? text : ellipsis + text.mid(cut);
+    if (metrics.boundingRect(area, flags, shown).height() <= area.height()) break;
+  }
+  return shown;
+}
+
+}  // namespace
+
+void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButton, option);
+  const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  const int flags = Qt::AlignCenter | Qt::TextWrapAnywhere;
+  style()->drawItemText(&painter, area, flags, option.palette, isEnabled(),
+                        FittingCaption(text(), area, fontMetrics(), flags), QPalette::ButtonText);
+}
+
+Form11::Form11(AppState& state, Prompts& prompts, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      state_(state),
+      prompts_(prompts) {
+  setObjectName(QStringLiteral("Form11"));
+  setWindowTitle(QString::fromUtf8(kLoadWavCaption));
+  setWindowIcon(ToolbarIcon(QStringLiteral("tape")));
+  setFixedSize(kClientSize);
+  setFont(ImportWindowFont());
+  createFileFrame();
+  createSpectrumFrame();
+  createBoundsFrame();
+  createReportFrame();
+  createCommands();
+  Form_Load();
+}
+
+Form11::~Form11() = default;
+
+void Form11::createFileFrame() {
+  QGroupBox* frame = AddFrame("Frame1", "Звуковой файл", kFileFrame, this);
+  fileButton_ = new WrappingButton(frame);
+  fileButton_->setObjectName(QStringLiteral("Command5"));
+  fileButton_->setGeometry(kFileButton);
+  fileButton_->setAutoDefault(false);
+  connect(fileButton_, &QPushButton::clicked, this, &Form11::Command5_Click);
+  commands_[kFileCommand] = fileButton_;
+}
+
+void Form11::createSpectrumFrame() {
+  QGroupBox* frame = AddFrame("Frame2", "Анализатор спектра", kSpectrumFrame, this);
+  spectrum_ = new PictureBox(kSpectrumPicture, kSpectrumScaleWidth, kSpectrumScaleHeight, frame);
+  spectrum_->setObjectName(QStringLiteral("Picture1"));
+}
+
+void Form11::createBoundsFrame() {
+  QGroupBox* frame = AddFrame("Frame3", "Настройка чувствительности", kBoundsFrame, this);
+  for (int i = 0; i < 3; ++i) {
+    auto* caption = new QLabel(QString::fromUtf8(kCaptions[i]), frame);
+    caption->setObjectName(QStringLiteral("Label2_%1").arg(i));
+    caption->setGeometry(QRect(QPoint(kCaptionLeft, kCaptionTops[i]), kCaptionSize));
+    caption->setAlignment(Qt::AlignCenter);
+  }
+  for (int i = 0; i < PulseBounds::kCount; ++i) {
+    auto* bar = new QScrollBar(Qt::Horizontal, frame);
+    bar->setObjectName(QStringLiteral("HScroll1_%1").arg(i));
+    bar->setGeometry(TwipRect(kBarLeft, kBarTops[i], kBarWidth, kBarHeight));
+    bar->setRange(PulseBounds::kMinimum, PulseBounds::kMaximum);
+    bar->setSingleStep(kBoundArrowStep);
+    bar->setPageStep(kBoundPageStep);
+    bar->setValue(PulseBounds::kDefaults[static_cast<std::size_t>(i)]);
+    // Tracking is on, so this covers both a change and a drag of the slider.
+    connect(bar, &QScrollBar::valueChanged, this, &Form11::DrawSpectrum);
+    bounds_[static_cast<std::size_t>(i)] = bar;
+
+    auto* value = new QLabel(QStringLiteral("0"), frame);
+    value->setObjectName(QStringLiteral("Label3_%1").arg(i));
+    value->setGeometry(TwipRect(kValueLeft, kBarTops[i], kValueWidth, kBarHeight));
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    boundLabels_[static_cast<std::size_t>(i)] = value;
+  }
+}
+
+void Form11::createReportFrame() {
+  QGroupBox* frame = AddFrame("Frame4", "Отчёт", kReportFrame, this);
+  report_ = new QListWidget(frame);
+  report_->setObjectName(QStringLiteral("List1"));
+  report_->setGeometry(kReportList);
+  report_->setUniformItemSizes(true);
+}
+
+void Form11::createCommands() {
+  for (std::size_t i = 0; i < std::size(kCommands); ++i) {
+    auto* button = new QPushButton(QString::fromUtf8(kCommands[i].caption), this);
+    button->setObjectName(QString::fromLatin1(kCommands[i].name));
+    button->setGeometry(kCommands[i].geometry);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, kCommands[i].handler);
+    commands_[i] = button;
+  }
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("ProgressBar1"));
+  bar_->setGeometry(kProgressBar);
+  bar_->setTextVisible(false);
+  bar_->setValue(0);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("Label4"));
+  status_->setGeometry(kStatusLabel);
+
+  auto* stop = new QPushButton(QStringLiteral("Стоп"), this);
+  stop->setObjectName(QStringLiteral("Command6"));
+  stop->setGeometry(kStopButton);
+  stop->setAutoDefault(false);
+  stop->setEnabled(false);
+  connect(stop, &QPushButton::clicked, this, &Form11::Command6_Click);
+  commands_[kStopCommand] = stop;
+}
+
+void Form11::Form_Load() {
+  fileButton_->setText(state_.WavFileName.empty() ? QString::fromUtf8(kChooseSoundFileCaption)
+                                                  : FromLocalPath(state_.WavFileName));
+  DrawSpectrum();
+}
+
+PulseBounds Form11::Bounds() const {
+  PulseBounds bounds;
+  for (int i = 0; i < PulseBounds::kCount; ++i) {
+    bounds.value[static_cast<std::size_t>(i)] = bounds_[static_cast<std::size_t>(i)]->value();
+  }
+  return bounds;
+}
+
+void Form11::Command1_Click() {
+  RunImport([this] { return DecodeTape(state_.importState, Bounds(), state_.WavFileName, *this); });
+}
+
+void Form11::Command2_Click() {
+  RunImport([this] { return AnalyseSpectrum(state_.importState, state_.WavFileName, *this); });
+}
+
+void Form11::Command3_Click() {
+  const OpResult result = AddLoadedBlocks(state_.project, state_.importState);
+  ShowProblem(result);
+  accept();
+}
+
+void Form11::Command4_Click() { QDialog::reject(); }
+
+void Form11::Command5_Click() {
+  const QString chosen =
+      prompts_.ChooseFile({FileDialogKind::Open, QString::fromUtf8(kSoundDialogTitle), QString::fromUtf8(kSoundFilter)});
+  if (chosen.isEmpty()) return;
+  state_.WavFileName = ToLocalPath(chosen);
+  fileButton_->setText(chosen);
+}
+
+void Form11::Command6_Click() { state_.importState.stopRequested = true; }
+
+void Form11::reject() {
+  if (!running_) {
+    QDialog::reject();
+    return;
+  }
+  state_.importState.stopRequested = true;
+  closeAfterRun_ = true;
+}
+
+template <typename RunFn>
+void Form11::RunImport(RunFn run) {
+  running_ = true;
+  closeAfterRun_ = false;
+  const OpResult result = run();
+  running_ = false;
+  pendingProgress_ = -1;
+  ShowProblem(result);
+  if (closeAfterRun_) QDialog::reject();
+}
+
+void Form11::ShowProblem(const OpResult& result) {
+  if (result.kind == OpResult::Kind::Ok) return;
+  const BoxIcon icon = result.ok() ? BoxIcon::Warning : BoxIcon::Critical;
+  prompts_.Ask({QString::fromStdString(result.message), QString(), Buttons::Ok, icon,
+                QString::fromStdString(result.detail)});
+}
+
+}  // namespace reelo

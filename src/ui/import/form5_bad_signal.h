@@ -1,0 +1,37 @@
+// The bad-signal question: shown by a decoding run about a pulse that fits no
+// class. It shows the 101 samples around the pulse and asks which bit the
+// fragment is; one button stops the whole run instead.
+#pragma once
+
+#include <QDialog>
+
+#include "sound/import/import_host.h"
+#include "sound/import/import_pictures.h"
+
+namespace reelo {
+
+class PictureBox;
+
+inline constexpr const char* kQuestionCaption = "Плохой сигнал";
+inline constexpr const char* kQuestionText = "За какой бит считать этот фрагмент?";
+
+class Form5 final : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The view is drawn here, so it is what the window shows from the start.
+  Form5(const QuestionPicture& picture, QWidget* owner);
+
+  // The button pressed; Closed until one is (the close box, Escape).
+  QuestionReply reply() const { return reply_; }
+
+ private:
+  void createButtons();
+  void DrawView(const QuestionPicture& picture);
+  void Answer(QuestionReply reply);
+
+  PictureBox* picture_ = nullptr;
+  QuestionReply reply_ = QuestionReply::Closed;
+};
+
+}  // namespace reelo
