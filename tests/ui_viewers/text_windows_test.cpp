@@ -3,7 +3,6 @@
 // progress window during the build, and the resize and activation rules.
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QScrollBar>
 
 #include "modal_visit.h"
 #include "ui/form9_progress.h"
@@ -18,46 +17,39 @@ using namespace reelo::testing;
 
 namespace {
 
-// What a test wants to know about a viewer window while it is open.
+// What a viewer window shows while it is open, in comparable words.
 struct Seen {
-  QString objectName;
+  QString name;
   QString title;
   QString text;
-  QSize client;
-  QRect button;
-  QRect textArea;
+  QString layout;  // client size | button | text area
+  QString traits;
   QPoint centre;
-  bool modal = false;
-  bool owned = true;
-  bool readOnly = false;
-  bool fixedPitch = false;
-  bool wraps = false;
-  bool horizontalScrollBar = false;
   bool progressVisible = true;
 };
 
+QString Rect(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+
 Seen Look(QWidget* window, const Form9& progress) {
-  Seen seen;
   const auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
   const auto* button = window->findChild<QPushButton*>(QStringLiteral("Command1"));
-  if (!text || !button) return seen;
-  seen.objectName = window->objectName();
-  seen.title = window->windowTitle();
-  seen.text = text->toPlainText();
-  seen.client = window->size();
-  seen.button = button->geometry();
-  seen.textArea = text->geometry();
-  seen.centre = window->frameGeometry().center();
-  seen.modal = window->isModal() && window->windowModality() == Qt::ApplicationModal;
-  seen.owned = window->parentWidget() != nullptr;
-  seen.readOnly = text->isReadOnly();
+  if (!text || !button) return {};
   // A proportional face would break the dump's columns.
   const QFontMetrics metrics(text->font());
-  seen.fixedPitch = metrics.horizontalAdvance(u'i') == metrics.horizontalAdvance(u'W');
-  seen.wraps = text->lineWrapMode() != QPlainTextEdit::NoWrap;
-  seen.horizontalScrollBar = text->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
-  seen.progressVisible = progress.isVisible();
-  return seen;
+  const bool fixedPitch = metrics.horizontalAdvance(u'i') == metrics.horizontalAdvance(u'W');
+  const bool wraps = text->lineWrapMode() != QPlainTextEdit::NoWrap;
+  const bool scrollsAcross = text->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+  QStringList traits{window->windowModality() == Qt::ApplicationModal ? "modal" : "modeless",
+                     window->parentWidget() ? "owned" : "unowned", text->isReadOnly() ? "read-only" : "editable",
+                     fixedPitch ? "fixed-pitch" : "proportional", wraps ? "wraps" : "no wrap",
+                     scrollsAcross ? "scrolls across" : "no horizontal bar"};
+  return {window->objectName(),
+          window->windowTitle(),
+          text->toPlainText(),
+          Rect(window->rect()) + " | " + Rect(button->geometry()) + " | " + Rect(text->geometry()),
+          traits.join(u' '),
+          window->frameGeometry().center(),
+          progress.isVisible()};
 }
 
 QString DumpText(const char* rows) {
@@ -124,56 +116,49 @@ class TestTextWindows : public QObject {
   void testWindowShowsTheBlock_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<TapeBlock>("block");
-    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("wraps");
+    QTest::addColumn<QString>("wrapping");
     QTest::addColumn<bool>("centredOnScreen");  // else over the main window
+    const QString wraps = "wraps no horizontal bar", noWrap = "no wrap scrolls across";
     // 10 PRINT "A", then a line cut off after its number.
     const TapeBlock program = MakeDataBlock({0x00, 0x0A, 0x06, 0x00, 0xF5, 0x22, 0x41, 0x22, 0x0D, 0x00, 0x14});
     QTest::newRow("listing: CR LF and the cut line's LF each end one line")
         << "viewbasic" << program << "Form2" << U("Просмотр в виде BASIC-листинга")
-        << U("   10 PRINT \"A\"\n   20\n") << true << true;
+        << U("   10 PRINT \"A\"\n   20\n") << wraps << true;
     QTest::newRow("text: byte 13 ends one line") << "viewtext" << MakeDataBlock({72, 105, 13, 0, 200}) << "Form6"
-                                                 << U("Просмотр в виде текста") << U("Hi\n__") << true << false;
+                                                 << U("Просмотр в виде текста") << U("Hi\n__") << wraps << false;
     QTest::newRow("text: no data") << "viewtext" << MakeRawRecord({0xFF, 0xFF}) << "Form6"
-                                   << U("Просмотр в виде текста") << QString() << true << false;
+                                   << U("Просмотр в виде текста") << QString() << wraps << false;
     QTest::newRow("dump: one short row") << "viewcode" << MakeDataBlock({1, 2, 255}) << "Form7"
                                          << U("Просмотр 10-ричного кода") << DumpText("     0 |   1   2 255")
-                                         << false << false;
+                                         << noWrap << false;
   }
   void testWindowShowsTheBlock() {
     QFETCH(QString, command);
     QFETCH(TapeBlock, block);
-    QFETCH(QString, objectName);
+    QFETCH(QString, name);
     QFETCH(QString, title);
     QFETCH(QString, text);
-    QFETCH(bool, wraps);
+    QFETCH(QString, wrapping);
     QFETCH(bool, centredOnScreen);
     bool forced = false;
     const Seen seen = Open(qPrintable(command), block, &forced);
 
     QVERIFY2(!forced, "the window opened and closed on Закрыть");
-    QCOMPARE(seen.objectName, objectName);
+    QCOMPARE(seen.name, name);
     QCOMPARE(seen.title, title);
     QCOMPARE(seen.text, text);
-    QCOMPARE(seen.client, QSize(800, 600));
-    QCOMPARE(seen.button, QRect(0, 0, 72, 25));
-    QCOMPARE(seen.textArea, QRect(0, 24, 800, 575));
-    QVERIFY(seen.modal);
-    QVERIFY2(!seen.owned, "no owner window");
-    QVERIFY(seen.readOnly);
-    QVERIFY(seen.fixedPitch);
-    QCOMPARE(seen.wraps, wraps);
-    QCOMPARE(seen.horizontalScrollBar, !wraps);
+    QCOMPARE(seen.layout, U("0,0 800x600 | 0,0 72x25 | 0,24 800x575"));
+    QCOMPARE(seen.traits, "modal unowned read-only fixed-pitch " + wrapping);
     QVERIFY2(!seen.progressVisible, "the progress window has gone before the viewer shows");
     const QPoint expectedCentre = centredOnScreen ? QGuiApplication::primaryScreen()->availableGeometry().center()
                                                   : w->form->frameGeometry().center();
     // Within the frame's decorations, which are not known before it shows.
     QVERIFY2((seen.centre - expectedCentre).manhattanLength() <= 8, "centred where it belongs");
     // Closed means gone: nothing is left behind to show an old block.
-    for (QWidget* window : QApplication::topLevelWidgets()) QVERIFY(window->objectName() != objectName);
-    QCOMPARE(w->prompts.shown.size(), std::size_t(0));
+    for (QWidget* window : QApplication::topLevelWidgets()) QVERIFY(window->objectName() != name);
   }
 
   void testProgressWhileBuilding_data() {

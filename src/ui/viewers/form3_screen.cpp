@@ -63,13 +63,12 @@ void Form3::createButtons() {
 }
 
 void Form3::ShowModeless() {
-  if (!isVisible() && parentWidget()) {
-    move(parentWidget()->window()->frameGeometry().center() - rect().center());
-  }
+  const bool opening = !isVisible();
+  if (opening && parentWidget()) move(parentWidget()->window()->frameGeometry().center() - rect().center());
   show();
   raise();
   activateWindow();
-  WaitUntilOnScreen();
+  if (opening) WaitUntilOnScreen();
 }
 
 // Lets the window system map a newly shown window, so that the refreshes of

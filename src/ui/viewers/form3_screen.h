@@ -18,7 +18,7 @@ inline constexpr int kScreenButtonHeight = 25;
 inline constexpr int kScreenPixelSize = 2;
 // The picture's first client row, just below the buttons.
 inline constexpr int kPictureTop = 25;
-inline constexpr QRect kPictureRect{0, kPictureTop, kScreenWidth* kScreenPixelSize, kScreenHeight* kScreenPixelSize};
+inline constexpr QRect kPictureRect{0, kPictureTop, kScreenWidth * kScreenPixelSize, kScreenHeight * kScreenPixelSize};
 
 class Form3 final : public QWidget {
   Q_OBJECT
