@@ -206,27 +206,54 @@ class TestForm11 : public QObject {
   }
 
   // A recording that is gone when a run starts: the run does not start, a box
-  // says which file, and the window stays as it was.
+  // says which file, and the window stays as it was. With no file chosen the
+  // buttons do nothing at all.
   void testMissingRecording_data() {
     QTest::addColumn<QString>("command");
-    QTest::newRow("Загрузка") << "Command1";
-    QTest::newRow("Анализ спектра") << "Command2";
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("Загрузка") << "Command1" << true;
+    QTest::newRow("Анализ спектра") << "Command2" << true;
+    QTest::newRow("Загрузка, no file chosen") << "Command1" << false;
+    QTest::newRow("Анализ спектра, no file chosen") << "Command2" << false;
   }
   void testMissingRecording() {
     QFETCH(QString, command);
-    const std::string path = (dir / "gone.wav").string();
+    QFETCH(bool, chosen);
+    const std::string path = chosen ? (dir / "gone.wav").string() : std::string();
     ImportWindow w(path);
     w.form->AddReportLine("earlier report");
     w.state.importState.pulseHistogram[7] = 3;
-    w.prompts.PlanAnswer(Answer::Ok);
+    w.state.importState.loadedBlocks = {MakeDataBlock({1})};
+    if (chosen) w.prompts.PlanAnswer(Answer::Ok);
     w.Click(command.toLatin1().constData());
-    QCOMPARE(w.prompts.shown.size(), std::size_t{1});
-    QCOMPARE(w.prompts.shown[0].text, U("Не удалось открыть звуковой файл ") + QString::fromStdString(path));
-    QCOMPARE(w.prompts.shown[0].icon, BoxIcon::Critical);
-    QVERIFY(!w.prompts.shown[0].detail.isEmpty());
+    QCOMPARE(w.prompts.shown.size(), std::size_t{chosen});
+    if (chosen) {
+      QCOMPARE(w.prompts.shown[0].text, U("Не удалось открыть звуковой файл ") + QString::fromStdString(path));
+      QCOMPARE(w.prompts.shown[0].icon, BoxIcon::Critical);
+      QVERIFY(!w.prompts.shown[0].detail.isEmpty());
+    }
     QCOMPARE(w.ControlState(), QStringLiteral("unlocked"));
     QCOMPARE(w.Report(), QStringList{"earlier report"});
     QCOMPARE(w.state.importState.pulseHistogram[7], 3);
+    QCOMPARE(w.state.importState.loadedBlockCount(), 1);
+  }
+
+  // A recording of more records than the store holds: the run ends with the
+  // reason and the closing lines, and the window is free again.
+  void testFullStore() {
+    CraftedSignal signal;
+    for (int i = 0; i <= kMaxLoadedBlocks; ++i) {
+      // One record of the byte 0x80 each.
+      signal.PilotAndSync().Pulses({kOneHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf});
+      signal.Overlong();
+    }
+    ImportWindow w(signal.Write(dir, "many.wav"));
+    w.Click("Command1");
+    QCOMPARE(w.Report().mid(w.Report().size() - 4),
+             (QStringList{U("Найдены данные..."), U("Нет места для новых блоков: загрузка остановлена"),
+                          U("Загрузка завершена"), U("Найдено блоков: 1000")}));
+    QCOMPARE(w.state.importState.loadedBlockCount(), kMaxLoadedBlocks);
+    QCOMPARE(w.ControlState() + " " + w.Status(), QStringLiteral("unlocked "));
   }
 };
 
