@@ -14,7 +14,7 @@
 namespace reelo {
 namespace {
 
-struct ButtonSpec {
+struct ButtonDesign {
   const char* name;
   const char* caption;
   int left;
@@ -22,7 +22,7 @@ struct ButtonSpec {
   void (Form3::*handler)();
 };
 
-const ButtonSpec kButtons[] = {
+const ButtonDesign kButtons[] = {
     {"Command1", "Закрыть", 0, 72, &Form3::Command1_Click},
     {"Command2", "Цветное изображение", 72, 143, &Form3::Command2_Click},
     {"Command3", "Чёрным по белому", 216, 143, &Form3::Command3_Click},
@@ -53,12 +53,12 @@ Form3::Form3(const TapeProject& project, QWidget* mainWindow)
 }
 
 void Form3::createButtons() {
-  for (const ButtonSpec& spec : kButtons) {
-    auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-    button->setObjectName(QString::fromLatin1(spec.name));
-    button->setGeometry(spec.left, 0, spec.width, kScreenButtonHeight);
+  for (const ButtonDesign& design : kButtons) {
+    auto* button = new QPushButton(QString::fromUtf8(design.caption), this);
+    button->setObjectName(QString::fromLatin1(design.name));
+    button->setGeometry(design.left, 0, design.width, kScreenButtonHeight);
     button->setFont(ViewerButtonFont());
-    connect(button, &QPushButton::clicked, this, spec.handler);
+    connect(button, &QPushButton::clicked, this, design.handler);
   }
 }
 
