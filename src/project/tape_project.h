@@ -27,6 +27,8 @@ struct TapeProject {
   int blockCount() const { return static_cast<int>(blocks.size()); }
   int freeSlots() const { return kMaxBlocks - blockCount(); }
   bool hasFileName() const { return fileName != kNoFileName; }
+  // Gives the project no file ("*").
+  void forgetFileName() { fileName.assign(1, '*'); }
 };
 
 // lo + 256 * hi: the 16-bit little-endian value of two bytes.

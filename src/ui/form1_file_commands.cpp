@@ -31,7 +31,7 @@ void Form1::filenew_Click() {
   TapeProject& project = state_.project;
   project.blocks.clear();
   project.modified = false;
-  project.fileName = kNoFileName;
+  project.forgetFileName();
   RefreshBlockList();
   UpdateSummary();
 }

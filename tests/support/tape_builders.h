@@ -1,6 +1,7 @@
 // Building blocks and TAP files in code, so a test reads as "these bytes give that".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -25,10 +26,10 @@ inline std::uint8_t XorOf(const Bytes& bytes) {
 
 // A record of flag + data + correct checksum, length field included.
 inline TapeBlock MakeBlock(std::uint8_t flag, const Bytes& data) {
-  Bytes body;
-  body.push_back(flag);
-  body.insert(body.end(), data.begin(), data.end());
-  body.push_back(XorOf(body));
+  Bytes body(data.size() + 2);
+  body.front() = flag;
+  std::copy(data.begin(), data.end(), body.begin() + 1);
+  body.back() = static_cast<std::uint8_t>(flag ^ XorOf(data));
   return MakeRecord(body);
 }
 
