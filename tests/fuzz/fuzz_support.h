@@ -3,8 +3,10 @@
 // block of steering bytes that leads each input.
 #pragma once
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +32,23 @@ namespace reelo::fuzz {
 
 using Bytes = std::vector<std::uint8_t>;
 
+inline constexpr const char* kScratchPrefix = "reelo-fuzz-";
+
+// libFuzzer ends a run without running exit handlers, so each process first
+// clears away the scratch folders of processes that are gone.
+inline void RemoveStaleScratchDirs(const std::filesystem::path& base) {
+  const std::string prefix = kScratchPrefix;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::filesystem::remove_all(entry.path(), ec);
+    }
+  }
+}
+
 // A folder of this process's own for the files the targets write: in memory
 // (/dev/shm) where there is one, so an execution costs no disk I/O. Several
 // fuzzing processes never share a file.
@@ -38,12 +57,9 @@ inline const std::filesystem::path& ScratchDir() {
     std::filesystem::path base = std::filesystem::temp_directory_path();
     std::error_code ec;
     if (std::filesystem::is_directory("/dev/shm", ec)) base = "/dev/shm";
-    auto path = base / ("reelo-fuzz-" + std::to_string(::getpid()));
+    RemoveStaleScratchDirs(base);
+    auto path = base / (kScratchPrefix + std::to_string(::getpid()));
     std::filesystem::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(ScratchDir(), ignored);
-    });
     return path;
   }();
   return dir;
