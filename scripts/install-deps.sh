@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake make pkg-config
   clang libclang-rt-14-dev
+  llvm
   qt6-base-dev qt6-translations-l10n libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
