@@ -19,6 +19,10 @@ std::string SystemErrorText(int err) {
     case ENAMETOOLONG: return "слишком длинное имя файла";
     case EIO: return "ошибка ввода-вывода";
     case EINVAL: return "это не обычный файл";
+    case ELOOP: return "слишком много символических ссылок в пути";
+    case ENXIO: return "устройство недоступно";
+    case EBUSY: return "файл занят";
+    case ETXTBSY: return "файл занят";
     case EMFILE:
     case ENFILE: return "открыто слишком много файлов";
     default: return std::strerror(err);
