@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "project/progress.h"
+#include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/import_host.h"
 #include "sound/import/spectrum_analysis.h"
@@ -31,22 +32,11 @@ constexpr int kBlocks = 13;
 constexpr std::size_t kBlockData = 64000;
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 
-class QuietHost final : public reelo::ImportHost {
+// The do-nothing window, with its yields counted.
+class QuietHost final : public reelo::testing::QuietImportHost {
  public:
   long long yields = 0;
   void Yield() override { ++yields; }
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override {}
-  void AddReportLine(const std::string&) override {}
-  void DrawSpectrum() override {}
-  reelo::QuestionReply AskBadSignal(std::int64_t, int, const reelo::RecordingReader&) override {
-    return reelo::QuestionReply::Noise;
-  }
 };
 
 TapeBlock RandomDataBlock(unsigned seed) {

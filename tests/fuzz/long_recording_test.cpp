@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "quiet_import_host.h"
 #include "sound/export/sample_sink.h"
 #include "sound/export/tape_signal.h"
 #include "sound/export/wav_writer.h"
@@ -59,27 +60,19 @@ long PeakResidentKiB() {
   return usage.ru_maxrss;
 }
 
-class Host final : public ImportHost {
+// The report, the furthest progress, and each question with its picture;
+// every question is answered "noise".
+class Host final : public testing::QuietImportHost {
  public:
-  std::vector<std::string> lines;
   std::int64_t lastProgress = 0;
   std::vector<std::int64_t> questionPositions;
   std::vector<QuestionPicture> pictures;
 
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
   void ShowImportProgress(std::int64_t position) override { lastProgress = std::max(lastProgress, position); }
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { lines.clear(); }
-  void AddReportLine(const std::string& line) override { lines.push_back(line); }
-  void DrawSpectrum() override {}
   QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
     questionPositions.push_back(position);
     pictures.push_back(BuildQuestionPicture(recording, position, length));
-    return QuestionReply::Noise;
+    return QuietImportHost::AskBadSignal(position, length, recording);
   }
 };
 

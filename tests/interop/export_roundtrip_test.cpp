@@ -3,14 +3,13 @@
 // result back into a TAP file, which must equal the original byte for byte.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "external_tools.h"
 #include "project/tap_file.h"
 #include "sound/export/tape_signal.h"
 #include "sound/export/wav_writer.h"
@@ -21,8 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Bytes;
+using testing::Quoted;
 using testing::ReadFileBytes;
+using testing::RunTool;
 using testing::TempDir;
+using testing::ToolInPath;
 
 // Padding of the test's copy of the WAV (the exported file itself is not
 // changed). audio2tape misses a block whose pilot starts at the first sample,
@@ -34,25 +36,9 @@ constexpr std::size_t kClosingPulseSamples = 200;
 constexpr std::uint8_t kFullScaleHigh = 255;
 constexpr std::uint8_t kFullScaleLow = 0;
 
-bool ToolInPath(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Why a test cannot run: empty when the tool is there.
 std::string MissingTool(const std::string& tool, const std::string& package) {
   return ToolInPath(tool) ? std::string() : tool + " is not installed (package " + package + ")";
-}
-
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-// Runs a shell command with its output in log; the log is printed on failure.
-::testing::AssertionResult RunTool(const std::string& command, const fs::path& log) {
-  const int status = std::system((command + " >" + Quoted(log) + " 2>&1").c_str());
-  if (status == 0) return ::testing::AssertionSuccess();
-  std::ifstream in(log);
-  std::stringstream text;
-  text << in.rdbuf();
-  return ::testing::AssertionFailure() << command << " failed (status " << status << "):\n" << text.str();
 }
 
 void AppendLevel(Bytes& out, std::uint8_t level, std::size_t count) { out.insert(out.end(), count, level); }

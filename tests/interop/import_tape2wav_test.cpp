@@ -5,15 +5,15 @@
 // scale samples (0 and 255) with a silence after each block.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "external_tools.h"
 #include "project/progress.h"
 #include "project/tap_file.h"
+#include "quiet_import_host.h"
 #include "sound/import/import_host.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
@@ -24,45 +24,22 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Bytes;
+using testing::Quoted;
+using testing::RunTool;
 using testing::TempDir;
+using testing::ToolInPath;
 
 constexpr int kTape2WavRate = 22050;
 
-bool ToolInPath(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-::testing::AssertionResult RunTool(const std::string& command, const fs::path& log) {
-  const int status = std::system((command + " >" + Quoted(log) + " 2>&1").c_str());
-  if (status == 0) return ::testing::AssertionSuccess();
-  std::ifstream in(log);
-  std::stringstream text;
-  text << in.rdbuf();
-  return ::testing::AssertionFailure() << command << " failed (status " << status << "):\n" << text.str();
-}
-
 // A window that collects the report and answers every bad-signal question
 // with "Шум", as a person would for the pulses these recordings bring up.
-class CollectingHost : public ImportHost {
+class CollectingHost final : public testing::QuietImportHost {
  public:
-  std::vector<std::string> lines;
   std::vector<int> questionLengths;
 
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { lines.clear(); }
-  void AddReportLine(const std::string& line) override { lines.push_back(line); }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int length, const RecordingReader&) override {
+  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
     questionLengths.push_back(length);
-    return QuestionReply::Noise;
+    return QuietImportHost::AskBadSignal(position, length, recording);
   }
 };
 

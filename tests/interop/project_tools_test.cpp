@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "external_tools.h"
 #include "project/block_list.h"
 #include "project/checksum.h"
 #include "project/tap_file.h"
@@ -15,10 +16,10 @@ namespace reelo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Quoted;
 using testing::ReadFileBytes;
 using testing::TempDir;
-
-bool HaveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+using testing::ToolInPath;
 
 void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream out(path);
@@ -37,10 +38,10 @@ void ExpectRoundTrip(const fs::path& tap, const fs::path& copy, TapeProject& pro
 }
 
 TEST(ProjectInterop, ZmakebasProgramLoadsAsHeaderAndData) {
-  if (!HaveTool("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
+  if (!ToolInPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
   TempDir dir;
   WriteText(dir / "p.bas", "10 PRINT \"HELLO\"\n20 GO TO 10\n");
-  ASSERT_EQ(RunQuiet("zmakebas -n hello -o '" + (dir / "p.tap").string() + "' '" + (dir / "p.bas").string() + "'"), 0);
+  ASSERT_EQ(RunQuiet("zmakebas -n hello -o " + Quoted(dir / "p.tap") + " " + Quoted(dir / "p.bas")), 0);
   TapeProject project;
   ExpectRoundTrip(dir / "p.tap", dir / "copy.tap", project);
   ASSERT_EQ(project.blockCount(), 2);
@@ -53,10 +54,10 @@ TEST(ProjectInterop, ZmakebasProgramLoadsAsHeaderAndData) {
 }
 
 TEST(ProjectInterop, PasmoTapbasGivesLoaderAndCodeBlocks) {
-  if (!HaveTool("pasmo")) GTEST_SKIP() << "pasmo is not installed";
+  if (!ToolInPath("pasmo")) GTEST_SKIP() << "pasmo is not installed";
   TempDir dir;
   WriteText(dir / "c.asm", "org 32768\nstart: ld a,2\n call 5633\n ld a,65\n rst 16\n ret\n end start\n");
-  ASSERT_EQ(RunQuiet("cd '" + dir.path().string() + "' && pasmo --tapbas c.asm c.tap"), 0);
+  ASSERT_EQ(RunQuiet("cd " + Quoted(dir.path()) + " && pasmo --tapbas c.asm c.tap"), 0);
   TapeProject project;
   ExpectRoundTrip(dir / "c.tap", dir / "copy.tap", project);
   ASSERT_EQ(project.blockCount(), 4);

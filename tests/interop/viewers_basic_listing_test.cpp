@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "external_tools.h"
 #include "project/tap_file.h"
 #include "tape_builders.h"
 #include "viewers/basic_listing.h"
@@ -19,14 +20,14 @@ namespace reelo {
 namespace {
 
 using testing::Bytes;
+using testing::Quoted;
 using testing::TempDir;
+using testing::ToolInPath;
 
 constexpr std::uint8_t kNumberMarker = 0x0E;
 constexpr int kHiddenNumberBytes = 5;
 constexpr std::uint8_t kEndOfLine = 0x0D;
 constexpr std::uint8_t kValDollarCode = 0xAE;
-
-bool ToolOnPath(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -69,7 +70,7 @@ std::filesystem::path MakeTape(const TempDir& dir, const std::string& source) {
   const auto bas = dir / "prog.bas";
   const auto tap = dir / "prog.tap";
   std::ofstream(bas, std::ios::binary) << source;
-  const std::string command = "zmakebas -n prog -o '" + tap.string() + "' '" + bas.string() + "' >/dev/null 2>&1";
+  const std::string command = "zmakebas -n prog -o " + Quoted(tap) + " " + Quoted(bas) + " >/dev/null 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return tap;
 }
@@ -108,7 +109,7 @@ TapeBlock WithoutNumberForms(const TapeBlock& program) {
 
 std::string ListBasic(const std::filesystem::path& tap) {
   const auto out = tap.parent_path() / "listbasic.txt";
-  const std::string command = "listbasic '" + tap.string() + "' > '" + out.string() + "' 2>/dev/null";
+  const std::string command = "listbasic " + Quoted(tap) + " > " + Quoted(out) + " 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return ReadText(out);
 }
@@ -170,7 +171,7 @@ const Program kPrograms[] = {
 class ZmakebasProgramTest : public ::testing::TestWithParam<Program> {
  protected:
   void SetUp() override {
-    if (!ToolOnPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
+    if (!ToolInPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
     tap_ = MakeTape(dir_, GetParam().source);
     program_ = LoadProgramBlock(tap_);
     ASSERT_FALSE(program_.empty());
@@ -189,7 +190,7 @@ TEST_P(ZmakebasProgramTest, HiddenNumberFormsKeepTheLineNumbers) {
 }
 
 TEST_P(ZmakebasProgramTest, ListbasicAgrees) {
-  if (!ToolOnPath("listbasic")) GTEST_SKIP() << "listbasic is not installed";
+  if (!ToolInPath("listbasic")) GTEST_SKIP() << "listbasic is not installed";
   const std::string theirs = ListBasic(tap_);
   const std::string ours = BuildBasicListing(program_);
   EXPECT_EQ(LineNumbers(Lines(ours)), LineNumbers(Lines(theirs)));
@@ -202,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Programs, ZmakebasProgramTest, ::testing::ValuesIn(kPro
 // zmakebas spells VAL$ as VAL followed by "$"; every other keyword code occurs,
 // so the listing above has checked every other entry of the keyword table.
 TEST(ZmakebasKeywords, EveryKeywordCodeIsExercised) {
-  if (!ToolOnPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
+  if (!ToolInPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
   TempDir dir;
   const TapeBlock program = LoadProgramBlock(MakeTape(dir, kPrograms[0].source));
   const std::set<std::uint8_t> present(program.begin(), program.end());
@@ -215,7 +216,7 @@ TEST(ZmakebasKeywords, EveryKeywordCodeIsExercised) {
 // A stored number whose form holds the byte 13 ends the listed line there:
 // the rest of the line is read as the next line's header.
 TEST(ZmakebasHiddenNumbers, StoredThirteenCutsTheLine) {
-  if (!ToolOnPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
+  if (!ToolInPath("zmakebas")) GTEST_SKIP() << "zmakebas is not installed";
   TempDir dir;
   const TapeBlock program = LoadProgramBlock(MakeTape(dir, "10 PRINT 13;\"AB\"\n20 STOP\n"));
   const auto lines = Lines(BuildBasicListing(program));

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "project/tap_file.h"
+#include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
@@ -29,24 +30,15 @@ using testing::TempDir;
 
 // The window, reduced to what the runs tell it; every question is answered
 // "noise" and counted.
-class CountingHost final : public ImportHost {
+class CountingHost final : public testing::QuietImportHost {
  public:
-  std::vector<std::string> lines;
   int locks = 0, unlocks = 0, questions = 0;
 
-  void Yield() override {}
   void LockImportControls() override { ++locks; }
   void UnlockImportControls() override { ++unlocks; }
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { lines.clear(); }
-  void AddReportLine(const std::string& line) override { lines.push_back(line); }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override {
+  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
     ++questions;
-    return QuestionReply::Noise;
+    return QuietImportHost::AskBadSignal(position, length, recording);
   }
 };
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "project/tap_file.h"
+#include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
@@ -27,22 +28,12 @@ using testing::TempDir;
 
 constexpr auto kPatience = std::chrono::seconds(5);
 
-class QuietHost final : public ImportHost {
+// The window's report, every question answered "noise", and the locks counted.
+class QuietHost final : public testing::QuietImportHost {
  public:
-  std::vector<std::string> lines;
   int locks = 0;
 
-  void Yield() override {}
   void LockImportControls() override { ++locks; }
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { lines.clear(); }
-  void AddReportLine(const std::string& line) override { lines.push_back(line); }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override { return QuestionReply::Noise; }
 };
 
 std::vector<TapeBlock> SomeBlocks() {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "project/progress.h"
+#include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/tape_decoder.h"
 #include "tape_builders.h"
@@ -35,23 +36,6 @@ class NoPrompts final : public reelo::Prompts {
  public:
   reelo::Answer Ask(const reelo::MessageSpec&) override { return reelo::Answer::Ok; }
   QString ChooseFile(const reelo::FileDialogSpec&) override { return {}; }
-};
-
-class QuietHost final : public reelo::ImportHost {
- public:
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override {}
-  void AddReportLine(const std::string&) override {}
-  void DrawSpectrum() override {}
-  reelo::QuestionReply AskBadSignal(std::int64_t, int, const reelo::RecordingReader&) override {
-    return reelo::QuestionReply::Noise;
-  }
 };
 
 // Counts the paint events a widget gets.
@@ -142,7 +126,7 @@ void BM_Form11Decode(benchmark::State& state) {
 void BM_CoreDecode(benchmark::State& state) {
   const std::string& recording = Recording(static_cast<int>(state.range(0)));
   reelo::ImportState importState;
-  QuietHost host;
+  reelo::testing::QuietImportHost host;
   double peakGrowth = 0;
   for (auto _ : state) {
     const double before = StatusMB("VmRSS");
