@@ -87,15 +87,15 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const MessageSpec& box, QWidget* pa
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& spec, QWidget* parent) {
-  auto dialog = std::make_unique<QFileDialog>(parent, spec.title);
+std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWidget* parent) {
+  auto dialog = std::make_unique<QFileDialog>(parent, request.title);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
-  const bool save = spec.kind == FileDialogKind::Save;
+  const bool save = request.kind == FileDialogKind::Save;
   dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setDefaultSuffix(QString());
-  dialog->setNameFilters(QtNameFilters(spec.filter));
+  dialog->setNameFilters(QtNameFilters(request.filter));
   dialog->selectFile(QString());
   return dialog;
 }
@@ -106,8 +106,8 @@ Answer QtPrompts::Ask(const MessageSpec& box) {
   return ToAnswer(dialog->standardButton(dialog->clickedButton()), box.buttons);
 }
 
-QString QtPrompts::ChooseFile(const FileDialogSpec& spec) {
-  auto dialog = BuildFileDialog(spec, parent_);
+QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
+  auto dialog = BuildFileDialog(request, parent_);
   if (dialog->exec() != QDialog::Accepted) return {};
   const QStringList files = dialog->selectedFiles();
   return files.isEmpty() ? QString() : files.first();

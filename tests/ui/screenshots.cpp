@@ -52,8 +52,8 @@ class Shooter {
     std::printf("%s\n", qPrintable(path));
   }
 
-  void SaveBox(const MessageSpec& spec, const QString& name, QWidget* parent) {
-    auto box = reelo::BuildMessageBox(spec, parent);
+  void SaveBox(const MessageSpec& request, const QString& name, QWidget* parent) {
+    auto box = reelo::BuildMessageBox(request, parent);
     box->show();
     Save(*box, name);
   }

@@ -49,12 +49,12 @@ Form5::Form5(const QuestionPicture& picture, QWidget* owner)
 }
 
 void Form5::createButtons() {
-  for (const ReplyButton& spec : kButtons) {
-    auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-    button->setObjectName(QString::fromLatin1(spec.name));
-    button->setGeometry(spec.geometry);
+  for (const ReplyButton& entry : kButtons) {
+    auto* button = new QPushButton(QString::fromUtf8(entry.caption), this);
+    button->setObjectName(QString::fromLatin1(entry.name));
+    button->setGeometry(entry.geometry);
     button->setAutoDefault(false);
-    const QuestionReply reply = spec.reply;
+    const QuestionReply reply = entry.reply;
     connect(button, &QPushButton::clicked, this, [this, reply] { Answer(reply); });
   }
 }
