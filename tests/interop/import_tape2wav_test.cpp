@@ -51,7 +51,7 @@ std::string SpectrumText(const fs::path& wav) {
   std::string text = "pulse lengths seen (length: count):";
   for (int i = 0; i < kHistogramBins; ++i) {
     const int count = state.pulseHistogram[static_cast<std::size_t>(i)];
-    if (count > 0) text += " " + std::to_string(i) + ":" + std::to_string(count);
+    if (count > 0) text.append(" ").append(std::to_string(i)).append(":").append(std::to_string(count));
   }
   return text;
 }

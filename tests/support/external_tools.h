@@ -18,7 +18,12 @@ inline bool ToolInPath(const std::string& tool) {
 }
 
 // A path as one shell word; the temporary folders' names have no quote in them.
-inline std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+inline std::string Quoted(const std::filesystem::path& path) {
+  std::string word(1, '\'');
+  word += path.string();
+  word += '\'';
+  return word;
+}
 
 // Runs a shell command with its output in log; the log is printed on failure.
 inline ::testing::AssertionResult RunTool(const std::string& command, const std::filesystem::path& log) {
