@@ -78,5 +78,5 @@ PREFIX ?= /usr/local
 .PHONY: install
 install: deps
 	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo reelo-cli
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_RELEASE) --prefix "$(PREFIX)"

@@ -8,11 +8,14 @@ packages=(
   build-essential cmake make pkg-config
   clang libclang-rt-14-dev
   llvm
-  qt6-base-dev qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-translations-l10n libgl-dev qt6-multimedia-dev
+  libsndfile1-dev libsoxr-dev libspectrum-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
-  fuse-emulator-utils zmakebas pasmo
+  fuse-emulator-utils zmakebas pasmo sox
+  python3-numpy python3-scipy
+  pulseaudio pulseaudio-utils
 )
 
 missing=()
