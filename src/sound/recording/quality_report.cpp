@@ -12,7 +12,7 @@ namespace reelo {
 namespace {
 
 // A near pilot is measured against the program's own export rather than the ROM.
-constexpr double kExportPilotTolerance = 0.01;
+constexpr double kExportPilotTolerance = 0.003;
 
 long long NowMs() {
   using namespace std::chrono;
