@@ -58,6 +58,7 @@ class ChannelScanner {
 
   ChannelQuality Result() const;
   double pilotHalfWaves() const { return static_cast<double>(pilots_.halfWaves()); }
+  int pilotRuns() const { return pilots_.runs(); }
   double pilotJitter() const { return pilots_.jitter(); }
 
  private:

@@ -83,7 +83,7 @@ bool ScanFrames(SoundFile& file, std::int64_t maxFrames, PassPacer& pacer, std::
       for (std::size_t i = c; i < frames.size(); i += channels) scanner.Add(frames[i]);
     }
     done += got;
-    if (!pacer.Advance(done)) return false;
+    if (!pacer.Advance(file.framesRead())) return false;
   }
   for (ChannelScanner& scanner : scanners) scanner.Finish();
   return true;

@@ -44,10 +44,11 @@ void Describe(const SF_INFO& sf, RecordingInfo& info) {
   info.sampleRate = sf.samplerate;
   info.channels = sf.channels;
   info.frames = static_cast<std::int64_t>(sf.frames);
-  std::string text = "?";
+  const char* containerName = "?";
   for (const FormatName& name : kContainers) {
-    if (name.code == container) text = name.text;
+    if (name.code == container) containerName = name.text;
   }
+  std::string text(containerName);
   const Encoding* encoding = nullptr;
   for (const Encoding& e : kEncodings) {
     if (e.code == subtype) encoding = &e;
@@ -55,8 +56,8 @@ void Describe(const SF_INFO& sf, RecordingInfo& info) {
   if (encoding) {
     info.bitsPerSample = encoding->bits;
     info.floatingPoint = encoding->isFloat;
-    text += std::string(", ") + encoding->text;
-    if (encoding->bits > 0) text += " " + std::to_string(encoding->bits) + " бит";
+    text.append(", ").append(encoding->text);
+    if (encoding->bits > 0) text.append(" ").append(std::to_string(encoding->bits)).append(" бит");
   }
   info.formatText = text;
   info.exact = (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) && subtype == SF_FORMAT_PCM_U8 &&
