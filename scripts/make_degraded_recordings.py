@@ -213,6 +213,13 @@ def effect_table():
         ("speed_plus5_noise", lambda tap, rng, work: add_noise(speed(1.05)(tap, rng, work), 20, rng)),
         ("clipped_dc", chain(lambda x, rng: np.clip((x + 0.3) * 4.0, -1.0, 1.0))),
         ("worn_tape", worn),
+        ("white_10db", chain(lambda x, rng: add_noise(x, 10, rng))),
+        ("pink_12db", chain(lambda x, rng: add_noise(x, 12, rng, "pink"))),
+        ("lowpass_3k", lambda tap, rng, work: cassette(plain(tap, rng, work), rng, lp=3000)),
+        ("wow_noise", chain(lambda x, rng: add_noise(warp(x, wow(len(x), rng, 0.01, 0.004)), 15, rng))),
+        ("hum_strong", chain(lambda x, rng: hum(x, rng) * 0.5 + hum(np.zeros(len(x)), rng))),
+        ("dc_drift", chain(lambda x, rng: x + 0.35 * np.sin(2 * np.pi * 0.4 * np.arange(len(x)) / BASE_RATE))),
+        ("quiet_30db_noise", chain(lambda x, rng: add_noise(x * 10 ** (-24 / 20), 20, rng))),
     ]
 
 
