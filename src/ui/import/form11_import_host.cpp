@@ -33,6 +33,7 @@ int ShiftToFit(std::int64_t maximum) {
 void Form11::Yield() {
   if (pendingProgress_ >= 0) SetBarValue(pendingProgress_);
   pendingProgress_ = -1;
+  ScrollReportDown();
   QApplication::processEvents();
 }
 
@@ -71,9 +72,26 @@ void Form11::FinishImportRun() {
 
 void Form11::SetStatusText(const std::string& text) { status_->setText(QString::fromStdString(text)); }
 
-void Form11::ClearReport() { report_->clear(); }
+// A new decoding's report starts without the previous run's checksums.
+void Form11::ClearReport() {
+  report_->clear();
+  checksums_->clear();
+}
 
-void Form11::AddReportLine(const std::string& line) { report_->addItem(QString::fromStdString(line)); }
+// During a run the list is scrolled at the window's turns, not per line: a
+// run over a noisy recording adds lines by the thousand, and each scroll lays
+// the whole list out.
+void Form11::AddReportLine(const std::string& line) {
+  report_->addItem(QString::fromStdString(line));
+  reportScrollPending_ = true;
+  if (!running_) ScrollReportDown();
+}
+
+void Form11::ScrollReportDown() {
+  if (!reportScrollPending_) return;
+  reportScrollPending_ = false;
+  report_->scrollToBottom();
+}
 
 // The three bound ranges as filled bands, the histogram as a polyline 50 units
 // above the bottom edge, and a full-height mark at every length counted.
@@ -94,9 +112,13 @@ void Form11::DrawSpectrum() {
   for (std::size_t i = 0; i < boundLabels_.size(); ++i) boundLabels_[i]->setText(QString::fromStdString(picture.labels[i]));
 }
 
+// Once the user has asked for an answer to stand, the later questions of the
+// run are answered with it and not shown.
 QuestionReply Form11::AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) {
+  if (standingReply_) return *standingReply_;
   Form5 question(BuildQuestionPicture(recording, position, length), this);
   question.exec();
+  if (question.applyToRest()) standingReply_ = question.reply();
   return question.reply();
 }
 

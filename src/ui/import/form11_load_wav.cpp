@@ -14,6 +14,7 @@
 #include "sound/import/tape_decoder.h"
 #include "ui/file_names.h"
 #include "ui/import/import_layout.h"
+#include "ui/import/import_texts.h"
 #include "ui/import/picture_box.h"
 #include "ui/startup.h"
 
@@ -27,7 +28,9 @@ constexpr QRect kSpectrumFrame = TwipRect(120, 1560, 4215, 3135);
 constexpr QRect kSpectrumPicture = TwipRect(120, 240, 3975, 2775);
 constexpr QRect kBoundsFrame = TwipRect(120, 4800, 4215, 3975);
 constexpr QRect kReportFrame = TwipRect(4440, 120, 3495, 6735);
-constexpr QRect kReportList = TwipRect(120, 240, 3255, 6300);
+constexpr QRect kReportList = TwipRect(120, 240, 3255, 5880);
+// Under the report list: the checksums of the records a decoding found.
+constexpr QRect kChecksumLabel = TwipRect(120, 6180, 3255, 450);
 constexpr QRect kProgressBar = TwipRect(120, 8880, 7815, 375);
 constexpr QRect kStatusLabel = TwipRect(120, 9360, 5895, 255);
 
@@ -165,6 +168,9 @@ void Form11::createReportFrame() {
   report_->setObjectName(QStringLiteral("List1"));
   report_->setGeometry(kReportList);
   report_->setUniformItemSizes(true);
+  checksums_ = new QLabel(frame);
+  checksums_->setObjectName(QStringLiteral("Label8"));
+  checksums_->setGeometry(kChecksumLabel);
 }
 
 void Form11::createCommands() {
@@ -210,7 +216,11 @@ PulseBounds Form11::Bounds() const {
 }
 
 void Form11::Command1_Click() {
-  RunImport([this] { return DecodeTape(state_.importState, Bounds(), state_.WavFileName, *this); });
+  RunImport([this] {
+    OpResult result = DecodeTape(state_.importState, Bounds(), state_.WavFileName, *this);
+    if (result.ok()) checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
+    return result;
+  });
 }
 
 void Form11::Command2_Click() {
@@ -248,9 +258,11 @@ template <typename RunFn>
 void Form11::RunImport(RunFn run) {
   running_ = true;
   closeAfterRun_ = false;
+  standingReply_.reset();
   const OpResult result = run();
   running_ = false;
   pendingProgress_ = -1;
+  ScrollReportDown();
   ShowProblem(result);
   if (closeAfterRun_) QDialog::reject();
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "sound/import/import_host.h"
 #include "sound/import/pulse_classifier.h"
@@ -95,6 +96,8 @@ class Form11 final : public QDialog, public ImportHost {
   void RunImport(RunFn run);
   void ShowProblem(const OpResult& result);
   void SetBarValue(std::int64_t position);
+  // Shows the report's last line, if lines were added since it was last shown.
+  void ScrollReportDown();
 
   AppState& state_;
   Prompts& prompts_;
@@ -103,6 +106,8 @@ class Form11 final : public QDialog, public ImportHost {
   std::array<QScrollBar*, PulseBounds::kCount> bounds_{};
   std::array<QLabel*, PulseBounds::kCount> boundLabels_{};
   QListWidget* report_ = nullptr;
+  QLabel* checksums_ = nullptr;
+  bool reportScrollPending_ = false;
   std::array<QPushButton*, 6> commands_{};  // Command1 .. Command6
   QProgressBar* bar_ = nullptr;
   QLabel* status_ = nullptr;
@@ -113,6 +118,8 @@ class Form11 final : public QDialog, public ImportHost {
   std::chrono::nanoseconds yieldInterval_ = kYieldInterval;
   bool running_ = false;
   bool closeAfterRun_ = false;
+  // The answer the user chose to apply to every later question of this run.
+  std::optional<QuestionReply> standingReply_;
 };
 
 }  // namespace reelo
