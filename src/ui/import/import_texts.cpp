@@ -12,4 +12,32 @@ std::string ChecksumTallyText(const std::vector<TapeBlock>& records) {
   return "Контрольная сумма верна:" + NumberText(matching) + "\nКонтрольная сумма неверна:" + NumberText(failing);
 }
 
+std::string DurationText(std::int64_t frames, int sampleRate) {
+  if (sampleRate <= 0 || frames < 0) return {};
+  const std::int64_t seconds = frames / sampleRate;
+  const auto twoDigits = [](std::int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  const std::string minutesAndSeconds = twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
+  if (seconds >= 3600) return std::to_string(seconds / 3600) + ":" + minutesAndSeconds;
+  return std::to_string(seconds / 60) + ":" + twoDigits(seconds % 60);
+}
+
+std::string RecordingFormatText(const RecordingInfo& info) {
+  std::string text = "Запись: ";
+  if (!info.formatText.empty()) text += info.formatText + "; ";
+  text += DescribeRecording(info);
+  if (const std::string duration = DurationText(info.frames, info.sampleRate); !duration.empty()) {
+    text += "; " + duration;
+  }
+  return text;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    if (!text.empty()) text += '\n';
+    text += line;
+  }
+  return text;
+}
+
 }  // namespace reelo
