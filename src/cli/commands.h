@@ -1,8 +1,38 @@
 // The functions behind reelo-cli's commands, one group per source file.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "cli/cli.h"
+#include "sound/import/pulse_classifier.h"
+#include "sound/recording/preparation.h"
 
 namespace reelo::cli {
+
+// cli_recording.cpp: decode and analyse.
+int RunDecode(const Args& args, Io& io);
+int RunAnalyse(const Args& args, Io& io);
+
+// How a recording becomes records. The defaults are the best automatic
+// settings: prepared (cleaned, channel chosen), bounds fitted to its spectrum.
+struct RecordingDecodeOptions {
+  bool prepare = true;      // false: the decoder reads the file as it is
+  bool fitBounds = true;    // false: the default bounds
+  ChannelChoice channel = ChannelChoice::Auto;
+  std::optional<PulseBounds> bounds;  // given bounds win over both
+  bool printReport = true;  // the summary, quality report, bounds and report lines on out
+};
+
+// Reads --exact, --no-prepare, --channel and --bounds (those present) into
+// options; false after printing a usage error.
+bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& options, Io& io, const char* command);
+
+// Decodes a recording (any format libsndfile reads, else byte by byte) and
+// appends the records found to project, answering every bad-signal question
+// "Шум". Returns kExitOk when at least one record was added, kExitNothing when
+// none was found, kExitUsage (after printing the reason in Russian) when the
+// recording cannot be read or prepared.
+int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io);
 
 }  // namespace reelo::cli

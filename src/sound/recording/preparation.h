@@ -31,6 +31,10 @@ struct PrepareOptions {
   // the recording is only converted (channel, rate, 8 bits).
   bool clean = true;
   ChannelChoice channel = ChannelChoice::Auto;
+  // Measure the whole recording for the quality report on the way (one more
+  // pass); without it only the automatic channel choice measures, and only
+  // the recording's first minutes.
+  bool measureQuality = false;
 };
 
 // The window's defaults for a recording: cleaning on for every readable
@@ -65,8 +69,8 @@ struct PrepareOutcome {
   // One line for the window: "Запись подготовлена: 44100 Гц, 16 бит, стерео ->
   // 22050 Гц, 8 бит, моно (левый канал), очистка сигнала".
   std::string summary;
-  // The report of the measuring pass (filled when one ran: automatic channel
-  // choice, or always when asked for by measureQuality).
+  // The report of the measuring pass over the whole recording, filled when
+  // measureQuality asked for it.
   QualityReport quality;
   bool qualityMeasured = false;
   int channelUsed = 0;         // 0-based; -1 when the channels were mixed

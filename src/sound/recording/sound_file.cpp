@@ -81,6 +81,7 @@ void SoundFile::Close() {
 OpResult SoundFile::Open(const std::string& path) {
   Close();
   info_ = RecordingInfo{};
+  path_ = path;
   framesRead_ = 0;
   truncated_ = false;
   unknownFormat_ = false;
@@ -105,6 +106,20 @@ OpResult SoundFile::Open(const std::string& path) {
   // Integer samples become floats in -1..1 whatever their width.
   sf_command(file_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
   return OpResult::Success();
+}
+
+OpResult SoundFile::Rewind() {
+  if (file_ && sf_seek(file_, 0, SEEK_SET) == 0) {
+    framesRead_ = 0;
+    return OpResult::Success();
+  }
+  const RecordingInfo before = info_;
+  OpResult reopened = Open(path_);
+  if (reopened.ok() && info_.frames != before.frames) {
+    Close();
+    return OpResult::Fail(std::string(kSoundChangedText) + " " + path_);
+  }
+  return reopened;
 }
 
 std::int64_t SoundFile::Read(std::vector<float>& frames, std::int64_t maxFrames) {

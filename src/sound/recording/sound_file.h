@@ -29,6 +29,8 @@ class SoundFile {
   // file libsndfile cannot read gives an Error too, with info().readable false.
   OpResult Open(const std::string& path);
   void Close();
+  // Back to the first frame for another pass; an Error when the file is gone.
+  OpResult Rewind();
 
   const RecordingInfo& info() const { return info_; }
 
@@ -45,6 +47,7 @@ class SoundFile {
  private:
   sf_private_tag* file_ = nullptr;
   int fd_ = -1;
+  std::string path_;
   RecordingInfo info_;
   std::int64_t framesRead_ = 0;
   bool truncated_ = false;

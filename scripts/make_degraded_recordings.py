@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""Builds a repeatable set of degraded tape recordings for measuring the import.
+
+Two small tapes (BASIC from zmakebas, code blocks from pasmo with seeded random
+bytes) are rendered by fuse-utils' tape2wav at 44100 Hz (ROM timings), passed
+through one simulated cassette effect each, and written in five formats:
+
+  u8_22050        8-bit unsigned mono, 22050 Hz
+  s16_44100       16-bit mono, 44100 Hz
+  s16_48000_st    16-bit stereo, 48000 Hz, one channel (chosen by the seed) worse
+  s24_96000       24-bit mono, 96000 Hz (made from float by sox -R)
+  f32_44100       32-bit float mono, 44100 Hz
+
+Output folder: the recordings, the tapes they hold and manifest.tsv (file,
+effect, format, tape). Everything follows from --seed, so the same seed gives
+the same files.
+
+Usage: scripts/make_degraded_recordings.py OUTDIR [--seed N] [--effects a,b]
+Needs python3-numpy, python3-scipy, zmakebas, pasmo, tape2wav, sox.
+"""
+import argparse
+import os
+import subprocess
+import sys
+
+import numpy as np
+from scipy import signal
+from scipy.io import wavfile
+
+BASE_RATE = 44100
+BASE_PEAK = 0.5  # -6 dBFS
+
+BASIC_PROGRAM = """10 REM degraded recording test
+20 BORDER 1: PAPER 7: INK 0: CLS
+30 FOR i=1 TO 20
+40 PRINT AT i,i;"REELO";i
+50 NEXT i
+60 LET a$="The quick brown fox"
+70 PRINT a$( TO 9)
+80 DATA 1,2,3,4,5,6,7,8,9,10
+90 GO TO 30
+"""
+
+
+def run(cmd, **kw):
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
+
+
+def make_code_tap(path, name, data, workdir):
+    asm = os.path.join(workdir, name + ".asm")
+    with open(asm, "w") as f:
+        f.write("org 32768\nstart:\n")
+        for i in range(0, len(data), 16):
+            f.write(" defb " + ",".join(str(b) for b in data[i:i + 16]) + "\n")
+        f.write(" end start\n")
+    run(["pasmo", "--tap", "--name", name, asm, path])
+
+
+def make_tapes(outdir, rng):
+    """Two tapes of four records each; returns their paths."""
+    work = os.path.join(outdir, "work")
+    os.makedirs(work, exist_ok=True)
+    bas = os.path.join(work, "prog.bas")
+    with open(bas, "w") as f:
+        f.write(BASIC_PROGRAM)
+    basic_tap = os.path.join(work, "basic.tap")
+    run(["zmakebas", "-n", "reelo", "-a", "10", "-o", basic_tap, bas])
+    code_a = os.path.join(work, "code_a.tap")
+    code_b = os.path.join(work, "code_b.tap")
+    make_code_tap(code_a, "codea", rng.integers(0, 256, 600), work)
+    make_code_tap(code_b, "codeb", rng.integers(0, 256, 900), work)
+    tapes = {}
+    for name, parts in (("tape1", [basic_tap, code_a]), ("tape2", [code_b, basic_tap])):
+        path = os.path.join(outdir, name + ".tap")
+        with open(path, "wb") as out:
+            for part in parts:
+                with open(part, "rb") as f:
+                    out.write(f.read())
+        tapes[name] = path
+    return tapes
+
+
+def render(tap, rate, workdir):
+    """The tape's sound from tape2wav at the given rate, as floats in -1..1."""
+    wav = os.path.join(workdir, "render_%d.wav" % rate)
+    run(["tape2wav", "-r", str(int(round(rate))), tap, wav])
+    _, data = wavfile.read(wav)
+    return (data.astype(np.float64) - 127.5) / 127.5
+
+
+def lowpass(x, hz, order=2, rate=BASE_RATE):
+    b, a = signal.butter(order, hz / (rate / 2))
+    return signal.lfilter(b, a, x)
+
+
+def highpass(x, hz, order=1, rate=BASE_RATE):
+    b, a = signal.butter(order, hz / (rate / 2), "high")
+    return signal.lfilter(b, a, x)
+
+
+def rms(x):
+    return float(np.sqrt(np.mean(x * x)))
+
+
+def white(n, rng):
+    return rng.standard_normal(n)
+
+
+def pink(n, rng):
+    spectrum = np.fft.rfft(rng.standard_normal(n))
+    f = np.arange(len(spectrum), dtype=np.float64)
+    f[0] = 1.0
+    noise = np.fft.irfft(spectrum / np.sqrt(f), n)
+    return noise / rms(noise)
+
+
+def add_noise(x, snr_db, rng, kind="white"):
+    noise = white(len(x), rng) if kind == "white" else pink(len(x), rng)
+    return x + noise * (rms(x) / 10 ** (snr_db / 20))
+
+
+def warp(x, speed):
+    """Plays x with a time-varying speed (an array, 1 = nominal)."""
+    position = np.cumsum(speed)
+    position = position[position < len(x) - 1]
+    return np.interp(position, np.arange(len(x)), x)
+
+
+def cassette(x, rng, lp=8000, hp=30, snr=45):
+    """The chain every degraded recording goes through: head and amplifier."""
+    return add_noise(highpass(lowpass(x, lp), hp), snr, rng)
+
+
+def wow(n, rng, wow_depth=0.006, flutter_depth=0.002):
+    t = np.arange(n) / BASE_RATE
+    return (1 + wow_depth * np.sin(2 * np.pi * 0.6 * t + rng.uniform(0, 6))
+            + flutter_depth * np.sin(2 * np.pi * 9.0 * t + rng.uniform(0, 6)))
+
+
+def dropouts(x, rng, count=8):
+    gain = np.ones(len(x))
+    for _ in range(count):
+        length = int(rng.uniform(0.005, 0.03) * BASE_RATE)
+        start = int(rng.uniform(0, len(x) - length))
+        depth = 10 ** (-rng.uniform(6, 16) / 20)
+        shape = 1 - (1 - depth) * np.sin(np.linspace(0, np.pi, length))
+        gain[start:start + length] *= shape
+    return x * gain
+
+
+# Each effect: (name, function(tape, rng, workdir) -> float signal at BASE_RATE).
+def effect_table():
+    def plain(tap, rng, work):
+        return render(tap, BASE_RATE, work) * BASE_PEAK
+
+    def chain(extra):
+        def build(tap, rng, work):
+            return extra(cassette(plain(tap, rng, work), rng), rng)
+        return build
+
+    def speed(factor):
+        def build(tap, rng, work):
+            # Rendered at a lower rate and played at the base rate = faster.
+            x = render(tap, BASE_RATE / factor, work) * BASE_PEAK
+            return cassette(x, rng)
+        return build
+
+    def hum(x, rng):
+        t = np.arange(len(x)) / BASE_RATE
+        return x + 0.3 * BASE_PEAK * np.sin(2 * np.pi * 50 * t) + 0.1 * BASE_PEAK * np.sin(2 * np.pi * 150 * t)
+
+    def combo(tap, rng, work):
+        x = render(tap, BASE_RATE / 0.98, work) * BASE_PEAK
+        x = warp(lowpass(x, 6000), wow(len(x), rng, 0.004, 0.0015))
+        x = highpass(x, 60, order=2)
+        t = np.arange(len(x)) / BASE_RATE
+        x = x + 0.05 * BASE_PEAK * np.sin(2 * np.pi * 50 * t) + 0.03
+        return add_noise(x, 25, rng)
+
+    return [
+        ("clean", plain),
+        ("lowpass_5k", lambda tap, rng, work: cassette(plain(tap, rng, work), rng, lp=5000)),
+        ("highpass_100", lambda tap, rng, work: cassette(plain(tap, rng, work), rng, hp=100)),
+        ("speed_plus5", speed(1.05)),
+        ("speed_minus5", speed(0.95)),
+        ("speed_minus2", speed(0.98)),
+        ("wow_flutter", chain(lambda x, rng: warp(x, wow(len(x), rng)))),
+        ("white_20db", chain(lambda x, rng: add_noise(x, 20, rng))),
+        ("white_15db", chain(lambda x, rng: add_noise(x, 15, rng))),
+        ("pink_15db", chain(lambda x, rng: add_noise(x, 15, rng, "pink"))),
+        ("hum_50hz", chain(hum)),
+        ("dropouts", chain(dropouts)),
+        ("dc_offset", chain(lambda x, rng: x + 0.25)),
+        ("polarity", chain(lambda x, rng: -x)),
+        ("quiet_24db", chain(lambda x, rng: x * 10 ** (-18 / 20))),
+        ("clipped_12db", chain(lambda x, rng: np.clip(x * 4.0, -1.0, 1.0))),
+        ("cassette_mix", combo),
+    ]
+
+
+def resample(x, rate):
+    if rate == BASE_RATE:
+        return x
+    g = np.gcd(int(rate), BASE_RATE)
+    return signal.resample_poly(x, int(rate) // g, BASE_RATE // g)
+
+
+def write_wav(path, x, rate, kind, workdir):
+    x = np.clip(x, -1.0, 1.0)
+    if kind == "u8":
+        wavfile.write(path, rate, np.round(x * 127.5 + 127.5).astype(np.uint8))
+    elif kind == "s16":
+        wavfile.write(path, rate, np.round(x * 32767).astype(np.int16))
+    elif kind == "f32":
+        wavfile.write(path, rate, x.astype(np.float32))
+    elif kind == "s24":
+        tmp = os.path.join(workdir, "float.wav")
+        wavfile.write(tmp, rate, x.astype(np.float32))
+        run(["sox", "-R", tmp, "-b", "24", "-e", "signed-integer", path])
+
+
+FORMATS = [
+    ("u8_22050", 22050, "u8", 1),
+    ("s16_44100", 44100, "s16", 1),
+    ("s16_48000_st", 48000, "s16", 2),
+    ("s24_96000", 96000, "s24", 1),
+    ("f32_44100", 44100, "f32", 1),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("outdir")
+    parser.add_argument("--seed", type=int, default=2026)
+    parser.add_argument("--effects", default="")
+    args = parser.parse_args()
+    os.makedirs(args.outdir, exist_ok=True)
+    work = os.path.join(args.outdir, "work")
+    rng = np.random.default_rng(args.seed)
+    tapes = make_tapes(args.outdir, rng)
+    wanted = set(filter(None, args.effects.split(",")))
+    rows = []
+    for index, (effect, build) in enumerate(effect_table()):
+        if wanted and effect not in wanted:
+            continue
+        tape = "tape1" if index % 2 == 0 else "tape2"
+        erng = np.random.default_rng([args.seed, index])
+        x = build(tapes[tape], erng, work)
+        # A second, worse take of the same signal for the stereo files.
+        worse = lowpass(add_noise(x, 8, erng), 2500)
+        worse_left = bool(erng.integers(0, 2))
+        for fmt, rate, kind, channels in FORMATS:
+            y = resample(x, rate)
+            if channels == 2:
+                w = resample(worse, rate)[:len(y)]
+                y = np.stack([w, y] if worse_left else [y, w], axis=1)
+            name = "%s__%s.wav" % (effect, fmt)
+            write_wav(os.path.join(args.outdir, name), y, rate, kind, work)
+            rows.append((name, effect, fmt, tape + ".tap"))
+        print(effect, file=sys.stderr)
+    with open(os.path.join(args.outdir, "manifest.tsv"), "w") as f:
+        f.write("file\teffect\tformat\ttape\n")
+        for row in rows:
+            f.write("\t".join(row) + "\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,83 @@
+#include "sound/recording/fitted_bounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace reelo {
+namespace {
+
+// The ROM's half-waves in T-states: pilot 2168, 1 bit 1710, 0 bit 855. The
+// measured lengths keep these ratios at any tape speed and sample rate.
+constexpr double kOneRatio = 1710.0 / 2168.0;
+constexpr double kZeroRatio = 855.0 / 2168.0;
+// Pilot lengths tried: from a very fast tape at 22050 Hz to a slow one at 44100 Hz.
+constexpr double kShortestPilot = 7.0;
+constexpr double kLongestPilot = 32.0;
+constexpr double kPilotStep = 0.02;
+// Fewer pulses than this under the weakest of the three peaks: no tape signal.
+constexpr double kLeastPeak = 20.0;
+// The pilot's upper bound and the 0 bit's lower one, relative to their peaks;
+// the sync pulse (667 and 735 T-states) lies between the 0 bit's lower bound
+// and the 0 bit.
+constexpr double kPilotUpper = 1.3;
+constexpr double kZeroLower = 0.45;
+
+double Mass(const PulseHistogram& histogram, double length);
+
+// The pulses of the weakest of the three peaks for a pilot of this length.
+double Score(const PulseHistogram& histogram, double pilot) {
+  return std::min({Mass(histogram, pilot), Mass(histogram, pilot * kOneRatio), Mass(histogram, pilot * kZeroRatio)});
+}
+
+// The histogram's pulses near length, weighted by closeness (within one sample).
+double Mass(const PulseHistogram& histogram, double length) {
+  double mass = 0;
+  const int from = std::max(1, static_cast<int>(std::floor(length)));
+  for (int bin = from; bin <= from + 1 && bin < kHistogramBins; ++bin) {
+    const double weight = 1.0 - std::fabs(bin - length);
+    if (weight > 0) mass += weight * histogram[static_cast<std::size_t>(bin)];
+  }
+  return mass;
+}
+
+}  // namespace
+
+std::optional<FittedBounds> FitBounds(const PulseHistogram& histogram) {
+  double bestScore = 0;
+  double bestPilot = 0;
+  for (double pilot = kShortestPilot; pilot <= kLongestPilot; pilot += kPilotStep) {
+    const double weakest = Score(histogram, pilot);
+    if (weakest > bestScore) {
+      bestScore = weakest;
+      bestPilot = pilot;
+    }
+  }
+  if (bestScore < kLeastPeak) return std::nullopt;
+  // The best score often holds over a stretch of lengths: take its middle.
+  double last = bestPilot;
+  while (last + kPilotStep <= kLongestPilot && Score(histogram, last + kPilotStep) >= bestScore * 0.999) {
+    last += kPilotStep;
+  }
+  bestPilot = (bestPilot + last) / 2;
+
+  FittedBounds fit;
+  fit.pilotLength = bestPilot;
+  fit.oneLength = bestPilot * kOneRatio;
+  fit.zeroLength = bestPilot * kZeroRatio;
+  auto clampBound = [](double value) {
+    return std::clamp(static_cast<int>(std::floor(value)), PulseBounds::kMinimum, PulseBounds::kMaximum);
+  };
+  const int zeroLow = std::max(1, clampBound(fit.zeroLength * kZeroLower));
+  const int zeroHigh = clampBound((fit.zeroLength + fit.oneLength) / 2);
+  const int oneHigh = clampBound((fit.oneLength + fit.pilotLength) / 2);
+  const int pilotHigh = clampBound(fit.pilotLength * kPilotUpper);
+  fit.bounds.value = {zeroLow,
+                      zeroHigh,
+                      std::min(zeroHigh + 1, PulseBounds::kMaximum),
+                      oneHigh,
+                      std::min(oneHigh + 1, PulseBounds::kMaximum),
+                      std::max(pilotHigh, std::min(oneHigh + 1, PulseBounds::kMaximum))};
+  return fit;
+}
+
+}  // namespace reelo
