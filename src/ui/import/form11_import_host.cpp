@@ -2,6 +2,8 @@
 // the controls, the report, the progress bar and the spectrum picture, and how
 // it lets the window process its events.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QColor>
 #include <QLabel>
 #include <QListWidget>
@@ -46,10 +48,15 @@ void Form11::UnlockImportControls() {
   SetBarValue(0);
 }
 
+// The preparation controls are only offered where they act: cleaning for a
+// recording that can be prepared, the channel for one of several channels.
 void Form11::SetControlsEnabled(bool enabled) {
   for (QScrollBar* bar : bounds_) bar->setEnabled(enabled);
   for (std::size_t i = 0; i + 1 < commands_.size(); ++i) commands_[i]->setEnabled(enabled);
   commands_.back()->setEnabled(!enabled);
+  fitButton_->setEnabled(enabled);
+  clean_->setEnabled(enabled && (!infoKnown_ || info_.readable));
+  channel_->setEnabled(enabled && (!infoKnown_ || info_.channels > 1));
 }
 
 void Form11::SetProgressMaximum(std::int64_t maximum) {

@@ -21,7 +21,9 @@
 namespace reelo {
 namespace {
 
-constexpr QSize kClientSize = TwipSize(8040, 9840);
+// The design's two columns, and a third on the right for the preparation of
+// the recording and its quality.
+constexpr QSize kClientSize = TwipSize(11655, 9840);
 constexpr QRect kFileFrame = TwipRect(120, 120, 4215, 1335);
 constexpr QRect kFileButton = TwipRect(120, 360, 3975, 735);
 constexpr QRect kSpectrumFrame = TwipRect(120, 1560, 4215, 3135);
@@ -66,13 +68,6 @@ constexpr QRect kStopButton = TwipRect(6120, 9360, 1815, 375);
 constexpr int kFileCommand = 4;  // Command5, in its frame
 constexpr int kStopCommand = 5;  // Command6
 
-QGroupBox* AddFrame(const char* name, const char* title, const QRect& geometry, QWidget* parent) {
-  auto* frame = new QGroupBox(QString::fromUtf8(title), parent);
-  frame->setObjectName(QString::fromLatin1(name));
-  frame->setGeometry(geometry);
-  return frame;
-}
-
 // The caption with its beginning cut off until it fits the area; the end of a
 // path (the file's name) matters most.
 QString FittingCaption(const QString& text, const QRect& area, const QFontMetrics& metrics, int flags) {
@@ -113,6 +108,8 @@ Form11::Form11(AppState& state, Prompts& prompts, QWidget* owner)
   createBoundsFrame();
   createReportFrame();
   createCommands();
+  createPreparationFrame();
+  createQualityFrame();
   Form_Load();
 }
 
@@ -204,6 +201,7 @@ void Form11::createCommands() {
 void Form11::Form_Load() {
   fileButton_->setText(state_.WavFileName.empty() ? QString::fromUtf8(kChooseSoundFileCaption)
                                                   : FromLocalPath(state_.WavFileName));
+  LookAtRecording(true);
   DrawSpectrum();
 }
 
@@ -216,15 +214,31 @@ PulseBounds Form11::Bounds() const {
 }
 
 void Form11::Command1_Click() {
+  if (state_.WavFileName.empty()) return;
   RunImport([this] {
-    OpResult result = DecodeTape(state_.importState, Bounds(), state_.WavFileName, *this);
+    std::string path;
+    OpResult result = RecordingToRead(path);
+    if (!result.ok() || path.empty()) return result;
+    result = DecodeTape(state_.importState, Bounds(), path, *this);
     if (result.ok()) checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
     return result;
   });
 }
 
+// The quality of a recording that was not prepared (or prepared for a chosen
+// channel, which needs no measuring pass) is measured after the analysis.
 void Form11::Command2_Click() {
-  RunImport([this] { return AnalyseSpectrum(state_.importState, state_.WavFileName, *this); });
+  if (state_.WavFileName.empty()) return;
+  RunImport([this] {
+    std::string path;
+    OpResult result = RecordingToRead(path);
+    if (!result.ok() || path.empty()) return result;
+    result = AnalyseSpectrum(state_.importState, path, *this);
+    if (!result.ok() || state_.importState.stopRequested) return result;
+    analysed_ = reading_;
+    const OpResult measured = MeasureRecording();
+    return measured.kind == OpResult::Kind::Ok ? result : measured;
+  });
 }
 
 void Form11::Command3_Click() {
@@ -241,9 +255,16 @@ void Form11::Command5_Click() {
   if (chosen.isEmpty()) return;
   state_.WavFileName = ToLocalPath(chosen);
   fileButton_->setText(chosen);
+  LookAtRecording(true);
+  RunImport([this] { return MeasureRecording(); });
 }
 
 void Form11::Command6_Click() { state_.importState.stopRequested = true; }
+
+void Form11::Command7_Click() {
+  if (state_.WavFileName.empty()) return;
+  RunImport([this] { return FitBoundsRun(); });
+}
 
 void Form11::reject() {
   if (!running_) {
@@ -252,6 +273,11 @@ void Form11::reject() {
   }
   state_.importState.stopRequested = true;
   closeAfterRun_ = true;
+}
+
+void Form11::done(int result) {
+  prepared_.Remove();
+  QDialog::done(result);
 }
 
 template <typename RunFn>

@@ -21,10 +21,14 @@ std::string DurationText(std::int64_t frames, int sampleRate) {
   return std::to_string(seconds / 60) + ":" + twoDigits(seconds % 60);
 }
 
+// The depth is in the description already, so of the format text only the
+// container is shown ("WAV", "FLAC"), with its encoding when that has no
+// fixed depth ("Ogg, Vorbis").
 std::string RecordingFormatText(const RecordingInfo& info) {
-  std::string text = "Запись: ";
-  if (!info.formatText.empty()) text += info.formatText + "; ";
-  text += DescribeRecording(info);
+  std::string text = "Запись: " + DescribeRecording(info);
+  const std::string container =
+      info.bitsPerSample > 0 ? info.formatText.substr(0, info.formatText.find(',')) : info.formatText;
+  if (!container.empty()) text += "; " + container;
   if (const std::string duration = DurationText(info.frames, info.sampleRate); !duration.empty()) {
     text += "; " + duration;
   }

@@ -20,8 +20,8 @@ std::string ChecksumTallyText(const std::vector<TapeBlock>& records);
 // rounded down); empty when the rate is not positive.
 std::string DurationText(std::int64_t frames, int sampleRate);
 
-// The format line of a recording: "WAV, PCM 16 бит; 44100 Гц, 16 бит,
-// стерео; 2:31".
+// The format line of a recording: "Запись: 44100 Гц, 16 бит, стерео; WAV;
+// 2:31".
 std::string RecordingFormatText(const RecordingInfo& info);
 
 // The lines joined by line breaks, as a label shows them.
