@@ -29,6 +29,14 @@ QString Text(const ImportWindow& w, const char* label) { return w.Find<QLabel>(Q
 QCheckBox* Clean(const ImportWindow& w) { return w.Find<QCheckBox>(QStringLiteral("Check1")); }
 QComboBox* Channel(const ImportWindow& w) { return w.Find<QComboBox>(QStringLiteral("Combo1")); }
 
+// "111" when "Очистка сигнала", "Канал" and "Подобрать границы" are all enabled.
+QString PreparationControls(const ImportWindow& w) {
+  return QStringLiteral("%1%2%3")
+      .arg(int{Clean(w)->isEnabled()})
+      .arg(int{Channel(w)->isEnabled()})
+      .arg(int{w.Button("Command7")->isEnabled()});
+}
+
 QList<int> BarValues(const ImportWindow& w) {
   QList<int> values;
   for (int i = 0; i < PulseBounds::kCount; ++i) values << w.form->Bounds()[i];
@@ -46,10 +54,10 @@ class TestPreparation : public QObject {
   std::string exportPath;
   int files = 0;
 
-  // The export as a recording of that spec (a new file each time).
-  std::string Recording(const RecordingSpec& spec, const char* extension = ".wav") {
+  // The export as a recording of that form (a new file each time).
+  std::string Recording(const RecordingForm& form, const char* extension = ".wav") {
     const std::string path = (dir / ("rec" + std::to_string(++files) + extension)).string();
-    if (!WriteRecording(path, ExportSignal(exported, spec.amplitude, spec.repeat), spec)) qFatal("cannot write %s", path.c_str());
+    if (!WriteRecording(path, ExportSignal(exported, form.amplitude, form.repeat), form)) qFatal("cannot write %s", path.c_str());
     return path;
   }
 
@@ -225,7 +233,7 @@ class TestPreparation : public QObject {
     ImportWindow w(source);
     QString during;
     AtNextTurn([&] {
-      during = w.ControlState() + " " + w.Status();
+      during = w.ControlState() + " " + PreparationControls(w) + " " + w.Status();
       if (closeBox) {
         w.form->close();
       } else {
@@ -234,37 +242,51 @@ class TestPreparation : public QObject {
     });
     w.Click("Command1");
     // With the automatic channel the preparation measures the channels first.
-    QVERIFY2(during == U("locked ") + U(kPrepareStatusText) || during == U("locked ") + U(kMeasureStatusText),
+    QVERIFY2(during == U("locked 000 ") + U(kPrepareStatusText) || during == U("locked 000 ") + U(kMeasureStatusText),
              qPrintable(during));
     QCOMPARE(w.prompts.shown.size(), std::size_t{0});
     QCOMPARE(w.Report(), QStringList());
     QVERIFY(!fs::exists(w.form->prepared().path()) || w.form->prepared().path().empty());
-    QCOMPARE(w.ControlState() + " " + w.Status(), QStringLiteral("unlocked "));
+    QCOMPARE(w.ControlState() + " " + PreparationControls(w) + " " + w.Status(), QStringLiteral("unlocked 111 "));
     QCOMPARE(w.form->isVisible(), !closeBox);
   }
 
-  // The quality report appears when a recording is chosen, with warnings for
-  // a quiet or clipped one; for a file of unknown format it says why not.
+  // The quality report appears when a recording is chosen or analysed, with
+  // warnings for a quiet or clipped one; for a file of unknown format it says
+  // why not.
   void testQualityReport_data() {
     QTest::addColumn<double>("amplitude");
     QTest::addColumn<bool>("raw");
+    QTest::addColumn<bool>("chosen");  // else open with it and analyse
     QTest::addColumn<bool>("warned");
-    QTest::newRow("good level") << 0.5 << false << false;
-    QTest::newRow("too quiet") << 0.01 << false << true;
-    QTest::newRow("clipped") << 1.0 << false << true;
-    QTest::newRow("unknown format") << 0.5 << true << false;
+    QTest::newRow("good level") << 0.5 << false << true << false;
+    QTest::newRow("too quiet") << 0.01 << false << true << true;
+    QTest::newRow("clipped") << 1.0 << false << true << true;
+    QTest::newRow("unknown format") << 0.5 << true << true << false;
+    QTest::newRow("good level, analysed") << 0.5 << false << false << false;
+    QTest::newRow("too quiet, analysed") << 0.01 << false << false << true;
+    // Not prepared: measured after the analysis.
+    QTest::newRow("own export, analysed") << -1.0 << false << false << false;
   }
   void testQualityReport() {
     QFETCH(double, amplitude);
     QFETCH(bool, raw);
+    QFETCH(bool, chosen);
     QFETCH(bool, warned);
-    RecordingSpec spec;
-    spec.amplitude = amplitude;
-    const std::string path = raw ? CraftedSignal().PilotAndSync().Write(dir, "raw-quality.wav") : Recording(spec);
-    ImportWindow w;
+    RecordingForm form;
+    form.amplitude = amplitude;
+    std::string path = amplitude < 0 ? exportPath : Recording(form);
+    if (raw) path = CraftedSignal().PilotAndSync().Write(dir, "raw-quality.wav");
+    ImportWindow w(chosen ? std::string() : path);
     const QString hint = Text(w, "Label7");
-    w.prompts.PlanFile(QString::fromStdString(path));
-    w.Click("Command5");
+    QVERIFY(!hint.isEmpty());
+    if (chosen) {
+      w.prompts.PlanFile(QString::fromStdString(path));
+      w.Click("Command5");
+    } else {
+      QCOMPARE(Text(w, "Label7"), hint);
+      w.Click("Command2");
+    }
     QVERIFY(Text(w, "Label7") != hint);
     if (raw) QCOMPARE(Text(w, "Label7"), U("Качество не измерено: формат файла не распознан."));
     if (!raw) QVERIFY2(Text(w, "Label7").contains(U("дБ")), qPrintable(Text(w, "Label7")));
@@ -284,10 +306,10 @@ class TestPreparation : public QObject {
   void testFitBounds() {
     QFETCH(int, rate);
     QFETCH(bool, signal);
-    RecordingSpec spec;
-    spec.rate = rate;
-    spec.amplitude = signal ? 0.5 : 0.0;
-    ImportWindow w(Recording(spec));
+    RecordingForm form;
+    form.rate = rate;
+    form.amplitude = signal ? 0.5 : 0.0;
+    ImportWindow w(Recording(form));
     const QList<int> defaults = BarValues(w);
     ModalGuard guard;
     QuestionAnswerer answerer(QStringLiteral("Command4"));

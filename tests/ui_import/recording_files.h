@@ -12,7 +12,7 @@
 
 namespace reelo::testing {
 
-struct RecordingSpec {
+struct RecordingForm {
   int rate = 44100;
   int channels = 2;
   int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
@@ -34,16 +34,16 @@ inline std::vector<float> ExportSignal(const Bytes& wav8, double amplitude, int 
 }
 
 // Writes the signal into one channel of a new sound file; false on failure.
-inline bool WriteRecording(const std::string& path, const std::vector<float>& signal, const RecordingSpec& spec) {
+inline bool WriteRecording(const std::string& path, const std::vector<float>& signal, const RecordingForm& form) {
   SF_INFO info{};
-  info.samplerate = spec.rate;
-  info.channels = spec.channels;
-  info.format = spec.format;
+  info.samplerate = form.rate;
+  info.channels = form.channels;
+  info.format = form.format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
   if (!file) return false;
-  std::vector<float> frames(signal.size() * static_cast<std::size_t>(spec.channels), 0.0f);
+  std::vector<float> frames(signal.size() * static_cast<std::size_t>(form.channels), 0.0f);
   for (std::size_t i = 0; i < signal.size(); ++i) {
-    frames[i * static_cast<std::size_t>(spec.channels) + static_cast<std::size_t>(spec.signalChannel)] = signal[i];
+    frames[i * static_cast<std::size_t>(form.channels) + static_cast<std::size_t>(form.signalChannel)] = signal[i];
   }
   const sf_count_t written = sf_writef_float(file, frames.data(), static_cast<sf_count_t>(signal.size()));
   return sf_close(file) == 0 && written == static_cast<sf_count_t>(signal.size());
