@@ -7,6 +7,7 @@
 #include "ui/app_state.h"
 #include "ui/form1.h"
 #include "ui/frame/form8_splash.h"
+#include "ui/import/prepared_file.h"
 #include "ui/qt_prompts.h"
 #include "ui/startup.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(reelo::kProgramTitle));
   QApplication::setWindowIcon(reelo::ProgramIcon());
   reelo::InstallRussianTranslation(app);
+  // Prepared recordings that a run which ended abnormally left in the cache folder.
+  reelo::RemoveLeftoverPreparedFolders(reelo::ProgramCacheFolder());
 
   reelo::AppState state;
   reelo::QtPrompts prompts;

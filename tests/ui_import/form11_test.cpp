@@ -238,6 +238,66 @@ class TestForm11 : public QObject {
     QCOMPARE(w.state.importState.loadedBlockCount(), 1);
   }
 
+  // Beside the report, how many records found carry a matching checksum; a
+  // new run starts without the previous run's figures.
+  void testChecksumTally_data() {
+    QTest::addColumn<int>("corrupt");  // records whose checksum byte is spoilt
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("tally");
+    QTest::newRow("all match") << 0 << 3 << U("Контрольная сумма верна: 3\nКонтрольная сумма неверна: 0");
+    QTest::newRow("two spoilt") << 2 << 3 << U("Контрольная сумма верна: 1\nКонтрольная сумма неверна: 2");
+    QTest::newRow("nothing found") << 0 << 0 << U("Контрольная сумма верна: 0\nКонтрольная сумма неверна: 0");
+  }
+  void testChecksumTally() {
+    QFETCH(int, corrupt);
+    QFETCH(int, total);
+    QFETCH(QString, tally);
+    std::vector<TapeBlock> blocks;
+    for (int i = 0; i < total; ++i) {
+      blocks.push_back(MakeDataBlock(RandomBytes(30, static_cast<unsigned>(i) + 1)));
+      if (i < corrupt) blocks.back().back() ^= 0x01;
+    }
+    const std::string wav = total == 0 ? CraftedSignal().Level(kRestLevel, 500).Write(dir, "silence.wav")
+                                       : ExportedRecording(dir, "tally.wav", blocks);
+    ImportWindow w(wav);
+    auto* label = w.Find<QLabel>(QStringLiteral("Label8"));
+    QCOMPARE(label->text(), QString());
+    QString during = U("never read");
+    w.OnReportLine([&](const QString& line) {
+      if (line == U("Загрузка...")) during = label->text();
+    });
+    for (int run = 0; run < 2; ++run) {
+      w.Click("Command1");
+      QCOMPARE(w.state.importState.loadedBlockCount(), total);
+      QCOMPARE(label->text(), tally);
+      QCOMPARE(during, QString());
+    }
+    QCOMPARE(w.Report().last(), U("Найдено блоков:") + U(NumberText(total).c_str()));
+  }
+
+  // The report shows its last line while a run adds lines, and when it ends.
+  void testReportFollowsItsLastLine() {
+    CraftedSignal signal;
+    for (int i = 0; i < 80; ++i) {
+      signal.PilotAndSync().Pulses({kOneHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf});
+      signal.Overlong();
+    }
+    ImportWindow w(signal.Write(dir, "eighty.wav"));
+    auto* list = w.Find<QListWidget>(QStringLiteral("List1"));
+    QScrollBar* scroll = list->verticalScrollBar();
+    QList<bool> atBottom;
+    int added = 0;
+    w.OnReportLine([&](const QString&) {
+      if (++added % 40 == 0) AtNextTurn([&] { atBottom << (scroll->maximum() > 0 && scroll->value() == scroll->maximum()); });
+    });
+    w.Click("Command1");
+    QCOMPARE(w.Report().size(), 163);
+    QVERIFY2(atBottom.size() >= 2, "no turn of the window was seen during the run");
+    QCOMPARE(atBottom, QList<bool>(atBottom.size(), true));
+    const QRect last = list->visualItemRect(list->item(list->count() - 1));
+    QVERIFY(list->viewport()->rect().contains(last));
+  }
+
   // A recording of more records than the store holds: the run ends with the
   // reason and the closing lines, and the window is free again.
   void testFullStore() {

@@ -71,6 +71,46 @@ class TestForm5 : public QObject {
     QCOMPARE(w.Status(), QString());
   }
 
+  // Three records whose first bit is questioned. With the box ticked the
+  // first answer stands for the rest of the run, and only that first question
+  // is shown; the close box is no answer and cannot stand. The next run asks
+  // afresh.
+  void testAnswerForTheRestOfTheRun_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<int>("asked");  // in each of two runs
+    QTest::addColumn<int>("records");
+    QTest::newRow("\"1\", ticked") << "Command2" << true << 1 << 3;
+    QTest::newRow("\"1\", not ticked") << "Command2" << false << 3 << 3;
+    QTest::newRow("Шум, ticked") << "Command4" << true << 1 << 0;
+    QTest::newRow("close box, ticked") << "close" << true << 3 << 0;
+    QTest::newRow("Остановить загрузку, ticked") << "Command5" << true << 1 << 0;
+  }
+  void testAnswerForTheRestOfTheRun() {
+    QFETCH(QString, button);
+    QFETCH(bool, ticked);
+    QFETCH(int, asked);
+    QFETCH(int, records);
+    CraftedSignal signal;
+    for (int i = 0; i < 3; ++i) {
+      signal.PilotAndSync()
+          .Pulses({kGapHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf, kZeroHalf})
+          .Overlong();
+    }
+    ImportWindow w(signal.Write(dir, "three.wav"));
+    ModalGuard guard;
+    QuestionAnswerer answerer(button, ticked);
+    for (int run = 1; run <= 2; ++run) {
+      w.Click("Command1");
+      QVERIFY(!guard.tripped);
+      QCOMPARE(answerer.asked, asked * run);
+      QCOMPARE(w.state.importState.loadedBlockCount(), records);
+    }
+    const bool stopped = button == QLatin1String("Command5");
+    QCOMPARE(w.Report().count(U("Найдены данные...")), stopped ? 1 : 3);
+    QCOMPARE(w.ControlState(), QStringLiteral("unlocked"));
+  }
+
   // The 101 samples around a pulse of 8 near the recording's end: the band
   // from x = 41 to 49, the samples in blue, the rest level where the
   // recording has ended.

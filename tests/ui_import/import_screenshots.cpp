@@ -2,7 +2,9 @@
 // load-from-WAV window before and after the spectrum analysis of a recording
 // that tape2wav made (the project's own export when tape2wav or zmakebas is
 // missing), the bad-signal question that recording brings up, and the report
-// of its decoding.
+// of its decoding; then a 16-bit stereo copy of it (made by sox) as chosen,
+// with its quality report, and after fitting the bounds and decoding it
+// through the preparation.
 //
 //   reelo_import_screenshots <folder>
 #include <QApplication>
@@ -36,7 +38,8 @@ class NoPrompts final : public reelo::Prompts {
     std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
     return reelo::Answer::Ok;
   }
-  QString ChooseFile(const reelo::FileDialogSpec&) override { return {}; }
+  QString ChooseFile(const reelo::FileDialogSpec&) override { return chosen; }
+  QString chosen;  // what the file dialog returns
 };
 
 void Save(QWidget& widget, const QString& folder, const QString& name) {
@@ -77,6 +80,15 @@ QString MakeRecording(const QDir& work) {
   return wav;
 }
 
+// A 16-bit stereo 44100 Hz copy, as a sound card records a cassette; empty
+// when sox is missing.
+QString MakeStereoCopy(const QDir& work, const QString& wav) {
+  const QString copy = work.filePath(QStringLiteral("prog-stereo.wav"));
+  if (RunTool(QStringLiteral("sox"), {"-R", wav, "-r", "44100", "-b", "16", "-c", "2", copy})) return copy;
+  std::fprintf(stderr, "sox missing: no screenshots of a prepared recording\n");
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,8 +101,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create %s\n", qPrintable(work.path()));
     return 1;
   }
+  // The prepared copies go to the work folder, which is removed at the end.
+  qputenv("XDG_CACHE_HOME", work.filePath(QStringLiteral("cache")).toLocal8Bit());
   reelo::AppState state;
-  state.WavFileName = MakeRecording(work).toStdString();
+  const QString recording = MakeRecording(work);
+  state.WavFileName = recording.toStdString();
   NoPrompts prompts;
   reelo::Form11 form(state, prompts, nullptr);
   form.show();
@@ -112,6 +127,19 @@ int main(int argc, char** argv) {
   form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
   poll.stop();
   Save(form, folder, QStringLiteral("form11_decoded"));
+
+  prompts.chosen = MakeStereoCopy(work, recording);
+  if (!prompts.chosen.isEmpty()) {
+    reelo::Form11 stereo(state, prompts, nullptr);
+    stereo.show();
+    stereo.findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+    Save(stereo, folder, QStringLiteral("form11_stereo_chosen"));
+    stereo.findChild<QPushButton*>(QStringLiteral("Command7"))->click();
+    poll.start(kQuestionPollMs);
+    stereo.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    poll.stop();
+    Save(stereo, folder, QStringLiteral("form11_stereo_decoded"));
+  }
   QDir(work).removeRecursively();
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTimer>
@@ -128,14 +129,16 @@ struct ImportWindow {
 inline void AtNextTurn(std::function<void()> action) { QTimer::singleShot(0, qApp, std::move(action)); }
 
 // While alive, presses `button` of every bad-signal question that opens
-// ("close" uses the close box instead) and counts the questions.
+// ("close" uses the close box instead) and counts the questions; with
+// `applyToRest` it first ticks the box that makes the answer stand.
 class QuestionAnswerer {
  public:
-  explicit QuestionAnswerer(QString button) : button_(std::move(button)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
+  explicit QuestionAnswerer(QString button, bool applyToRest = false) : button_(std::move(button)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, applyToRest] {
       auto* question = qobject_cast<Form5*>(QApplication::activeModalWidget());
       if (!question || !question->isVisible()) return;
       ++asked;
+      if (applyToRest) question->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(true);
       if (button_ == QLatin1String("close")) {
         question->close();
       } else {

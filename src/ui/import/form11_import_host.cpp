@@ -2,6 +2,8 @@
 // the controls, the report, the progress bar and the spectrum picture, and how
 // it lets the window process its events.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QColor>
 #include <QLabel>
 #include <QListWidget>
@@ -33,6 +35,7 @@ int ShiftToFit(std::int64_t maximum) {
 void Form11::Yield() {
   if (pendingProgress_ >= 0) SetBarValue(pendingProgress_);
   pendingProgress_ = -1;
+  ScrollReportDown();
   QApplication::processEvents();
 }
 
@@ -45,10 +48,15 @@ void Form11::UnlockImportControls() {
   SetBarValue(0);
 }
 
+// The preparation controls are only offered where they act: cleaning for a
+// recording that can be prepared, the channel for one of several channels.
 void Form11::SetControlsEnabled(bool enabled) {
   for (QScrollBar* bar : bounds_) bar->setEnabled(enabled);
   for (std::size_t i = 0; i + 1 < commands_.size(); ++i) commands_[i]->setEnabled(enabled);
   commands_.back()->setEnabled(!enabled);
+  fitButton_->setEnabled(enabled);
+  clean_->setEnabled(enabled && (!infoKnown_ || info_.readable));
+  channel_->setEnabled(enabled && (!infoKnown_ || info_.channels > 1));
 }
 
 void Form11::SetProgressMaximum(std::int64_t maximum) {
@@ -71,9 +79,26 @@ void Form11::FinishImportRun() {
 
 void Form11::SetStatusText(const std::string& text) { status_->setText(QString::fromStdString(text)); }
 
-void Form11::ClearReport() { report_->clear(); }
+// A new decoding's report starts without the previous run's checksums.
+void Form11::ClearReport() {
+  report_->clear();
+  checksums_->clear();
+}
 
-void Form11::AddReportLine(const std::string& line) { report_->addItem(QString::fromStdString(line)); }
+// During a run the list is scrolled at the window's turns, not per line: a
+// run over a noisy recording adds lines by the thousand, and each scroll lays
+// the whole list out.
+void Form11::AddReportLine(const std::string& line) {
+  report_->addItem(QString::fromStdString(line));
+  reportScrollPending_ = true;
+  if (!running_) ScrollReportDown();
+}
+
+void Form11::ScrollReportDown() {
+  if (!reportScrollPending_) return;
+  reportScrollPending_ = false;
+  report_->scrollToBottom();
+}
 
 // The three bound ranges as filled bands, the histogram as a polyline 50 units
 // above the bottom edge, and a full-height mark at every length counted.
@@ -94,9 +119,13 @@ void Form11::DrawSpectrum() {
   for (std::size_t i = 0; i < boundLabels_.size(); ++i) boundLabels_[i]->setText(QString::fromStdString(picture.labels[i]));
 }
 
+// Once the user has asked for an answer to stand, the later questions of the
+// run are answered with it and not shown.
 QuestionReply Form11::AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) {
+  if (standingReply_) return *standingReply_;
   Form5 question(BuildQuestionPicture(recording, position, length), this);
   question.exec();
+  if (question.applyToRest()) standingReply_ = question.reply();
   return question.reply();
 }
 

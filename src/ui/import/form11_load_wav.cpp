@@ -14,20 +14,25 @@
 #include "sound/import/tape_decoder.h"
 #include "ui/file_names.h"
 #include "ui/import/import_layout.h"
+#include "ui/import/import_texts.h"
 #include "ui/import/picture_box.h"
 #include "ui/startup.h"
 
 namespace reelo {
 namespace {
 
-constexpr QSize kClientSize = TwipSize(8040, 9840);
+// The design's two columns, and a third on the right for the preparation of
+// the recording and its quality.
+constexpr QSize kClientSize = TwipSize(11655, 9840);
 constexpr QRect kFileFrame = TwipRect(120, 120, 4215, 1335);
 constexpr QRect kFileButton = TwipRect(120, 360, 3975, 735);
 constexpr QRect kSpectrumFrame = TwipRect(120, 1560, 4215, 3135);
 constexpr QRect kSpectrumPicture = TwipRect(120, 240, 3975, 2775);
 constexpr QRect kBoundsFrame = TwipRect(120, 4800, 4215, 3975);
 constexpr QRect kReportFrame = TwipRect(4440, 120, 3495, 6735);
-constexpr QRect kReportList = TwipRect(120, 240, 3255, 6300);
+constexpr QRect kReportList = TwipRect(120, 240, 3255, 5880);
+// Under the report list: the checksums of the records a decoding found.
+constexpr QRect kChecksumLabel = TwipRect(120, 6180, 3255, 450);
 constexpr QRect kProgressBar = TwipRect(120, 8880, 7815, 375);
 constexpr QRect kStatusLabel = TwipRect(120, 9360, 5895, 255);
 
@@ -62,13 +67,6 @@ constexpr CommandSpec kCommands[] = {
 constexpr QRect kStopButton = TwipRect(6120, 9360, 1815, 375);
 constexpr int kFileCommand = 4;  // Command5, in its frame
 constexpr int kStopCommand = 5;  // Command6
-
-QGroupBox* AddFrame(const char* name, const char* title, const QRect& geometry, QWidget* parent) {
-  auto* frame = new QGroupBox(QString::fromUtf8(title), parent);
-  frame->setObjectName(QString::fromLatin1(name));
-  frame->setGeometry(geometry);
-  return frame;
-}
 
 // The caption with its beginning cut off until it fits the area; the end of a
 // path (the file's name) matters most.
@@ -110,6 +108,8 @@ Form11::Form11(AppState& state, Prompts& prompts, QWidget* owner)
   createBoundsFrame();
   createReportFrame();
   createCommands();
+  createPreparationFrame();
+  createQualityFrame();
   Form_Load();
 }
 
@@ -165,6 +165,9 @@ void Form11::createReportFrame() {
   report_->setObjectName(QStringLiteral("List1"));
   report_->setGeometry(kReportList);
   report_->setUniformItemSizes(true);
+  checksums_ = new QLabel(frame);
+  checksums_->setObjectName(QStringLiteral("Label8"));
+  checksums_->setGeometry(kChecksumLabel);
 }
 
 void Form11::createCommands() {
@@ -198,6 +201,7 @@ void Form11::createCommands() {
 void Form11::Form_Load() {
   fileButton_->setText(state_.WavFileName.empty() ? QString::fromUtf8(kChooseSoundFileCaption)
                                                   : FromLocalPath(state_.WavFileName));
+  LookAtRecording(true);
   DrawSpectrum();
 }
 
@@ -210,11 +214,31 @@ PulseBounds Form11::Bounds() const {
 }
 
 void Form11::Command1_Click() {
-  RunImport([this] { return DecodeTape(state_.importState, Bounds(), state_.WavFileName, *this); });
+  if (state_.WavFileName.empty()) return;
+  RunImport([this] {
+    std::string path;
+    OpResult result = RecordingToRead(path);
+    if (!result.ok() || path.empty()) return result;
+    result = DecodeTape(state_.importState, Bounds(), path, *this);
+    if (result.ok()) checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
+    return result;
+  });
 }
 
+// The quality of a recording that was not prepared (or prepared for a chosen
+// channel, which needs no measuring pass) is measured after the analysis.
 void Form11::Command2_Click() {
-  RunImport([this] { return AnalyseSpectrum(state_.importState, state_.WavFileName, *this); });
+  if (state_.WavFileName.empty()) return;
+  RunImport([this] {
+    std::string path;
+    OpResult result = RecordingToRead(path);
+    if (!result.ok() || path.empty()) return result;
+    result = AnalyseSpectrum(state_.importState, path, *this);
+    if (!result.ok() || state_.importState.stopRequested) return result;
+    analysed_ = reading_;
+    const OpResult measured = MeasureRecording();
+    return measured.kind == OpResult::Kind::Ok ? result : measured;
+  });
 }
 
 void Form11::Command3_Click() {
@@ -231,9 +255,16 @@ void Form11::Command5_Click() {
   if (chosen.isEmpty()) return;
   state_.WavFileName = ToLocalPath(chosen);
   fileButton_->setText(chosen);
+  LookAtRecording(true);
+  RunImport([this] { return MeasureRecording(); });
 }
 
 void Form11::Command6_Click() { state_.importState.stopRequested = true; }
+
+void Form11::Command7_Click() {
+  if (state_.WavFileName.empty()) return;
+  RunImport([this] { return FitBoundsRun(); });
+}
 
 void Form11::reject() {
   if (!running_) {
@@ -244,13 +275,20 @@ void Form11::reject() {
   closeAfterRun_ = true;
 }
 
+void Form11::done(int result) {
+  prepared_.Remove();
+  QDialog::done(result);
+}
+
 template <typename RunFn>
 void Form11::RunImport(RunFn run) {
   running_ = true;
   closeAfterRun_ = false;
+  standingReply_.reset();
   const OpResult result = run();
   running_ = false;
   pendingProgress_ = -1;
+  ScrollReportDown();
   ShowProblem(result);
   if (closeAfterRun_) QDialog::reject();
 }

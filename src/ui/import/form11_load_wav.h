@@ -9,12 +9,17 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "sound/import/import_host.h"
 #include "sound/import/pulse_classifier.h"
+#include "sound/recording/preparation.h"
 #include "ui/app_state.h"
+#include "ui/import/prepared_file.h"
 #include "ui/prompts.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -29,6 +34,8 @@ inline constexpr const char* kChooseSoundFileCaption = "Нажмите сюда 
 inline constexpr const char* kSoundDialogTitle = "Открыть звуковой файл WAV";
 inline constexpr const char* kSoundFilter = "Звуковой файл (*.wav)|*.wav|Все файлы|*.*";
 inline constexpr const char* kRunDoneText = "Готово";
+inline constexpr const char* kNoFitText =
+    "Не удалось подобрать границы: в записи не найдены пилот-тон и биты. Границы оставлены как были.";
 
 // A button whose caption wraps over its lines (a path does not fit one line);
 // when even that is too long, the caption's end, the file's name, is shown.
@@ -40,7 +47,7 @@ class WrappingButton final : public QPushButton {
   void paintEvent(QPaintEvent* event) override;
 };
 
-class Form11 final : public QDialog, public ImportHost {
+class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
   Q_OBJECT
 
  public:
@@ -49,6 +56,10 @@ class Form11 final : public QDialog, public ImportHost {
 
   // The bounds as the six scroll bars hold them.
   PulseBounds Bounds() const;
+  // The preparation the controls ask for ("Очистка сигнала", "Канал").
+  PrepareOptions Options() const;
+  // Where the window keeps its prepared copy of the recording.
+  const PreparedRecording& prepared() const { return prepared_; }
   // True while an analysis or decoding run is going on.
   bool running() const { return running_; }
 
@@ -70,6 +81,11 @@ class Form11 final : public QDialog, public ImportHost {
   void DrawSpectrum() override;
   QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override;
 
+  // PrepareProgress: the preparation and the quality measurement show their
+  // progress like the runs and stop on "Стоп".
+  void Begin(const std::string& label, std::int64_t totalFrames) override;
+  bool Advance(std::int64_t framesDone) override;
+
  public slots:
   void Command1_Click();  // "Загрузка... (LOAD \"\")"
   void Command2_Click();  // "Анализ спектра"
@@ -77,9 +93,12 @@ class Form11 final : public QDialog, public ImportHost {
   void Command4_Click();  // "Закрыть"
   void Command5_Click();  // the sound file
   void Command6_Click();  // "Стоп"
+  void Command7_Click();  // "Подобрать границы"
   // The close box and Escape: during a run they act as "Стоп", and the window
   // closes once the run has ended.
   void reject() override;
+  // The prepared copy goes when the window closes.
+  void done(int result) override;
 
  private:
   void createFileFrame();
@@ -87,7 +106,24 @@ class Form11 final : public QDialog, public ImportHost {
   void createBoundsFrame();
   void createReportFrame();
   void createCommands();
+  void createPreparationFrame();
+  void createQualityFrame();
   void Form_Load();
+  // Takes the chosen recording's format for the format line and, when it is
+  // newly chosen, sets the preparation controls to its defaults.
+  void LookAtRecording(bool newlyChosen);
+  void ShowFormat(const RecordingInfo& info);
+  // The file the runs read: the user's own recording, or its prepared copy,
+  // prepared now unless it is ready. An empty path with Ok: the preparation
+  // was stopped, nothing is to run.
+  OpResult RecordingToRead(std::string& path);
+  OpResult Prepare(const SourceStamp& source, const PrepareOptions& options);
+  // Measures the quality of the chosen recording unless it is shown already.
+  OpResult MeasureRecording();
+  void ShowQuality(const QualityReport& report, const SourceStamp& source);
+  void ClearQuality(const QString& text);
+  void SetQualityText(const QString& lines, const QString& warnings);
+  OpResult FitBoundsRun();
   void SetControlsEnabled(bool enabled);
   // Runs an analysis or a decoding, then shows what went wrong, if anything,
   // and closes the window if its close box was pressed meanwhile.
@@ -95,6 +131,8 @@ class Form11 final : public QDialog, public ImportHost {
   void RunImport(RunFn run);
   void ShowProblem(const OpResult& result);
   void SetBarValue(std::int64_t position);
+  // Shows the report's last line, if lines were added since it was last shown.
+  void ScrollReportDown();
 
   AppState& state_;
   Prompts& prompts_;
@@ -103,9 +141,18 @@ class Form11 final : public QDialog, public ImportHost {
   std::array<QScrollBar*, PulseBounds::kCount> bounds_{};
   std::array<QLabel*, PulseBounds::kCount> boundLabels_{};
   QListWidget* report_ = nullptr;
+  QLabel* checksums_ = nullptr;
+  bool reportScrollPending_ = false;
   std::array<QPushButton*, 6> commands_{};  // Command1 .. Command6
   QProgressBar* bar_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* formatLine_ = nullptr;
+  QCheckBox* clean_ = nullptr;
+  QComboBox* channel_ = nullptr;
+  QLabel* preparedLine_ = nullptr;
+  QLabel* qualityLines_ = nullptr;
+  QLabel* qualityWarnings_ = nullptr;
+  QPushButton* fitButton_ = nullptr;
 
   std::int64_t barMaximum_ = 0;  // the recording's length F
   int barShift_ = 0;             // a length beyond the bar's int range is shown scaled down
@@ -113,6 +160,28 @@ class Form11 final : public QDialog, public ImportHost {
   std::chrono::nanoseconds yieldInterval_ = kYieldInterval;
   bool running_ = false;
   bool closeAfterRun_ = false;
+  // The answer the user chose to apply to every later question of this run.
+  std::optional<QuestionReply> standingReply_;
+
+  // The chosen recording as last looked at.
+  RecordingInfo info_;
+  bool infoKnown_ = false;
+  // What the runs read: the recording, and whether a prepared copy with
+  // which options. The histogram is of `analysed` once an analysis of it ran
+  // to its end in this window.
+  struct Reading {
+    SourceStamp source;
+    bool prepared = false;
+    PrepareOptions options;
+    bool operator==(const Reading& other) const {
+      return source == other.source && prepared == other.prepared && (!prepared || SameOptions(options, other.options));
+    }
+  };
+  std::optional<Reading> reading_;
+  std::optional<Reading> analysed_;
+  PreparedRecording prepared_;
+  std::string preparedSummary_;
+  std::optional<SourceStamp> qualityOf_;  // the recording whose quality is shown
 };
 
 }  // namespace reelo

@@ -1,5 +1,6 @@
 #include "ui/import/form5_bad_signal.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -12,6 +13,8 @@ namespace {
 constexpr QSize kClientSize = TwipSize(6735, 4470);
 constexpr QRect kPictureGeometry = TwipRect(0, 0, 6735, 3135);
 constexpr QRect kLabelGeometry = TwipRect(0, 3240, 3735, 255);
+// Left of "Остановить загрузку", on its row.
+constexpr QRect kApplyToRestGeometry = TwipRect(60, 4080, 4080, 375);
 
 struct ReplyButton {
   const char* name;
@@ -44,6 +47,9 @@ Form5::Form5(const QuestionPicture& picture, QWidget* owner)
   auto* label = new QLabel(QString::fromUtf8(kQuestionText), this);
   label->setObjectName(QStringLiteral("Label1"));
   label->setGeometry(kLabelGeometry);
+  applyToRest_ = new QCheckBox(QString::fromUtf8(kApplyToRestText), this);
+  applyToRest_->setObjectName(QStringLiteral("Check1"));
+  applyToRest_->setGeometry(kApplyToRestGeometry);
   createButtons();
   DrawView(picture);
 }
@@ -71,6 +77,8 @@ void Form5::DrawView(const QuestionPicture& picture) {
     painter.LineTo(i, picture.samples[static_cast<std::size_t>(i)], ToColour(kQuestionLineColour));
   }
 }
+
+bool Form5::applyToRest() const { return reply_ != QuestionReply::Closed && applyToRest_->isChecked(); }
 
 void Form5::Answer(QuestionReply reply) {
   reply_ = reply;

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+class QCheckBox;
+
 #include "sound/import/import_host.h"
 #include "sound/import/import_pictures.h"
 
@@ -14,6 +16,7 @@ class PictureBox;
 
 inline constexpr const char* kQuestionCaption = "Плохой сигнал";
 inline constexpr const char* kQuestionText = "За какой бит считать этот фрагмент?";
+inline constexpr const char* kApplyToRestText = "Применять этот ответ до конца загрузки";
 
 class Form5 final : public QDialog {
   Q_OBJECT
@@ -24,6 +27,9 @@ class Form5 final : public QDialog {
 
   // The button pressed; Closed until one is (the close box, Escape).
   QuestionReply reply() const { return reply_; }
+  // True when the answer is to stand for every later question of the run:
+  // the check box was ticked and a button (not the close box) answered.
+  bool applyToRest() const;
 
  private:
   void createButtons();
@@ -31,6 +37,7 @@ class Form5 final : public QDialog {
   void Answer(QuestionReply reply);
 
   PictureBox* picture_ = nullptr;
+  QCheckBox* applyToRest_ = nullptr;
   QuestionReply reply_ = QuestionReply::Closed;
 };
 

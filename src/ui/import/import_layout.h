@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QGroupBox>
 #include <QRect>
 
 namespace reelo {
@@ -24,6 +25,14 @@ inline QFont ImportWindowFont() {
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(kImportFontPixels);
   return font;
+}
+
+// A frame with its caption, placed in its parent.
+inline QGroupBox* AddFrame(const char* name, const char* title, const QRect& geometry, QWidget* parent) {
+  auto* frame = new QGroupBox(QString::fromUtf8(title), parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  frame->setGeometry(geometry);
+  return frame;
 }
 
 }  // namespace reelo

@@ -1,0 +1,243 @@
+// The load-from-WAV window's preparation of the recording: the controls that
+// choose it, the prepared copy the runs read, the quality report and the
+// fitted bounds.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QScrollBar>
+
+#include "sound/import/spectrum_analysis.h"
+#include "sound/recording/fitted_bounds.h"
+#include "sound/recording/quality_report.h"
+#include "ui/import/form11_load_wav.h"
+#include "ui/import/import_layout.h"
+#include "ui/import/import_texts.h"
+
+namespace reelo {
+namespace {
+
+constexpr QRect kPreparationFrame = TwipRect(8040, 120, 3495, 2775);
+constexpr QRect kFormatLine = TwipRect(120, 270, 3255, 645);
+constexpr QRect kCleanBox = TwipRect(120, 960, 3255, 285);
+constexpr QRect kChannelCaption = TwipRect(120, 1365, 900, 255);
+constexpr QRect kChannelBox = TwipRect(1020, 1320, 2355, 330);
+constexpr QRect kPreparedLine = TwipRect(120, 1740, 3255, 915);
+
+// Down to the bottom of the bounds frame; the warnings follow the lines,
+// however many lines the report has.
+constexpr QRect kQualityFrame = TwipRect(8040, 3000, 3495, 5775);
+constexpr QRect kQualityLines = TwipRect(120, 270, 3255, 3600);
+constexpr int kQualityGap = 90 / kTwipsPerPixel;
+constexpr int kQualityBottom = 5655 / kTwipsPerPixel;
+
+// Beside the progress bar, under the quality report.
+constexpr QRect kFitButton = TwipRect(8040, 8880, 3495, 375);
+
+// The rows of "Канал", in the order of the list.
+struct ChannelRow {
+  const char* caption;
+  ChannelChoice choice;
+};
+constexpr ChannelRow kChannelRows[] = {
+    {"авто", ChannelChoice::Auto},
+    {"левый", ChannelChoice::Left},
+    {"правый", ChannelChoice::Right},
+    {"смесь", ChannelChoice::Mix},
+};
+
+constexpr const char* kQualityHint = "Качество записи измеряется, когда файл выбран, и при анализе спектра.";
+constexpr const char* kQualityUnknownFormat = "Качество не измерено: формат файла не распознан.";
+constexpr const char* kReadAsItIs = "Запись читается как есть, без подготовки";
+
+QLabel* AddTextLine(const char* name, const QRect& geometry, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(geometry);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+}  // namespace
+
+void Form11::createPreparationFrame() {
+  QGroupBox* frame = AddFrame("Frame5", "Подготовка записи", kPreparationFrame, this);
+  formatLine_ = AddTextLine("Label5", kFormatLine, frame);
+  clean_ = new QCheckBox(QStringLiteral("Очистка сигнала"), frame);
+  clean_->setObjectName(QStringLiteral("Check1"));
+  clean_->setGeometry(kCleanBox);
+  auto* caption = new QLabel(QStringLiteral("Канал:"), frame);
+  caption->setObjectName(QStringLiteral("Label9"));
+  caption->setGeometry(kChannelCaption);
+  channel_ = new QComboBox(frame);
+  channel_->setObjectName(QStringLiteral("Combo1"));
+  channel_->setGeometry(kChannelBox);
+  for (const ChannelRow& row : kChannelRows) channel_->addItem(QString::fromUtf8(row.caption));
+  preparedLine_ = AddTextLine("Label6", kPreparedLine, frame);
+
+  fitButton_ = new QPushButton(QStringLiteral("Подобрать границы"), this);
+  fitButton_->setObjectName(QStringLiteral("Command7"));
+  fitButton_->setGeometry(kFitButton);
+  fitButton_->setAutoDefault(false);
+  connect(fitButton_, &QPushButton::clicked, this, &Form11::Command7_Click);
+}
+
+void Form11::createQualityFrame() {
+  QGroupBox* frame = AddFrame("Frame6", "Качество записи", kQualityFrame, this);
+  qualityLines_ = AddTextLine("Label7", kQualityLines, frame);
+  qualityWarnings_ = AddTextLine("Label10", kQualityLines, frame);
+  QPalette warning = qualityWarnings_->palette();
+  warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
+  qualityWarnings_->setPalette(warning);
+  ClearQuality(QString::fromUtf8(kQualityHint));
+}
+
+PrepareOptions Form11::Options() const {
+  PrepareOptions options;
+  options.clean = clean_->isChecked();
+  options.channel = kChannelRows[std::max(0, channel_->currentIndex())].choice;
+  return options;
+}
+
+void Form11::LookAtRecording(bool newlyChosen) {
+  RecordingInfo info;
+  infoKnown_ = !state_.WavFileName.empty() && ProbeRecording(state_.WavFileName, info).ok();
+  info_ = infoKnown_ ? info : RecordingInfo{};
+  if (newlyChosen) {
+    const PrepareOptions defaults = DefaultPrepareOptions(info_);
+    clean_->setChecked(defaults.clean && (info_.readable || !infoKnown_));
+    channel_->setCurrentIndex(0);
+    preparedLine_->clear();
+    preparedSummary_.clear();
+    if (!qualityOf_ || qualityOf_->path != state_.WavFileName) ClearQuality(QString::fromUtf8(kQualityHint));
+  }
+  ShowFormat(info_);
+  // During a run the controls stay locked; the run's end unlocks them.
+  if (!running_) SetControlsEnabled(true);
+}
+
+void Form11::ShowFormat(const RecordingInfo& info) {
+  if (!infoKnown_) {
+    formatLine_->clear();
+  } else if (!info.readable) {
+    formatLine_->setText(QString::fromUtf8(kUnknownFormatWarning));
+    ClearQuality(QString::fromUtf8(kQualityUnknownFormat));
+  } else {
+    formatLine_->setText(QString::fromStdString(RecordingFormatText(info)));
+  }
+}
+
+OpResult Form11::RecordingToRead(std::string& path) {
+  path = state_.WavFileName;
+  const std::optional<SourceStamp> source = StampOf(path);
+  LookAtRecording(false);
+  // A recording that cannot be looked at is left to the run, which says why
+  // it cannot open it, as it always did.
+  if (!source || !infoKnown_) {
+    reading_.reset();
+    return OpResult::Success();
+  }
+  const PrepareOptions options = Options();
+  if (!NeedsPreparation(info_, options)) {
+    reading_ = Reading{*source, false, options};
+    preparedLine_->setText(info_.readable ? QString::fromUtf8(kReadAsItIs) : QString());
+    return OpResult::Success();
+  }
+  if (!prepared_.Holds(*source, options)) {
+    OpResult result = Prepare(*source, options);
+    if (!result.ok() || state_.importState.stopRequested) {
+      path.clear();
+      return state_.importState.stopRequested ? OpResult::Success() : result;
+    }
+  }
+  reading_ = Reading{*source, true, options};
+  preparedLine_->setText(QString::fromStdString(preparedSummary_));
+  path = prepared_.path();
+  return OpResult::Success();
+}
+
+OpResult Form11::Prepare(const SourceStamp& source, const PrepareOptions& options) {
+  std::string target;
+  if (OpResult reserved = prepared_.Reserve(target); !reserved.ok()) return reserved;
+  state_.importState.stopRequested = false;
+  LockImportControls();
+  PrepareOutcome outcome;
+  const OpResult result = PrepareRecording(source.path, target, options, this, outcome);
+  UnlockImportControls();
+  if (outcome.stopped) state_.importState.stopRequested = true;
+  if (!result.ok() || outcome.stopped) return result;
+  prepared_.Remember(source, options);
+  preparedSummary_ = outcome.summary;
+  if (outcome.qualityMeasured) ShowQuality(outcome.quality, source);
+  return result;
+}
+
+OpResult Form11::MeasureRecording() {
+  const std::optional<SourceStamp> source = StampOf(state_.WavFileName);
+  if (!source || !infoKnown_ || !info_.readable || qualityOf_ == source) return OpResult::Success();
+  state_.importState.stopRequested = false;
+  LockImportControls();
+  QualityReport report;
+  const OpResult result = MeasureQuality(source->path, this, report);
+  UnlockImportControls();
+  if (state_.importState.stopRequested) return OpResult::Success();
+  if (result.ok()) ShowQuality(report, *source);
+  return result;
+}
+
+void Form11::ShowQuality(const QualityReport& report, const SourceStamp& source) {
+  qualityOf_ = source;
+  SetQualityText(QString::fromStdString(JoinLines(QualityLines(report))),
+                 QString::fromStdString(JoinLines(QualityWarnings(report))));
+}
+
+void Form11::ClearQuality(const QString& text) {
+  qualityOf_.reset();
+  SetQualityText(text, QString());
+}
+
+// Each label is as high as its wrapped text; the warnings start just below
+// the lines and take what is left of the frame.
+void Form11::SetQualityText(const QString& lines, const QString& warnings) {
+  qualityLines_->setText(lines);
+  qualityWarnings_->setText(warnings);
+  const int width = kQualityLines.width();
+  const int linesHeight = std::min(qualityLines_->heightForWidth(width), kQualityBottom - kQualityLines.top());
+  qualityLines_->setGeometry(kQualityLines.left(), kQualityLines.top(), width, linesHeight);
+  const int warningsTop = kQualityLines.top() + linesHeight + kQualityGap;
+  qualityWarnings_->setGeometry(kQualityLines.left(), warningsTop, width, std::max(0, kQualityBottom - warningsTop));
+}
+
+// The histogram of what the decoder reads is needed: the last analysis when
+// it was of the same reading, or a new one.
+OpResult Form11::FitBoundsRun() {
+  std::string path;
+  OpResult result = RecordingToRead(path);
+  if (!result.ok() || path.empty()) return result;
+  if (!reading_ || analysed_ != reading_) {
+    result = AnalyseSpectrum(state_.importState, path, *this);
+    if (!result.ok() || state_.importState.stopRequested) return result;
+    analysed_ = reading_;
+  }
+  const std::optional<FittedBounds> fitted = FitBounds(state_.importState.pulseHistogram);
+  if (!fitted) return OpResult::Warn(kNoFitText);
+  for (int i = 0; i < PulseBounds::kCount; ++i) bounds_[static_cast<std::size_t>(i)]->setValue(fitted->bounds[i]);
+  return result;
+}
+
+// ImportHost's progress serves the preparation too: its passes count frames.
+void Form11::Begin(const std::string& label, std::int64_t totalFrames) {
+  SetStatusText(label);
+  pendingProgress_ = -1;
+  SetProgressMaximum(totalFrames);
+  SetBarValue(0);
+}
+
+bool Form11::Advance(std::int64_t framesDone) {
+  ShowImportProgress(framesDone);
+  Yield();
+  return !state_.importState.stopRequested;
+}
+
+}  // namespace reelo
