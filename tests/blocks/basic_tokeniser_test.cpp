@@ -105,5 +105,22 @@ TEST(TokeniseBasic, TakesEveryLineEnding) {
   }
 }
 
+TEST(TokeniseBasic, AnyTextGivesAProgramOrAReasonWithoutReadingPastIt) {
+  // Every prefix of a text full of escapes, numbers and keywords cut anywhere,
+  // and random bytes: a result each time (the sanitizers watch the reads).
+  const std::string text =
+      "10 PRINT \"\\{16}\\{2}a\\::\\q\";BIN 0x1F;1.5e-3;-.5: DEF FN f(x)=x: REM \\*\\\n20 GO TO 10";
+  for (std::size_t n = 0; n <= text.size(); ++n) {
+    const TokenisedProgram program = TokeniseBasic(text.substr(0, n));
+    EXPECT_TRUE(program.status.ok() || program.bytes.empty()) << n;
+  }
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    const Bytes noise = testing::RandomBytes(seed * 3, seed);
+    std::string random = std::to_string(seed) + " " + std::string(noise.begin(), noise.end());
+    const TokenisedProgram program = TokeniseBasic(random);
+    EXPECT_TRUE(program.status.ok() || program.errorLine >= 1) << seed;
+  }
+}
+
 }  // namespace
 }  // namespace reelo
