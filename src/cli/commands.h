@@ -34,5 +34,8 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 // none was found, kExitUsage (after printing the reason in Russian) when the
 // recording cannot be read or prepared.
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io);
+// cli_blocks.cpp: a program from BASIC text, a CODE block from a binary.
+int RunBas2Tap(const Args& args, Io& io);
+int RunBin2Tap(const Args& args, Io& io);
 
 }  // namespace reelo::cli
