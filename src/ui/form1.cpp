@@ -1,17 +1,16 @@
 #include "ui/form1.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
 #include "project/block_list.h"
 #include "ui/form9_progress.h"
 #include "ui/startup.h"
+#include "ui/window_helpers.h"
 
 namespace reelo {
 namespace {
@@ -91,13 +90,6 @@ const ToolbarButton kToolbarButtons[] = {
     {"scr", "Смотреть как экран", "scr", "viewscreen"},
 };
 
-const char* CommandOfKey(const QString& key) {
-  for (const ToolbarButton& button : kToolbarButtons) {
-    if (button.key && key == QLatin1String(button.key)) return button.command;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 QSize ListSizeAfterResize(QSize list, QSize client) {
@@ -129,9 +121,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   client_->installEventFilter(this);
 
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreWindow(*this);
 
   // Every run starts with an empty, unmodified project.
   state_.project.modified = false;
@@ -203,18 +193,23 @@ void Form1::createToolBar() {
   toolbar_->setFloatable(false);
   toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
   toolbar_->setGeometry(0, 0, kClientWidth, kToolbarHeight);
+  // Each button is its menu item's own action, shown with the button's icon
+  // and tooltip; the menus keep showing captions only.
   for (const ToolbarButton& button : kToolbarButtons) {
     if (!button.key) {
       toolbar_->addSeparator();
       continue;
     }
+    QAction* action = actions_.value(QString::fromLatin1(button.command));
     const QString key = QString::fromLatin1(button.key);
-    QAction* action = toolbar_->addAction(ToolbarIcon(QString::fromLatin1(button.iconKey)), QString::fromUtf8(button.tooltip));
-    action->setObjectName(QStringLiteral("Toolbar1_") + key);
+    action->setIcon(ToolbarIcon(QString::fromLatin1(button.iconKey)));
+    action->setIconVisibleInMenu(false);
     action->setToolTip(QString::fromUtf8(button.tooltip));
     action->setProperty("key", key);
     action->setProperty("iconKey", QString::fromLatin1(button.iconKey));
-    connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    toolbar_->addAction(action);
+    toolbar_->widgetForAction(action)->setObjectName(QStringLiteral("Toolbar1_") + key);
+    toolbarButtons_.insert(key, action);
   }
 }
 
@@ -275,9 +270,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Toolbar1_ButtonClick(const QString& key) {
-  const char* command = CommandOfKey(key);
-  if (!command) return;
-  if (QAction* action = actions_.value(QString::fromLatin1(command))) action->trigger();
+  if (QAction* action = toolbarButtons_.value(key)) action->trigger();
 }
 
 void Form1::List1_Click() {
@@ -306,6 +299,17 @@ void Form1::UpdateSummary() {
 }
 
 void Form1::NoBlockSelected() { ShowBox("Блок не выбран", "", Buttons::Ok, BoxIcon::None); }
+
+int Form1::SelectedBlockOrSay() {
+  const int index = SelectedBlock();
+  if (!state_.project.blockSelected || index < 0) {
+    NoBlockSelected();
+    return -1;
+  }
+  return index;
+}
+
+void Form1::ShowResult(const OpResult& result, const char* title) { ShowOpResult(prompts_, result, title); }
 
 Answer Form1::ShowBox(const std::string& text, const char* title, Buttons buttons, BoxIcon icon,
                       const std::string& detail) {

@@ -53,6 +53,9 @@ class Form1 : public QMainWindow {
   void NoBlockSelected();
   // The selected line (the selected block's index), or -1.
   int SelectedBlock() const;
+  // The selected block's index; or, when the user has selected no line since
+  // the list was last rebuilt, "Блок не выбран" and -1.
+  int SelectedBlockOrSay();
 
   AppState& state() { return state_; }
   Prompts& prompts() { return prompts_; }
@@ -77,7 +80,8 @@ class Form1 : public QMainWindow {
   void toolsksum_Click();
   void helpme_Click();
   void helpabout_Click();
-  // Runs the command of a toolbar button's key, as its menu item would.
+  // Runs the command of a toolbar button's key (the button's own action, which
+  // is the menu item's). A key of no button does nothing.
   void Toolbar1_ButtonClick(const QString& key);
   void List1_Click();
 
@@ -105,9 +109,8 @@ class Form1 : public QMainWindow {
   bool SaveProject();
   bool SaveProjectAs();
   bool WriteProject();
-  // Shows what went wrong reading a TAP file, once the list shows what was
-  // read: a critical box for an unreadable file, a warning for a damaged one.
-  void ShowLoadProblem(const OpResult& result);
+  // Shows how an operation ended (nothing for plain success).
+  void ShowResult(const OpResult& result, const char* title = "");
   void MoveSelectedBlock(int offset);
 
   QAction* addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
@@ -115,7 +118,8 @@ class Form1 : public QMainWindow {
 
   AppState& state_;
   Prompts& prompts_;
-  QHash<QString, QAction*> actions_;
+  QHash<QString, QAction*> actions_;        // by menu item name
+  QHash<QString, QAction*> toolbarButtons_;  // the same actions, by button key
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QListWidget* list_ = nullptr;

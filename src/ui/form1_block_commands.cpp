@@ -27,11 +27,8 @@ void Form1::editdowd_Click() { MoveSelectedBlock(+1); }
 // Exchanges the selected block with its neighbour; the selection follows the
 // block. Nothing happens at the ends of the list.
 void Form1::MoveSelectedBlock(int offset) {
-  const int i = SelectedBlock();
-  if (!state_.project.blockSelected || i < 0) {
-    NoBlockSelected();
-    return;
-  }
+  const int i = SelectedBlockOrSay();
+  if (i < 0) return;
   const int j = i + offset;
   auto& blocks = state_.project.blocks;
   if (j < 0 || j >= static_cast<int>(blocks.size())) return;
@@ -42,11 +39,8 @@ void Form1::MoveSelectedBlock(int offset) {
 }
 
 void Form1::editdel_Click() {
-  const int i = SelectedBlock();
-  if (!state_.project.blockSelected || i < 0) {
-    NoBlockSelected();
-    return;
-  }
+  const int i = SelectedBlockOrSay();
+  if (i < 0) return;
   if (ShowBox(kDeleteText, kDeleteTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) return;
   auto& blocks = state_.project.blocks;
   blocks.erase(blocks.begin() + i);
@@ -64,7 +58,7 @@ void Form1::editadd_Click() {
   if (result.ok()) state_.project.modified = true;
   RefreshBlockList();
   UpdateSummary();
-  ShowLoadProblem(result);
+  ShowResult(result);
 }
 
 void Form1::toolsksum_Click() {

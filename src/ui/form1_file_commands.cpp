@@ -49,7 +49,7 @@ void Form1::fileopen_Click() {
   if (result.ok()) state_.project.fileName = path;
   RefreshBlockList();
   UpdateSummary();
-  ShowLoadProblem(result);
+  ShowResult(result);
 }
 
 void Form1::filesave_Click() { SaveProject(); }
@@ -65,7 +65,7 @@ void Form1::filesavewav_Click() {
     return;
   }
   const OpResult result = SaveWavFile(state_.project, state_.WavFileName, *progress_);
-  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+  ShowResult(result, kSaveFailedTitle);
 }
 
 void Form1::fileexit_Click() { close(); }
@@ -102,16 +102,8 @@ bool Form1::SaveProjectAs() {
 
 bool Form1::WriteProject() {
   const OpResult result = SaveTapFile(state_.project, *progress_);
-  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+  ShowResult(result, kSaveFailedTitle);
   return result.ok();
-}
-
-void Form1::ShowLoadProblem(const OpResult& result) {
-  if (!result.ok()) {
-    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Critical, result.detail);
-  } else if (result.isWarning()) {
-    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Warning, result.detail);
-  }
 }
 
 }  // namespace reelo

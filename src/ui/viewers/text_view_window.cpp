@@ -42,12 +42,6 @@ QRect TextAreaGeometry(const QRect& current, QSize client) {
   return {0, kViewerTextTop, client.width(), height};
 }
 
-const TapeBlock& BlockAt(const TapeProject& project, int index) {
-  static const TapeBlock kNoBlock;
-  if (index < 0 || index >= project.blockCount()) return kNoBlock;
-  return project.blocks[static_cast<std::size_t>(index)];
-}
-
 TextViewWindow::TextViewWindow(const char* objectName, const char* caption, Wrap wrap, TabOrder tabOrder,
                                const QWidget* centreOver)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |

@@ -11,6 +11,7 @@
 #include <QString>
 #include <string>
 
+#include "project/block_access.h"
 #include "project/tape_project.h"
 
 class QPlainTextEdit;
@@ -42,9 +43,6 @@ QRect TextAreaGeometry(const QRect& current, QSize client);
 // The fixed-pitch face of the text areas and the face of the buttons.
 QFont ViewerTextFont();
 QFont ViewerButtonFont();
-
-// The block at `index`, or an empty block when the project has none there.
-const TapeBlock& BlockAt(const TapeProject& project, int index);
 
 class TextViewWindow : public QDialog {
   Q_OBJECT
