@@ -1,0 +1,413 @@
+#include "project/edits.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+#include "project/block_access.h"
+
+namespace reelo {
+
+// One recorded edit. A step is created after its edit has been applied; Undo
+// and Redo return the blocks to select afterwards.
+class EditStep {
+ public:
+  virtual ~EditStep() = default;
+  virtual std::vector<int> Undo(TapeProject& project) = 0;
+  virtual std::vector<int> Redo(TapeProject& project) = 0;
+  // The memory the step holds or may hold (its blocks' bytes and its tables).
+  virtual std::size_t memory() const = 0;
+};
+
+namespace {
+
+constexpr std::size_t kStepOverhead = 64;
+
+std::vector<int> Range(int first, int count) {
+  std::vector<int> indices(static_cast<std::size_t>(std::max(count, 0)));
+  std::iota(indices.begin(), indices.end(), first);
+  return indices;
+}
+
+// The valid indices of a set, ascending and without repeats.
+std::vector<int> CleanIndices(std::vector<int> indices, int blockCount) {
+  std::erase_if(indices, [blockCount](int i) { return i < 0 || i >= blockCount; });
+  std::sort(indices.begin(), indices.end());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+  return indices;
+}
+
+// Rearranges blocks[start .. start + order.size()): the block that stood at
+// start + order[k] comes to start + k.
+void Permute(std::vector<TapeBlock>& blocks, int start, const std::vector<int>& order) {
+  std::vector<TapeBlock> moved(order.size());
+  const auto base = blocks.begin() + start;
+  for (std::size_t k = 0; k < order.size(); ++k) moved[k] = std::move(base[order[k]]);
+  std::move(moved.begin(), moved.end(), base);
+}
+
+std::vector<int> Inverse(const std::vector<int>& order) {
+  std::vector<int> inverse(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) inverse[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+  return inverse;
+}
+
+// A rearrangement of a span of blocks (moves and drags).
+class PermuteStep final : public EditStep {
+ public:
+  PermuteStep(int start, std::vector<int> order, std::vector<int> selectionBefore, std::vector<int> selectionAfter)
+      : start_(start),
+        order_(std::move(order)),
+        selectionBefore_(std::move(selectionBefore)),
+        selectionAfter_(std::move(selectionAfter)) {}
+  std::vector<int> Undo(TapeProject& project) override {
+    Permute(project.blocks, start_, Inverse(order_));
+    return selectionBefore_;
+  }
+  std::vector<int> Redo(TapeProject& project) override {
+    Permute(project.blocks, start_, order_);
+    return selectionAfter_;
+  }
+  std::size_t memory() const override {
+    return kStepOverhead + sizeof(int) * (order_.size() + selectionBefore_.size() + selectionAfter_.size());
+  }
+
+ private:
+  int start_;
+  std::vector<int> order_;
+  std::vector<int> selectionBefore_, selectionAfter_;
+};
+
+// Blocks that leave the project (delete) or enter it (insert at one place).
+// `entries` holds the blocks out of the project, each with its index in the
+// project where it stands: ascending, so inserting them in order restores them.
+struct PlacedBlock {
+  int index;
+  TapeBlock block;
+};
+
+std::size_t PlacedMemory(const std::vector<PlacedBlock>& entries) {
+  std::size_t total = kStepOverhead;
+  for (const PlacedBlock& entry : entries) total += sizeof(PlacedBlock) + entry.block.size();
+  return total;
+}
+
+// Takes the blocks at the (ascending) indices out of the project in one pass.
+std::vector<PlacedBlock> TakeOut(std::vector<TapeBlock>& blocks, const std::vector<int>& indices) {
+  std::vector<PlacedBlock> taken;
+  taken.reserve(indices.size());
+  std::vector<TapeBlock> kept;
+  kept.reserve(blocks.size() - indices.size());
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    if (next < indices.size() && static_cast<std::size_t>(indices[next]) == i) {
+      taken.push_back({indices[next], std::move(blocks[i])});
+      ++next;
+    } else {
+      kept.push_back(std::move(blocks[i]));
+    }
+  }
+  blocks = std::move(kept);
+  return taken;
+}
+
+// Puts blocks back at their indices (ascending) in one pass; returns the indices.
+std::vector<int> PutBack(std::vector<TapeBlock>& blocks, std::vector<PlacedBlock>& entries) {
+  std::vector<TapeBlock> merged;
+  merged.reserve(blocks.size() + entries.size());
+  std::vector<int> indices;
+  indices.reserve(entries.size());
+  std::size_t from = 0;
+  for (PlacedBlock& entry : entries) {
+    while (static_cast<int>(merged.size()) < entry.index && from < blocks.size()) {
+      merged.push_back(std::move(blocks[from++]));
+    }
+    indices.push_back(static_cast<int>(merged.size()));
+    merged.push_back(std::move(entry.block));
+  }
+  while (from < blocks.size()) merged.push_back(std::move(blocks[from++]));
+  blocks = std::move(merged);
+  entries.clear();
+  return indices;
+}
+
+// Holds the blocks that are out of the project: after a delete, the deleted
+// ones; after an insert has been undone, the inserted ones.
+class MoveInOutStep final : public EditStep {
+ public:
+  // removing: the edit took these blocks out (a delete); otherwise the edit
+  // put the blocks at these indices in (an insert) and the step holds nothing yet.
+  MoveInOutStep(bool removing, std::vector<PlacedBlock> out, std::vector<int> inserted, std::size_t bytes)
+      : removing_(removing), out_(std::move(out)), inserted_(std::move(inserted)), memory_(bytes) {}
+  std::vector<int> Undo(TapeProject& project) override { return removing_ ? In(project) : Out(project); }
+  std::vector<int> Redo(TapeProject& project) override { return removing_ ? Out(project) : In(project); }
+  std::size_t memory() const override { return memory_; }
+
+ private:
+  std::vector<int> In(TapeProject& project) {
+    inserted_ = PutBack(project.blocks, out_);
+    return inserted_;
+  }
+  std::vector<int> Out(TapeProject& project) {
+    out_ = TakeOut(project.blocks, inserted_);
+    // After a delete nothing stays selected; after an undone insert neither.
+    return {};
+  }
+
+  bool removing_;
+  std::vector<PlacedBlock> out_;
+  std::vector<int> inserted_;
+  std::size_t memory_;
+};
+
+// Blocks replaced in place: the step holds the other version of each.
+class SwapStep final : public EditStep {
+ public:
+  explicit SwapStep(std::vector<PlacedBlock> others) : others_(std::move(others)) {}
+  std::vector<int> Undo(TapeProject& project) override { return Swap(project); }
+  std::vector<int> Redo(TapeProject& project) override { return Swap(project); }
+  std::size_t memory() const override { return PlacedMemory(others_); }
+
+ private:
+  std::vector<int> Swap(TapeProject& project) {
+    std::vector<int> indices;
+    for (PlacedBlock& other : others_) {
+      std::swap(project.blocks[static_cast<std::size_t>(other.index)], other.block);
+      indices.push_back(other.index);
+    }
+    return indices;
+  }
+  std::vector<PlacedBlock> others_;
+};
+
+EditResult Changed(std::vector<int> selection) { return {OpResult::Success(), true, std::move(selection)}; }
+EditResult Unchanged() { return {}; }
+
+// Applies a rearrangement (new position k takes the block at old position
+// order[k]) over the changed span only, and records it.
+EditResult ApplyOrder(TapeProject& project, EditHistory& history, const std::vector<int>& order,
+                      std::vector<int> selectionBefore, std::vector<int> selectionAfter) {
+  int first = 0;
+  int last = static_cast<int>(order.size()) - 1;
+  while (first <= last && order[static_cast<std::size_t>(first)] == first) ++first;
+  while (last >= first && order[static_cast<std::size_t>(last)] == last) --last;
+  if (first > last) return Unchanged();
+  std::vector<int> span;
+  span.reserve(static_cast<std::size_t>(last - first + 1));
+  for (int k = first; k <= last; ++k) span.push_back(order[static_cast<std::size_t>(k)] - first);
+  Permute(project.blocks, first, span);
+  history.Record(std::make_unique<PermuteStep>(first, std::move(span), std::move(selectionBefore), selectionAfter),
+                 project);
+  return Changed(std::move(selectionAfter));
+}
+
+}  // namespace
+
+// ---- the history ----
+
+EditHistory::EditHistory(std::size_t memoryLimit) : memoryLimit_(memoryLimit) {}
+EditHistory::~EditHistory() = default;
+
+bool EditHistory::canUndo() const { return current_ > 0; }
+bool EditHistory::canRedo() const { return current_ < steps_.size(); }
+std::size_t EditHistory::undoCount() const { return current_; }
+std::size_t EditHistory::redoCount() const { return steps_.size() - current_; }
+
+void EditHistory::SetModified(TapeProject& project) const {
+  project.modified = savedAt_ != base_ + static_cast<long long>(current_);
+}
+
+EditResult EditHistory::Undo(TapeProject& project) {
+  if (!canUndo()) return Unchanged();
+  --current_;
+  std::vector<int> selection = steps_[current_]->Undo(project);
+  SetModified(project);
+  return Changed(std::move(selection));
+}
+
+EditResult EditHistory::Redo(TapeProject& project) {
+  if (!canRedo()) return Unchanged();
+  std::vector<int> selection = steps_[current_]->Redo(project);
+  ++current_;
+  SetModified(project);
+  return Changed(std::move(selection));
+}
+
+void EditHistory::MarkSaved(TapeProject& project) {
+  savedAt_ = base_ + static_cast<long long>(current_);
+  project.modified = false;
+}
+
+void EditHistory::Clear() {
+  steps_.clear();
+  current_ = 0;
+  base_ = 0;
+  savedAt_ = 0;
+  memoryUsed_ = 0;
+}
+
+void EditHistory::DropOldest() {
+  memoryUsed_ -= steps_.front()->memory();
+  steps_.pop_front();
+  ++base_;
+  --current_;
+}
+
+void EditHistory::Record(std::unique_ptr<EditStep> step, TapeProject& project) {
+  const long long position = base_ + static_cast<long long>(current_);
+  // A project marked modified by a change made outside the history is not the
+  // saved state, even where the history thinks it is.
+  if (project.modified && savedAt_ == position) savedAt_ = -1;
+  // A new step ends every redo; a saved state among them cannot come back.
+  while (steps_.size() > current_) {
+    memoryUsed_ -= steps_.back()->memory();
+    steps_.pop_back();
+  }
+  if (savedAt_ > position) savedAt_ = -1;
+  memoryUsed_ += step->memory();
+  steps_.push_back(std::move(step));
+  ++current_;
+  while (memoryUsed_ > memoryLimit_ && steps_.size() > 1) DropOldest();
+  SetModified(project);
+}
+
+// ---- the edits ----
+
+void ClearProject(TapeProject& project, EditHistory& history) {
+  project.blocks.clear();
+  project.blocks.shrink_to_fit();
+  project.forgetFileName();
+  project.modified = false;
+  project.blockSelected = false;
+  history.Clear();
+}
+
+EditResult MoveBlocks(TapeProject& project, EditHistory& history, int first, int count, int offset) {
+  const int n = project.blockCount();
+  if (count < 1 || first < 0 || first + count > n || (offset != -1 && offset != 1)) return Unchanged();
+  if (first + offset < 0 || first + count + offset > n) return Unchanged();
+  std::vector<int> order(static_cast<std::size_t>(n));
+  std::iota(order.begin(), order.end(), 0);
+  if (offset < 0) {
+    std::rotate(order.begin() + first - 1, order.begin() + first, order.begin() + first + count);
+  } else {
+    std::rotate(order.begin() + first, order.begin() + first + count, order.begin() + first + count + 1);
+  }
+  return ApplyOrder(project, history, order, Range(first, count), Range(first + offset, count));
+}
+
+EditResult MoveBlocksTo(TapeProject& project, EditHistory& history, std::vector<int> indices, int target) {
+  const int n = project.blockCount();
+  indices = CleanIndices(std::move(indices), n);
+  if (indices.empty()) return Unchanged();
+  target = std::clamp(target, 0, n);
+  std::vector<int> rest;
+  rest.reserve(static_cast<std::size_t>(n) - indices.size());
+  int insertAt = 0;
+  std::size_t next = 0;
+  for (int i = 0; i < n; ++i) {
+    if (next < indices.size() && indices[next] == i) {
+      ++next;
+      continue;
+    }
+    if (i < target) ++insertAt;
+    rest.push_back(i);
+  }
+  std::vector<int> order(rest.begin(), rest.begin() + insertAt);
+  order.insert(order.end(), indices.begin(), indices.end());
+  order.insert(order.end(), rest.begin() + insertAt, rest.end());
+  const int count = static_cast<int>(indices.size());
+  return ApplyOrder(project, history, order, indices, Range(insertAt, count));
+}
+
+EditResult DeleteBlocks(TapeProject& project, EditHistory& history, std::vector<int> indices) {
+  indices = CleanIndices(std::move(indices), project.blockCount());
+  if (indices.empty()) return Unchanged();
+  std::vector<PlacedBlock> taken = TakeOut(project.blocks, indices);
+  const std::size_t bytes = PlacedMemory(taken);
+  history.Record(std::make_unique<MoveInOutStep>(true, std::move(taken), std::vector<int>{}, bytes), project);
+  return Changed({});
+}
+
+EditResult InsertBlocks(TapeProject& project, EditHistory& history, int index, std::vector<TapeBlock> blocks) {
+  if (blocks.empty()) return Unchanged();
+  if (blocks.size() > static_cast<std::size_t>(project.freeSlots())) {
+    return {OpResult::Fail(kTooManyBlocksText), false, {}};
+  }
+  index = std::clamp(index, 0, project.blockCount());
+  std::size_t bytes = kStepOverhead;
+  for (const TapeBlock& block : blocks) bytes += sizeof(PlacedBlock) + block.size();
+  const int count = static_cast<int>(blocks.size());
+  project.blocks.insert(project.blocks.begin() + index, std::make_move_iterator(blocks.begin()),
+                        std::make_move_iterator(blocks.end()));
+  history.Record(std::make_unique<MoveInOutStep>(false, std::vector<PlacedBlock>{}, Range(index, count), bytes),
+                 project);
+  return Changed(Range(index, count));
+}
+
+EditResult ReplaceBlocks(TapeProject& project, EditHistory& history, std::vector<BlockReplacement> replacements) {
+  const int n = project.blockCount();
+  for (const BlockReplacement& r : replacements) {
+    if (r.index < 0 || r.index >= n) return {OpResult::Fail("Блок не найден"), false, {}};
+  }
+  // The last replacement of a block wins; a block that would stay the same is left out.
+  std::stable_sort(replacements.begin(), replacements.end(),
+                   [](const BlockReplacement& a, const BlockReplacement& b) { return a.index < b.index; });
+  std::vector<PlacedBlock> others;
+  for (std::size_t k = 0; k < replacements.size(); ++k) {
+    if (k + 1 < replacements.size() && replacements[k + 1].index == replacements[k].index) continue;
+    TapeBlock& slot = project.blocks[static_cast<std::size_t>(replacements[k].index)];
+    if (slot == replacements[k].block) continue;
+    others.push_back({replacements[k].index, std::move(replacements[k].block)});
+  }
+  if (others.empty()) return Unchanged();
+  std::vector<int> selection;
+  for (PlacedBlock& other : others) {
+    std::swap(project.blocks[static_cast<std::size_t>(other.index)], other.block);
+    selection.push_back(other.index);
+  }
+  history.Record(std::make_unique<SwapStep>(std::move(others)), project);
+  return Changed(std::move(selection));
+}
+
+EditResult ReplaceBlock(TapeProject& project, EditHistory& history, int index, TapeBlock block) {
+  std::vector<BlockReplacement> one;
+  one.push_back({index, std::move(block)});
+  return ReplaceBlocks(project, history, std::move(one));
+}
+
+EditResult EditHeader(TapeProject& project, EditHistory& history, int index, const HeaderFields& fields) {
+  const TapeBlock& old = BlockAt(project, index);
+  if (!IsHeader(old)) return {OpResult::Fail("Выбранный блок - не заголовок"), false, {}};
+  HeaderBuild built = BuildHeader(old, fields);
+  if (!built.status.ok()) return {built.status, false, {}};
+  EditResult result = ReplaceBlock(project, history, index, std::move(built.block));
+  if (!result.changed) result.selection = {index};
+  return result;
+}
+
+EditResult RepairChecksums(TapeProject& project, EditHistory& history,
+                           const std::function<bool(const ChecksumMismatch&)>& repair, ChecksumOutcome& outcome) {
+  bool mismatchFound = false;
+  bool leftUnrepaired = false;
+  std::vector<BlockReplacement> repairs;
+  for (int i = 0; i < project.blockCount(); ++i) {
+    const TapeBlock& block = project.blocks[static_cast<std::size_t>(i)];
+    if (ChecksumMatches(block)) continue;
+    mismatchFound = true;
+    const std::uint8_t computed = ComputedChecksum(block);
+    const auto position = static_cast<std::size_t>(RecordLength(block) + 1);
+    if (repair({i + 1, StoredChecksum(block), computed}) && position < block.size()) {
+      TapeBlock repaired = block;
+      repaired[position] = computed;
+      repairs.push_back({i, std::move(repaired)});
+    } else {
+      leftUnrepaired = true;
+    }
+  }
+  outcome = !mismatchFound ? ChecksumOutcome::AllMatched
+                           : (leftUnrepaired ? ChecksumOutcome::SomeLeft : ChecksumOutcome::AllRepaired);
+  return ReplaceBlocks(project, history, std::move(repairs));
+}
+
+}  // namespace reelo
