@@ -2,6 +2,7 @@
 // IDAT of stored (uncompressed) deflate blocks, IEND, each chunk with its CRC.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

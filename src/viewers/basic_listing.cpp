@@ -1,5 +1,6 @@
 #include "viewers/basic_listing.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string_view>
@@ -96,6 +97,51 @@ int AppendLineBody(std::string& out, const ListingReader& reader, int p) {
   return p;
 }
 
+// What LIST leaves out: the number marker with the five bytes of the number's
+// form, and the colour and position codes with their parameter bytes.
+constexpr std::uint8_t kNumberMarker = 0x0E;
+constexpr int kNumberFormBytes = 5;
+constexpr std::uint8_t kFirstControlCode = 16;   // INK .. OVER: one parameter
+constexpr std::uint8_t kFirstTwoParameterCode = 22;  // AT, TAB: two parameters
+constexpr std::uint8_t kLastControlCode = 23;
+// A byte of 0x40 or more where a line number's high byte belongs is the
+// first byte of a variable: the program has ended.
+constexpr std::uint8_t kFirstVariableByte = 0x40;
+constexpr std::uint8_t kBackslash = 0x5C;
+constexpr std::uint8_t kCopyright = 0x7F;
+constexpr std::uint8_t kFirstBlockGraphic = 0x80;
+constexpr std::uint8_t kFirstUdg = 0x90;
+
+// The block graphics as two-character drawings (top and bottom quarters).
+constexpr std::array<std::string_view, 16> kBlockDrawings = {"  ", " '", "' ", "''", " .", " :", "'.", "':",
+                                                             ". ", ".'", ": ", ":'", "..", ".:", ":.", "::"};
+
+// One character as a BASIC text spells it: the Spectrum's own characters as
+// escapes, so the text reads back into the same byte.
+void AppendSpectrumChar(std::string& out, std::uint8_t byte) {
+  if (byte == kBackslash) {
+    out += "\\\\";
+  } else if (byte == kCopyright) {
+    out += "\\*";
+  } else if (byte >= kFirstBlockGraphic && byte < kFirstUdg) {
+    out += '\\';
+    out += kBlockDrawings[byte - kFirstBlockGraphic];
+  } else if (byte >= kFirstUdg && byte < kFirstKeyword) {
+    out += '\\';
+    out += static_cast<char>('a' + (byte - kFirstUdg));
+  } else if (byte != kEndOfLine) {
+    out += TokenView(byte);
+  }
+}
+
+// How many bytes after this one LIST passes over.
+int HiddenBytesAfter(std::uint8_t byte) {
+  if (byte == kNumberMarker) return kNumberFormBytes;
+  if (byte >= kFirstControlCode && byte < kFirstTwoParameterCode) return 1;
+  if (byte >= kFirstTwoParameterCode && byte <= kLastControlCode) return 2;
+  return 0;
+}
+
 }  // namespace
 
 std::string BasicTokenText(std::uint8_t byte) { return std::string(TokenView(byte)); }
@@ -110,6 +156,29 @@ std::string BuildBasicListing(const TapeBlock& block) {
     p = AppendLineBody(viewText, reader, p + kLineHeaderBytes);
     viewText += '\n';
   } while (p <= reader.length());
+  return viewText;
+}
+
+std::string BuildSpectrumListing(const TapeBlock& block) {
+  const std::size_t end = static_cast<std::size_t>(std::clamp<long long>(
+      RecordLength(block) + 1, kFirstDataByte, static_cast<long long>(block.size())));
+  std::string viewText;
+  std::size_t p = kFirstDataByte;
+  while (p < end && block[p] < kFirstVariableByte) {
+    AppendLineNumber(viewText, 256 * block[p] + (p + 1 < end ? block[p + 1] : 0));
+    p += kLineHeaderBytes;
+    while (p < end) {
+      const std::uint8_t b = block[p++];
+      if (b == kEndOfLine) break;
+      const int hidden = HiddenBytesAfter(b);
+      if (hidden > 0) {
+        p += static_cast<std::size_t>(hidden);
+      } else {
+        AppendSpectrumChar(viewText, b);
+      }
+    }
+    viewText += '\n';
+  }
   return viewText;
 }
 

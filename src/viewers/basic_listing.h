@@ -29,10 +29,13 @@ std::string BuildBasicListing(const TapeBlock& block);
 // keyword texts, but the hidden five-byte form after each number (the marker
 // 0x0E and five bytes) and the colour and position codes 16..23 with their
 // parameter bytes are left out, so a number whose form holds 13 no longer ends
-// the line. The Spectrum's own characters are spelled as zmakebas writes them
-// ("\`" the pound sign, "\*" the copyright sign, block graphics and UDGs as
-// their escapes), so the listing reads back into the same program. Lines end
-// in LF. Never fails: any bytes give some listing.
+// the line. The Spectrum's own characters are spelled as BASIC text writes
+// them (a backslash as "\\", the copyright sign "\*", block graphics as "\"
+// and their drawing, user-defined graphics "\a".."\u"; the pound sign is the
+// backquote), so the listing reads back into the same program. Lines end in
+// LF. The listing stops where the program's variables begin (a byte of 0x40 or
+// more in place of a line number) and at the end of the data; it never reads
+// the checksum. Never fails: any bytes give some listing.
 std::string BuildSpectrumListing(const TapeBlock& block);
 
 }  // namespace reelo
