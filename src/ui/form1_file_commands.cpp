@@ -28,18 +28,12 @@ constexpr const char* kWavExtension = ".wav";
 
 void Form1::filenew_Click() {
   if (!AskToSaveChanges(kNewTitle)) return;
-  TapeProject& project = state_.project;
-  project.blocks.clear();
-  project.modified = false;
-  project.forgetFileName();
-  RefreshBlockList();
-  UpdateSummary();
+  StartEmptyProject();
 }
 
 void Form1::fileopen_Click() {
   if (!AskToSaveChanges(kOpenTitle)) return;
-  state_.project.modified = false;
-  filenew_Click();
+  StartEmptyProject();
   const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapFilter);
   if (chosen.isEmpty()) return;
   const std::string path = ToLocalPath(chosen);
@@ -102,6 +96,8 @@ bool Form1::SaveProjectAs() {
 
 bool Form1::WriteProject() {
   const OpResult result = SaveTapFile(state_.project, *progress_);
+  // Undoing back to this point clears `modified` again.
+  if (result.ok()) state_.history.MarkSaved(state_.project);
   ShowResult(result, kSaveFailedTitle);
   return result.ok();
 }

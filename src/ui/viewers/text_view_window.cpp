@@ -89,11 +89,15 @@ TextViewWindow::TextViewWindow(const char* objectName, const char* caption, Wrap
 // lone LF each as one line break. The text goes in before the window shows,
 // so it is there even where the window system never activates the window.
 void TextViewWindow::ShowModal(const std::string& viewText) {
-  viewText_ = QString::fromUtf8(viewText.data(), static_cast<qsizetype>(viewText.size()));
-  Text1_->setPlainText(viewText_);
+  ReplaceViewText(viewText);
   textFresh_ = true;
   CentreWindow();
   exec();
+}
+
+void TextViewWindow::ReplaceViewText(const std::string& viewText) {
+  viewText_ = QString::fromUtf8(viewText.data(), static_cast<qsizetype>(viewText.size()));
+  Text1_->setPlainText(viewText_);
 }
 
 // Every activation puts the whole text back, as a fresh look at the block.

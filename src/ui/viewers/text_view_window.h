@@ -62,6 +62,8 @@ class TextViewWindow : public QDialog {
 
   // Keeps the text and shows the window modally; returns once it is closed.
   void ShowModal(const std::string& viewText);
+  // Puts another text in place of the one shown (the window stays as it is).
+  void ReplaceViewText(const std::string& viewText);
 
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
