@@ -11,6 +11,7 @@
 #include "modal_visit.h"
 #include "project/block_list.h"
 #include "project/header_info.h"
+#include "project/pair_check.h"
 #include "project/tap_file.h"
 
 using namespace reelo;
@@ -406,6 +407,57 @@ class TestEditCommands : public QObject {
     w->Run("editundo");
     QVERIFY(w->state.project.blocks == blocks);
     QVERIFY(!w->state.project.modified);
+  }
+
+  // After the checksum walk the tool lists the headers and data blocks that
+  // do not pair up, in one box; it offers to fix the lengths only when a
+  // header's length differs, and changes nothing without Да.
+  void testChecksumToolPairs_data() {
+    QTest::addColumn<std::vector<TapeBlock>>("blocks");
+    QTest::addColumn<QString>("answer");  // to the pair box; "" when none is shown
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<QList<int>>("lengthsAfter");  // data length of every block afterwards (headers: their field)
+    const auto mismatch = Pair(MakeHeader(3, "code", 10, 32768), 4);
+    QTest::newRow("a length that differs, Да fixes it") << mismatch << "yes" << int(Buttons::YesNo)
+                                                        << QList<int>{4, 4};
+    QTest::newRow("a length that differs, Нет keeps it") << mismatch << "no" << int(Buttons::YesNo)
+                                                         << QList<int>{10, 4};
+    QTest::newRow("no header, no data: listed only")
+        << std::vector<TapeBlock>{MakeDataBlock({1}), MakeHeader(3, "lone", 2, 16384)} << "ok" << int(Buttons::Ok)
+        << QList<int>{1, 2};
+    QTest::newRow("every pair right: no second box") << Pair(MakeHeader(0, "prog", 3, 10, 3), 3) << ""
+                                                     << int(Buttons::Ok) << QList<int>{3, 3};
+  }
+  void testChecksumToolPairs() {
+    QFETCH(std::vector<TapeBlock>, blocks);
+    QFETCH(QString, answer);
+    QFETCH(int, buttons);
+    QFETCH(QList<int>, lengthsAfter);
+    w->SetBlocks(blocks);
+    w->prompts.PlanAnswer(Answer::Ok);  // the checksum walk's closing box
+    RunSteps(*w, answer);
+    w->Run("toolsksum");
+
+    QCOMPARE(w->prompts.shown.front().title, U("Исправление контрольных сумм"));
+    QCOMPARE(w->prompts.shown.size(), std::size_t(answer.isEmpty() ? 1 : 2));
+    if (!answer.isEmpty()) {
+      const ShownPrompt& box = w->prompts.shown.back();
+      QCOMPARE(box.title, U("Проверка пар заголовок - данные"));
+      QCOMPARE(int(box.buttons), buttons);
+      QVERIFY(box.text.startsWith(QString::fromStdString(PairProblemsText(CheckPairs(TapeProject{blocks})))));
+      QCOMPARE(box.text.endsWith(U(kFixLengthsQuestion)), box.buttons == Buttons::YesNo);
+    }
+    QList<int> lengths;
+    for (const TapeBlock& block : w->state.project.blocks) {
+      const std::optional<HeaderInfo> info = ReadHeader(block);
+      lengths << (info ? info->dataLength : RecordLength(block) - 2);
+      QVERIFY(ChecksumMatches(block));
+    }
+    QCOMPARE(lengths, lengthsAfter);
+    QCOMPARE(w->state.project.modified, answer == "yes");
+    if (answer != "yes") return;
+    w->Run("editundo");
+    QVERIFY(w->state.project.blocks == blocks);
   }
 
   void testPropertiesOfADataBlock() {

@@ -153,6 +153,8 @@ void Form12::LengthEdit_Change() {
   } else if (length != dataLengthAfter_) {
     mark = QStringLiteral("Длина не совпадает с блоком данных после заголовка (%1 байт)").arg(*dataLengthAfter_);
   }
+  // Offered while it would change something.
+  dataLengthButton_->setEnabled(dataLengthAfter_.has_value() && length != dataLengthAfter_);
   lengthMark_->setText(mark);
   lengthMark_->setVisible(!mark.isEmpty());
 }

@@ -2,14 +2,13 @@
 
 #include <QEvent>
 #include <QFont>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <span>
 #include <utility>
 
 #include "ui/startup.h"
+#include "ui/window_helpers.h"
 
 namespace reelo {
 namespace {
@@ -117,14 +116,6 @@ void TextViewWindow::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
 }
 
-void TextViewWindow::CentreWindow() {
-  QRect area;
-  if (centreOver_) {
-    area = centreOver_->window()->frameGeometry();
-  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    area = screen->availableGeometry();
-  }
-  if (area.isValid()) move(area.center() - rect().center());
-}
+void TextViewWindow::CentreWindow() { reelo::CentreWindow(*this, centreOver_); }
 
 }  // namespace reelo
