@@ -161,6 +161,24 @@ class TestEditCommands : public QObject {
     QCOMPARE(w->Lines(), lines);
   }
 
+  // The blocks of an added file come in as one step, whatever their number.
+  void testAddedFileIsOneStep() {
+    TempDir dir;
+    const std::string added = (dir / "more.tap").string();
+    WriteFileBytes(added, Concat({MakeDataBlock({1}), MakeDataBlock({2}), MakeDataBlock({3})}));
+    w->SetBlocks(SampleTape());
+    w->prompts.PlanFile(QString::fromStdString(added));
+    w->Run("editadd");
+    QCOMPARE(Letters(w->state.project), QString("abcdef???"));
+    QVERIFY(w->state.project.modified);
+    w->Run("editundo");
+    QCOMPARE(Letters(w->state.project), QString("abcdef"));
+    QVERIFY(!w->state.project.modified);
+    QCOMPARE(w->Panels()[0], U("Блоков: 6"));
+    w->Run("editredo");
+    QCOMPARE(w->state.project.blockCount(), 9);
+  }
+
   // Undoing back to the state of the last save clears `modified`; New and
   // Open leave nothing to undo.
   void testSavedPoint_data() {
