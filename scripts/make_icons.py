@@ -221,6 +221,26 @@ ICONS = {
     ],
 }
 ICONS["down"] = list(reversed(ICONS["up"]))
+# A blue arrow turning back to the left: undo the last edit; mirrored, redo it.
+ICONS["undo"] = [
+    "................",
+    "................",
+    "....k...........",
+    "...kbk..........",
+    "..kbbkkkkkkk....",
+    ".kbbbbbbbbbbkk..",
+    "..kbbkkkkkkbbbk.",
+    "...kbk.....kbbk.",
+    "....k.......kbbk",
+    "............kbbk",
+    "............kbbk",
+    "...........kbbk.",
+    "........kkkbbbk.",
+    "........kbbbbk..",
+    "........kkkkk...",
+    "................",
+]
+ICONS["redo"] = [row[::-1] for row in ICONS["undo"]]
 
 SIZE = 16
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "project/edits.h"
 #include "project/tape_project.h"
 #include "sound/import/import_state.h"
 
@@ -11,6 +12,8 @@ namespace reelo {
 
 struct AppState {
   TapeProject project;
+  // Every edit of the project's blocks, for Undo and Redo.
+  EditHistory history;
   // The WAV file last chosen for export or import.
   std::string WavFileName;
   // The import's state that outlives the load-from-WAV window.

@@ -1,17 +1,17 @@
 #include "ui/form1.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
 #include "project/block_list.h"
+#include "ui/block_list_widget.h"
 #include "ui/form9_progress.h"
 #include "ui/startup.h"
+#include "ui/window_helpers.h"
 
 namespace reelo {
 namespace {
@@ -46,12 +46,19 @@ const MenuRow kMenuRows[] = {
     {Row::Item, "filesavewav", nullptr},
     {Row::Separator, nullptr, nullptr},
     {Row::Item, "fileexit", nullptr},
+    {Row::Menu, "editmenu", "Правка"},
+    {Row::Item, "editundo", nullptr},
+    {Row::Item, "editredo", nullptr},
     {Row::Menu, "blockmenu", "Блок"},
     {Row::Item, "editup", nullptr},
     {Row::Item, "editdowd", nullptr},
     {Row::Item, "editdel", nullptr},
     {Row::Separator, nullptr, nullptr},
+    {Row::Item, "editprops", nullptr},
+    {Row::Separator, nullptr, nullptr},
     {Row::Item, "editadd", nullptr},
+    {Row::Item, "editmake", nullptr},
+    {Row::Item, "editsavedata", nullptr},
     {Row::Menu, "viewmenu", "Просмотр"},
     {Row::Item, "viewcode", nullptr},
     {Row::Item, "viewtext", nullptr},
@@ -84,19 +91,14 @@ const ToolbarButton kToolbarButtons[] = {
     {"up", "Блок вверх", "up", "editup"},
     {"down", "Блок вниз", "down", "editdowd"},
     {"del", "Удалить блок", "del", "editdel"},
+    {"undo", "Отменить", "undo", "editundo"},
+    {"redo", "Повторить", "redo", "editredo"},
     {nullptr, nullptr, nullptr, nullptr},
     {"code", "Смотреть 10-ричный код", "dec", "viewcode"},
     {"text", "Смотреть как текст", "text", "viewtext"},
     {"bas", "Смотреть как BASIC-программу", "bas", "viewbasic"},
     {"scr", "Смотреть как экран", "scr", "viewscreen"},
 };
-
-const char* CommandOfKey(const QString& key) {
-  for (const ToolbarButton& button : kToolbarButtons) {
-    if (button.key && key == QLatin1String(button.key)) return button.command;
-  }
-  return nullptr;
-}
 
 }  // namespace
 
@@ -125,17 +127,15 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   createToolBar();
   createBlockList();
   createStatusBar();
+  createHeaderFrame();
   progress_ = new Form9(this);
   client_->installEventFilter(this);
 
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreWindow(*this);
 
   // Every run starts with an empty, unmodified project.
-  state_.project.modified = false;
-  filenew_Click();
+  StartEmptyProject();
 }
 
 Form1::~Form1() = default;
@@ -163,6 +163,13 @@ void Form1::createActions() {
   addCommand("editdowd", "Вниз", QKeySequence(Qt::CTRL | Qt::Key_A), &Form1::editdowd_Click);
   addCommand("editdel", "Удалить", QKeySequence(Qt::Key_Delete), &Form1::editdel_Click);
   addCommand("editadd", "Добавить файл...", QKeySequence(Qt::CTRL | Qt::Key_F), &Form1::editadd_Click);
+  addCommand("editundo", "Отменить", QKeySequence(Qt::CTRL | Qt::Key_Z), &Form1::editundo_Click);
+  addCommand("editredo", "Повторить", QKeySequence(Qt::CTRL | Qt::Key_Y), &Form1::editredo_Click)
+      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  addCommand("editprops", "Свойства блока...", QKeySequence(Qt::Key_Return), &Form1::editprops_Click)
+      ->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+  addCommand("editmake", "Создать из файла...", {}, &Form1::editmake_Click);
+  addCommand("editsavedata", "Сохранить данные...", {}, &Form1::editsavedata_Click);
   addCommand("viewcode", "10-ричный код", QKeySequence(Qt::CTRL | Qt::Key_H), &Form1::viewcode_Click);
   addCommand("viewtext", "Текст", QKeySequence(Qt::CTRL | Qt::Key_T), &Form1::viewtext_Click);
   addCommand("viewbasic", "BASIC-листинг", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::viewbasic_Click);
@@ -203,25 +210,29 @@ void Form1::createToolBar() {
   toolbar_->setFloatable(false);
   toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
   toolbar_->setGeometry(0, 0, kClientWidth, kToolbarHeight);
+  // Each button is its menu item's own action, shown with the button's icon
+  // and tooltip; the menus keep showing captions only.
   for (const ToolbarButton& button : kToolbarButtons) {
     if (!button.key) {
       toolbar_->addSeparator();
       continue;
     }
+    QAction* action = actions_.value(QString::fromLatin1(button.command));
     const QString key = QString::fromLatin1(button.key);
-    QAction* action = toolbar_->addAction(ToolbarIcon(QString::fromLatin1(button.iconKey)), QString::fromUtf8(button.tooltip));
-    action->setObjectName(QStringLiteral("Toolbar1_") + key);
+    action->setIcon(ToolbarIcon(QString::fromLatin1(button.iconKey)));
+    action->setIconVisibleInMenu(false);
     action->setToolTip(QString::fromUtf8(button.tooltip));
     action->setProperty("key", key);
     action->setProperty("iconKey", QString::fromLatin1(button.iconKey));
-    connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    toolbar_->addAction(action);
+    toolbar_->widgetForAction(action)->setObjectName(QStringLiteral("Toolbar1_") + key);
+    toolbarButtons_.insert(key, action);
   }
 }
 
 void Form1::createBlockList() {
-  list_ = new QListWidget(client_);
+  list_ = new BlockListWidget(client_);
   list_->setObjectName(QStringLiteral("List1"));
-  list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSortingEnabled(false);
   list_->setUniformItemSizes(true);
   QFont font(QString::fromLatin1(kListFontFamily));
@@ -231,6 +242,8 @@ void Form1::createBlockList() {
   // The design size; the resize rule replaces it as soon as the window shows.
   list_->setGeometry(0, kListTop, 201, 164);
   connect(list_, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
+  connect(list_, &QListWidget::itemDoubleClicked, this, &Form1::List1_DblClick);
+  connect(list_, &BlockListWidget::linesDropped, this, &Form1::List1_DragDrop);
 }
 
 void Form1::createStatusBar() {
@@ -257,12 +270,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Toolbar on top and status bar at the bottom span the client area; the list
-// follows the resize rule between them.
+// follows the resize rule between them, on its side of the header frame while
+// that shows.
 void Form1::Form_Resize() {
   const QSize client = client_->size();
   toolbar_->setGeometry(0, 0, client.width(), kToolbarHeight);
   statusBar_->setGeometry(0, client.height() - kStatusBarHeight, client.width(), kStatusBarHeight);
-  list_->resize(ListSizeAfterResize(list_->size(), client));
+  const int frameRoom = headerFrame_->isVisibleTo(this) ? kHeaderFrameRoom : 0;
+  list_->resize(ListSizeAfterResize(list_->size(), QSize(client.width() - frameRoom, client.height())));
+  headerFrame_->move(client.width() - kHeaderFrameRoom, kListTop);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -275,18 +291,24 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Toolbar1_ButtonClick(const QString& key) {
-  const char* command = CommandOfKey(key);
-  if (!command) return;
-  if (QAction* action = actions_.value(QString::fromLatin1(command))) action->trigger();
+  if (QAction* action = toolbarButtons_.value(key)) action->trigger();
 }
 
 void Form1::List1_Click() {
   if (SelectedBlock() >= 0) state_.project.blockSelected = true;
+  ShowHeaderInfo();
 }
 
 int Form1::SelectedBlock() const {
-  const QList<QListWidgetItem*> selected = list_->selectedItems();
-  return selected.isEmpty() ? -1 : list_->row(selected.first());
+  const std::vector<int> rows = list_->SelectedRows();
+  return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> Form1::SelectedBlocks() const { return list_->SelectedRows(); }
+
+std::vector<int> Form1::SelectedBlocksOrSay() {
+  if (SelectedBlockOrSay() < 0) return {};
+  return SelectedBlocks();
 }
 
 void Form1::RefreshBlockList() {
@@ -295,6 +317,7 @@ void Form1::RefreshBlockList() {
   list_->clear();
   list_->addItems(lines);
   state_.project.blockSelected = false;
+  ShowHeaderInfo();
 }
 
 void Form1::UpdateSummary() {
@@ -306,6 +329,17 @@ void Form1::UpdateSummary() {
 }
 
 void Form1::NoBlockSelected() { ShowBox("Блок не выбран", "", Buttons::Ok, BoxIcon::None); }
+
+int Form1::SelectedBlockOrSay() {
+  const int index = SelectedBlock();
+  if (!state_.project.blockSelected || index < 0) {
+    NoBlockSelected();
+    return -1;
+  }
+  return index;
+}
+
+void Form1::ShowResult(const OpResult& result, const char* title) { ShowOpResult(prompts_, result, title); }
 
 Answer Form1::ShowBox(const std::string& text, const char* title, Buttons buttons, BoxIcon icon,
                       const std::string& detail) {

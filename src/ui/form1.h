@@ -7,18 +7,22 @@
 #include <QSize>
 #include <QString>
 #include <string>
+#include <vector>
 
+#include "project/edits.h"
 #include "project/op_result.h"
 #include "ui/app_state.h"
 #include "ui/prompts.h"
 
+class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListWidgetItem;
 class QStatusBar;
 class QToolBar;
 
 namespace reelo {
 
+class BlockListWidget;
 class Form9;
 
 // The client area (below the menu bar) of a new window, in pixels.
@@ -32,6 +36,9 @@ inline constexpr int kListMinClientWidth = 187;
 inline constexpr int kStatusPanelWidths[] = {96, 96, 156};
 inline constexpr const char* kListFontFamily = "Courier New";
 inline constexpr double kListFontPoints = 9.75;
+// The header-information frame stands this far from the client area's right
+// edge while it shows; the list keeps the rest of the width.
+inline constexpr int kHeaderFrameRoom = 180;
 
 // The list's size after the client area became `client` (W x H): its height
 // follows H when H > 24, its width follows W when W > 187. A height that would
@@ -51,8 +58,15 @@ class Form1 : public QMainWindow {
   void UpdateSummary();
   // Says "Блок не выбран"; commands that need a block call it and stop.
   void NoBlockSelected();
-  // The selected line (the selected block's index), or -1.
+  // The first selected line (the first selected block's index), or -1.
   int SelectedBlock() const;
+  // Every selected line, lowest first.
+  std::vector<int> SelectedBlocks() const;
+  // The same, or "Блок не выбран" and nothing when no line is selected.
+  std::vector<int> SelectedBlocksOrSay();
+  // The selected block's index; or, when the user has selected no line since
+  // the list was last rebuilt, "Блок не выбран" and -1.
+  int SelectedBlockOrSay();
 
   AppState& state() { return state_; }
   Prompts& prompts() { return prompts_; }
@@ -65,11 +79,16 @@ class Form1 : public QMainWindow {
   void filesaveas_Click();
   void filesavewav_Click();
   void fileexit_Click();
+  void editundo_Click();
+  void editredo_Click();
   void loadwav_Click();
   void editup_Click();
   void editdowd_Click();
   void editdel_Click();
   void editadd_Click();
+  void editprops_Click();
+  void editmake_Click();
+  void editsavedata_Click();
   void viewcode_Click();
   void viewtext_Click();
   void viewbasic_Click();
@@ -77,9 +96,13 @@ class Form1 : public QMainWindow {
   void toolsksum_Click();
   void helpme_Click();
   void helpabout_Click();
-  // Runs the command of a toolbar button's key, as its menu item would.
+  // Runs the command of a toolbar button's key (the button's own action, which
+  // is the menu item's). A key of no button does nothing.
   void Toolbar1_ButtonClick(const QString& key);
   void List1_Click();
+  void List1_DblClick(QListWidgetItem* item);
+  // The selected lines were dragged and dropped before line `row`.
+  void List1_DragDrop(int row);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -91,6 +114,9 @@ class Form1 : public QMainWindow {
   void createToolBar();
   void createBlockList();
   void createStatusBar();
+  void createHeaderFrame();
+  // Shows the frame with the selected header's fields, or hides it.
+  void ShowHeaderInfo();
   void Form_Resize();
   // The exit question; false when the window is to stay open.
   bool Form_Unload();
@@ -105,20 +131,31 @@ class Form1 : public QMainWindow {
   bool SaveProject();
   bool SaveProjectAs();
   bool WriteProject();
-  // Shows what went wrong reading a TAP file, once the list shows what was
-  // read: a critical box for an unreadable file, a warning for a damaged one.
-  void ShowLoadProblem(const OpResult& result);
+  // Shows how an operation ended (nothing for plain success).
+  void ShowResult(const OpResult& result, const char* title = "");
   void MoveSelectedBlock(int offset);
+  // Empties the project, its history and the list (start, New, Open).
+  void StartEmptyProject();
+  // Shows what an edit, undo or redo did: the list rebuilt with the edit's
+  // blocks selected, the summary, and the reason when it was refused.
+  void ShowEdit(const EditResult& edit);
+  // Turns the blocks a reader appended from index `first` on into one
+  // undoable insertion.
+  void RecordAppendedBlocks(int first);
+  void UpdateEditActions();
 
   QAction* addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
                       void (Form1::*handler)());
 
   AppState& state_;
   Prompts& prompts_;
-  QHash<QString, QAction*> actions_;
+  QHash<QString, QAction*> actions_;        // by menu item name
+  QHash<QString, QAction*> toolbarButtons_;  // the same actions, by button key
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  QListWidget* list_ = nullptr;
+  BlockListWidget* list_ = nullptr;
+  QGroupBox* headerFrame_ = nullptr;
+  QLabel* headerValues_[4] = {};
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;

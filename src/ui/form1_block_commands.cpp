@@ -1,9 +1,10 @@
 // The "Блок" menu (Up, Down, Delete, Add file) and the "Инструменты" menu's
-// checksum tool.
-#include <QListWidget>
-#include <utility>
+// checksum tool. Every change goes through the project's edits, so Undo can
+// take it back.
+#include <algorithm>
 
 #include "project/checksum.h"
+#include "project/pair_check.h"
 #include "project/tap_file.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
@@ -13,10 +14,14 @@ namespace reelo {
 namespace {
 
 constexpr const char* kDeleteText = "Удалить выбранный блок?";
+constexpr const char* kDeleteSeveralText = "Удалить выбранные блоки (%1)?";
 // The last letter is a Latin "a", as the program has always shown it.
 constexpr const char* kDeleteTitle = "Удаление блокa";
 constexpr const char* kAddDialogTitle = "Добавить в проект образ ленты TAP";
 constexpr const char* kTapFilter = "Образ ленты (*.tap)|*.tap|Все файлы|*.*";
+constexpr const char* kNotTogetherText = "Вверх и вниз передвигаются только блоки, выбранные подряд";
+
+bool Contiguous(const std::vector<int>& rows) { return !rows.empty() && rows.back() - rows.front() + 1 == int(rows.size()); }
 
 }  // namespace
 
@@ -24,35 +29,25 @@ void Form1::editup_Click() { MoveSelectedBlock(-1); }
 
 void Form1::editdowd_Click() { MoveSelectedBlock(+1); }
 
-// Exchanges the selected block with its neighbour; the selection follows the
-// block. Nothing happens at the ends of the list.
+// Moves the selected blocks one place as one run; the selection follows them.
+// Nothing happens at the ends of the list.
 void Form1::MoveSelectedBlock(int offset) {
-  const int i = SelectedBlock();
-  if (!state_.project.blockSelected || i < 0) {
-    NoBlockSelected();
+  const std::vector<int> rows = SelectedBlocksOrSay();
+  if (rows.empty()) return;
+  if (!Contiguous(rows)) {
+    ShowBox(kNotTogetherText, "", Buttons::Ok, BoxIcon::Information);
     return;
   }
-  const int j = i + offset;
-  auto& blocks = state_.project.blocks;
-  if (j < 0 || j >= static_cast<int>(blocks.size())) return;
-  std::swap(blocks[static_cast<std::size_t>(i)], blocks[static_cast<std::size_t>(j)]);
-  RefreshBlockList();
-  list_->setCurrentRow(j);
-  state_.project.modified = true;
+  ShowEdit(MoveBlocks(state_.project, state_.history, rows.front(), int(rows.size()), offset));
 }
 
 void Form1::editdel_Click() {
-  const int i = SelectedBlock();
-  if (!state_.project.blockSelected || i < 0) {
-    NoBlockSelected();
-    return;
-  }
-  if (ShowBox(kDeleteText, kDeleteTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) return;
-  auto& blocks = state_.project.blocks;
-  blocks.erase(blocks.begin() + i);
-  state_.project.modified = true;
-  RefreshBlockList();
-  UpdateSummary();
+  const std::vector<int> rows = SelectedBlocksOrSay();
+  if (rows.empty()) return;
+  const std::string question =
+      rows.size() == 1 ? std::string(kDeleteText) : QString::fromUtf8(kDeleteSeveralText).arg(rows.size()).toStdString();
+  if (ShowBox(question, kDeleteTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) return;
+  ShowEdit(DeleteBlocks(state_.project, state_.history, rows));
 }
 
 // Appends the blocks of another TAP file. The project keeps its own file name:
@@ -60,20 +55,44 @@ void Form1::editdel_Click() {
 void Form1::editadd_Click() {
   const QString chosen = ChooseFile(FileDialogKind::Open, kAddDialogTitle, kTapFilter);
   if (chosen.isEmpty()) return;
+  const int before = state_.project.blockCount();
   const OpResult result = LoadTapFile(state_.project, ToLocalPath(chosen), *progress_);
-  if (result.ok()) state_.project.modified = true;
+  if (result.ok()) RecordAppendedBlocks(before);
   RefreshBlockList();
   UpdateSummary();
-  ShowLoadProblem(result);
+  ShowResult(result);
 }
 
+// The checksum walk, every accepted repair one undoable step; then, in one
+// message, the headers and data blocks that do not pair up. The one repair
+// that can be made for them (a header's length) is made only on the user's Yes.
 void Form1::toolsksum_Click() {
-  const ChecksumOutcome outcome = CheckAndRepairChecksums(state_.project, [this](const ChecksumMismatch& mismatch) {
-    return ShowBox(ChecksumQuestionText(mismatch), kChecksumQuestionTitle, Buttons::YesNo, BoxIcon::None) ==
-           Answer::Yes;
-  });
+  ChecksumOutcome outcome = ChecksumOutcome::AllMatched;
+  RepairChecksums(
+      state_.project, state_.history,
+      [this](const ChecksumMismatch& mismatch) {
+        return ShowBox(ChecksumQuestionText(mismatch), kChecksumQuestionTitle, Buttons::YesNo, BoxIcon::None) ==
+               Answer::Yes;
+      },
+      outcome);
+  UpdateEditActions();
   const BoxIcon icon = outcome == ChecksumOutcome::SomeLeft ? BoxIcon::Critical : BoxIcon::Information;
   ShowBox(ChecksumClosingText(outcome), kChecksumClosingTitle, Buttons::Ok, icon);
+
+  const std::vector<PairProblem> problems = CheckPairs(state_.project);
+  if (problems.empty()) return;
+  const bool lengthsToFix = std::any_of(problems.begin(), problems.end(), [](const PairProblem& problem) {
+    return problem.kind == PairProblemKind::LengthDiffers;
+  });
+  std::string text = PairProblemsText(problems);
+  if (!lengthsToFix) {
+    ShowBox(text, kPairProblemsTitle, Buttons::Ok, BoxIcon::Warning);
+    return;
+  }
+  text += "\n\n";
+  text += kFixLengthsQuestion;
+  if (ShowBox(text, kPairProblemsTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) return;
+  ShowEdit(FixHeaderLengths(state_.project, state_.history, problems));
 }
 
 }  // namespace reelo

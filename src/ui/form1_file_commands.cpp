@@ -28,18 +28,12 @@ constexpr const char* kWavExtension = ".wav";
 
 void Form1::filenew_Click() {
   if (!AskToSaveChanges(kNewTitle)) return;
-  TapeProject& project = state_.project;
-  project.blocks.clear();
-  project.modified = false;
-  project.forgetFileName();
-  RefreshBlockList();
-  UpdateSummary();
+  StartEmptyProject();
 }
 
 void Form1::fileopen_Click() {
   if (!AskToSaveChanges(kOpenTitle)) return;
-  state_.project.modified = false;
-  filenew_Click();
+  StartEmptyProject();
   const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapFilter);
   if (chosen.isEmpty()) return;
   const std::string path = ToLocalPath(chosen);
@@ -49,7 +43,7 @@ void Form1::fileopen_Click() {
   if (result.ok()) state_.project.fileName = path;
   RefreshBlockList();
   UpdateSummary();
-  ShowLoadProblem(result);
+  ShowResult(result);
 }
 
 void Form1::filesave_Click() { SaveProject(); }
@@ -65,7 +59,7 @@ void Form1::filesavewav_Click() {
     return;
   }
   const OpResult result = SaveWavFile(state_.project, state_.WavFileName, *progress_);
-  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+  ShowResult(result, kSaveFailedTitle);
 }
 
 void Form1::fileexit_Click() { close(); }
@@ -102,16 +96,10 @@ bool Form1::SaveProjectAs() {
 
 bool Form1::WriteProject() {
   const OpResult result = SaveTapFile(state_.project, *progress_);
-  if (!result.ok()) ShowBox(result.message, kSaveFailedTitle, Buttons::Ok, BoxIcon::Critical, result.detail);
+  // Undoing back to this point clears `modified` again.
+  if (result.ok()) state_.history.MarkSaved(state_.project);
+  ShowResult(result, kSaveFailedTitle);
   return result.ok();
-}
-
-void Form1::ShowLoadProblem(const OpResult& result) {
-  if (!result.ok()) {
-    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Critical, result.detail);
-  } else if (result.isWarning()) {
-    ShowBox(result.message, "", Buttons::Ok, BoxIcon::Warning, result.detail);
-  }
 }
 
 }  // namespace reelo

@@ -7,37 +7,23 @@
 #include "ui/viewers/form7_dump.h"
 
 namespace reelo {
-namespace {
-
-// The selected block's index, or -1 (after "Блок не выбран") when the user has
-// not selected a line since the list was last rebuilt.
-int BlockToView(Form1& form) {
-  const int index = form.SelectedBlock();
-  if (!form.state().project.blockSelected || index < 0) {
-    form.NoBlockSelected();
-    return -1;
-  }
-  return index;
-}
-
-}  // namespace
 
 void Form1::viewcode_Click() {
-  const int index = BlockToView(*this);
+  const int index = SelectedBlockOrSay();
   if (index < 0) return;
   Form7 form(state_.project, *progress_, this);
   form.Start(index);
 }
 
 void Form1::viewtext_Click() {
-  const int index = BlockToView(*this);
+  const int index = SelectedBlockOrSay();
   if (index < 0) return;
   Form6 form(state_.project, *progress_, this);
   form.Start(index);
 }
 
 void Form1::viewbasic_Click() {
-  const int index = BlockToView(*this);
+  const int index = SelectedBlockOrSay();
   if (index < 0) return;
   Form2 form(state_.project);
   form.Start(index);
@@ -46,7 +32,7 @@ void Form1::viewbasic_Click() {
 // The screen window stays open beside the main window; a later command reuses
 // it for the newly selected block.
 void Form1::viewscreen_Click() {
-  const int index = BlockToView(*this);
+  const int index = SelectedBlockOrSay();
   if (index < 0) return;
   auto* form = findChild<Form3*>(QStringLiteral("Form3"), Qt::FindDirectChildrenOnly);
   if (!form) form = new Form3(state_.project, this);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace reelo {
 
@@ -31,6 +32,13 @@ struct FileDialogSpec {
   QString filter;
 };
 
+// One line of text the user types: a block's name, an address, a line number.
+struct TextRequest {
+  QString title;
+  QString label;    // what to type, above the field
+  QString initial;  // the text the field starts with
+};
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -39,6 +47,11 @@ class Prompts {
   // Shows a file dialog with no proposed name; returns the chosen path, or an
   // empty text when the user cancelled. The dialog adds no extension itself.
   virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
+  // The same dialog, also telling which pair of the filter (0 for the first)
+  // was chosen when it closed: the kind of file the user asked for.
+  virtual QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) = 0;
+  // Asks for one line of text; nothing when the user cancelled.
+  virtual std::optional<QString> AskText(const TextRequest& request) = 0;
 };
 
 // The title a box shows: its own, or the program's when it has none.

@@ -1,6 +1,8 @@
 #include "ui/qt_prompts.h"
 
 #include <QFileDialog>
+#include <algorithm>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -107,10 +109,24 @@ Answer QtPrompts::Ask(const MessageSpec& box) {
 }
 
 QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
+  int type = 0;
+  return ChooseFileAndType(request, type);
+}
+
+QString QtPrompts::ChooseFileAndType(const FileDialogSpec& request, int& type) {
   auto dialog = BuildFileDialog(request, parent_);
   if (dialog->exec() != QDialog::Accepted) return {};
+  type = std::max<qsizetype>(0, dialog->nameFilters().indexOf(dialog->selectedNameFilter()));
   const QStringList files = dialog->selectedFiles();
   return files.isEmpty() ? QString() : files.first();
+}
+
+std::optional<QString> QtPrompts::AskText(const TextRequest& request) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent_, BoxTitle(request.title), request.label, QLineEdit::Normal,
+                                             request.initial, &ok);
+  if (!ok) return std::nullopt;
+  return text;
 }
 
 }  // namespace reelo

@@ -21,6 +21,8 @@ class QtPrompts final : public Prompts {
 
   Answer Ask(const MessageSpec& box) override;
   QString ChooseFile(const FileDialogSpec& dialog) override;
+  QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) override;
+  std::optional<QString> AskText(const TextRequest& request) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -59,7 +59,7 @@ class TestForm1 : public QObject {
   void testMenuBar() {
     QStringList menus;
     for (const QAction* action : w->form->menuBar()->actions()) menus << action->menu()->objectName() + "|" + action->text();
-    QCOMPARE(menus, (QStringList{U("filemenu|Файл"), U("blockmenu|Блок"), U("viewmenu|Просмотр"),
+    QCOMPARE(menus, (QStringList{U("filemenu|Файл"), U("editmenu|Правка"), U("blockmenu|Блок"), U("viewmenu|Просмотр"),
                                  U("tooltmenu|Инструменты"), U("helpmenu|Справка")}));
   }
 
@@ -79,7 +79,9 @@ class TestForm1 : public QObject {
                                          U("fileexit|Выход|")};
     QTest::newRow("Блок") << "blockmenu"
                           << QStringList{U("editup|Вверх|Ctrl+Q"), U("editdowd|Вниз|Ctrl+A"), U("editdel|Удалить|Del"),
-                                         "-", U("editadd|Добавить файл...|Ctrl+F")};
+                                         "-", U("editprops|Свойства блока...|Return"), "-",
+                                         U("editadd|Добавить файл...|Ctrl+F"), U("editmake|Создать из файла...|"),
+                                         U("editsavedata|Сохранить данные...|")};
     QTest::newRow("Просмотр") << "viewmenu"
                               << QStringList{U("viewcode|10-ричный код|Ctrl+H"), U("viewtext|Текст|Ctrl+T"),
                                              U("viewbasic|BASIC-листинг|Ctrl+B"), U("viewscreen|Экран|Ctrl+R")};
@@ -115,7 +117,8 @@ class TestForm1 : public QObject {
     }
     QCOMPARE(buttons, (QStringList{U("new|Новый|new"), "-", U("open|Открыть|open"), U("save|Сохранить|save"), "-",
                                    U("tape|Загрузить из WAV-файла|tape"), "-", U("up|Блок вверх|up"),
-                                   U("down|Блок вниз|down"), U("del|Удалить блок|del"), "-",
+                                   U("down|Блок вниз|down"), U("del|Удалить блок|del"), U("undo|Отменить|undo"),
+                                   U("redo|Повторить|redo"), "-",
                                    U("code|Смотреть 10-ричный код|dec"), U("text|Смотреть как текст|text"),
                                    U("bas|Смотреть как BASIC-программу|bas"), U("scr|Смотреть как экран|scr")}));
   }
@@ -160,9 +163,7 @@ class TestForm1 : public QObject {
     QFETCH(QString, key);
     QFETCH(QString, command);
     QSignalSpy spy(Detached(command), &QAction::triggered);
-    auto* toolbar = w->Find<QToolBar>("Toolbar1");
-    QWidget* button = toolbar->widgetForAction(w->Action(qPrintable("Toolbar1_" + key)));
-    QVERIFY(button);
+    QWidget* button = w->Find<QToolButton>(qPrintable("Toolbar1_" + key));
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
   }
@@ -186,7 +187,7 @@ class TestForm1 : public QObject {
     QCOMPARE(w->List()->font().family(), U("Courier New"));
     QCOMPARE(w->List()->font().pointSizeF(), 9.75);
     QVERIFY2(QFontInfo(w->List()->font()).fixedPitch(), qPrintable(QFontInfo(w->List()->font()).family()));
-    QCOMPARE(w->List()->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(w->List()->selectionMode(), QAbstractItemView::ExtendedSelection);
   }
 
   void testResizeRule_data() {

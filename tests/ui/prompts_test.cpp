@@ -156,6 +156,41 @@ class TestPrompts : public QObject {
     QVERIFY2(!asksToOverwrite, "the commands ask their own replace question");
   }
 
+  // The type chosen in the dialog comes back as the index of its pair, also
+  // where two pairs share one pattern.
+  void testFileDialogTellsTheType_data() {
+    QTest::addColumn<int>("chosen");  // -1: cancelled
+    QTest::addColumn<int>("type");
+    QTest::newRow("the first") << 0 << 0;
+    QTest::newRow("the second of two with the same pattern") << 2 << 2;
+    QTest::newRow("the last") << 3 << 3;
+    QTest::newRow("cancelled: the type is left alone") << -1 << 99;
+  }
+  void testFileDialogTellsTheType() {
+    QFETCH(int, chosen);
+    QFETCH(int, type);
+    TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+      if (chosen < 0) {
+        dialog->reject();
+        return;
+      }
+      dialog->setDirectory(folder);
+      dialog->selectNameFilter(dialog->nameFilters().at(chosen));
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("out");
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QtPrompts prompts;
+    int shown = 99;
+    const QString path = prompts.ChooseFileAndType(
+        {FileDialogKind::Save, U("Данные"),
+         U("Данные (*.bin)|*.bin|Рисунок 256x192 (*.png)|*.png|Рисунок 512x384 (*.png)|*.png|Текст (*.txt)|*.txt")},
+        shown);
+    QCOMPARE(shown, type);
+    QCOMPARE(path, chosen < 0 ? QString() : folder + "/out");
+  }
+
   void testNoDisplayAdvice_data() {
     QTest::addColumn<QString>("variable");  // the one that is set, "" for none
     QTest::addColumn<QString>("value");

@@ -7,6 +7,7 @@
 //                                              (for a real or virtual X display)
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QListWidget>
@@ -21,6 +22,9 @@
 #include "project/checksum.h"
 #include "project/tap_file.h"
 #include "tape_builders.h"
+#include "project/header_info.h"
+#include "scripted_prompts.h"
+#include "ui/editor/form12_block_properties.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
 #include "ui/qt_prompts.h"
@@ -119,6 +123,42 @@ void ShootMainWindow(Shooter& shooter, reelo::QtPrompts& prompts) {
   prompts.setParentWidget(nullptr);
 }
 
+// The editing: the header frame beside the list, the properties dialog (with
+// and without the mark of a length that differs), and a CODE block made from
+// a binary file, the way the commands show them.
+void ShootEditing(Shooter& shooter) {
+  reelo::testing::ScriptedPrompts prompts;
+  reelo::AppState state;
+  reelo::Form1 form(state, prompts);
+  form.show();
+  state.project = SampleTape();
+  form.RefreshBlockList();
+  form.UpdateSummary();
+  auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
+  list->setCurrentRow(2);
+  shooter.Save(form, QStringLiteral("form1_header_frame"));
+
+  for (int index : {0, 4}) {
+    // The second: a header that promises more than its data block holds.
+    if (index == 4) state.project.blocks[5] = reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(2000, 3));
+    reelo::Form12 dialog(prompts, state.project.blocks[std::size_t(index)],
+                         reelo::DataLengthAfter(state.project, index), &form);
+    dialog.show();
+    shooter.Save(dialog, index == 0 ? QStringLiteral("form12_properties") : QStringLiteral("form12_length_differs"));
+  }
+
+  const QString binary = QDir::temp().filePath(QStringLiteral("reelo_screenshot_game.bin"));
+  QFile file(binary);
+  if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(1234, '\x55'));
+  file.close();
+  prompts.PlanFile(binary).PlanText(QStringLiteral("game")).PlanText(QStringLiteral("40000"));
+  list->setCurrentRow(1);
+  form.editmake_Click();
+  QFile::remove(binary);
+  shooter.Save(form, QStringLiteral("form1_created_block"));
+  state.project.modified = false;
+}
+
 void ShootBoxes(Shooter& shooter) {
   const auto u = [](const char* text) { return QString::fromUtf8(text); };
   const MessageSpec boxes[] = {
@@ -197,6 +237,7 @@ int main(int argc, char** argv) {
   Shooter shooter(folder);
   reelo::QtPrompts prompts;
   ShootMainWindow(shooter, prompts);
+  ShootEditing(shooter);
   ShootBoxes(shooter);
   ShootDialogs(shooter);
   return 0;

@@ -4,21 +4,32 @@
 
 namespace reelo::testing {
 
-QString ShownPrompt::Summary() const { return (isDialog ? QStringLiteral("dialog ") : QStringLiteral("box ")) + title; }
+QString ShownPrompt::Summary() const {
+  if (isText) return QStringLiteral("text ") + title;
+  return (isDialog ? QStringLiteral("dialog ") : QStringLiteral("box ")) + title;
+}
 
 ScriptedPrompts& ScriptedPrompts::PlanAnswer(Answer answer) {
-  script_.push_back({false, answer, {}});
+  script_.push_back({Kind::Box, answer, {}});
   return *this;
 }
 
-ScriptedPrompts& ScriptedPrompts::PlanFile(const QString& path) {
-  script_.push_back({true, Answer::Cancel, path});
+ScriptedPrompts& ScriptedPrompts::PlanFile(const QString& path) { return PlanFile(path, 0); }
+
+ScriptedPrompts& ScriptedPrompts::PlanFile(const QString& path, int type) {
+  script_.push_back({Kind::Dialog, Answer::Cancel, path, type});
   return *this;
 }
 
-bool ScriptedPrompts::TakeStep(bool isDialog, const QString& what, Step& step) {
-  if (script_.empty() || script_.front().isDialog != isDialog) {
-    const QString message = QStringLiteral("unplanned %1: %2").arg(isDialog ? "file dialog" : "message box", what);
+ScriptedPrompts& ScriptedPrompts::PlanText(std::optional<QString> text) {
+  script_.push_back({Kind::Text, Answer::Cancel, text.value_or(QString()), 0, !text.has_value()});
+  return *this;
+}
+
+bool ScriptedPrompts::TakeStep(Kind kind, const QString& what, Step& step) {
+  if (script_.empty() || script_.front().kind != kind) {
+    static const char* const kNames[] = {"message box", "file dialog", "text request"};
+    const QString message = QStringLiteral("unplanned %1: %2").arg(kNames[int(kind)], what);
     QTest::qFail(qPrintable(message), __FILE__, __LINE__);
     return false;
   }
@@ -38,11 +49,16 @@ Answer ScriptedPrompts::Ask(const MessageSpec& box) {
   if (onBox) onBox(shownBox);
   Step step;
   // An unplanned box gets the most harmless answer.
-  if (!TakeStep(false, box.text, step)) return box.buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+  if (!TakeStep(Kind::Box, box.text, step)) return box.buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
   return step.answer;
 }
 
 QString ScriptedPrompts::ChooseFile(const FileDialogSpec& dialog) {
+  int type = 0;
+  return ChooseFileAndType(dialog, type);
+}
+
+QString ScriptedPrompts::ChooseFileAndType(const FileDialogSpec& dialog, int& type) {
   ShownPrompt shownDialog;
   shownDialog.isDialog = true;
   shownDialog.title = dialog.title;
@@ -50,13 +66,32 @@ QString ScriptedPrompts::ChooseFile(const FileDialogSpec& dialog) {
   shownDialog.filter = dialog.filter;
   shown.push_back(shownDialog);
   Step step;
-  if (!TakeStep(true, dialog.title, step)) return {};
+  if (!TakeStep(Kind::Dialog, dialog.title, step)) return {};
+  type = step.type;
+  return step.file;
+}
+
+std::optional<QString> ScriptedPrompts::AskText(const TextRequest& request) {
+  ShownPrompt shownText;
+  shownText.isText = true;
+  shownText.title = BoxTitle(request.title);
+  shownText.text = request.label;
+  shownText.detail = request.initial;
+  shown.push_back(shownText);
+  Step step;
+  if (!TakeStep(Kind::Text, request.label, step) || step.cancelled) return std::nullopt;
   return step.file;
 }
 
 QString ScriptedPrompts::Unused() const {
   QStringList left;
-  for (const Step& step : script_) left << (step.isDialog ? QStringLiteral("dialog -> ") + step.file : QStringLiteral("box"));
+  for (const Step& step : script_) {
+    switch (step.kind) {
+      case Kind::Box: left << QStringLiteral("box"); break;
+      case Kind::Dialog: left << QStringLiteral("dialog -> ") + step.file; break;
+      case Kind::Text: left << QStringLiteral("text -> ") + step.file; break;
+    }
+  }
   return left.join(QStringLiteral(", "));
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "ui/prompts.h"
@@ -15,6 +16,7 @@ namespace reelo::testing {
 
 struct ShownPrompt {
   bool isDialog = false;
+  bool isText = false;  // a text request (label in text, initial text in detail)
   QString text;   // boxes
   QString title;  // as shown: a box without a title of its own shows "Reelo"
   Buttons buttons = Buttons::Ok;
@@ -23,7 +25,7 @@ struct ShownPrompt {
   FileDialogKind dialogKind = FileDialogKind::Open;
   QString filter;
 
-  // "box <title>" or "dialog <title>", for comparing sequences.
+  // "box <title>", "dialog <title>" or "text <title>", for comparing sequences.
   QString Summary() const;
 };
 
@@ -33,9 +35,15 @@ class ScriptedPrompts final : public Prompts {
   ScriptedPrompts& PlanAnswer(Answer answer);
   // The path the next file dialog returns ("" for a cancelled dialog).
   ScriptedPrompts& PlanFile(const QString& path);
+  // The path and the chosen filter pair (0 the first) of the next dialog.
+  ScriptedPrompts& PlanFile(const QString& path, int type);
+  // What the user types into the next text request; nothing: Cancel.
+  ScriptedPrompts& PlanText(std::optional<QString> text);
 
   Answer Ask(const MessageSpec& box) override;
   QString ChooseFile(const FileDialogSpec& dialog) override;
+  QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) override;
+  std::optional<QString> AskText(const TextRequest& request) override;
 
   // Steps planned but never reached, for the test's clean-up to report.
   QString Unused() const;
@@ -47,12 +55,15 @@ class ScriptedPrompts final : public Prompts {
   std::function<void(const ShownPrompt&)> onBox;
 
  private:
+  enum class Kind { Box, Dialog, Text };
   struct Step {
-    bool isDialog;
+    Kind kind;
     Answer answer;
-    QString file;
+    QString file;  // also the typed text
+    int type = 0;
+    bool cancelled = false;
   };
-  bool TakeStep(bool isDialog, const QString& what, Step& step);
+  bool TakeStep(Kind kind, const QString& what, Step& step);
 
   std::deque<Step> script_;
 };

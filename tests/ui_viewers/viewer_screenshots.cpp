@@ -3,6 +3,7 @@
 // the listing of a program tokenised by zmakebas, a text block, the dump of
 // that program, and a colour screen in each of the three modes.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
@@ -116,6 +117,17 @@ void ShootModal(Form1& form, int row, void (Form1::*command)(), const QString& f
   (form.*command)();
 }
 
+// The listing as the Spectrum shows it, then with its hidden bytes shown.
+void ShootListing(Form1& form, int row, const QString& folder) {
+  form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(row);
+  ModalVisit visit([&](QWidget* window) {
+    Save(*window, folder, QStringLiteral("form2_listing"));
+    if (auto* check = window->findChild<QCheckBox*>(QStringLiteral("Check1"))) check->setChecked(true);
+    Save(*window, folder, QStringLiteral("form2_listing_hidden_bytes"));
+  });
+  form.viewbasic_Click();
+}
+
 void ShootScreen(Form1& form, int row, const QString& folder) {
   form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(row);
   form.viewscreen_Click();
@@ -154,7 +166,7 @@ int main(int argc, char** argv) {
   form.RefreshBlockList();
   form.UpdateSummary();
 
-  ShootModal(form, 0, &Form1::viewbasic_Click, folder, QStringLiteral("form2_listing"));
+  ShootListing(form, 0, folder);
   ShootModal(form, 1, &Form1::viewtext_Click, folder, QStringLiteral("form6_text"));
   ShootModal(form, 0, &Form1::viewcode_Click, folder, QStringLiteral("form7_dump"));
   ShootScreen(form, 2, folder);

@@ -1,8 +1,11 @@
-// The BASIC listing window: a block's data as a Spectrum BASIC program.
+// The BASIC listing window: a block's data as a Spectrum BASIC program, as the
+// Spectrum's LIST shows it, or byte by byte with the hidden bytes shown.
 #pragma once
 
 #include "project/tape_project.h"
 #include "ui/viewers/text_view_window.h"
+
+class QCheckBox;
 
 namespace reelo {
 
@@ -17,7 +20,13 @@ class Form2 final : public TextViewWindow {
   void Start(int index);
 
  private:
+  // "Показывать скрытые байты": lists the block again in the other rendering.
+  void Check1_Click();
+  std::string Listing() const;
+
   const TapeProject& project_;
+  QCheckBox* Check1_ = nullptr;
+  int index_ = -1;
 };
 
 }  // namespace reelo

@@ -2,14 +2,13 @@
 
 #include <QEvent>
 #include <QFont>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <span>
 #include <utility>
 
 #include "ui/startup.h"
+#include "ui/window_helpers.h"
 
 namespace reelo {
 namespace {
@@ -40,12 +39,6 @@ QRect TextAreaGeometry(const QRect& current, QSize client) {
   const int height = client.height() > kViewerTextHeightMargin ? client.height() - kViewerTextHeightMargin
                                                                 : current.height();
   return {0, kViewerTextTop, client.width(), height};
-}
-
-const TapeBlock& BlockAt(const TapeProject& project, int index) {
-  static const TapeBlock kNoBlock;
-  if (index < 0 || index >= project.blockCount()) return kNoBlock;
-  return project.blocks[static_cast<std::size_t>(index)];
 }
 
 TextViewWindow::TextViewWindow(const char* objectName, const char* caption, Wrap wrap, TabOrder tabOrder,
@@ -95,11 +88,15 @@ TextViewWindow::TextViewWindow(const char* objectName, const char* caption, Wrap
 // lone LF each as one line break. The text goes in before the window shows,
 // so it is there even where the window system never activates the window.
 void TextViewWindow::ShowModal(const std::string& viewText) {
-  viewText_ = QString::fromUtf8(viewText.data(), static_cast<qsizetype>(viewText.size()));
-  Text1_->setPlainText(viewText_);
+  ReplaceViewText(viewText);
   textFresh_ = true;
   CentreWindow();
   exec();
+}
+
+void TextViewWindow::ReplaceViewText(const std::string& viewText) {
+  viewText_ = QString::fromUtf8(viewText.data(), static_cast<qsizetype>(viewText.size()));
+  Text1_->setPlainText(viewText_);
 }
 
 // Every activation puts the whole text back, as a fresh look at the block.
@@ -119,14 +116,6 @@ void TextViewWindow::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
 }
 
-void TextViewWindow::CentreWindow() {
-  QRect area;
-  if (centreOver_) {
-    area = centreOver_->window()->frameGeometry();
-  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    area = screen->availableGeometry();
-  }
-  if (area.isValid()) move(area.center() - rect().center());
-}
+void TextViewWindow::CentreWindow() { reelo::CentreWindow(*this, centreOver_); }
 
 }  // namespace reelo

@@ -11,6 +11,7 @@
 #include <QString>
 #include <string>
 
+#include "project/block_access.h"
 #include "project/tape_project.h"
 
 class QPlainTextEdit;
@@ -43,9 +44,6 @@ QRect TextAreaGeometry(const QRect& current, QSize client);
 QFont ViewerTextFont();
 QFont ViewerButtonFont();
 
-// The block at `index`, or an empty block when the project has none there.
-const TapeBlock& BlockAt(const TapeProject& project, int index);
-
 class TextViewWindow : public QDialog {
   Q_OBJECT
 
@@ -64,6 +62,8 @@ class TextViewWindow : public QDialog {
 
   // Keeps the text and shows the window modally; returns once it is closed.
   void ShowModal(const std::string& viewText);
+  // Puts another text in place of the one shown (the window stays as it is).
+  void ReplaceViewText(const std::string& viewText);
 
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -1,0 +1,134 @@
+// "Создать из файла..." and "Сохранить данные..." of the "Блок" menu: blocks
+// made from a binary, a screen or a BASIC text, and the selected blocks' data
+// written to a file.
+#include <QFileInfo>
+
+#include "blocks/block_export.h"
+#include "blocks/block_makers.h"
+#include "project/block_access.h"
+#include "project/tap_file.h"
+#include "ui/block_list_widget.h"
+#include "ui/file_names.h"
+#include "ui/form1.h"
+#include "ui/viewers/form3_screen.h"
+
+namespace reelo {
+namespace {
+
+constexpr const char* kMakeDialogTitle = "Создать блоки из файла";
+constexpr const char* kMakeFilter =
+    "Все файлы|*.*|Текст BASIC-программы (*.bas)|*.bas|Экран (*.scr)|*.scr|Двоичный файл (*.bin)|*.bin";
+constexpr const char* kMakeTitle = "Создание блоков";
+constexpr const char* kNameLabel = "Имя блока (до 10 знаков):";
+constexpr const char* kStartLabel = "Адрес загрузки (0-65535):";
+constexpr const char* kAutostartLabel = "Строка автозапуска (0-9999; пусто: без автозапуска):";
+constexpr const char* kNotANumberText = "Нужно целое число: ";
+
+constexpr const char* kSaveDataDialogTitle = "Сохранить данные блока";
+constexpr const char* kReplaceText = "Файл с таким именем уже существует, заменить?";
+constexpr const char* kReplaceTitle = "Сохранение файла";
+
+// What "Сохранить данные..." offers, in this order, for the kinds a block allows.
+struct DataFileChoice {
+  DataFileKind kind;
+  const char* description;
+  const char* extension;
+};
+
+constexpr DataFileChoice kDataFileChoices[] = {
+    {DataFileKind::Raw, "Данные блока (*.bin)", ".bin"},
+    {DataFileKind::Screen, "Экран (*.scr)", ".scr"},
+    {DataFileKind::Picture, "Рисунок 256x192 (*.png)", ".png"},
+    {DataFileKind::PictureDouble, "Рисунок 512x384 (*.png)", ".png"},
+    {DataFileKind::Listing, "BASIC-листинг (*.txt)", ".txt"},
+    {DataFileKind::ExactListing, "BASIC-листинг со скрытыми байтами (*.txt)", ".txt"},
+    {DataFileKind::Dump, "10-ричный код (*.txt)", ".txt"},
+};
+
+std::vector<DataFileChoice> ChoicesFor(const TapeBlock& block) {
+  const std::vector<DataFileKind> kinds = DataFileKinds(block);
+  std::vector<DataFileChoice> choices;
+  for (const DataFileChoice& choice : kDataFileChoices) {
+    if (std::find(kinds.begin(), kinds.end(), choice.kind) != kinds.end()) choices.push_back(choice);
+  }
+  return choices;
+}
+
+QString FilterOf(const std::vector<DataFileChoice>& choices) {
+  QStringList pairs;
+  for (const DataFileChoice& choice : choices) {
+    pairs << QString::fromUtf8(choice.description) << QStringLiteral("*") + QString::fromLatin1(choice.extension);
+  }
+  return pairs.join(QChar(u'|'));
+}
+
+// The chosen name with the kind's extension when the file's own name (not
+// its folders) has none.
+std::string WithExtension(const QString& chosen, const char* extension) {
+  const std::string path = ToLocalPath(chosen);
+  return QFileInfo(chosen).fileName().contains(QChar(u'.')) ? path : path + extension;
+}
+
+}  // namespace
+
+void Form1::editmake_Click() {
+  const QString chosen = ChooseFile(FileDialogKind::Open, kMakeDialogTitle, kMakeFilter);
+  if (chosen.isEmpty()) return;
+  const std::string path = ToLocalPath(chosen);
+  const SourceKind kind = GuessSourceKind(path, static_cast<std::uintmax_t>(QFileInfo(chosen).size()));
+  const auto ask = [this](const char* label, const QString& initial) {
+    return prompts_.AskText({QString::fromUtf8(kMakeTitle), QString::fromUtf8(label), initial});
+  };
+  const std::optional<QString> name = ask(kNameLabel, QString::fromStdString(DefaultBlockName(path)));
+  if (!name) return;
+  int start = kDefaultCodeStart;
+  std::optional<int> autostart;
+  if (kind != SourceKind::Screen) {
+    const bool binary = kind == SourceKind::Binary;
+    const std::optional<QString> typed =
+        binary ? ask(kStartLabel, QString::number(kDefaultCodeStart)) : ask(kAutostartLabel, QString());
+    if (!typed) return;
+    bool ok = true;
+    const QString text = typed->trimmed();
+    if (binary || !text.isEmpty()) {
+      const int value = text.toInt(&ok, 10);
+      (binary ? start : autostart.emplace()) = value;
+    }
+    if (!ok) {
+      ShowResult(OpResult::Fail(kNotANumberText + typed->toStdString()), kMakeTitle);
+      return;
+    }
+  }
+  MadeBlocks made = MakeBlocksFromFile(path, kind, name->toStdString(), start, autostart);
+  if (!made.status.ok()) {
+    ShowResult(made.status, kMakeTitle);
+    return;
+  }
+  // After the last selected block, or at the end of the tape.
+  const std::vector<int> rows = SelectedBlocks();
+  const int at = state_.project.blockSelected && !rows.empty() ? rows.back() + 1 : state_.project.blockCount();
+  ShowEdit(InsertBlocks(state_.project, state_.history, at, std::move(made.blocks)));
+}
+
+void Form1::editsavedata_Click() {
+  const std::vector<int> rows = SelectedBlocksOrSay();
+  if (rows.empty()) return;
+  std::vector<TapeBlock> blocks;
+  for (int row : rows) blocks.push_back(BlockAt(state_.project, row));
+  const std::vector<DataFileChoice> choices = ChoicesFor(blocks.front());
+  int type = 0;
+  const QString chosen = prompts_.ChooseFileAndType(
+      {FileDialogKind::Save, QString::fromUtf8(kSaveDataDialogTitle), FilterOf(choices)}, type);
+  if (chosen.isEmpty()) return;
+  const DataFileChoice& choice = choices[static_cast<std::size_t>(std::clamp<int>(type, 0, int(choices.size()) - 1))];
+  const std::string path = WithExtension(chosen, choice.extension);
+  if (IsExistingFile(path) && ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) {
+    return;
+  }
+  // A picture takes the colouring the screen window shows now.
+  const auto* screen = findChild<Form3*>(QStringLiteral("Form3"), Qt::FindDirectChildrenOnly);
+  const ScreenMode mode = screen ? screen->DisplayMode() : ScreenMode::Colour;
+  ShowResult(SaveDataFile(blocks, choice.kind, mode, path), kSaveFailedTitle);
+}
+
+}  // namespace reelo

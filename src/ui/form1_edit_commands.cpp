@@ -1,0 +1,83 @@
+// The "Правка" menu (Undo, Redo), the one way every edit reaches the list,
+// dragging blocks within the list, and the properties of a header.
+#include <QAction>
+
+#include "project/block_access.h"
+#include "project/header_info.h"
+#include "ui/block_list_widget.h"
+#include "ui/editor/form12_block_properties.h"
+#include "ui/form1.h"
+
+namespace reelo {
+namespace {
+
+constexpr const char* kNotAHeaderText = "Свойства можно изменить только у заголовка блока";
+
+}  // namespace
+
+void Form1::editundo_Click() { ShowEdit(state_.history.Undo(state_.project)); }
+
+void Form1::editredo_Click() { ShowEdit(state_.history.Redo(state_.project)); }
+
+void Form1::StartEmptyProject() {
+  ClearProject(state_.project, state_.history);
+  RefreshBlockList();
+  UpdateSummary();
+  UpdateEditActions();
+}
+
+void Form1::ShowEdit(const EditResult& edit) {
+  if (edit.changed) {
+    RefreshBlockList();
+    list_->SelectRows(edit.selection);
+    UpdateSummary();
+  }
+  UpdateEditActions();
+  ShowResult(edit.status);
+}
+
+void Form1::RecordAppendedBlocks(int first) {
+  auto& blocks = state_.project.blocks;
+  if (first < 0 || first >= static_cast<int>(blocks.size())) return;
+  std::vector<TapeBlock> appended(std::make_move_iterator(blocks.begin() + first),
+                                  std::make_move_iterator(blocks.end()));
+  blocks.resize(static_cast<std::size_t>(first));
+  const EditResult edit = InsertBlocks(state_.project, state_.history, first, std::move(appended));
+  // The reader checked the block limit already; an insertion it allowed cannot be refused.
+  if (!edit.status.ok()) ShowResult(edit.status);
+  UpdateEditActions();
+}
+
+void Form1::UpdateEditActions() {
+  actions_.value(QStringLiteral("editundo"))->setEnabled(state_.history.canUndo());
+  actions_.value(QStringLiteral("editredo"))->setEnabled(state_.history.canRedo());
+}
+
+void Form1::List1_DragDrop(int row) {
+  const std::vector<int> rows = SelectedBlocks();
+  if (rows.empty()) return;
+  ShowEdit(MoveBlocksTo(state_.project, state_.history, rows, row));
+}
+
+void Form1::List1_DblClick(QListWidgetItem* item) {
+  if (item && IsHeader(BlockAt(state_.project, list_->row(item)))) editprops_Click();
+}
+
+// The properties of the first selected block, which must be a header. The
+// dialog offers the length of the data block after it and marks a header
+// whose length differs; its answer becomes one undoable edit.
+void Form1::editprops_Click() {
+  const int index = SelectedBlockOrSay();
+  if (index < 0) return;
+  const std::optional<HeaderInfo> info = ReadHeader(BlockAt(state_.project, index));
+  if (!info) {
+    ShowBox(kNotAHeaderText, "", Buttons::Ok, BoxIcon::Information);
+    return;
+  }
+  Form12 dialog(prompts_, BlockAt(state_.project, index), DataLengthAfter(state_.project, index), this);
+  const std::optional<HeaderFields> fields = dialog.Start();
+  if (!fields) return;
+  ShowEdit(EditHeader(state_.project, state_.history, index, *fields));
+}
+
+}  // namespace reelo
