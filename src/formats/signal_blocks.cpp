@@ -1,18 +1,11 @@
 #include "formats/signal_blocks.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 
 #include "project/system_error.h"
 #include "sound/export/tape_signal.h"
+#include "sound/export/read_back.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/import_host.h"
-#include "sound/import/pulse_classifier.h"
-#include "sound/import/tape_decoder.h"
 
 namespace reelo {
 namespace {
@@ -20,90 +13,7 @@ namespace {
 constexpr std::uint64_t kClockHz = 3500000;
 constexpr std::int64_t kLeadInSamples = 1000;
 constexpr std::int64_t kTailSamples = 1000;
-constexpr std::size_t kWriteChunk = std::size_t{256} << 10;
 constexpr const char* kTempFailedText = "Не удалось расшифровать сигнал ленты";
-
-// The import's window reduced to nothing: no report, no progress, and every
-// doubtful pulse is noise.
-class SilentHost final : public ImportHost {
- public:
-  explicit SilentHost(const std::function<void()>& tick) : tick_(tick) {}
-  void Yield() override {
-    if (tick_) tick_();
-  }
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override {}
-  void AddReportLine(const std::string& line) override { storeFull_ = storeFull_ || line == kReportStoreFull; }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override { return QuestionReply::Noise; }
-  bool storeFull() const { return storeFull_; }
-
- private:
-  const std::function<void()>& tick_;
-  bool storeFull_ = false;
-};
-
-// A temporary file that is removed when the object goes.
-class TempRecording {
- public:
-  TempRecording() {
-    std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "reelo-signal-XXXXXX").string();
-    if (ec) pattern = "/tmp/reelo-signal-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    fd_ = mkstemp(name.data());
-    if (fd_ < 0) {
-      error_ = errno;
-      return;
-    }
-    path_ = name.data();
-    buffer_.reserve(kWriteChunk);
-  }
-  ~TempRecording() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TempRecording(const TempRecording&) = delete;
-  TempRecording& operator=(const TempRecording&) = delete;
-
-  void Put(std::uint8_t level, std::int64_t count) {
-    while (count > 0 && error_ == 0) {
-      const auto part = std::min<std::int64_t>(count, static_cast<std::int64_t>(kWriteChunk - buffer_.size()));
-      buffer_.insert(buffer_.end(), static_cast<std::size_t>(part), level);
-      count -= part;
-      if (buffer_.size() == kWriteChunk) Flush();
-    }
-  }
-  void Put(const std::uint8_t* bytes, std::size_t size) {
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
-    Flush();
-  }
-  bool Flush() {
-    std::size_t done = 0;
-    while (done < buffer_.size() && error_ == 0) {
-      const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) error_ = n < 0 ? errno : EIO;
-      else done += static_cast<std::size_t>(n);
-    }
-    buffer_.clear();
-    return error_ == 0;
-  }
-  int error() const { return error_; }
-  const std::string& path() const { return path_; }
-
- private:
-  int fd_ = -1;
-  int error_ = 0;
-  std::string path_;
-  std::vector<std::uint8_t> buffer_;
-};
 
 // Turns libspectrum's edges into levels held for whole samples.
 class EdgeRenderer {
@@ -176,12 +86,14 @@ OpResult DecodeSignalBlocks(libspectrum_tape* tape, int first, int count, Signal
   recording.Put(kRestLevel, kTailSamples);
   if (!recording.Flush()) return OpResult::Fail(kTempFailedText, SystemErrorText(recording.error()));
 
-  ImportState state;
-  SilentHost host(tick);
-  const OpResult decoded = DecodeTape(state, PulseBounds{}, recording.path(), host);
-  if (!decoded.ok()) return OpResult::Fail(kTempFailedText, decoded.detail);
-  result.records = std::move(state.loadedBlocks);
-  result.storeFull = host.storeFull();
+  QuietDecode decoded;
+  const auto progress = [&tick](std::int64_t, std::int64_t) {
+    if (tick) tick();
+  };
+  const OpResult read = DecodeQuietly(recording.path(), PulseBounds{}, decoded, progress);
+  if (!read.ok()) return OpResult::Fail(kTempFailedText, read.detail);
+  result.records = std::move(decoded.records);
+  result.storeFull = decoded.storeFull;
   return OpResult::Success();
 }
 
