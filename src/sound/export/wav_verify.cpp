@@ -96,10 +96,11 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
   for (std::uint64_t i = 0; i < samples;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, samples - i));
     const ssize_t got = ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
-    if (got <= 0) {
-      reason = got < 0 ? SystemErrorText(errno) : "файл короче, чем говорит его заголовок";
+    if (got < 0) {
+      reason = SystemErrorText(errno);
       return false;
     }
+    if (got == 0) break;  // shorter than its header says: the records will show it
     const std::size_t read = static_cast<std::size_t>(got) / bytesPerSample;
     for (std::size_t s = 0; s < read; ++s, ++i) {
       while (wanted == i) {
@@ -113,7 +114,7 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
     }
     const long long value = static_cast<long long>(i * kConvertShare / samples);
     if (value != shown) scope.Step(shown = value);
-    if (read == 0) break;
+    if (read == 0) break;  // a last part sample
   }
   if (!out.Flush()) {
     reason = SystemErrorText(out.error());
