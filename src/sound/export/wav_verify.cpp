@@ -73,10 +73,9 @@ Level LevelOf(const std::uint8_t* sample, int bits) {
   return value > 0 ? Level::High : value < 0 ? Level::Low : Level::Rest;
 }
 
-// Brings the file's samples to the decoder's form: 8 bits at 22050 Hz, the
-// polarity the export starts with, and for the ROM's timing the rest level
-// taken as low, since the step from a high half-wave into silence is an edge
-// to a Spectrum's input. Output sample k takes the last source sample that
+// Brings the file's samples to the decoder's form: 8 bits at 22050 Hz and the
+// polarity the export starts with (the decoder measures the high half-waves,
+// and the exact signal's byte after the checksum relies on it). Output sample k takes the last source sample that
 // begins before output sample k + 1, so a file at twice the rate comes back
 // exactly as the export writes at 22050 Hz.
 bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& options, TempRecording& out,
@@ -106,7 +105,6 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
       while (wanted == i) {
         Level level = LevelOf(chunk.data() + s * bytesPerSample, format.bits);
         if (options.inverted && level != Level::Rest) level = level == Level::High ? Level::Low : Level::High;
-        if (options.timings == SignalTimings::Rom && level == Level::Rest) level = Level::Low;
         out.Put(level == Level::High ? kHighLevel : level == Level::Low ? kLowLevel : kRestLevel, 1);
         ++k;
         wanted = sourceOf(k);
@@ -124,8 +122,7 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
 }
 
 bool NeedsConversion(const WavFormat& format, const SignalOptions& options) {
-  return format.rate != static_cast<std::uint32_t>(kSampleRate) || format.bits != 8 || options.inverted ||
-         options.timings == SignalTimings::Rom;
+  return format.rate != static_cast<std::uint32_t>(kSampleRate) || format.bits != 8 || options.inverted;
 }
 
 // The record the export sends for a block: the length field and as many bytes
