@@ -97,6 +97,13 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
   }();
   const std::vector<LoadCase> cases = {
       {"standard blocks", Tzx({TzxRom(kHeader), TzxRom(kData)}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
+      // Read apart from libspectrum, and through it once a pause is among them.
+      {"empty and one-byte records", Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong)}),
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}}), kOk},
+      {"empty and one-byte records and a pause",
+       Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong), TzxPause(0)}),
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}, {&C::pauses, 1}})},
+      {"no blocks", Tzx({}), {}, {}, kOk},
       {"turbo, and pure data after its own tone and sync",
        Tzx({TzxTurbo(Body(kHeader)), TzxPureTone(2168, 3223), TzxPulses({667, 735}), TzxPureData(Body(kData))}),
        {kHeader, kData},
