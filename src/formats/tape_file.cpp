@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -41,6 +42,7 @@ constexpr libspectrum_dword kRomSync2 = 735;
 constexpr libspectrum_dword kRomZero = 855;
 constexpr libspectrum_dword kRomOne = 1710;
 constexpr std::size_t kBitsPerByte = 8;
+constexpr std::chrono::milliseconds kTickInterval{20};
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
@@ -238,7 +240,15 @@ std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& 
     return end;
   }
   SignalDecode decoded;
-  const std::function<void()> tick = [&scope, first] { scope.Step(static_cast<long long>(first)); };
+  // The decoder reports every thousand pulses; the window hears of it at most
+  // every kTickInterval, so repainting never costs more than the decoding.
+  auto last = std::chrono::steady_clock::now();
+  const std::function<void()> tick = [&scope, &last, first] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < kTickInterval) return;
+    last = now;
+    scope.Step(static_cast<long long>(first));
+  };
   failure = DecodeSignalBlocks(tape, static_cast<int>(first), count, decoded, tick);
   if (!failure.ok()) return end;
   counts.signalBlocks += count;
