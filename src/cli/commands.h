@@ -37,5 +37,9 @@ int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& 
 // cli_blocks.cpp: a program from BASIC text, a CODE block from a binary.
 int RunBas2Tap(const Args& args, Io& io);
 int RunBin2Tap(const Args& args, Io& io);
+// cli_formats.cpp: tapes in every format.
+int RunList(const Args& args, Io& io);
+int RunConvert(const Args& args, Io& io);
+int RunView(const Args& args, Io& io);
 
 }  // namespace reelo::cli
