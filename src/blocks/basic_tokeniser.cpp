@@ -378,6 +378,9 @@ TokenisedProgram Failure(int textLine, const std::string& reason) {
 }  // namespace
 
 TokenisedProgram TokeniseBasic(std::string_view text) {
+  // A text editor's UTF-8 byte order mark is not part of the first line.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   TokenisedProgram program;
   int lastLine = -1;
   for (const SourceLine& line : SplitLines(text)) {
