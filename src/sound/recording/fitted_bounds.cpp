@@ -94,10 +94,13 @@ std::optional<FittedBounds> FitBounds(const PulseHistogram& histogram) {
   };
   const int zeroLow = std::max(1, clampBound(fit.zeroLength * kZeroLower));
   const int zeroHigh = clampBound((fit.zeroLength + fit.oneLength) / 2);
-  // A 1 bit that measures long (a dull or slow stretch) is still a 1 bit in
-  // the data part; a pilot that measures short only shortens the pilot. So the
-  // quietest length between the two peaks goes to the 1 bit.
-  const int oneHigh = std::clamp(Valley(histogram, fit.oneLength, fit.pilotLength), zeroHigh + 1, PulseBounds::kMaximum - 1);
+  // A 1 bit that measures long (a dull, noisy or slow stretch) must stay a 1
+  // bit in the data part, while the pilot search needs only one pulse in the
+  // pilot's range. So the 1 bit takes the quietest length between the two
+  // peaks and every length below the pilot's own (rounded) length.
+  const int oneHigh = std::clamp(std::max(Valley(histogram, fit.oneLength, fit.pilotLength),
+                                          static_cast<int>(std::lround(fit.pilotLength)) - 1),
+                                 zeroHigh + 1, PulseBounds::kMaximum - 1);
   const int pilotHigh = clampBound(fit.pilotLength * kPilotUpper);
   fit.bounds.value = {zeroLow, zeroHigh, zeroHigh + 1, oneHigh, oneHigh + 1, std::max(pilotHigh, oneHigh + 1)};
   return fit;
