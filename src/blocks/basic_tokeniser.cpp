@@ -8,6 +8,7 @@
 
 #include "blocks/spectrum_number.h"
 #include "project/tape_project.h"
+#include "viewers/basic_listing.h"
 
 namespace reelo {
 namespace {
@@ -171,6 +172,9 @@ class LineTokeniser {
 
   std::optional<LineError> Emit(std::vector<std::uint8_t>& out) {
     bool inQuotes = false, inRem = false, inDefFn = false;
+    // Two numbers with nothing but spaces between them are not BASIC: the
+    // spaces are dropped, so the listing would show one number ("0 1" as "01").
+    bool afterNumber = false;
     std::size_t i = 0;
     while (i < work_.size()) {
       const unsigned char c = At(i);
@@ -183,12 +187,17 @@ class LineTokeniser {
       if (c == kRemToken) inRem = true;
       if (c == '\\') {
         if (auto error = Escape(i, out)) return error;
+        afterNumber = false;
         continue;
       }
       if (!inRem && !inQuotes && StartsNumber(i)) {
+        if (afterNumber && (IsDigit(c) || c == '.')) return LineError{"два числа подряд"};
+        if ((IsDigit(c) || c == '.') && LetterBeforeSpaces(i)) return LineError{"число через пробел после имени"};
         if (auto error = Number(i, out)) return error;
+        afterNumber = true;
         continue;
       }
+      afterNumber = false;
       if (inDefFn && (c == ',' || c == ')') && !out.empty() && (IsLetter(out.back()) || out.back() == '$')) {
         // The Spectrum's editor keeps room for the parameter's value.
         out.push_back(kNumberMarker);
@@ -200,6 +209,14 @@ class LineTokeniser {
     }
     out.push_back(kEndOfLine);
     return std::nullopt;
+  }
+
+  // Whether spaces and a letter stand right before i ("a 1"): the spaces are
+  // dropped, so the digits would join the name when the line is read again.
+  bool LetterBeforeSpaces(std::size_t i) const {
+    std::size_t j = i;
+    while (j > 0 && (At(j - 1) == ' ' || At(j - 1) == '\t')) --j;
+    return j < i && j > 0 && IsLetter(At(j - 1));
   }
 
   // A number starts after a non-letter: a digit, a sign or point before a
@@ -375,9 +392,31 @@ TokenisedProgram Failure(int textLine, const std::string& reason) {
   return result;
 }
 
-}  // namespace
+// A line typed with printable characters only (no "\\{N}" byte escapes): its
+// listing shows everything it holds, so it must read back the same.
+bool ListsAsTyped(std::string_view text) {
+  if (text.find("\\{") != std::string_view::npos) return false;
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c >= 32 && c <= 126) || c == '\t'; });
+}
 
-TokenisedProgram TokeniseBasic(std::string_view text) {
+TokenisedProgram Tokenise(std::string_view text, bool checkListing);
+
+// Whether a tokenised line lists as text that tokenises into the same bytes.
+// Spaces outside strings are not stored, so "a 1" or ". 5" would come back as
+// "a1" or ".5": such a line is refused rather than stored as something its own
+// listing contradicts.
+bool ReadsBackTheSame(const std::vector<std::uint8_t>& line) {
+  std::vector<std::uint8_t> record = {0xFF};
+  record.insert(record.end(), line.begin(), line.end());
+  std::uint8_t checksum = 0;
+  for (std::uint8_t b : record) checksum ^= b;
+  record.push_back(checksum);
+  const std::string listing = BuildSpectrumListing(MakeRecord(record));
+  const TokenisedProgram again = Tokenise(listing, false);
+  return again.status.ok() && again.bytes == line;
+}
+
+TokenisedProgram Tokenise(std::string_view text, bool checkListing) {
   // A text editor's UTF-8 byte order mark is not part of the first line.
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
@@ -397,19 +436,33 @@ TokenisedProgram TokeniseBasic(std::string_view text) {
     if (number <= lastLine) return Failure(line.textLine, "номер строки не больше номера предыдущей");
     lastLine = static_cast<int>(number);
     while (p < line.text.size() && IsSpace(static_cast<unsigned char>(line.text[p]))) ++p;
+    // A statement never starts with a number, and the listing could not tell
+    // such a number from the line's own ("10 5" lists as "   105").
+    if (p < line.text.size() && IsDigit(static_cast<unsigned char>(line.text[p]))) {
+      return Failure(line.textLine, "строка программы начинается с числа");
+    }
 
     std::vector<std::uint8_t> body;
     if (auto error = LineTokeniser(line.text.substr(p)).Run(body)) return Failure(line.textLine, error->reason);
     if (program.bytes.size() + 4 + body.size() >= kMaxProgramBytes) {
       return Failure(line.textLine, "программа не поместится в память ZX Spectrum");
     }
+    const std::size_t lineStart = program.bytes.size();
     program.bytes.push_back(static_cast<std::uint8_t>(number >> 8));
     program.bytes.push_back(static_cast<std::uint8_t>(number & 0xFF));
     program.bytes.push_back(static_cast<std::uint8_t>(body.size() & 0xFF));
     program.bytes.push_back(static_cast<std::uint8_t>(body.size() >> 8));
     program.bytes.insert(program.bytes.end(), body.begin(), body.end());
+    if (checkListing && ListsAsTyped(line.text) &&
+        !ReadsBackTheSame({program.bytes.begin() + static_cast<long>(lineStart), program.bytes.end()})) {
+      return Failure(line.textLine, "пробел разделяет знаки, которые без него читаются иначе (например, \"a 1\" или \". 5\")");
+    }
   }
   return program;
 }
+
+}  // namespace
+
+TokenisedProgram TokeniseBasic(std::string_view text) { return Tokenise(text, true); }
 
 }  // namespace reelo

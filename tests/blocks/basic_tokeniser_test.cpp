@@ -76,6 +76,12 @@ TEST(TokeniseBasic, RefusesABadLineWithItsNumberAndReason) {
       {"10 PRINT \"\\{256}\"\n", 1, "код символа в \\{...} должен быть числом от 0 до 255"},
       {"10 PRINT \"\\{i2}\"\n", 1, "код символа в \\{...} должен быть числом от 0 до 255"},
       {"10 PRINT \\\n\"a\"\n20 PRINT \\\n\\{x}\n", 3, "код символа в \\{...} должен быть числом от 0 до 255"},
+      // Found by fuzzing: spaces are not stored, so these would list as another program.
+      {"10 FOR i=1 TO 0 1\n", 1, "два числа подряд"},
+      {"5 STOP\n10 DEF 5\n", 2, "число через пробел после имени"},
+      {"10 10P\n", 1, "строка программы начинается с числа"},
+      {"10 LET a=. 15\n", 1,
+       "пробел разделяет знаки, которые без него читаются иначе (например, \"a 1\" или \". 5\")"},
   };
   for (const auto& row : rows) {
     const TokenisedProgram program = TokeniseBasic(row.text);

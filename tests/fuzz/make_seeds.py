@@ -176,6 +176,28 @@ def cli_seeds():
         write("cli_args_fuzz", name, b"\0".join(a.encode() for a in args))
 
 
+def basic_seeds():
+    texts = {
+        "print": "10 PRINT \"HELLO\"\n20 GO TO 10\n",
+        "numbers": "5 LET a=1.5e3: LET b=BIN 101: LET c=-0.25\n10 FOR i=1 TO 10 STEP 2: NEXT i\n",
+        "defn": "10 DEF FN f(x,y)=x*y\n20 PRINT FN f(2,3)\n",
+        "rem": "1 REM anything : goes \\* here\n9999 STOP\n",
+        "escapes": "10 PRINT \"\\a\\b\\{16}\\{2}red\\::\\.'\"\n",
+        "continued": "10 PRINT \\\n\"split\"\n",
+    }
+    for name, text in texts.items():
+        write("basic_tokeniser_fuzz", name, text.encode())
+
+
+def maker_seeds():
+    # Steering (64 bytes: what to make, the name, addresses, header fields), then the file's bytes.
+    steer = bytes([0, 6]) + b"loader" + bytes(56)
+    write("block_makers_fuzz", "code", steer + bytes(range(200)))
+    write("block_makers_fuzz", "screen", bytes([1, 4]) + b"scrn" + bytes(58) + bytes(6912))
+    write("block_makers_fuzz", "program", bytes([2, 3]) + b"run" + bytes([10, 0]) + bytes(57) + b"10 PRINT 1\n")
+    write("block_makers_fuzz", "header", bytes([3, 2]) + b"hd" + bytes(range(60)))
+
+
 def main():
     if os.path.isdir(CORPUS):
         shutil.rmtree(CORPUS)
@@ -185,6 +207,8 @@ def main():
     recording_seeds()
     export_seeds()
     cli_seeds()
+    basic_seeds()
+    maker_seeds()
     print("seeds written to", CORPUS, file=sys.stderr)
 
 
