@@ -137,12 +137,12 @@ def wow(n, rng, wow_depth=0.006, flutter_depth=0.002):
             + flutter_depth * np.sin(2 * np.pi * 9.0 * t + rng.uniform(0, 6)))
 
 
-def dropouts(x, rng, count=8):
+def dropouts(x, rng, count=8, deepest=16):
     gain = np.ones(len(x))
     for _ in range(count):
         length = int(rng.uniform(0.005, 0.03) * BASE_RATE)
         start = int(rng.uniform(0, len(x) - length))
-        depth = 10 ** (-rng.uniform(6, 16) / 20)
+        depth = 10 ** (-rng.uniform(6, deepest) / 20)
         shape = 1 - (1 - depth) * np.sin(np.linspace(0, np.pi, length))
         gain[start:start + length] *= shape
     return x * gain
@@ -168,6 +168,17 @@ def effect_table():
     def hum(x, rng):
         t = np.arange(len(x)) / BASE_RATE
         return x + 0.3 * BASE_PEAK * np.sin(2 * np.pi * 50 * t) + 0.1 * BASE_PEAK * np.sin(2 * np.pi * 150 * t)
+
+    def deep_dropouts(x, rng):
+        return dropouts(x, rng, count=12, deepest=30)
+
+    def worn(tap, rng, work):
+        x = render(tap, BASE_RATE / 0.97, work) * BASE_PEAK
+        x = warp(lowpass(x, 4000, order=4), wow(len(x), rng, 0.008, 0.003))
+        x = highpass(x, 100, order=2)
+        t = np.arange(len(x)) / BASE_RATE
+        x = x + 0.1 * BASE_PEAK * np.sin(2 * np.pi * 50 * t)
+        return add_noise(x, 18, rng, "pink")
 
     def combo(tap, rng, work):
         x = render(tap, BASE_RATE / 0.98, work) * BASE_PEAK
@@ -195,6 +206,20 @@ def effect_table():
         ("quiet_24db", chain(lambda x, rng: x * 10 ** (-18 / 20))),
         ("clipped_12db", chain(lambda x, rng: np.clip(x * 4.0, -1.0, 1.0))),
         ("cassette_mix", combo),
+        ("dc_offset_large", chain(lambda x, rng: x + 0.45)),
+        ("white_12db", chain(lambda x, rng: add_noise(x, 12, rng))),
+        ("wow_strong", chain(lambda x, rng: warp(x, wow(len(x), rng, 0.015, 0.005)))),
+        ("dropouts_deep", chain(lambda x, rng: deep_dropouts(x, rng))),
+        ("speed_plus5_noise", lambda tap, rng, work: add_noise(speed(1.05)(tap, rng, work), 20, rng)),
+        ("clipped_dc", chain(lambda x, rng: np.clip((x + 0.3) * 4.0, -1.0, 1.0))),
+        ("worn_tape", worn),
+        ("white_10db", chain(lambda x, rng: add_noise(x, 10, rng))),
+        ("pink_12db", chain(lambda x, rng: add_noise(x, 12, rng, "pink"))),
+        ("lowpass_3k", lambda tap, rng, work: cassette(plain(tap, rng, work), rng, lp=3000)),
+        ("wow_noise", chain(lambda x, rng: add_noise(warp(x, wow(len(x), rng, 0.01, 0.004)), 15, rng))),
+        ("hum_strong", chain(lambda x, rng: hum(x, rng) * 0.5 + hum(np.zeros(len(x)), rng))),
+        ("dc_drift", chain(lambda x, rng: x + 0.35 * np.sin(2 * np.pi * 0.4 * np.arange(len(x)) / BASE_RATE))),
+        ("quiet_30db_noise", chain(lambda x, rng: add_noise(x * 10 ** (-24 / 20), 20, rng))),
     ]
 
 

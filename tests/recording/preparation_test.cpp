@@ -47,6 +47,7 @@ struct DecodeRow {
   std::function<Recording()> make;
   ChannelChoice channel = ChannelChoice::Auto;
   int channelUsed = 0;
+  bool clean = true;
 };
 
 class PreparedRecording : public ::testing::TestWithParam<DecodeRow> {};
@@ -58,6 +59,7 @@ TEST_P(PreparedRecording, DecodesEveryRecordExactly) {
   ASSERT_TRUE(testing::WriteRecording(path, row.make(), row.format));
   PrepareOptions options;
   options.channel = row.channel;
+  options.clean = row.clean;
   PrepareOutcome outcome;
   OpResult result;
   const std::vector<TapeBlock> decoded = PrepareAndDecode(path, options, outcome, result);
@@ -106,7 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
                     const auto clean = testing::Scaled(Rom(44100), 0.4f);
                     return testing::Stereo(clean, clean, 44100);
                   },
-                  ChannelChoice::Mix, -1}),
+                  ChannelChoice::Mix, -1},
+        DecodeRow{"converted_without_cleaning", kWav16,
+                  [] { return testing::Stereo(testing::Scaled(Rom(44100), 0.5f), {}, 44100); }, ChannelChoice::Left, 0,
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The program's own export after a resampler: up to 44100 Hz 16-bit and

@@ -12,6 +12,7 @@ constexpr double kPilotLongest = 1.30;
 constexpr double kRunTolerance = 0.12;        // a half-wave within 12% of its run's mean continues it
 constexpr std::int64_t kShortestRun = 200;    // a ROM pilot has 3223 or 8063 half-waves
 constexpr double kMeanSeconds = 0.008;        // DC tracking (about 20 Hz)
+constexpr double kEdgeHighPassHz = 120.0;     // as the preparation's high-pass
 constexpr double kReleaseSeconds = 0.010;     // envelope of the edge detector
 constexpr float kEdgeShare = 0.3f;            // edge threshold, share of the envelope
 constexpr double kBlockSeconds = 0.010;       // stretches for the noise floor
@@ -75,6 +76,8 @@ double PilotRuns::jitter() const { return halfWaves_ > 0 ? spreadSum_ / static_c
 ChannelScanner::ChannelScanner(double rate, int bitsPerSample)
     : clipLevel_(ClipLevel(bitsPerSample)),
       meanAlpha_(static_cast<float>(1.0 / (kMeanSeconds * rate))),
+      highPass1_(Biquad::HighPass(kEdgeHighPassHz, rate)),
+      highPass2_(Biquad::HighPass(kEdgeHighPassHz, rate)),
       releaseFactor_(static_cast<float>(std::exp(-1.0 / (kReleaseSeconds * rate)))),
       levels_(std::max(1, static_cast<int>(kBlockSeconds * rate))),
       pilots_(rate) {}
@@ -82,8 +85,9 @@ ChannelScanner::ChannelScanner(double rate, int bitsPerSample)
 // An edge detector with hysteresis on the signal without its DC; the length
 // between edges (interpolated where the signal passed the threshold) is one
 // half-wave.
-void ChannelScanner::Track(float d) {
-  levels_.Add(d);
+void ChannelScanner::Track(float withHum) {
+  levels_.Add(withHum);
+  const float d = highPass2_.Process(highPass1_.Process(withHum));
   const float magnitude = d < 0 ? -d : d;
   envelope_ = std::max(magnitude, envelope_ * releaseFactor_);
   const float threshold = kEdgeShare * envelope_;

@@ -58,13 +58,16 @@ class ChannelScanner {
 
   ChannelQuality Result() const;
   double pilotHalfWaves() const { return static_cast<double>(pilots_.halfWaves()); }
+  int pilotRuns() const { return pilots_.runs(); }
   double pilotJitter() const { return pilots_.jitter(); }
 
  private:
+  // d: the sample without its DC (hum and rumble still in it).
   void Track(float d);
 
   float clipLevel_;
   float meanAlpha_;
+  Biquad highPass1_, highPass2_;  // hum and rumble out, for finding the edges
   float releaseFactor_;
   float peak_ = 0, mean_ = 0, envelope_ = 0, previous_ = 0;
   double edgeFraction_ = 0;  // how far before its sample the last edge lay

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace reelo {
 namespace {
@@ -40,6 +41,30 @@ double Mass(const PulseHistogram& histogram, double length) {
   return mass;
 }
 
+// The mean length of the pulses within a sample and a half of length.
+double Centroid(const PulseHistogram& histogram, double length) {
+  double sum = 0, weight = 0;
+  for (int bin = std::max(1, static_cast<int>(std::ceil(length - 1.5))); bin <= length + 1.5 && bin < kHistogramBins; ++bin) {
+    sum += bin * static_cast<double>(histogram[static_cast<std::size_t>(bin)]);
+    weight += histogram[static_cast<std::size_t>(bin)];
+  }
+  return weight > 0 ? sum / weight : length;
+}
+
+// The length with the fewest pulses strictly between two peaks (the longest
+// of equals); the lower peak's own length when none lies between.
+int Valley(const PulseHistogram& histogram, double lower, double upper) {
+  int best = static_cast<int>(std::floor(lower));
+  int fewest = std::numeric_limits<int>::max();
+  for (int bin = static_cast<int>(std::floor(lower)) + 1; bin < upper && bin < kHistogramBins; ++bin) {
+    if (histogram[static_cast<std::size_t>(bin)] <= fewest) {
+      fewest = histogram[static_cast<std::size_t>(bin)];
+      best = bin;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::optional<FittedBounds> FitBounds(const PulseHistogram& histogram) {
@@ -61,22 +86,23 @@ std::optional<FittedBounds> FitBounds(const PulseHistogram& histogram) {
   bestPilot = (bestPilot + last) / 2;
 
   FittedBounds fit;
-  fit.pilotLength = bestPilot;
-  fit.oneLength = bestPilot * kOneRatio;
-  fit.zeroLength = bestPilot * kZeroRatio;
+  fit.pilotLength = Centroid(histogram, bestPilot);
+  fit.oneLength = Centroid(histogram, bestPilot * kOneRatio);
+  fit.zeroLength = Centroid(histogram, bestPilot * kZeroRatio);
   auto clampBound = [](double value) {
     return std::clamp(static_cast<int>(std::floor(value)), PulseBounds::kMinimum, PulseBounds::kMaximum);
   };
   const int zeroLow = std::max(1, clampBound(fit.zeroLength * kZeroLower));
   const int zeroHigh = clampBound((fit.zeroLength + fit.oneLength) / 2);
-  const int oneHigh = clampBound((fit.oneLength + fit.pilotLength) / 2);
+  // A 1 bit that measures long (a dull, noisy or slow stretch) must stay a 1
+  // bit in the data part, while the pilot search needs only one pulse in the
+  // pilot's range. So the 1 bit takes the quietest length between the two
+  // peaks and every length below the pilot's own (rounded) length.
+  const int oneHigh = std::clamp(std::max(Valley(histogram, fit.oneLength, fit.pilotLength),
+                                          static_cast<int>(std::lround(fit.pilotLength)) - 1),
+                                 zeroHigh + 1, PulseBounds::kMaximum - 1);
   const int pilotHigh = clampBound(fit.pilotLength * kPilotUpper);
-  fit.bounds.value = {zeroLow,
-                      zeroHigh,
-                      std::min(zeroHigh + 1, PulseBounds::kMaximum),
-                      oneHigh,
-                      std::min(oneHigh + 1, PulseBounds::kMaximum),
-                      std::max(pilotHigh, std::min(oneHigh + 1, PulseBounds::kMaximum))};
+  fit.bounds.value = {zeroLow, zeroHigh, zeroHigh + 1, oneHigh, oneHigh + 1, std::max(pilotHigh, oneHigh + 1)};
   return fit;
 }
 

@@ -12,8 +12,11 @@
 namespace reelo {
 namespace {
 
-// The automatic channel choice looks at the first minutes only.
+// The automatic channel choice looks at the recording in stretches of half a
+// minute until some channel shows a few pilot tones, for three minutes at most.
 constexpr double kChoiceSeconds = 180.0;
+constexpr double kChoiceStepSeconds = 30.0;
+constexpr int kChoicePilots = 2;
 // The noise floor of the prepared signal is taken from the first minute.
 constexpr double kNoiseSeconds = 60.0;
 constexpr double kNoiseBlockSeconds = 0.005;
@@ -188,10 +191,21 @@ OpResult PrepareRecording(const std::string& source, const std::string& prepared
   const bool choose = options.channel == ChannelChoice::Auto && info.channels > 1;
   if (options.measureQuality || choose) {
     std::vector<ChannelScanner> scanners = MakeScanners(info);
-    const std::int64_t limit =
-        options.measureQuality ? info.frames : static_cast<std::int64_t>(kChoiceSeconds * info.sampleRate);
-    PassPacer pacer(progress, kMeasureStatusText, std::min(limit, info.frames));
-    if (!ScanFrames(file, limit, pacer, scanners)) return stopped(OpResult::Fail(kPrepareStoppedText));
+    const std::int64_t limit = std::min(
+        info.frames, options.measureQuality ? info.frames : static_cast<std::int64_t>(kChoiceSeconds * info.sampleRate));
+    const std::int64_t step =
+        options.measureQuality ? limit : static_cast<std::int64_t>(kChoiceStepSeconds * info.sampleRate);
+    PassPacer pacer(progress, kMeasureStatusText, limit);
+    auto enoughPilots = [&scanners] {
+      for (const ChannelScanner& s : scanners) {
+        if (s.pilotRuns() >= kChoicePilots) return true;
+      }
+      return false;
+    };
+    do {
+      const std::int64_t next = std::min(limit - file.framesRead(), step);
+      if (!ScanFrames(file, next, pacer, scanners)) return stopped(OpResult::Fail(kPrepareStoppedText));
+    } while (file.framesRead() < limit && !file.truncated() && !enoughPilots());
     if (file.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source);
     QualityReport report = BuildQualityReport(info, scanners);
     if (choose) channel = report.betterChannel;

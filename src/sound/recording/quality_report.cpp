@@ -12,7 +12,7 @@ namespace reelo {
 namespace {
 
 // A near pilot is measured against the program's own export rather than the ROM.
-constexpr double kExportPilotTolerance = 0.01;
+constexpr double kExportPilotTolerance = 0.003;
 
 long long NowMs() {
   using namespace std::chrono;
@@ -83,7 +83,7 @@ bool ScanFrames(SoundFile& file, std::int64_t maxFrames, PassPacer& pacer, std::
       for (std::size_t i = c; i < frames.size(); i += channels) scanner.Add(frames[i]);
     }
     done += got;
-    if (!pacer.Advance(done)) return false;
+    if (!pacer.Advance(file.framesRead())) return false;
   }
   for (ChannelScanner& scanner : scanners) scanner.Finish();
   return true;

@@ -44,10 +44,11 @@ void Describe(const SF_INFO& sf, RecordingInfo& info) {
   info.sampleRate = sf.samplerate;
   info.channels = sf.channels;
   info.frames = static_cast<std::int64_t>(sf.frames);
-  std::string text = "?";
+  const char* containerName = "?";
   for (const FormatName& name : kContainers) {
-    if (name.code == container) text = name.text;
+    if (name.code == container) containerName = name.text;
   }
+  std::string text(containerName);
   const Encoding* encoding = nullptr;
   for (const Encoding& e : kEncodings) {
     if (e.code == subtype) encoding = &e;
@@ -55,8 +56,8 @@ void Describe(const SF_INFO& sf, RecordingInfo& info) {
   if (encoding) {
     info.bitsPerSample = encoding->bits;
     info.floatingPoint = encoding->isFloat;
-    text += std::string(", ") + encoding->text;
-    if (encoding->bits > 0) text += " " + std::to_string(encoding->bits) + " бит";
+    text.append(", ").append(encoding->text);
+    if (encoding->bits > 0) text.append(" ").append(std::to_string(encoding->bits)).append(" бит");
   }
   info.formatText = text;
   info.exact = (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) && subtype == SF_FORMAT_PCM_U8 &&
@@ -89,11 +90,13 @@ OpResult SoundFile::Open(const std::string& path) {
   if (fd < 0) return OpenFailure(path, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? EISDIR : (errno != 0 ? errno : EINVAL);
+    const int err = !S_ISREG(st.st_mode) && st.st_mode != 0 ? (S_ISDIR(st.st_mode) ? EISDIR : EINVAL) : errno;
     ::close(fd);
     return OpenFailure(path, err);
   }
   fd_ = fd;
+  openedSize_ = st.st_size;
+  openedChange_ = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
   SF_INFO sf{};
   file_ = sf_open_fd(fd_, SFM_READ, &sf, SF_FALSE);
   if (!file_ || sf.channels < 1 || sf.samplerate < 1 || sf.frames < 0) {
@@ -129,7 +132,12 @@ std::int64_t SoundFile::Read(std::vector<float>& frames, std::int64_t maxFrames)
   const sf_count_t got = sf_readf_float(file_, frames.data(), wanted);
   const std::int64_t count = std::max<sf_count_t>(got, 0);
   if (count < wanted) {
-    truncated_ = true;
+    // Either the file changed under us, or it is simply shorter than its
+    // header says (a damaged file): then what is there is the recording.
+    struct stat st {};
+    const bool changed = ::fstat(fd_, &st) != 0 || st.st_size != openedSize_ ||
+                         st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec != openedChange_;
+    if (changed) truncated_ = true;
     info_.frames = framesRead_ + count;  // read no further
   }
   framesRead_ += count;

@@ -36,8 +36,9 @@ class SoundFile {
 
   // Reads up to maxFrames frames into frames (resized to frames * channels).
   // Returns the frames read; 0 at the end. Once the header's frame count is
-  // reached nothing more is read, and a read that ends before it sets
-  // truncated() (the file shrank or vanished after it was opened).
+  // reached nothing more is read. A read that ends before it ends the
+  // recording there; when the file changed since it was opened (it shrank or
+  // was rewritten) it also sets truncated().
   std::int64_t Read(std::vector<float>& frames, std::int64_t maxFrames);
   bool truncated() const { return truncated_; }
   // The file opened but libsndfile does not know its format.
@@ -48,6 +49,8 @@ class SoundFile {
   sf_private_tag* file_ = nullptr;
   int fd_ = -1;
   std::string path_;
+  long long openedSize_ = 0;    // the file's size and change time when opened
+  long long openedChange_ = 0;
   RecordingInfo info_;
   std::int64_t framesRead_ = 0;
   bool truncated_ = false;
