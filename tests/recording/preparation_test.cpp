@@ -187,20 +187,24 @@ TEST(Slicer, HalfWavesKeepTheirTrueLength) {
 }
 
 // Hiss in the pauses: the prepared file holds only the rest level there, so
-// no pulse (and no record) comes from it.
+// no pulse (and no record) comes from it; also after a long lead-in of digital
+// silence, which must not pass for the tape's noise floor.
 TEST(Slicer, SilenceWithHissStaysSilent) {
+  for (const double leadIn : {0.0, 70.0}) {
+  SCOPED_TRACE(leadIn);
   testing::TempDir dir;
-  const std::vector<float> signal = testing::Scaled(Rom(44100), 0.5f);
   // Noise 20 dB below the signal everywhere, pauses included.
+  std::vector<float> signal = testing::Noisy(testing::Scaled(Rom(44100), 0.5f), 20);
+  signal.insert(signal.begin(), static_cast<std::size_t>(leadIn * 44100), 0.0f);
   const std::string path = (dir / "hiss.wav").string();
-  ASSERT_TRUE(testing::WriteRecording(path, testing::Mono(testing::Noisy(signal, 20), 44100), kWav16));
+  ASSERT_TRUE(testing::WriteRecording(path, testing::Mono(signal, 44100), kWav16));
   const std::string prepared = (dir / "p.wav").string();
   PrepareOutcome outcome;
   ASSERT_TRUE(PrepareRecording(path, prepared, PrepareOptions{}, nullptr, outcome).ok());
   const testing::Bytes bytes = testing::ReadFileBytes(prepared);
   // The first 0.2 s and the pause between the records (0.5 s) are silent,
   // bar the slicer's short run-out after each record.
-  const std::size_t lead = 22050 / 5;
+  const std::size_t lead = static_cast<std::size_t>((leadIn + 0.2) * 22050);
   for (std::size_t i = 44 + 50; i < 44 + lead - 100; ++i) ASSERT_EQ(bytes[i], 127) << "sample " << i;
   std::size_t restRun = 0, longest = 0;
   for (std::size_t i = 44 + lead; i < bytes.size(); ++i) {
@@ -208,6 +212,7 @@ TEST(Slicer, SilenceWithHissStaysSilent) {
     longest = std::max(longest, restRun);
   }
   EXPECT_GT(longest, 22050u * 4 / 10);
+  }
 }
 
 }  // namespace

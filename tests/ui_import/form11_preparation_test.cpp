@@ -294,13 +294,15 @@ class TestPreparation : public QObject {
     QCOMPARE(w.ControlState() + " " + w.Status(), QStringLiteral("unlocked "));
   }
 
-  // A recording made at another speed (the export played 12% slow) fails
-  // with the default bounds; fitted bounds decode it. Where there is no tape signal the bounds stay and a
-  // message says so. A new window starts from the defaults again.
+  // A recording made at another speed (the export played 12% slow or 11%
+  // fast) fails with the default bounds; fitted bounds decode it. Where there
+  // is no tape signal the bounds stay and a message says so. A new window
+  // starts from the defaults again.
   void testFitBounds_data() {
     QTest::addColumn<int>("rate");  // the export, each sample twice, claimed at this rate
     QTest::addColumn<bool>("signal");
     QTest::newRow("12% slow") << 39375 << true;
+    QTest::newRow("11% fast") << 48951 << true;
     QTest::newRow("silence") << 44100 << false;
   }
   void testFitBounds() {

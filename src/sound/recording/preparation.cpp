@@ -24,6 +24,8 @@ constexpr double kNoiseShare = 0.10;    // the quietest tenth of the stretches
 constexpr double kSignalShare = 0.90;   // the loud ones
 // A recording without pauses: its noise counts as at least 20 dB below its signal.
 constexpr double kLeastSignalToNoise = 0.1;
+// Digital silence (a lead-in added on the computer) says nothing of the tape's hiss.
+constexpr double kDigitalSilenceRms = 1e-6;
 
 constexpr std::size_t kWavHeaderSize = 44;
 constexpr std::uint64_t kMaxWavDataSize = std::numeric_limits<std::uint32_t>::max() - 36;
@@ -108,21 +110,18 @@ OpResult ResamplerFailure(const std::string& source, const std::string& reason) 
 }
 
 // The RMS of the prepared signal where the recording is silent, from its
-// first minute. False when the progress asked to stop.
+// first minute that is not digital silence. An Error on a stop.
 OpResult MeasureNoise(SoundFile& file, int channel, PassPacer& pacer, const std::string& source, double& noise) {
   Stage stage(file.info(), channel);
   std::string error;
   if (!stage.Init(error)) return ResamplerFailure(source, error);
-  BlockLevels levels(static_cast<int>(kNoiseBlockSeconds * kDecoderSampleRate));
-  const auto limit = static_cast<std::int64_t>(kNoiseSeconds * file.info().sampleRate);
+  BlockLevels levels(static_cast<int>(kNoiseBlockSeconds * kDecoderSampleRate), kDigitalSilenceRms);
+  const auto enough = static_cast<std::int64_t>(kNoiseSeconds / kNoiseBlockSeconds);
   std::vector<float> frames;
-  std::int64_t done = 0;
-  while (done < limit) {
-    const std::int64_t got = file.Read(frames, std::min(kFramesPerBlock, limit - done));
-    if (got == 0) break;
+  while (levels.histogram().total() < enough) {
+    if (file.Read(frames, kFramesPerBlock) == 0) break;
     for (float y : stage.Run(&frames, true)) levels.Add(y);
-    done += got;
-    if (!pacer.Advance(done)) return OpResult::Fail(kPrepareStoppedText);
+    if (!pacer.Advance(file.framesRead())) return OpResult::Fail(kPrepareStoppedText);
   }
   const LevelHistogram& histogram = levels.histogram();
   noise = std::min(histogram.Percentile(kNoiseShare), histogram.Percentile(kSignalShare) * kLeastSignalToNoise);

@@ -142,7 +142,8 @@ double LevelHistogram::Percentile(double share) const {
 }
 
 void BlockLevels::Close() {
-  histogram_.Add(std::sqrt(sum_ / count_));
+  const double rms = std::sqrt(sum_ / count_);
+  if (rms >= ignoreBelow_) histogram_.Add(rms);
   sum_ = 0;
   count_ = 0;
 }

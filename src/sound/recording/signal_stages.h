@@ -78,6 +78,7 @@ class LevelHistogram {
   static constexpr double kStepDb = 0.5;
   void Add(double rms);
   bool empty() const { return total_ == 0; }
+  std::int64_t total() const { return total_; }
   // The level (RMS, linear) below which share of the stretches lie.
   double Percentile(double share) const;
 
@@ -86,10 +87,11 @@ class LevelHistogram {
   std::int64_t total_ = 0;
 };
 
-// Cuts a signal into blocks and adds each block's RMS to a histogram.
+// Cuts a signal into blocks and adds each block's RMS to a histogram; blocks
+// quieter than ignoreBelow (RMS) are left out.
 class BlockLevels {
  public:
-  explicit BlockLevels(int blockLength) : blockLength_(blockLength) {}
+  explicit BlockLevels(int blockLength, double ignoreBelow = 0) : blockLength_(blockLength), ignoreBelow_(ignoreBelow) {}
   void Add(float x) {
     sum_ += static_cast<double>(x) * x;
     if (++count_ == blockLength_) Close();
@@ -99,6 +101,7 @@ class BlockLevels {
  private:
   void Close();
   int blockLength_;
+  double ignoreBelow_;
   int count_ = 0;
   double sum_ = 0;
   LevelHistogram histogram_;

@@ -17,7 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kFolderPrefix = "prepared-";
-constexpr const char* kPreparedName = "recording.wav";
+// Each window's copy has a name of its own, so that a window being replaced
+// never removes the copy of the one replacing it.
+std::string NextPreparedName() {
+  static int counter = 0;
+  return "recording-" + std::to_string(++counter) + ".wav";
+}
 
 // The process id in a folder name "prepared-<pid>"; nothing for any other name.
 std::optional<long> PidOfFolder(const std::string& name) {
@@ -93,7 +98,7 @@ OpResult PreparedRecording::Reserve(std::string& path) {
     return OpResult::Fail(std::string(kPreparedFolderFailedText) + " " + folder,
                           SystemErrorText(error ? error.value() : ENOTDIR));
   }
-  path_ = (fs::path(folder) / kPreparedName).string();
+  if (path_.empty()) path_ = (fs::path(folder) / NextPreparedName()).string();
   path = path_;
   return OpResult::Success();
 }
