@@ -345,6 +345,17 @@ EditResult InsertBlocks(TapeProject& project, EditHistory& history, int index, s
   return Changed(Range(index, count));
 }
 
+EditResult RecordAppended(TapeProject& project, EditHistory& history, int countBefore) {
+  const int n = project.blockCount();
+  if (countBefore < 0 || countBefore >= n) return Unchanged();
+  std::size_t bytes = kStepOverhead;
+  for (int i = countBefore; i < n; ++i) bytes += sizeof(PlacedBlock) + project.blocks[static_cast<std::size_t>(i)].size();
+  history.Record(
+      std::make_unique<MoveInOutStep>(false, std::vector<PlacedBlock>{}, Range(countBefore, n - countBefore), bytes),
+      project);
+  return Changed(Range(countBefore, n - countBefore));
+}
+
 EditResult ReplaceBlocks(TapeProject& project, EditHistory& history, std::vector<BlockReplacement> replacements) {
   const int n = project.blockCount();
   for (const BlockReplacement& r : replacements) {

@@ -106,6 +106,12 @@ EditResult DeleteBlocks(TapeProject& project, EditHistory& history, std::vector<
 // Selection: the inserted blocks.
 EditResult InsertBlocks(TapeProject& project, EditHistory& history, int index, std::vector<TapeBlock> blocks);
 
+// Makes blocks that a reader has already appended (LoadTapFile for Add file,
+// the WAV import's append) one undoable step: the blocks from `countBefore`
+// to the end. The readers keep their own rules and warnings (the 1000-block
+// limit among them). Selection: the appended blocks.
+EditResult RecordAppended(TapeProject& project, EditHistory& history, int countBefore);
+
 // Replaces block `index` by `block` (a header edit, one checksum repair).
 // Selection: that block.
 EditResult ReplaceBlock(TapeProject& project, EditHistory& history, int index, TapeBlock block);

@@ -41,7 +41,10 @@ std::string PairProblemLine(const PairProblem& problem) {
 std::string PairProblemsText(const std::vector<PairProblem>& problems) {
   if (problems.empty()) return {};
   std::string text = "Заголовки и блоки данных не складываются в пары:";
-  for (const PairProblem& problem : problems) text += "\n" + PairProblemLine(problem);
+  for (const PairProblem& problem : problems) {
+    text += '\n';
+    text += PairProblemLine(problem);
+  }
   return text;
 }
 

@@ -112,6 +112,14 @@ INSTANTIATE_TEST_SUITE_P(
                 [](auto& p, auto& h) { return InsertBlocks(p, h, 99, LabelledBlocks({10})); },
                 LabelledBlocks({0, 1, 2, 3, 4, 5, 10}), {6}},
         EditRow{"insert_nothing", [](auto& p, auto& h) { return InsertBlocks(p, h, 0, {}); }, std::nullopt, {}},
+        EditRow{"appended_by_a_reader",
+                [](auto& p, auto& h) {
+                  p.blocks.push_back(Labelled(16));
+                  p.blocks.push_back(Labelled(17));
+                  return RecordAppended(p, h, 6);
+                },
+                LabelledBlocks({0, 1, 2, 3, 4, 5, 16, 17}), {6, 7}},
+        EditRow{"nothing_appended", [](auto& p, auto& h) { return RecordAppended(p, h, 6); }, std::nullopt, {}},
         EditRow{"replace_one", [](auto& p, auto& h) { return ReplaceBlock(p, h, 3, Labelled(12)); },
                 LabelledBlocks({0, 1, 2, 12, 4, 5}), {3}},
         EditRow{"replace_by_same_bytes", [](auto& p, auto& h) { return ReplaceBlock(p, h, 3, Labelled(3)); },
