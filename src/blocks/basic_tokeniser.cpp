@@ -79,6 +79,34 @@ struct LineError {
   std::string reason;
 };
 
+// Whether a decimal number text beyond the range of a double is beyond it
+// because it is too close to 0: the power of ten of its first significant
+// digit, with the exponent, is below 0.
+bool IsTooSmall(std::string_view text) {
+  long long power = 0;
+  bool significant = false, afterPoint = false;
+  std::size_t i = 0;
+  for (; i < text.size() && (IsDigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      afterPoint = true;
+    } else if (!significant && text[i] == '0') {
+      if (afterPoint) --power;
+    } else {
+      significant = true;
+      if (!afterPoint) ++power;
+    }
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    long long exponent = 0;
+    const bool negative = i + 1 < text.size() && text[i + 1] == '-';
+    for (std::size_t k = i + 1; k < text.size(); ++k) {
+      if (IsDigit(static_cast<unsigned char>(text[k]))) exponent = std::min(exponent * 10 + (text[k] - '0'), 1LL << 40);
+    }
+    power += negative ? -exponent : exponent;
+  }
+  return power <= 0;
+}
+
 // One line of the program being built.
 class LineTokeniser {
  public:
@@ -206,14 +234,22 @@ class LineTokeniser {
     bool negative = false;
     if (*first == '-' || *first == '+') negative = *first++ == '-';
     std::from_chars_result result{};
-    if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X') &&
-        std::isxdigit(static_cast<unsigned char>(first[2]))) {
+    const bool hex = last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X') &&
+                     std::isxdigit(static_cast<unsigned char>(first[2]));
+    if (hex) {
       result = std::from_chars(first + 2, last, value, std::chars_format::hex);
     } else {
       result = std::from_chars(first, last, value);
     }
-    if (result.ec == std::errc::result_out_of_range) return LineError{"число вне пределов ZX Spectrum"};
-    if (result.ec != std::errc()) return LineError{"неверное число"};
+    if (result.ec == std::errc::result_out_of_range) {
+      // Too small for a double is 0, as the Spectrum takes it; too large is an error.
+      if (hex || !IsTooSmall(std::string_view(first, static_cast<std::size_t>(result.ptr - first)))) {
+        return LineError{"число вне пределов ZX Spectrum"};
+      }
+      value = 0;
+    } else if (result.ec != std::errc()) {
+      return LineError{"неверное число"};
+    }
     if (negative) value = -value;
     end = static_cast<std::size_t>(result.ptr - work_.data());
     return std::nullopt;
@@ -342,6 +378,9 @@ TokenisedProgram Failure(int textLine, const std::string& reason) {
 }  // namespace
 
 TokenisedProgram TokeniseBasic(std::string_view text) {
+  // A text editor's UTF-8 byte order mark is not part of the first line.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   TokenisedProgram program;
   int lastLine = -1;
   for (const SourceLine& line : SplitLines(text)) {

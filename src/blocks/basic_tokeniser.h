@@ -24,7 +24,8 @@ struct TokenisedProgram {
 // keywords as words in any case (GO TO / GOTO, GO SUB / GOSUB, DEF FN / DEFFN,
 // RANDOMIZE / RANDOMISE), spaces dropped outside strings and REM, numbers
 // followed by the 0x0E marker and their five-byte form, BIN numbers in binary
-// or 0x hex. Lines end in LF, CR LF or CR; blank lines and lines starting with
+// or 0x hex. A UTF-8 byte order mark at the start is passed over. Lines end
+// in LF, CR LF or CR; blank lines and lines starting with
 // "#" are skipped; a line ending in "\" goes on on the next one. Escapes, in
 // strings, REM and elsewhere: "\\" a backslash, "\@" the "@" sign, "\*" the
 // copyright sign, "\a".."\u" the user-defined graphics 0x90..0xA4, "\" with

@@ -40,6 +40,29 @@ std::string Text(const TapeBlock& block, DataFileKind kind) {
 
 }  // namespace
 
+const char* DataFileKindName(DataFileKind kind) {
+  switch (kind) {
+    case DataFileKind::Raw: return "Данные блока";
+    case DataFileKind::Screen: return "Экран ZX Spectrum";
+    case DataFileKind::Picture: return "Картинка PNG 256x192";
+    case DataFileKind::PictureDouble: return "Картинка PNG 512x384";
+    case DataFileKind::Listing: return "BASIC-листинг";
+    case DataFileKind::ExactListing: return "BASIC-листинг со скрытыми байтами";
+    case DataFileKind::Dump: return "Десятичный дамп";
+  }
+  return "";
+}
+
+const char* DataFileExtension(DataFileKind kind) {
+  switch (kind) {
+    case DataFileKind::Raw: return "bin";
+    case DataFileKind::Screen: return "scr";
+    case DataFileKind::Picture:
+    case DataFileKind::PictureDouble: return "png";
+    default: return "txt";
+  }
+}
+
 std::vector<DataFileKind> DataFileKinds(const TapeBlock& block) {
   std::vector<DataFileKind> kinds = {DataFileKind::Raw};
   if (HoldsScreen(block)) {

@@ -23,6 +23,12 @@ enum class DataFileKind {
   Dump,             // the decimal dump, UTF-8
 };
 
+// What the save dialog offers for a kind: its Russian name ("Данные блока",
+// "Экран ZX Spectrum", "Картинка PNG 256x192", ...) and the file extension
+// without the dot ("bin", "scr", "png", "txt").
+const char* DataFileKindName(DataFileKind kind);
+const char* DataFileExtension(DataFileKind kind);
+
 // The kinds a block's data can be saved as: Screen and the pictures only for
 // a block of exactly 6912 data bytes.
 std::vector<DataFileKind> DataFileKinds(const TapeBlock& block);

@@ -50,17 +50,19 @@ SourceKind GuessSourceKind(const std::string& path, std::uintmax_t size);
 // characters the Spectrum lacks left out, cut to ten characters.
 std::string DefaultBlockName(const std::string& path);
 
-// Reads a whole file for a maker (at most `limit` bytes; a longer file is
-// refused with a message saying how long it is). Errors: cannot read it, empty.
+// Reads a whole file for a maker. Errors (Russian, with the system's reason):
+// a folder, a file that cannot be opened or read, an empty file, a file
+// longer than `limit` bytes (the message gives its length).
 struct FileBytes {
   OpResult status;
   std::vector<std::uint8_t> bytes;
 };
 FileBytes ReadSourceFile(const std::string& path, std::uintmax_t limit);
 
-// Reads the file and makes its blocks: kind Binary with `start`, Screen, or
-// Basic with `autostart` (a BASIC file's text is read as bytes, Latin-1 / UTF-8
-// escapes as zmakebas reads them).
+// Reads the file and makes its blocks: kind Binary with `start`, Screen (at
+// 16384; `start` unused), or Basic with `autostart` (the text's bytes go into
+// strings and REM as they are, as zmakebas puts them). Nothing is made when
+// the file cannot be read, is empty, too long or not what the kind needs.
 MadeBlocks MakeBlocksFromFile(const std::string& path, SourceKind kind, const std::string& name, int start,
                               std::optional<int> autostart);
 

@@ -97,10 +97,11 @@ TEST(TokeniseBasic, RefusesAProgramTooBigForTheSpectrum) {
   EXPECT_GT(program.errorLine, 400);
 }
 
-TEST(TokeniseBasic, TakesEveryLineEnding) {
+TEST(TokeniseBasic, TakesEveryLineEndingAndAByteOrderMark) {
   const Bytes expected = TokeniseBasic("10 PRINT 1\n20 STOP\n").bytes;
   ASSERT_FALSE(expected.empty());
-  for (const char* text : {"10 PRINT 1\r\n20 STOP\r\n", "10 PRINT 1\r20 STOP", "\n\n10 PRINT 1\n\n20 STOP"}) {
+  for (const char* text : {"10 PRINT 1\r\n20 STOP\r\n", "10 PRINT 1\r20 STOP", "\n\n10 PRINT 1\n\n20 STOP",
+                           "\xEF\xBB\xBF" "10 PRINT 1\n20 STOP\n"}) {
     EXPECT_EQ(TokeniseBasic(text).bytes, expected) << text;
   }
 }
