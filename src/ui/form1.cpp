@@ -218,6 +218,7 @@ void Form1::createToolBar() {
       continue;
     }
     QAction* action = actions_.value(QString::fromLatin1(button.command));
+    if (!action) continue;  // a button whose command has no menu item
     const QString key = QString::fromLatin1(button.key);
     action->setIcon(ToolbarIcon(QString::fromLatin1(button.iconKey)));
     action->setIconVisibleInMenu(false);

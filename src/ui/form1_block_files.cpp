@@ -28,45 +28,21 @@ constexpr const char* kSaveDataDialogTitle = "Сохранить данные б
 constexpr const char* kReplaceText = "Файл с таким именем уже существует, заменить?";
 constexpr const char* kReplaceTitle = "Сохранение файла";
 
-// What "Сохранить данные..." offers, in this order, for the kinds a block allows.
-struct DataFileChoice {
-  DataFileKind kind;
-  const char* description;
-  const char* extension;
-};
-
-constexpr DataFileChoice kDataFileChoices[] = {
-    {DataFileKind::Raw, "Данные блока (*.bin)", ".bin"},
-    {DataFileKind::Screen, "Экран (*.scr)", ".scr"},
-    {DataFileKind::Picture, "Рисунок 256x192 (*.png)", ".png"},
-    {DataFileKind::PictureDouble, "Рисунок 512x384 (*.png)", ".png"},
-    {DataFileKind::Listing, "BASIC-листинг (*.txt)", ".txt"},
-    {DataFileKind::ExactListing, "BASIC-листинг со скрытыми байтами (*.txt)", ".txt"},
-    {DataFileKind::Dump, "10-ричный код (*.txt)", ".txt"},
-};
-
-std::vector<DataFileChoice> ChoicesFor(const TapeBlock& block) {
-  const std::vector<DataFileKind> kinds = DataFileKinds(block);
-  std::vector<DataFileChoice> choices;
-  for (const DataFileChoice& choice : kDataFileChoices) {
-    if (std::find(kinds.begin(), kinds.end(), choice.kind) != kinds.end()) choices.push_back(choice);
-  }
-  return choices;
-}
-
-QString FilterOf(const std::vector<DataFileChoice>& choices) {
+// "Name (*.ext)|*.ext" for every kind offered, in the core's order.
+QString FilterOf(const std::vector<DataFileKind>& kinds) {
   QStringList pairs;
-  for (const DataFileChoice& choice : choices) {
-    pairs << QString::fromUtf8(choice.description) << QStringLiteral("*") + QString::fromLatin1(choice.extension);
+  for (DataFileKind kind : kinds) {
+    const QString pattern = QStringLiteral("*.") + QString::fromLatin1(DataFileExtension(kind));
+    pairs << QString::fromUtf8(DataFileKindName(kind)) + QStringLiteral(" (") + pattern + QStringLiteral(")") << pattern;
   }
   return pairs.join(QChar(u'|'));
 }
 
 // The chosen name with the kind's extension when the file's own name (not
 // its folders) has none.
-std::string WithExtension(const QString& chosen, const char* extension) {
+std::string WithExtension(const QString& chosen, DataFileKind kind) {
   const std::string path = ToLocalPath(chosen);
-  return QFileInfo(chosen).fileName().contains(QChar(u'.')) ? path : path + extension;
+  return QFileInfo(chosen).fileName().contains(QChar(u'.')) ? path : path + "." + DataFileExtension(kind);
 }
 
 }  // namespace
@@ -115,20 +91,21 @@ void Form1::editsavedata_Click() {
   if (rows.empty()) return;
   std::vector<TapeBlock> blocks;
   for (int row : rows) blocks.push_back(BlockAt(state_.project, row));
-  const std::vector<DataFileChoice> choices = ChoicesFor(blocks.front());
+  // The kinds the first block allows; a screen kind saves that block.
+  const std::vector<DataFileKind> kinds = DataFileKinds(blocks.front());
   int type = 0;
   const QString chosen = prompts_.ChooseFileAndType(
-      {FileDialogKind::Save, QString::fromUtf8(kSaveDataDialogTitle), FilterOf(choices)}, type);
+      {FileDialogKind::Save, QString::fromUtf8(kSaveDataDialogTitle), FilterOf(kinds)}, type);
   if (chosen.isEmpty()) return;
-  const DataFileChoice& choice = choices[static_cast<std::size_t>(std::clamp<int>(type, 0, int(choices.size()) - 1))];
-  const std::string path = WithExtension(chosen, choice.extension);
+  const DataFileKind kind = kinds[static_cast<std::size_t>(std::clamp<int>(type, 0, int(kinds.size()) - 1))];
+  const std::string path = WithExtension(chosen, kind);
   if (IsExistingFile(path) && ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) {
     return;
   }
   // A picture takes the colouring the screen window shows now.
   const auto* screen = findChild<Form3*>(QStringLiteral("Form3"), Qt::FindDirectChildrenOnly);
   const ScreenMode mode = screen ? screen->DisplayMode() : ScreenMode::Colour;
-  ShowResult(SaveDataFile(blocks, choice.kind, mode, path), kSaveFailedTitle);
+  ShowResult(SaveDataFile(blocks, kind, mode, path), kSaveFailedTitle);
 }
 
 }  // namespace reelo

@@ -37,14 +37,7 @@ void Form1::ShowEdit(const EditResult& edit) {
 }
 
 void Form1::RecordAppendedBlocks(int first) {
-  auto& blocks = state_.project.blocks;
-  if (first < 0 || first >= static_cast<int>(blocks.size())) return;
-  std::vector<TapeBlock> appended(std::make_move_iterator(blocks.begin() + first),
-                                  std::make_move_iterator(blocks.end()));
-  blocks.resize(static_cast<std::size_t>(first));
-  const EditResult edit = InsertBlocks(state_.project, state_.history, first, std::move(appended));
-  // The reader checked the block limit already; an insertion it allowed cannot be refused.
-  if (!edit.status.ok()) ShowResult(edit.status);
+  RecordAppended(state_.project, state_.history, first);
   UpdateEditActions();
 }
 

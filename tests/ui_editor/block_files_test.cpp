@@ -1,7 +1,7 @@
 // "Создать из файла..." and "Сохранить данные...": blocks made from a binary,
-// a screen and a BASIC text, put after the selection or at the end, with every
-// refusal said and nothing inserted; the selected blocks' data written as the
-// kind of file the dialog's type names.
+// a screen and a BASIC text, put after the selection or at the end, every
+// refusal said with nothing inserted; the selected blocks' data written as
+// the kind of file the dialog's type names.
 #include <QDir>
 
 #include "blocks/basic_tokeniser.h"
@@ -15,9 +15,7 @@ using namespace reelo::testing;
 
 namespace {
 
-constexpr const char* kCancelled = "<cancel>";
-
-// The contents of a source file: "random:N", "zeros:N", or "text:..." (UTF-8).
+// A source file's contents: "random:N", "zeros:N" or "text:..." (UTF-8).
 Bytes Content(const QString& spec) {
   if (spec.startsWith("random:")) return RandomBytes(spec.mid(7).toULongLong(), 5);
   if (spec.startsWith("zeros:")) return Bytes(spec.mid(6).toULongLong(), 0);
@@ -28,6 +26,8 @@ Bytes Content(const QString& spec) {
 QString Hex(const Bytes& bytes) {
   return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())).toHex());
 }
+
+QString OrNothing(const std::optional<int>& value) { return value ? QString::number(*value) : QString(); }
 
 }  // namespace
 
@@ -43,6 +43,7 @@ class TestBlockFiles : public QObject {
   void init() {
     w = std::make_unique<MainWindow>();
     dir = std::make_unique<TempDir>();
+    w->SetBlocks(SampleTape());
   }
   void cleanup() {
     QVERIFY2(w->prompts.Unused().isEmpty(), qPrintable("planned but not shown: " + w->prompts.Unused()));
@@ -51,111 +52,83 @@ class TestBlockFiles : public QObject {
   }
 
   void testMakeBlocks_data() {
-    QTest::addColumn<QString>("file");     // "" cancels the dialog
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("content");
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QStringList>("typed");    // the answers to the text requests
-    QTest::addColumn<QStringList>("offered");  // what the requests showed first
+    QTest::addColumn<QStringList>("typed");    // answers to the text requests; "-" cancels
+    QTest::addColumn<QString>("offered");      // what the requests showed first
     QTest::addColumn<QString>("order");        // the tape afterwards, "?" for a new block
-    QTest::addColumn<QStringList>("header");   // type, name, start, size, autostart of the new header
-    QTest::addColumn<QString>("refusal");      // the start of the refusal's text
+    QTest::addColumn<QString>("header");       // type|name|start|size|autostart; or the refusal's start
     const QString basic = "text:10 PRINT \"A\"\n20 GO TO 10\n";
-    QTest::newRow("binary after the selected line")
-        << "game.bin" << "random:100" << "click:1" << QStringList{"game", "40000"} << QStringList{"game", "32768"}
-        << "ab??cdef" << QStringList{"Bytes", "game      ", "40000", "100", ""} << "";
-    QTest::newRow("binary at the end, after the last of several selected")
-        << "Long name here.BIN" << "random:10" << "click:4 ctrl:5" << QStringList{"Long name ", "0"}
-        << QStringList{"Long name ", "32768"} << "abcdef??" << QStringList{"Bytes", "Long name ", "0", "10", ""}
-        << "";
-    QTest::newRow("a screen by its size: no start asked")
-        << "pic" << "random:6912" << "" << QStringList{"pic"} << QStringList{"pic"} << "abcdef??"
-        << QStringList{"Bytes", "pic       ", "16384", "6912", ""} << "";
+    QTest::newRow("binary after the last selected line")
+        << "Long name here.BIN" << "random:100" << "click:1 ctrl:3" << QStringList{"Long name ", "40000"}
+        << "Long name |32768" << "abcd??ef" << "Bytes|Long name |40000|100|";
+    QTest::newRow("a screen by its size, at the end") << "pic" << "random:6912" << "" << QStringList{"pic"} << "pic"
+                                                      << "abcdef??" << "Bytes|pic       |16384|6912|";
     QTest::newRow("BASIC with an autostart line") << "prog.bas" << basic << "click:0" << QStringList{"prog", " 10 "}
-                                                  << QStringList{"prog", ""} << "a??bcdef"
-                                                  << QStringList{"Program", "prog      ", "", "?", "10"} << "";
-    QTest::newRow("BASIC with no autostart") << "prog.bas" << basic << "" << QStringList{"prog", ""}
-                                             << QStringList{"prog", ""} << "abcdef??"
-                                             << QStringList{"Program", "prog      ", "", "?", ""} << "";
-    QTest::newRow("BASIC with a syntax error: its line, nothing inserted")
-        << "bad.bas" << "text:10 PRINT\nGO TO 10\n" << "" << QStringList{"bad", ""} << QStringList{"bad", ""}
-        << "abcdef" << QStringList{} << U("Ошибка в строке 2");
-    QTest::newRow("empty file") << "empty.bin" << "zeros:0" << "" << QStringList{"empty", "32768"}
-                                << QStringList{"empty", "32768"} << "abcdef" << QStringList{} << U("Файл пуст");
-    QTest::newRow("a binary too big for one block") << "big.bin" << "zeros:65534" << "" << QStringList{"big", "32768"}
-                                                    << QStringList{"big", "32768"} << "abcdef" << QStringList{}
-                                                    << U("Файл длиной 65534 байт");
-    QTest::newRow("a .scr that is not 6912 bytes") << "odd.scr" << "zeros:100" << "" << QStringList{"odd"}
-                                                   << QStringList{"odd"} << "abcdef" << QStringList{}
-                                                   << U("Экран ZX Spectrum");
+                                                  << "prog|" << "a??bcdef" << "Program|prog      ||?|10";
+    QTest::newRow("BASIC with none") << "prog.bas" << basic << "" << QStringList{"prog", ""} << "prog|" << "abcdef??"
+                                     << "Program|prog      ||?|";
+    QTest::newRow("BASIC with a syntax error") << "bad.bas" << "text:10 PRINT\nGO TO 10\n" << ""
+                                               << QStringList{"bad", ""} << "bad|" << "abcdef" << U("Ошибка в строке 2");
+    QTest::newRow("empty file") << "empty.bin" << "zeros:0" << "" << QStringList{"empty", "32768"} << "empty|32768"
+                                << "abcdef" << U("Файл пуст");
+    QTest::newRow("too big for one block") << "big.bin" << "zeros:65534" << "" << QStringList{"big", "32768"}
+                                           << "big|32768" << "abcdef" << U("Файл длиной 65534 байт");
     QTest::newRow("a name the Spectrum lacks") << "game.bin" << "random:10" << "" << QStringList{U("Игра"), "32768"}
-                                               << QStringList{"game", "32768"} << "abcdef" << QStringList{} << "?";
+                                               << "game|32768" << "abcdef" << "?";
     QTest::newRow("a start that is no number") << "game.bin" << "random:10" << "" << QStringList{"game", "8000h"}
-                                               << QStringList{"game", "32768"} << "abcdef" << QStringList{}
-                                               << U("Нужно целое число: 8000h");
-    QTest::newRow("a start past 65535") << "game.bin" << "random:10" << "" << QStringList{"game", "65536"}
-                                        << QStringList{"game", "32768"} << "abcdef" << QStringList{} << "?";
-    QTest::newRow("the name cancelled") << "game.bin" << "random:10" << "" << QStringList{kCancelled}
-                                        << QStringList{"game"} << "abcdef" << QStringList{} << "";
-    QTest::newRow("the start cancelled") << "game.bin" << "random:10" << "" << QStringList{"game", kCancelled}
-                                         << QStringList{"game", "32768"} << "abcdef" << QStringList{} << "";
-    QTest::newRow("the dialog cancelled") << "" << "" << "" << QStringList{} << QStringList{} << "abcdef"
-                                          << QStringList{} << "";
+                                               << "game|32768" << "abcdef" << U("Нужно целое число: 8000h");
+    QTest::newRow("the start cancelled") << "game.bin" << "random:10" << "" << QStringList{"game", "-"}
+                                         << "game|32768" << "abcdef" << "";
   }
   void testMakeBlocks() {
     QFETCH(QString, file);
     QFETCH(QString, content);
     QFETCH(QString, steps);
     QFETCH(QStringList, typed);
-    QFETCH(QStringList, offered);
+    QFETCH(QString, offered);
     QFETCH(QString, order);
-    QFETCH(QStringList, header);
-    QFETCH(QString, refusal);
-    if (!file.isEmpty()) WriteFileBytes(PathOf(file).toStdString(), Content(content));
-    w->SetBlocks(SampleTape());
+    QFETCH(QString, header);
+    WriteFileBytes(PathOf(file).toStdString(), Content(content));
     RunSteps(*w, steps);
-    w->prompts.PlanFile(file.isEmpty() ? QString() : PathOf(file));
-    for (const QString& text : typed) w->prompts.PlanText(text == kCancelled ? std::nullopt : std::optional(text));
-    if (!refusal.isEmpty()) w->prompts.PlanAnswer(Answer::Ok);
+    w->prompts.PlanFile(PathOf(file));
+    for (const QString& text : typed) w->prompts.PlanText(text == "-" ? std::nullopt : std::optional(text));
+    const bool made = order.contains(u'?');
+    if (!made && !header.isEmpty()) w->prompts.PlanAnswer(Answer::Ok);
     w->Run("editmake");
 
     QCOMPARE(w->prompts.shown.front().title, U("Создать блоки из файла"));
-    QStringList shownInitially;
+    QStringList initial;
     for (const ShownPrompt& prompt : w->prompts.shown) {
-      if (prompt.isText) shownInitially << prompt.detail;
+      if (prompt.isText) initial << prompt.detail;
     }
-    QCOMPARE(shownInitially, offered);
+    QCOMPARE(initial.join(u'|'), offered);
     QCOMPARE(Letters(w->state.project), order);
-    if (!refusal.isEmpty()) {
-      const ShownPrompt& box = w->prompts.shown.back();
-      QVERIFY2(refusal == "?" || box.text.startsWith(refusal), qPrintable(box.text));
-      QCOMPARE(box.icon, BoxIcon::Critical);
-    }
-    if (header.isEmpty()) {
+    if (!made) {
+      if (!header.isEmpty()) {
+        QVERIFY2(header == "?" || w->prompts.shown.back().text.startsWith(header), qPrintable(w->prompts.shown.back().text));
+        QCOMPARE(w->prompts.shown.back().icon, BoxIcon::Critical);
+      }
       QVERIFY(!w->state.project.modified);
       return;
     }
     const int at = int(order.indexOf(u'?'));
-    const TapeBlock& made = w->state.project.blocks[std::size_t(at)];
     const TapeBlock& data = w->state.project.blocks[std::size_t(at + 1)];
-    const std::optional<HeaderInfo> info = ReadHeader(made);
-    QVERIFY(info);
-    const auto text = [](const std::optional<int>& v) { return v ? QString::number(*v) : QString(); };
-    if (header[3] == "?") {
-      const Bytes source = Content(content);
-      header[3] = QString::number(TokeniseBasic(std::string(source.begin(), source.end())).bytes.size());
-    }
+    const std::optional<HeaderInfo> info = ReadHeader(w->state.project.blocks[std::size_t(at)]);
+    QVERIFY(info && ChecksumMatches(w->state.project.blocks[std::size_t(at)]) && ChecksumMatches(data));
+    const Bytes source = Content(content);
+    header.replace("|?|", "|" + QString::number(TokeniseBasic(std::string(source.begin(), source.end())).bytes.size()) + "|");
     QCOMPARE((QStringList{QString::fromStdString(info->typeName), QString::fromStdString(info->name),
-                          text(info->start), QString::number(info->dataLength), text(info->autostart)}),
+                          OrNothing(info->start), QString::number(info->dataLength), OrNothing(info->autostart)})
+                 .join(u'|'),
              header);
-    QVERIFY(ChecksumMatches(made) && ChecksumMatches(data));
-    QCOMPARE(RecordLength(data) - 2, info->dataLength);
-    if (content.startsWith("random:")) QCOMPARE(Hex(DataBytes(data)), Hex(Content(content)));
+    QCOMPARE(DataLength(data), info->dataLength);
+    if (content.startsWith("random:")) QCOMPARE(Hex(DataBytes(data)), Hex(source));
     // The new pair is selected; one undo takes it away.
     QCOMPARE(Selection(*w), (QList<int>{at, at + 1}));
-    QCOMPARE(w->Panels()[0], U("Блоков: 8"));
     w->Run("editundo");
-    QCOMPARE(Letters(w->state.project), QString("abcdef"));
-    QVERIFY(!w->state.project.modified);
+    QVERIFY(Letters(w->state.project) == "abcdef" && !w->state.project.modified);
   }
 
   void testMakeBlocksIntoAFullProject() {
@@ -164,107 +137,80 @@ class TestBlockFiles : public QObject {
     w->prompts.PlanFile(PathOf("game.bin")).PlanText(QString("game")).PlanText(QString("32768")).PlanAnswer(Answer::Ok);
     w->Run("editmake");
     QCOMPARE(w->prompts.shown.back().text, U("В проекте может быть не больше 1000 блоков"));
-    QCOMPARE(w->state.project.blockCount(), 999);
-    QVERIFY(!w->state.project.modified);
+    QVERIFY(w->state.project.blockCount() == 999 && !w->state.project.modified);
   }
 
   void testSaveData_data() {
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<bool>("screen");   // the tape holds a 6912-byte block at line 6
-    QTest::addColumn<int>("type");      // the filter pair chosen
-    QTest::addColumn<QString>("typed");  // the name typed into the dialog
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<int>("kind");  // what the file holds, as DataFileKind
-    QTest::addColumn<int>("pairs");  // the number of types the dialog offered
-    QTest::newRow("raw data of one block") << "click:3" << false << 0 << "out" << "out.bin" << int(DataFileKind::Raw)
-                                           << 4;
-    QTest::newRow("raw data of two blocks apart, in tape order")
-        << "click:3 ctrl:1" << false << 0 << "both" << "both.bin" << int(DataFileKind::Raw) << 4;
-    QTest::newRow("the listing as the Spectrum shows it") << "click:1" << false << 1 << "prog" << "prog.txt"
+    QTest::addColumn<int>("type");       // the dialog's filter pair chosen
+    QTest::addColumn<QString>("typed");  // the name typed, then the file written
+    QTest::addColumn<int>("kind");       // what the file holds
+    QTest::addColumn<int>("pairs");      // the types the dialog offered
+    QTest::newRow("raw data of two blocks apart, in tape order") << "click:3 ctrl:1" << 0 << "both|both.bin"
+                                                                 << int(DataFileKind::Raw) << 4;
+    QTest::newRow("the listing as the Spectrum shows it") << "click:1" << 1 << "prog|prog.txt"
                                                           << int(DataFileKind::Listing) << 4;
-    QTest::newRow("the listing byte by byte") << "click:1" << false << 2 << "prog" << "prog.txt"
-                                              << int(DataFileKind::ExactListing) << 4;
-    QTest::newRow("the dump, a name with its own extension")
-        << "click:3" << false << 3 << "dump.dat" << "dump.dat" << int(DataFileKind::Dump) << 4;
-    QTest::newRow("a folder with a dot does not stand for an extension")
-        << "click:3" << false << 0 << "my.files/out" << "my.files/out.bin" << int(DataFileKind::Raw) << 4;
-    QTest::newRow("a screen as .scr") << "click:6" << true << 1 << "pic" << "pic.scr" << int(DataFileKind::Screen)
-                                      << 7;
-    QTest::newRow("a screen as a picture") << "click:6" << true << 2 << "pic" << "pic.png" << int(DataFileKind::Picture)
-                                           << 7;
-    QTest::newRow("a screen as a picture twice the size") << "click:6" << true << 3 << "pic2" << "pic2.png"
+    QTest::newRow("the dump, a name with its own extension") << "click:3" << 3 << "dump.dat|dump.dat"
+                                                             << int(DataFileKind::Dump) << 4;
+    QTest::newRow("a folder's dot is no extension") << "click:3" << 0 << "my.files/out|my.files/out.bin"
+                                                    << int(DataFileKind::Raw) << 4;
+    QTest::newRow("a screen as .scr") << "click:6" << 1 << "pic|pic.scr" << int(DataFileKind::Screen) << 7;
+    QTest::newRow("a screen as a picture twice the size") << "click:6" << 3 << "pic|pic.png"
                                                           << int(DataFileKind::PictureDouble) << 7;
   }
   void testSaveData() {
     QFETCH(QString, steps);
-    QFETCH(bool, screen);
     QFETCH(int, type);
     QFETCH(QString, typed);
-    QFETCH(QString, written);
     QFETCH(int, kind);
     QFETCH(int, pairs);
     std::vector<TapeBlock> blocks = SampleTape();
-    if (screen) blocks.push_back(MakeDataBlock(RandomBytes(6912, 9)));
+    blocks.push_back(MakeDataBlock(RandomBytes(6912, 9)));
     w->SetBlocks(blocks);
     QDir(PathOf("")).mkpath("my.files");
     RunSteps(*w, steps);
-    w->prompts.PlanFile(PathOf(typed), type);
+    w->prompts.PlanFile(PathOf(typed.section(u'|', 0, 0)), type);
     w->Run("editsavedata");
 
     const ShownPrompt& dialog = w->prompts.shown.front();
     QCOMPARE(dialog.title, U("Сохранить данные блока"));
-    QCOMPARE(dialog.dialogKind, FileDialogKind::Save);
     QCOMPARE(dialog.filter.split(u'|').size(), pairs * 2);
     QCOMPARE(w->prompts.shown.size(), std::size_t(1));
     std::vector<TapeBlock> chosen;
     for (int row : w->form->SelectedBlocks()) chosen.push_back(blocks[std::size_t(row)]);
     const DataFile expected = BuildDataFile(chosen, DataFileKind(kind), ScreenMode::Colour);
     QVERIFY(expected.status.ok());
-    QCOMPARE(Hex(ReadFileBytes(PathOf(written).toStdString())), Hex(expected.bytes));
-    // Saving data changes nothing in the project.
-    QVERIFY(!w->state.project.modified);
+    QCOMPARE(Hex(ReadFileBytes(PathOf(typed.section(u'|', 1)).toStdString())), Hex(expected.bytes));
+    QVERIFY2(!w->state.project.modified, "saving data changes nothing in the project");
   }
 
   void testSaveDataProblems_data() {
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("target");   // "" cancels the dialog
-    QTest::addColumn<bool>("exists");      // a file is there already
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QStringList>("shown");
-    QTest::addColumn<bool>("written");
+    QTest::addColumn<bool>("exists");  // x.bin is there already, holding AA
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("after");  // x.bin afterwards, "" for none
     const QString dialog = U("dialog Сохранить данные блока");
-    QTest::newRow("no line selected") << "" << "x.bin" << false << QStringList{"ok"} << QStringList{U("box Reelo")}
-                                      << false;
-    QTest::newRow("dialog cancelled") << "click:3" << "" << false << QStringList{} << QStringList{dialog} << false;
-    QTest::newRow("replace: Нет keeps the old file") << "click:3" << "x.bin" << true << QStringList{"no"}
-                                                     << QStringList{dialog, U("box Сохранение файла")} << false;
-    QTest::newRow("replace: Да writes") << "click:3" << "x.bin" << true << QStringList{"yes"}
-                                        << QStringList{dialog, U("box Сохранение файла")} << true;
-    QTest::newRow("a folder that is not there") << "click:3" << "missing/x.bin" << false << QStringList{"ok"}
-                                                << QStringList{dialog, U("box Ошибка при сохранении файла")} << false;
+    QTest::newRow("no line selected") << "ok" << false << U("box Reelo") << "";
+    QTest::newRow("dialog cancelled") << "click:3 file:" << false << dialog << "";
+    QTest::newRow("replace: Нет keeps the old file") << "click:3 file:@x.bin no" << true
+                                                     << dialog + U("|box Сохранение файла") << "aa";
+    QTest::newRow("replace: Да writes") << "click:3 file:@x.bin yes" << true << dialog + U("|box Сохранение файла")
+                                        << "01020304";
+    QTest::newRow("a folder that is not there") << "click:3 file:@missing/x.bin ok" << false
+                                                << dialog + U("|box Ошибка при сохранении файла") << "";
   }
   void testSaveDataProblems() {
     QFETCH(QString, steps);
-    QFETCH(QString, target);
     QFETCH(bool, exists);
-    QFETCH(QStringList, answers);
-    QFETCH(QStringList, shown);
-    QFETCH(bool, written);
-    w->SetBlocks(SampleTape());
-    const std::string path = PathOf(target).toStdString();
-    if (exists) WriteFileBytes(path, {0xAA});
-    RunSteps(*w, steps);
-    if (!steps.isEmpty()) w->prompts.PlanFile(target.isEmpty() ? QString() : PathOf(target));
-    RunSteps(*w, answers.join(u' '));
+    QFETCH(QString, shown);
+    QFETCH(QString, after);
+    if (exists) WriteFileBytes(PathOf("x.bin").toStdString(), {0xAA});
+    RunSteps(*w, steps.replace("@", PathOf("")));
     w->Run("editsavedata");
-    QCOMPARE(w->prompts.Summaries(), shown);
-    if (shown.last().contains(U("Ошибка"))) QCOMPARE(w->prompts.shown.back().icon, BoxIcon::Critical);
-    if (!exists) {
-      QVERIFY(!written);
-      QVERIFY(target.isEmpty() || !QFileInfo::exists(PathOf(target)));
-      return;
-    }
-    QCOMPARE(Hex(ReadFileBytes(path)), written ? QString("01020304") : QString("aa"));
+    QCOMPARE(w->prompts.Summaries().join(u'|'), shown);
+    if (shown.contains(U("Ошибка"))) QCOMPARE(w->prompts.shown.back().icon, BoxIcon::Critical);
+    const bool there = QFileInfo::exists(PathOf("x.bin"));
+    QCOMPARE(there ? Hex(ReadFileBytes(PathOf("x.bin").toStdString())) : QString(), after);
   }
 };
 
