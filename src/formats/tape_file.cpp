@@ -343,6 +343,7 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
     if (!walk.changed) return true;
   } else if (format == TapeFormat::Csw) {
     if (!MakePlainCsw(data, size, input.copy, reason)) return false;
+    if (input.copy.empty()) return true;
   } else {
     return true;
   }

@@ -408,3 +408,27 @@ TEST(TapeFile, DamagedTapesLoadOrAreRefusedWithoutHarm) {
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A recording of more than three hours (pulses of a second each; a longer
+// pulse would count as a second too) is decoded for its first three hours
+// only, and the message says so.
+TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
+  using namespace reelo::testing;
+  const std::vector<int> longPulses(11000, 3500000);
+  TempDir dir;
+  WriteFileBytes(dir / "long.csw", CswV1(Joined({Silence(10), RomPulses(kData), Silence(100), longPulses})));
+  TapeProject project;
+  NullProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, (dir / "long.csw").string(), progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning);
+  EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
+  EXPECT_NE(result.message.find("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа."), std::string::npos)
+      << result.message;
+}
+
+}  // namespace
+}  // namespace reelo
