@@ -107,6 +107,10 @@ bool MakePlainCsw(const std::uint8_t* file, std::size_t size, std::vector<std::u
   const std::size_t dataStart = major == 1 ? kV1HeaderSize : kV2HeaderSize + file[kV2ExtensionOffset];
   const std::uint8_t* data = file + dataStart;
   const std::size_t dataSize = size - dataStart;
+  if (compression == kRunLength && (major == 1 || file[kV2ExtensionOffset] == 0)) {
+    plain.clear();  // libspectrum reads this file as it is
+    return true;
+  }
   if (compression == kRunLength) {
     plain = PlainHeader(rate, flags, dataSize);
     plain.insert(plain.end(), data, data + dataSize);

@@ -13,9 +13,11 @@ namespace reelo {
 // The unpacked pulse data of one CSW file may not be larger than this.
 inline constexpr std::uint64_t kMaxCswPulseData = std::uint64_t{128} << 20;
 
-// Fills plain from file; false with a reason in the user's words when the
-// header is damaged, the rate is 0, the compression is unknown, the packed
-// data is damaged or unpacks to more than kMaxCswPulseData.
+// Fills plain from file, or leaves it empty when libspectrum can read the
+// file as it is (plain run lengths, no header extension); false with a reason
+// in the user's words when the header is damaged, the rate is 0, the
+// compression is unknown, the packed data is damaged or unpacks to more than
+// kMaxCswPulseData.
 bool MakePlainCsw(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& plain, std::string& reason);
 
 }  // namespace reelo

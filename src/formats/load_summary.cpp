@@ -62,7 +62,7 @@ std::string LoadSummaryText(const TapeLoadCounts& c, const LoadNotes& notes) {
   if (notes.decoderStoreFull) {
     lines.push_back("Расшифровка сигнала остановлена после" + NumberText(kMaxLoadedBlocks) + " записей.");
   }
-  if (notes.signalCut) lines.push_back("Сигнал длиннее 27 часов: расшифровано только его начало.");
+  if (notes.signalCut) lines.push_back("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа.");
   return Joined(lines, "\n");
 }
 

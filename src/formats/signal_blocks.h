@@ -21,8 +21,9 @@ namespace reelo {
 // longer than its pilot bound for noise, so nothing is lost, and long pauses
 // do not fill the disk.
 inline constexpr std::int64_t kMaxRenderedRun = 22050;
-// The longest signal one run renders (about 27 hours at 22050 Hz).
-inline constexpr std::int64_t kMaxRenderedSamples = std::int64_t{1} << 31;
+// The longest signal one run renders: 3 hours at 22050 Hz, longer than both
+// sides of any cassette, and at most about 240 MB of temporary file.
+inline constexpr std::int64_t kMaxRenderedSamples = std::int64_t{3} * 3600 * 22050;
 
 struct SignalDecode {
   std::vector<TapeBlock> records;  // in the order found

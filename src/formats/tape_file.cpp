@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "formats/csw_file.h"
@@ -175,6 +176,25 @@ bool ChecksumMatches(const TapeBlock& record) {
 
 // ---- Loading ----------------------------------------------------------------
 
+// One progress display for the whole load, its maximum the file size + 1 as
+// for TAP files: the standard-block reader shows the read position, the
+// libspectrum path the share of its blocks done, scaled to the same bar.
+class LoadProgress {
+ public:
+  LoadProgress(Progress& progress, const char* label, std::uint64_t size)
+      : scope_(progress, label, static_cast<long long>(size) + 1), maximum_(size + 1) {}
+  void Position(std::uint64_t position) { scope_.Step(static_cast<long long>(std::min(position + 1, maximum_))); }
+  void SetBlockCount(std::size_t blocks) { blocks_ = blocks; }
+  void Blocks(std::size_t done) {
+    scope_.Step(static_cast<long long>(blocks_ > 0 ? done * maximum_ / blocks_ : maximum_));
+  }
+
+ private:
+  ProgressScope scope_;
+  std::uint64_t maximum_;
+  std::size_t blocks_ = 0;
+};
+
 // The records of one load, gathered apart from the project so that a failure
 // leaves the project as it was.
 class RecordGatherer {
@@ -230,7 +250,7 @@ std::vector<SpectrumBlock> BlocksOf(libspectrum_tape* tape) {
 
 // Decodes the run of signal blocks starting at first; returns the index after it.
 std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& blocks, std::size_t first,
-                      RecordGatherer& gatherer, TapeLoadCounts& counts, LoadNotes& notes, ProgressScope& scope,
+                      RecordGatherer& gatherer, TapeLoadCounts& counts, LoadNotes& notes, LoadProgress& scope,
                       OpResult& failure) {
   std::size_t end = first;
   while (end < blocks.size() && FateOf(blocks, end) == BlockFate::Signal) ++end;
@@ -247,7 +267,7 @@ std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& 
     const auto now = std::chrono::steady_clock::now();
     if (now - last < kTickInterval) return;
     last = now;
-    scope.Step(static_cast<long long>(first));
+    scope.Blocks(first);
   };
   failure = DecodeSignalBlocks(tape, static_cast<int>(first), count, decoded, tick);
   if (!failure.ok()) return end;
@@ -262,8 +282,9 @@ std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& 
 
 // Sorts every block of the tape into the records and the counts.
 OpResult GatherRecords(libspectrum_tape* tape, RecordGatherer& gatherer, TapeLoadCounts& counts, LoadNotes& notes,
-                       ProgressScope& scope) {
+                       LoadProgress& scope) {
   const std::vector<SpectrumBlock> blocks = BlocksOf(tape);
+  scope.SetBlockCount(blocks.size());
   std::size_t i = 0;
   while (i < blocks.size()) {
     const BlockFate fate = FateOf(blocks, i);
@@ -271,7 +292,7 @@ OpResult GatherRecords(libspectrum_tape* tape, RecordGatherer& gatherer, TapeLoa
       OpResult failure;
       i = DecodeRun(tape, blocks, i, gatherer, counts, notes, scope, failure);
       if (!failure.ok()) return failure;
-      scope.Step(static_cast<long long>(i));
+      scope.Blocks(i);
       continue;
     }
     switch (fate) {
@@ -295,7 +316,7 @@ OpResult GatherRecords(libspectrum_tape* tape, RecordGatherer& gatherer, TapeLoa
       case BlockFate::Signal: break;
     }
     ++i;
-    scope.Step(static_cast<long long>(i));
+    scope.Blocks(i);
   }
   return OpResult::Success();
 }
@@ -322,6 +343,7 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
     if (!walk.changed) return true;
   } else if (format == TapeFormat::Csw) {
     if (!MakePlainCsw(data, size, input.copy, reason)) return false;
+    if (input.copy.empty()) return true;
   } else {
     return true;
   }
@@ -330,29 +352,27 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
   return true;
 }
 
-// A TZX of standard blocks only: each block's data becomes a record.
-OpResult LoadStandardTzx(TapeProject& project, const std::uint8_t* data, const std::vector<TzxDataSpan>& spans,
-                         Progress& progress, TapeLoadCounts& counts) {
-  ProgressScope scope(progress, kLoadTzxLabel, static_cast<long long>(spans.size()));
-  const std::size_t room = static_cast<std::size_t>(project.freeSlots());
-  const std::size_t kept = std::min(room, spans.size());
-  project.blocks.reserve(project.blocks.size() + kept);
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    if (i < kept) project.blocks.push_back(MakeRecordOf(data + spans[i].offset, spans[i].length));
-    scope.Step(static_cast<long long>(i + 1));
-  }
-  counts.taken = static_cast<int>(kept);
-  counts.recordsLeftOut = static_cast<int>(spans.size() - kept);
+// A TZX of standard blocks only, read block by block; nothing when the file
+// turns out to hold anything else.
+std::optional<OpResult> LoadStandardTzx(TapeProject& project, const std::string& path, int fd, std::uint64_t size,
+                                        LoadProgress& progress, TapeLoadCounts& counts) {
+  std::vector<TapeBlock> records;
+  int leftOut = 0;
+  int error = 0;
+  const auto step = [&progress](std::uint64_t position) { progress.Position(position); };
+  const StandardTzxRead read =
+      ReadStandardTzx(fd, size, static_cast<std::size_t>(project.freeSlots()), records, leftOut, error, step);
+  if (read == StandardTzxRead::NotStandard) return std::nullopt;
+  if (read == StandardTzxRead::Failed) return OpenFailure(path, error);
+  counts.taken = static_cast<int>(records.size());
+  counts.recordsLeftOut = leftOut;
+  for (TapeBlock& record : records) project.blocks.push_back(std::move(record));
   const std::string summary = LoadSummaryText(counts, LoadNotes{});
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
 
 OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFormat format,
-                          const std::uint8_t* data, std::size_t size, Progress& progress, TapeLoadCounts& counts) {
-  std::vector<TzxDataSpan> spans;
-  if (format == TapeFormat::Tzx && StandardBlocksOnly(data, size, spans)) {
-    return LoadStandardTzx(project, data, spans, progress, counts);
-  }
+                          const std::uint8_t* data, std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
   LoadNotes notes;
   std::string reason;
   LibraryInput input;
@@ -368,16 +388,8 @@ OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFor
   std::vector<std::uint8_t>().swap(input.copy);  // libspectrum holds its own copy now
 
   RecordGatherer gatherer(project.freeSlots(), counts);
-  {
-    int blockCount = 0;
-    libspectrum_tape_iterator it;
-    for (auto* b = libspectrum_tape_iterator_init(&it, tape.get()); b; b = libspectrum_tape_iterator_next(&it)) {
-      ++blockCount;
-    }
-    ProgressScope scope(progress, LoadLabel(format), blockCount);
-    const OpResult gathered = GatherRecords(tape.get(), gatherer, counts, notes, scope);
-    if (!gathered.ok()) return gathered;
-  }
+  const OpResult gathered = GatherRecords(tape.get(), gatherer, counts, notes, progress);
+  if (!gathered.ok()) return gathered;
   for (TapeBlock& record : gatherer.records()) project.blocks.push_back(std::move(record));
   const std::string summary = LoadSummaryText(counts, notes);
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
@@ -500,10 +512,18 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
                           "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
                               " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
   }
+  LoadProgress shown(progress, LoadLabel(format), size);
+  if (format == TapeFormat::Tzx) {
+    std::optional<OpResult> standard = LoadStandardTzx(project, path, file.fd, size, shown, tally);
+    if (standard) {
+      if (counts) *counts = tally;
+      return *standard;
+    }
+  }
   FileBytes bytes;
   if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);
   const OpResult result =
-      LoadSpectrumTape(project, path, format, bytes.data(), static_cast<std::size_t>(size), progress, tally);
+      LoadSpectrumTape(project, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
   if (counts) *counts = tally;
   return result;
 }

@@ -87,9 +87,11 @@ struct TapeLoadCounts {
 // blocks, the format read from the file's content. Never touches fileName or
 // modified.
 //  - A TAP file: exactly LoadTapFile (same progress, limits and warnings).
-//  - The other formats: progress maximum = number of blocks in the file, value
-//    = blocks done; the result is Ok when every block was a standard-speed
-//    data block that fitted, otherwise a Warning whose message counts what was
+//  - The other formats: progress "Загрузка TZX-файла, подождите..." (PZX,
+//    CSW), maximum S + 1 as for TAP; the value follows the read position, or,
+//    for blocks read through libspectrum, the share of blocks done scaled to
+//    that maximum. The result is Ok when every block was a standard-speed data
+//    block that fitted, otherwise a Warning whose message counts what was
 //    taken, converted, decoded and left out, by kind, one line each.
 //  - A missing, unreadable, too large or damaged file (libspectrum's reason in
 //    Russian words as the detail): Error, the project unchanged.

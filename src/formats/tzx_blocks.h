@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "project/tape_project.h"
 
 namespace reelo {
 
@@ -29,17 +32,13 @@ struct TzxWalk {
 // file with nothing to take out is never copied).
 TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned);
 
-// Where the data of one standard-speed block lies in the file.
-struct TzxDataSpan {
-  std::size_t offset;
-  std::size_t length;
-};
-
-// True when the file holds standard-speed data blocks (ID 0x10) and nothing
-// else, every one whole; spans then gives their data in order. Such a file,
-// the usual one, is read from here: passing it through libspectrum would only
-// copy every byte once more.
-bool StandardBlocksOnly(const std::uint8_t* file, std::size_t size, std::vector<TzxDataSpan>& spans);
+// Reads a TZX file of standard-speed blocks only from an open file, a chunk at
+// a time, each block's data going straight into its record: the usual TZX is
+// read with no copy of the whole file. Records beyond room are passed over and
+// counted in leftOut; step gets the read position after every block.
+enum class StandardTzxRead { Done, NotStandard, Failed };
+StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, std::vector<TapeBlock>& records,
+                                int& leftOut, int& error, const std::function<void(std::uint64_t)>& step);
 
 // The same, rewriting file in place.
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file);

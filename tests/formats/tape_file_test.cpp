@@ -153,6 +153,11 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
     EXPECT_EQ(result.kind, c.kind) << result.message;
     EXPECT_EQ(progress.begun, 1);
     EXPECT_EQ(progress.ended, 1);
+    // One bar over the file, ending full.
+    EXPECT_EQ(progress.maximums, std::vector<long long>{static_cast<long long>(c.file.size()) + 1});
+    if (!progress.values.empty()) {
+      EXPECT_EQ(progress.values.back(), progress.maximums.front());
+    }
   }
 }
 
@@ -193,8 +198,10 @@ TEST(TapeFile, KeepsWhatFitsOfATapeLongerThanTheProject) {
   EXPECT_EQ(counts.taken, 990);
   EXPECT_EQ(counts.recordsLeftOut, 4010);
   EXPECT_NE(result.message.find("не загружено записей из файла: 4010."), std::string::npos) << result.message;
-  EXPECT_EQ(progress.maximums, std::vector<long long>{5000});
-  EXPECT_EQ(progress.values.back(), 5000);
+  const auto barMaximum = static_cast<long long>(tzx.size()) + 1;
+  EXPECT_EQ(progress.maximums, std::vector<long long>{barMaximum});
+  EXPECT_EQ(progress.values.size(), 5000u);
+  EXPECT_EQ(progress.values.back(), barMaximum);
 }
 
 Bytes Deflated(const Bytes& data) {
@@ -397,6 +404,30 @@ TEST(TapeFile, DamagedTapesLoadOrAreRefusedWithoutHarm) {
       EXPECT_LE(project.blockCount(), kMaxBlocks);
     }
   }
+}
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A recording of more than three hours (pulses of a second each; a longer
+// pulse would count as a second too) is decoded for its first three hours
+// only, and the message says so.
+TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
+  using namespace reelo::testing;
+  const std::vector<int> longPulses(11000, 3500000);
+  TempDir dir;
+  WriteFileBytes(dir / "long.csw", CswV1(Joined({Silence(10), RomPulses(kData), Silence(100), longPulses})));
+  TapeProject project;
+  NullProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, (dir / "long.csw").string(), progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning);
+  EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
+  EXPECT_NE(result.message.find("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа."), std::string::npos)
+      << result.message;
 }
 
 }  // namespace
