@@ -127,6 +127,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   createStatusBar();
   progress_ = new Form9(this);
   client_->installEventFilter(this);
+  setAcceptDrops(true);
 
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -14,11 +14,13 @@
 
 class QLabel;
 class QListWidget;
+class QMenu;
 class QStatusBar;
 class QToolBar;
 
 namespace reelo {
 
+class DesktopMemory;
 class Form9;
 
 // The client area (below the menu bar) of a new window, in pixels.
@@ -54,6 +56,15 @@ class Form1 : public QMainWindow {
   // The selected line (the selected block's index), or -1.
   int SelectedBlock() const;
 
+  // Turns on what lasts between runs: the "Последние файлы" submenu of the
+  // "Файл" menu, filled from `memory` and kept up to date by every open and
+  // save. Without it (window tests) the window remembers nothing.
+  void UseDesktopMemory(DesktopMemory* memory);
+  // Opens paths[0] as Open does once its dialog has returned (the save
+  // question first, with Open's title) and adds the others as Add file does;
+  // with `addOnly` every one is added. The command line and drops come here.
+  void OpenFiles(const QStringList& paths, bool addOnly);
+
   AppState& state() { return state_; }
   Prompts& prompts() { return prompts_; }
   Form9& progressWindow() { return *progress_; }
@@ -84,6 +95,10 @@ class Form1 : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Files dropped on the window are opened; with Ctrl held they are added.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createActions();
@@ -108,6 +123,15 @@ class Form1 : public QMainWindow {
   // Shows what went wrong reading a TAP file, once the list shows what was
   // read: a critical box for an unreadable file, a warning for a damaged one.
   void ShowLoadProblem(const OpResult& result);
+  // Open's first steps: the save question, then New. False when cancelled.
+  bool ClearForOpen();
+  // Open's last steps for a chosen file: read it into the emptied project,
+  // which takes its name when it could be read.
+  void OpenChosenFile(const std::string& path);
+  // Add file's steps for a chosen file; true when it could be read.
+  bool AddChosenFile(const std::string& path);
+  void RebuildRecentMenu();
+  void OpenRecentFile(const QString& path);
   void MoveSelectedBlock(int offset);
 
   QAction* addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
@@ -122,6 +146,8 @@ class Form1 : public QMainWindow {
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;
+  DesktopMemory* memory_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
 };
 
 }  // namespace reelo

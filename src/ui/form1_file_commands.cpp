@@ -2,6 +2,7 @@
 // question that protects unsaved changes.
 #include "project/tap_file.h"
 #include "sound/export/wav_writer.h"
+#include "ui/desktop_memory.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
@@ -37,18 +38,27 @@ void Form1::filenew_Click() {
 }
 
 void Form1::fileopen_Click() {
-  if (!AskToSaveChanges(kOpenTitle)) return;
-  state_.project.modified = false;
-  filenew_Click();
+  if (!ClearForOpen()) return;
   const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapFilter);
   if (chosen.isEmpty()) return;
-  const std::string path = ToLocalPath(chosen);
+  OpenChosenFile(ToLocalPath(chosen));
+}
+
+bool Form1::ClearForOpen() {
+  if (!AskToSaveChanges(kOpenTitle)) return false;
+  state_.project.modified = false;
+  filenew_Click();
+  return true;
+}
+
+void Form1::OpenChosenFile(const std::string& path) {
   const OpResult result = LoadTapFile(state_.project, path, *progress_);
   // The project takes the file's name only when the file could be read: an
   // unreadable file must not become the target of the next Save.
   if (result.ok()) state_.project.fileName = path;
   RefreshBlockList();
   UpdateSummary();
+  if (result.ok() && memory_) memory_->NoteRecentFile(FromLocalPath(path));
   ShowLoadProblem(result);
 }
 
@@ -95,6 +105,7 @@ bool Form1::SaveProjectAs() {
   if (!IsExistingFile(path) || ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) == Answer::Yes) {
     state_.project.fileName = path;
     saved = WriteProject();
+    if (saved && memory_) memory_->NoteRecentFile(FromLocalPath(path));
   }
   UpdateSummary();
   return saved;

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "ui/desktop_memory.h"
+
 namespace reelo {
 namespace {
 
@@ -87,7 +89,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const MessageSpec& box, QWidget* pa
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWidget* parent) {
+std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWidget* parent, const QString& folder) {
   auto dialog = std::make_unique<QFileDialog>(parent, request.title);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
@@ -96,6 +98,7 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWid
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setDefaultSuffix(QString());
   dialog->setNameFilters(QtNameFilters(request.filter));
+  if (!folder.isEmpty()) dialog->setDirectory(folder);
   dialog->selectFile(QString());
   return dialog;
 }
@@ -107,10 +110,13 @@ Answer QtPrompts::Ask(const MessageSpec& box) {
 }
 
 QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
-  auto dialog = BuildFileDialog(request, parent_);
+  const QString kind = FolderKindOfFilter(request.filter);
+  auto dialog = BuildFileDialog(request, parent_, memory_ ? memory_->Folder(kind) : QString());
   if (dialog->exec() != QDialog::Accepted) return {};
   const QStringList files = dialog->selectedFiles();
-  return files.isEmpty() ? QString() : files.first();
+  if (files.isEmpty()) return {};
+  if (memory_) memory_->NoteChosenFile(kind, files.first());
+  return files.first();
 }
 
 }  // namespace reelo
