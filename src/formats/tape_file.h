@@ -1,0 +1,105 @@
+// Tape files in the formats people keep: TAP, TZX, PZX and CSW in, TAP and TZX
+// out. TAP goes through the project's own reader and writer; the other formats
+// go through libspectrum. The format of a file being read is taken from its
+// content (a ".tzx" that holds TAP records reads as TAP), the format of a file
+// being written from its name.
+//
+// What the project holds is always TAP records, so loading a TZX keeps the
+// bytes of every data block and tells the user, in one message, what could not
+// be kept as it was:
+//  - standard-speed data blocks become records as they are ("taken");
+//  - turbo and pure-data blocks whose bytes make a whole record become records
+//    too, their own pulse timings and pauses not kept ("converted");
+//  - signal blocks that hold a recording rather than bytes (CSW, direct
+//    recording, generalised data, pulse sequences, pure tones, data blocks that
+//    do not make a whole record) are rendered as an 8-bit 22050 Hz signal and
+//    decoded with the program's own tape decoder (default bounds, every
+//    doubtful pulse counted as noise); the records found are added;
+//  - blocks that carry no data (pauses, stops, groups, loops, texts, archive
+//    information, hardware lists, custom information) are left out and counted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "project/op_result.h"
+#include "project/progress.h"
+#include "project/tape_project.h"
+
+namespace reelo {
+
+enum class TapeFormat { Tap, Tzx, Pzx, Csw };
+
+// Progress texts of the loads and saves this file adds (a TAP file read or
+// written keeps the texts of the TAP reader and writer).
+inline constexpr const char* kLoadTzxLabel = "Загрузка TZX-файла, подождите...";
+inline constexpr const char* kLoadPzxLabel = "Загрузка PZX-файла, подождите...";
+inline constexpr const char* kLoadCswLabel = "Загрузка CSW-файла, подождите...";
+inline constexpr const char* kSaveTzxLabel = "Сохранение TZX-файла, подождите...";
+
+// Filters of the file dialogs, in the dialogs' "description|patterns|..." form.
+// Open and Add file: every tape format first, then each one, then all files.
+inline constexpr const char* kOpenTapeFilter =
+    "Файлы лент (*.tap, *.tzx, *.pzx, *.csw)|*.tap;*.tzx;*.pzx;*.csw;*.TAP;*.TZX;*.PZX;*.CSW"
+    "|Образ ленты TAP (*.tap)|*.tap;*.TAP"
+    "|Образ ленты TZX (*.tzx)|*.tzx;*.TZX"
+    "|Образ ленты PZX (*.pzx)|*.pzx;*.PZX"
+    "|Запись ленты CSW (*.csw)|*.csw;*.CSW"
+    "|Все файлы|*.*";
+// Save as: the two formats the program writes; the name's ending decides.
+inline constexpr const char* kSaveTapeFilter =
+    "Образ ленты TAP (*.tap)|*.tap;*.TAP"
+    "|Образ ленты TZX (*.tzx)|*.tzx;*.TZX"
+    "|Все файлы|*.*";
+
+// Files larger than this are refused before they are read: the largest tape a
+// project can hold is about 64 MB, and a bigger file would be held in memory
+// whole while libspectrum reads it.
+inline constexpr std::uint64_t kMaxTapeFileSize = std::uint64_t{128} << 20;
+
+// The format the first bytes of a file show: the TZX, PZX and CSW signatures,
+// TAP for anything else (a TAP file has no signature).
+TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size);
+
+// True when the name ends in ".tzx", in any mix of letter cases.
+bool IsTzxFileName(const std::string& path);
+
+// What one load did, block by block of the source file.
+struct TapeLoadCounts {
+  int taken = 0;              // standard-speed data blocks kept as they are
+  int converted = 0;          // turbo / pure-data blocks kept as records, timings lost
+  int signalBlocks = 0;       // blocks rendered and decoded
+  int decodedRecords = 0;     // records the decoder found in them
+  int signalWithoutData = 0;  // signal runs in which the decoder found nothing
+  int pauses = 0;             // pauses and stop markers
+  int groups = 0;             // groups, loops, jumps, selections, signal level
+  int texts = 0;              // texts, messages, archive info, hardware, custom info
+  int unknown = 0;            // blocks of a kind the program does not know
+  int recordsLeftOut = 0;     // records for which the project had no room
+};
+
+// Appends the records of a TAP, TZX, PZX or CSW file after the project's
+// blocks, the format read from the file's content. Never touches fileName or
+// modified.
+//  - A TAP file: exactly LoadTapFile (same progress, limits and warnings).
+//  - The other formats: progress maximum = number of blocks in the file, value
+//    = blocks done; the result is Ok when every block was a standard-speed
+//    data block that fitted, otherwise a Warning whose message counts what was
+//    taken, converted, decoded and left out, by kind, one line each.
+//  - A missing, unreadable, too large or damaged file (libspectrum's reason in
+//    Russian words as the detail): Error, the project unchanged.
+//  - More records than free slots: what fits is kept, the rest counted.
+// counts, when given, receives the tally (all zero for a TAP file).
+OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress,
+                      TapeLoadCounts* counts = nullptr);
+
+// Writes all blocks to project.fileName, atomically: a TZX file (every record a
+// standard-speed data block with a 1000 ms pause after it) when the name ends
+// in ".tzx", in any case, and a TAP file (exactly SaveTapFile) otherwise.
+// TZX progress: "Сохранение TZX-файла, подождите...", maximum blockCount + 1,
+// value i after block i. Clears modified on success; on failure the old file
+// and modified are as they were and the message is kSaveFailedText.
+OpResult SaveTapeFile(TapeProject& project, Progress& progress);
+
+}  // namespace reelo
