@@ -130,6 +130,8 @@ class Form1 : public QMainWindow {
   void OpenChosenFile(const std::string& path);
   // Add file's steps for a chosen file; true when it could be read.
   bool AddChosenFile(const std::string& path);
+  // Puts an opened or saved file at the top of the recent files.
+  void NoteRecentFile(const std::string& path);
   void RebuildRecentMenu();
   void OpenRecentFile(const QString& path);
   void MoveSelectedBlock(int offset);

@@ -64,6 +64,12 @@ void Form1::UseDesktopMemory(DesktopMemory* memory) {
   RebuildRecentMenu();
 }
 
+void Form1::NoteRecentFile(const std::string& path) {
+  if (!memory_) return;
+  memory_->NoteRecentFile(FromLocalPath(path));
+  RebuildRecentMenu();
+}
+
 void Form1::RebuildRecentMenu() {
   if (!recentMenu_ || !memory_) return;
   recentMenu_->clear();

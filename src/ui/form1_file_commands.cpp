@@ -2,7 +2,6 @@
 // question that protects unsaved changes.
 #include "project/tap_file.h"
 #include "sound/export/wav_writer.h"
-#include "ui/desktop_memory.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
@@ -58,7 +57,7 @@ void Form1::OpenChosenFile(const std::string& path) {
   if (result.ok()) state_.project.fileName = path;
   RefreshBlockList();
   UpdateSummary();
-  if (result.ok() && memory_) memory_->NoteRecentFile(FromLocalPath(path));
+  if (result.ok()) NoteRecentFile(path);
   ShowLoadProblem(result);
 }
 
@@ -105,7 +104,7 @@ bool Form1::SaveProjectAs() {
   if (!IsExistingFile(path) || ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) == Answer::Yes) {
     state_.project.fileName = path;
     saved = WriteProject();
-    if (saved && memory_) memory_->NoteRecentFile(FromLocalPath(path));
+    if (saved) NoteRecentFile(path);
   }
   UpdateSummary();
   return saved;

@@ -1,5 +1,6 @@
 #include "ui/qt_prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -110,8 +111,13 @@ Answer QtPrompts::Ask(const MessageSpec& box) {
 }
 
 QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
+  // A kind of dialog with no folder of its own yet starts in the current
+  // folder, not wherever a dialog of another kind went last.
   const QString kind = FolderKindOfFilter(request.filter);
-  auto dialog = BuildFileDialog(request, parent_, memory_ ? memory_->Folder(kind) : QString());
+  QString folder;
+  if (memory_) folder = memory_->Folder(kind);
+  if (memory_ && folder.isEmpty()) folder = QDir::currentPath();
+  auto dialog = BuildFileDialog(request, parent_, folder);
   if (dialog->exec() != QDialog::Accepted) return {};
   const QStringList files = dialog->selectedFiles();
   if (files.isEmpty()) return {};
