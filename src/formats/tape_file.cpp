@@ -1,7 +1,22 @@
 #include "formats/tape_file.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
+
+#include "formats/csw_file.h"
+#include "formats/load_summary.h"
+#include "formats/signal_blocks.h"
+#include "formats/spectrum_library.h"
+#include "formats/tzx_blocks.h"
+#include "project/atomic_file.h"
+#include "project/system_error.h"
+#include "project/tap_file.h"
 
 namespace reelo {
 namespace {
@@ -10,11 +25,355 @@ constexpr char kTzxSignature[] = "ZXTape!\x1A";
 constexpr char kPzxSignature[] = "PZXT";
 constexpr char kCswSignature[] = "Compressed Square Wave\x1A";
 constexpr char kTzxExtension[] = ".tzx";
+constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
+
+constexpr const char* kTapeUnreadableText = "Файл ленты не удалось прочитать:";
+constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
+constexpr libspectrum_dword kSavedPause = 1000;  // ms after every block of a written TZX
+
+// The Spectrum ROM's own timings, in 3.5 MHz clock ticks.
+constexpr libspectrum_dword kRomPilot = 2168;
+constexpr libspectrum_dword kRomSync1 = 667;
+constexpr libspectrum_dword kRomSync2 = 735;
+constexpr libspectrum_dword kRomZero = 855;
+constexpr libspectrum_dword kRomOne = 1710;
+constexpr std::size_t kBitsPerByte = 8;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
   constexpr std::size_t length = N - 1;  // without the closing zero
   return size >= length && std::memcmp(data, signature, length) == 0;
+}
+
+OpResult OpenFailure(const std::string& path, int err) {
+  return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(err));
+}
+
+// ---- What each block of a libspectrum tape becomes --------------------------
+
+enum class BlockFate { Taken, Converted, LeadIn, Signal, Pause, Group, Text, Unknown };
+
+using SpectrumBlock = libspectrum_tape_block*;
+
+bool FitsRecord(std::size_t bytes) { return bytes <= static_cast<std::size_t>(kMaxRecordLength); }
+
+// Whole bytes that fit a record, for the block types that carry bytes.
+bool CarriesRecord(SpectrumBlock block) {
+  const std::size_t length = libspectrum_tape_block_data_length(block);
+  switch (libspectrum_tape_block_type(block)) {
+    case LIBSPECTRUM_TAPE_BLOCK_ROM: return true;
+    case LIBSPECTRUM_TAPE_BLOCK_TURBO:
+    case LIBSPECTRUM_TAPE_BLOCK_PURE_DATA:
+      return length > 0 && FitsRecord(length) && libspectrum_tape_block_bits_in_last_byte(block) == kBitsPerByte;
+    case LIBSPECTRUM_TAPE_BLOCK_DATA_BLOCK:
+      return length > 0 && FitsRecord(length) && libspectrum_tape_block_count(block) == length * kBitsPerByte;
+    default: return false;
+  }
+}
+
+bool HasRomTimings(SpectrumBlock block) {
+  switch (libspectrum_tape_block_type(block)) {
+    case LIBSPECTRUM_TAPE_BLOCK_TURBO:
+      return libspectrum_tape_block_pilot_length(block) == kRomPilot &&
+             libspectrum_tape_block_sync1_length(block) == kRomSync1 &&
+             libspectrum_tape_block_sync2_length(block) == kRomSync2 &&
+             libspectrum_tape_block_bit0_length(block) == kRomZero &&
+             libspectrum_tape_block_bit1_length(block) == kRomOne;
+    case LIBSPECTRUM_TAPE_BLOCK_DATA_BLOCK:
+      return libspectrum_tape_block_bit0_pulse_count(block) == 2 && libspectrum_tape_block_bit1_pulse_count(block) == 2 &&
+             libspectrum_tape_block_bit0_pulses(block, 0) == kRomZero &&
+             libspectrum_tape_block_bit0_pulses(block, 1) == kRomZero &&
+             libspectrum_tape_block_bit1_pulses(block, 0) == kRomOne &&
+             libspectrum_tape_block_bit1_pulses(block, 1) == kRomOne;
+    default: return false;
+  }
+}
+
+bool IsToneOrPulses(libspectrum_tape_type type) {
+  return type == LIBSPECTRUM_TAPE_BLOCK_PURE_TONE || type == LIBSPECTRUM_TAPE_BLOCK_PULSES ||
+         type == LIBSPECTRUM_TAPE_BLOCK_PULSE_SEQUENCE;
+}
+
+// A data block without a pilot of its own, whose pilot and sync come from the
+// tone and pulse blocks before it.
+bool IsBareDataRecord(SpectrumBlock block) {
+  const libspectrum_tape_type type = libspectrum_tape_block_type(block);
+  return (type == LIBSPECTRUM_TAPE_BLOCK_PURE_DATA || type == LIBSPECTRUM_TAPE_BLOCK_DATA_BLOCK) &&
+         CarriesRecord(block);
+}
+
+BlockFate FateOf(const std::vector<SpectrumBlock>& blocks, std::size_t i) {
+  const SpectrumBlock block = blocks[i];
+  const libspectrum_tape_type type = libspectrum_tape_block_type(block);
+  switch (type) {
+    case LIBSPECTRUM_TAPE_BLOCK_ROM: return BlockFate::Taken;
+    case LIBSPECTRUM_TAPE_BLOCK_TURBO:
+    case LIBSPECTRUM_TAPE_BLOCK_PURE_DATA:
+    case LIBSPECTRUM_TAPE_BLOCK_DATA_BLOCK:
+      if (!CarriesRecord(block)) return BlockFate::Signal;
+      return HasRomTimings(block) ? BlockFate::Taken : BlockFate::Converted;
+    case LIBSPECTRUM_TAPE_BLOCK_PURE_TONE:
+    case LIBSPECTRUM_TAPE_BLOCK_PULSES:
+    case LIBSPECTRUM_TAPE_BLOCK_PULSE_SEQUENCE: {
+      std::size_t next = i + 1;
+      while (next < blocks.size() && IsToneOrPulses(libspectrum_tape_block_type(blocks[next]))) ++next;
+      return next < blocks.size() && IsBareDataRecord(blocks[next]) ? BlockFate::LeadIn : BlockFate::Signal;
+    }
+    case LIBSPECTRUM_TAPE_BLOCK_RAW_DATA:
+    case LIBSPECTRUM_TAPE_BLOCK_RLE_PULSE:
+    case LIBSPECTRUM_TAPE_BLOCK_GENERALISED_DATA: return BlockFate::Signal;
+    case LIBSPECTRUM_TAPE_BLOCK_PAUSE:
+    case LIBSPECTRUM_TAPE_BLOCK_STOP48: return BlockFate::Pause;
+    case LIBSPECTRUM_TAPE_BLOCK_GROUP_START:
+    case LIBSPECTRUM_TAPE_BLOCK_GROUP_END:
+    case LIBSPECTRUM_TAPE_BLOCK_JUMP:
+    case LIBSPECTRUM_TAPE_BLOCK_LOOP_START:
+    case LIBSPECTRUM_TAPE_BLOCK_LOOP_END:
+    case LIBSPECTRUM_TAPE_BLOCK_SELECT:
+    case LIBSPECTRUM_TAPE_BLOCK_SET_SIGNAL_LEVEL:
+    case LIBSPECTRUM_TAPE_BLOCK_CONCAT: return BlockFate::Group;
+    case LIBSPECTRUM_TAPE_BLOCK_COMMENT:
+    case LIBSPECTRUM_TAPE_BLOCK_MESSAGE:
+    case LIBSPECTRUM_TAPE_BLOCK_ARCHIVE_INFO:
+    case LIBSPECTRUM_TAPE_BLOCK_HARDWARE:
+    case LIBSPECTRUM_TAPE_BLOCK_CUSTOM: return BlockFate::Text;
+  }
+  return BlockFate::Unknown;
+}
+
+TapeBlock RecordOf(SpectrumBlock block) {
+  const libspectrum_byte* data = libspectrum_tape_block_data(block);
+  const std::size_t length = libspectrum_tape_block_data_length(block);
+  TapeBlock record(length + 2);
+  record[0] = static_cast<std::uint8_t>(length & 0xFF);
+  record[1] = static_cast<std::uint8_t>(length >> 8);
+  if (length > 0) std::memcpy(record.data() + 2, data, length);
+  return record;
+}
+
+bool ChecksumMatches(const TapeBlock& record) {
+  std::uint8_t x = 0;
+  for (std::size_t i = 2; i < record.size(); ++i) x ^= record[i];
+  return x == 0;
+}
+
+// ---- Loading ----------------------------------------------------------------
+
+// The records of one load, gathered apart from the project so that a failure
+// leaves the project as it was.
+class RecordGatherer {
+ public:
+  RecordGatherer(int room, TapeLoadCounts& counts) : room_(room), counts_(counts) {}
+
+  // Keeps the record when there is room (true), counts it out otherwise.
+  bool Add(TapeBlock record) {
+    if (full()) {
+      ++counts_.recordsLeftOut;
+      return false;
+    }
+    records_.push_back(std::move(record));
+    return true;
+  }
+  bool full() const { return static_cast<int>(records_.size()) >= room_; }
+  std::vector<TapeBlock>& records() { return records_; }
+
+ private:
+  int room_;
+  TapeLoadCounts& counts_;
+  std::vector<TapeBlock> records_;
+};
+
+const char* LoadLabel(TapeFormat format) {
+  switch (format) {
+    case TapeFormat::Tzx: return kLoadTzxLabel;
+    case TapeFormat::Pzx: return kLoadPzxLabel;
+    case TapeFormat::Csw: return kLoadCswLabel;
+    case TapeFormat::Tap: break;
+  }
+  return kLoadTapLabel;
+}
+
+libspectrum_id_t SpectrumId(TapeFormat format) {
+  switch (format) {
+    case TapeFormat::Tzx: return LIBSPECTRUM_ID_TAPE_TZX;
+    case TapeFormat::Pzx: return LIBSPECTRUM_ID_TAPE_PZX;
+    case TapeFormat::Csw: return LIBSPECTRUM_ID_TAPE_CSW;
+    case TapeFormat::Tap: break;
+  }
+  return LIBSPECTRUM_ID_TAPE_TAP;
+}
+
+std::vector<SpectrumBlock> BlocksOf(libspectrum_tape* tape) {
+  std::vector<SpectrumBlock> blocks;
+  libspectrum_tape_iterator it;
+  for (SpectrumBlock b = libspectrum_tape_iterator_init(&it, tape); b; b = libspectrum_tape_iterator_next(&it)) {
+    blocks.push_back(b);
+  }
+  return blocks;
+}
+
+// Decodes the run of signal blocks starting at first; returns the index after it.
+std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& blocks, std::size_t first,
+                      RecordGatherer& gatherer, TapeLoadCounts& counts, LoadNotes& notes, ProgressScope& scope,
+                      OpResult& failure) {
+  std::size_t end = first;
+  while (end < blocks.size() && FateOf(blocks, end) == BlockFate::Signal) ++end;
+  const int count = static_cast<int>(end - first);
+  if (gatherer.full()) {
+    counts.signalNotDecoded += count;
+    return end;
+  }
+  SignalDecode decoded;
+  const std::function<void()> tick = [&scope, first] { scope.Step(static_cast<long long>(first)); };
+  failure = DecodeSignalBlocks(tape, static_cast<int>(first), count, decoded, tick);
+  if (!failure.ok()) return end;
+  counts.signalBlocks += count;
+  counts.decodedRecords += static_cast<int>(decoded.records.size());
+  if (decoded.records.empty()) counts.signalWithoutData += count;
+  notes.decoderStoreFull = notes.decoderStoreFull || decoded.storeFull;
+  notes.signalCut = notes.signalCut || decoded.signalCut;
+  for (TapeBlock& record : decoded.records) gatherer.Add(std::move(record));
+  return end;
+}
+
+// Sorts every block of the tape into the records and the counts.
+OpResult GatherRecords(libspectrum_tape* tape, RecordGatherer& gatherer, TapeLoadCounts& counts, LoadNotes& notes,
+                       ProgressScope& scope) {
+  const std::vector<SpectrumBlock> blocks = BlocksOf(tape);
+  std::size_t i = 0;
+  while (i < blocks.size()) {
+    const BlockFate fate = FateOf(blocks, i);
+    if (fate == BlockFate::Signal) {
+      OpResult failure;
+      i = DecodeRun(tape, blocks, i, gatherer, counts, notes, scope, failure);
+      if (!failure.ok()) return failure;
+      scope.Step(static_cast<long long>(i));
+      continue;
+    }
+    switch (fate) {
+      case BlockFate::Taken:
+        if (gatherer.Add(RecordOf(blocks[i]))) ++counts.taken;
+        break;
+      case BlockFate::Converted: {
+        TapeBlock record = RecordOf(blocks[i]);
+        const bool checksumWrong = !ChecksumMatches(record);
+        if (gatherer.Add(std::move(record))) {
+          ++counts.converted;
+          if (checksumWrong) ++counts.badChecksums;
+        }
+        break;
+      }
+      case BlockFate::Pause: ++counts.pauses; break;
+      case BlockFate::Group: ++counts.groups; break;
+      case BlockFate::Text: ++counts.texts; break;
+      case BlockFate::Unknown: ++counts.unknown; break;
+      case BlockFate::LeadIn:
+      case BlockFate::Signal: break;
+    }
+    ++i;
+    scope.Step(static_cast<long long>(i));
+  }
+  return OpResult::Success();
+}
+
+// Makes the file's bytes fit for libspectrum; false with the reason when they cannot be.
+bool PrepareForLibrary(TapeFormat format, std::vector<std::uint8_t>& bytes, TapeLoadCounts& counts, LoadNotes& notes,
+                       std::string& reason) {
+  if (format == TapeFormat::Tzx) {
+    const TzxWalk walk = CleanTzxBlocks(bytes);
+    counts.groups += walk.controlBlocksRemoved;
+    counts.texts += walk.textBlocksRemoved;
+    counts.unknown += walk.unknownBlocksRemoved;
+    notes.truncatedOffset = walk.truncatedOffset;
+    notes.truncatedBytes = walk.truncatedBytes;
+  } else if (format == TapeFormat::Csw) {
+    std::vector<std::uint8_t> plain;
+    if (!MakePlainCsw(bytes, plain, reason)) return false;
+    bytes.swap(plain);
+  }
+  return true;
+}
+
+OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFormat format,
+                          std::vector<std::uint8_t>& bytes, Progress& progress, TapeLoadCounts& counts) {
+  LoadNotes notes;
+  std::string reason;
+  if (!PrepareForLibrary(format, bytes, counts, notes, reason)) {
+    return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, reason);
+  }
+  SpectrumTape tape = NewSpectrumTape();
+  ClearSpectrumError();
+  const libspectrum_error error =
+      libspectrum_tape_read(tape.get(), bytes.data(), bytes.size(), SpectrumId(format), nullptr);
+  if (error != LIBSPECTRUM_ERROR_NONE && error != LIBSPECTRUM_ERROR_WARNING) {
+    return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, SpectrumFailureReason(error));
+  }
+  std::vector<std::uint8_t>().swap(bytes);  // libspectrum holds its own copy now
+
+  RecordGatherer gatherer(project.freeSlots(), counts);
+  {
+    int blockCount = 0;
+    libspectrum_tape_iterator it;
+    for (auto* b = libspectrum_tape_iterator_init(&it, tape.get()); b; b = libspectrum_tape_iterator_next(&it)) {
+      ++blockCount;
+    }
+    ProgressScope scope(progress, LoadLabel(format), blockCount);
+    const OpResult gathered = GatherRecords(tape.get(), gatherer, counts, notes, scope);
+    if (!gathered.ok()) return gathered;
+  }
+  for (TapeBlock& record : gatherer.records()) project.blocks.push_back(std::move(record));
+  const std::string summary = LoadSummaryText(counts, notes);
+  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
+}
+
+bool ReadAll(std::FILE* f, std::vector<std::uint8_t>& bytes) {
+  return std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+}
+
+// ---- Saving -----------------------------------------------------------------
+
+// The record's bytes after the length field, as many as the field promises
+// (zeros where a damaged block is shorter), in memory libspectrum can own.
+libspectrum_byte* BlockDataForLibrary(const TapeBlock& block, std::size_t& length) {
+  length = static_cast<std::size_t>(RecordLength(block));
+  auto* data = static_cast<libspectrum_byte*>(libspectrum_malloc(length > 0 ? length : 1));
+  const std::size_t present = block.size() > 2 ? std::min(block.size() - 2, length) : 0;
+  if (present > 0) std::memcpy(data, block.data() + 2, present);
+  if (present < length) std::memset(data + present, 0, length - present);
+  return data;
+}
+
+OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
+  ProgressScope scope(progress, kSaveTzxLabel, project.blockCount() + 1);
+  if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
+  SpectrumTape tape = NewSpectrumTape();
+  for (int i = 0; i < project.blockCount(); ++i) {
+    SpectrumBlock block = libspectrum_tape_block_alloc(LIBSPECTRUM_TAPE_BLOCK_ROM);
+    std::size_t length = 0;
+    libspectrum_byte* data = BlockDataForLibrary(project.blocks[static_cast<std::size_t>(i)], length);
+    libspectrum_tape_block_set_data_length(block, length);
+    libspectrum_tape_block_set_data(block, data);
+    libspectrum_tape_block_set_pause(block, kSavedPause);
+    libspectrum_tape_append_block(tape.get(), block);
+    scope.Step(i);
+  }
+  libspectrum_byte* buffer = nullptr;
+  std::size_t length = 0;
+  ClearSpectrumError();
+  const libspectrum_error error = libspectrum_tape_write(&buffer, &length, tape.get(), LIBSPECTRUM_ID_TAPE_TZX);
+  std::unique_ptr<libspectrum_byte, decltype(&libspectrum_free)> owned(buffer, &libspectrum_free);
+  if (error != LIBSPECTRUM_ERROR_NONE) return OpResult::Fail(kSaveFailedText, SpectrumFailureReason(error));
+  AtomicFileWriter writer;
+  if (!writer.Open(project.fileName) || !writer.Write(buffer, length) || !writer.Commit()) {
+    return OpResult::Fail(kSaveFailedText, writer.error());
+  }
+  project.modified = false;
+  return OpResult::Success();
 }
 
 }  // namespace
@@ -34,6 +393,42 @@ bool IsTzxFileName(const std::string& path) {
     if (std::tolower(c) != kTzxExtension[i]) return false;
   }
   return true;
+}
+
+OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress, TapeLoadCounts* counts) {
+  TapeLoadCounts tally;
+  if (counts) *counts = tally;
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
+  if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return OpenFailure(path, errno);
+  std::uint8_t head[kLongestSignature];
+  const std::size_t headSize = std::fread(head, 1, sizeof head, file.get());
+  const TapeFormat format = DetectTapeFormat(head, headSize);
+  if (format == TapeFormat::Tap) {
+    file.reset();
+    return LoadTapFile(project, path, progress);
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > kMaxTapeFileSize) {
+    return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
+                          "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
+                              " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (std::fseek(file.get(), 0, SEEK_SET) != 0 || !ReadAll(file.get(), bytes)) {
+    return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(errno ? errno : EIO));
+  }
+  file.reset();
+  const OpResult result = LoadSpectrumTape(project, path, format, bytes, progress, tally);
+  if (counts) *counts = tally;
+  return result;
+}
+
+OpResult SaveTapeFile(TapeProject& project, Progress& progress) {
+  if (!IsTzxFileName(project.fileName)) return SaveTapFile(project, progress);
+  return SaveTzxFile(project, progress);
 }
 
 }  // namespace reelo

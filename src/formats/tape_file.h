@@ -69,9 +69,11 @@ bool IsTzxFileName(const std::string& path);
 struct TapeLoadCounts {
   int taken = 0;              // standard-speed data blocks kept as they are
   int converted = 0;          // turbo / pure-data blocks kept as records, timings lost
+  int badChecksums = 0;       // converted blocks whose checksum does not match their bytes
   int signalBlocks = 0;       // blocks rendered and decoded
   int decodedRecords = 0;     // records the decoder found in them
-  int signalWithoutData = 0;  // signal runs in which the decoder found nothing
+  int signalWithoutData = 0;  // signal blocks of runs in which the decoder found nothing
+  int signalNotDecoded = 0;   // signal blocks left undecoded: the project was full
   int pauses = 0;             // pauses and stop markers
   int groups = 0;             // groups, loops, jumps, selections, signal level
   int texts = 0;              // texts, messages, archive info, hardware, custom info

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "project/file_calls.h"
 #include "project/system_error.h"
 
 namespace reelo {
@@ -70,7 +71,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
   std::string pattern = FolderOf(target_) + "/.reelo-save-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  fd_ = mkstemp(name.data());
+  fd_ = ActiveFileCalls().makeTemp(name.data());
   if (fd_ < 0) {
     Fail(SystemReason(errno));
     return false;
@@ -84,7 +85,7 @@ bool AtomicFileWriter::FlushBuffer() {
   const char* p = buffer_.data();
   std::size_t left = buffer_.size();
   while (left > 0 && !failed_) {
-    ssize_t n = ::write(fd_, p, left);
+    ssize_t n = ActiveFileCalls().write(fd_, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail(SystemReason(errno));
@@ -124,7 +125,7 @@ bool AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size
   if (!FlushBuffer()) return false;
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+    ssize_t n = ActiveFileCalls().pwrite(fd_, p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       Fail(n < 0 ? SystemReason(errno) : SystemErrorText(EIO));
@@ -152,10 +153,10 @@ bool AtomicFileWriter::Commit() {
       umask(mask);
       mode = 0666 & ~mask;
     }
-    if (fchmod(fd_, mode) != 0) Fail(SystemReason(errno));
+    if (ActiveFileCalls().fchmod(fd_, mode) != 0) Fail(SystemReason(errno));
   }
-  if (!failed_ && fsync(fd_) != 0) Fail(SystemReason(errno));
-  if (::close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
+  if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
+  if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
   fd_ = -1;
   if (!failed_) {
     struct stat st{};
@@ -163,7 +164,7 @@ bool AtomicFileWriter::Commit() {
       Fail("файл записан не полностью");
     }
   }
-  if (!failed_ && std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
+  if (!failed_ && ActiveFileCalls().rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
   if (failed_) {
     Abort();
     return false;
@@ -174,11 +175,11 @@ bool AtomicFileWriter::Commit() {
 
 void AtomicFileWriter::Abort() {
   if (fd_ >= 0) {
-    ::close(fd_);
+    ActiveFileCalls().close(fd_);
     fd_ = -1;
   }
   if (!temp_.empty()) {
-    ::unlink(temp_.c_str());
+    ActiveFileCalls().unlink(temp_.c_str());
     temp_.clear();
   }
   buffer_.clear();

@@ -100,6 +100,20 @@ TEST(ChecksumRepair, LoneFlagRepairSetsItToZero) {
   EXPECT_EQ(project.blocks[0], (TapeBlock{1, 0, 0x00}));
 }
 
+// 03 00 FF promises three bytes after the length and holds one: there is no
+// checksum byte to repair, so "Да" changes nothing and the block is reported as left.
+TEST(ChecksumRepair, RecordCutBeforeItsChecksumIsLeftAsItWas) {
+  for (bool modifiedBefore : {false, true}) {
+    TapeProject project;
+    project.blocks = {TapeBlock{0x03, 0x00, 0xFF}};
+    project.modified = modifiedBefore;
+    ScriptedRepair script{{true}, {}};
+    EXPECT_EQ(CheckAndRepairChecksums(project, std::ref(script)), ChecksumOutcome::SomeLeft);
+    EXPECT_EQ(project.blocks[0], (TapeBlock{0x03, 0x00, 0xFF}));
+    EXPECT_EQ(project.modified, modifiedBefore);
+  }
+}
+
 TEST(ChecksumText, ClosingMessages) {
   EXPECT_EQ(ChecksumClosingText(ChecksumOutcome::AllMatched), "В проекте все контрольные суммы совпадают");
   EXPECT_EQ(ChecksumClosingText(ChecksumOutcome::AllRepaired), "Все несовпадающие контрольные суммы исправлены");

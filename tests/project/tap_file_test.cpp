@@ -100,7 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"TruncatedLastRecord", TruncatedAfterOneRecord(), 1, OpResult::Kind::Warning,
                     "не загружено 94 байт со смещения 6"},
         DamagedCase{"LengthFieldPromisesMoreThanFile", {0xFF, 0xFF, 1, 2, 3}, 0, OpResult::Kind::Warning,
-                    "не загружено 5 байт со смещения 0"}),
+                    "не загружено 5 байт со смещения 0"},
+        // 00 00 is a whole record of length 0, even as the file's last two bytes.
+        DamagedCase{"FinalZeroLengthRecord", Concat({MakeDataBlock({1}), TapeBlock{0x00, 0x00}}), 2,
+                    OpResult::Kind::Ok, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadTapFile, KeepsWhatFitsUnderTheBlockLimitAndCountsTheRest) {

@@ -144,3 +144,21 @@ TEST(TapeSignal, SignalIsTheSameWhateverTheChunkSize) {
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// The levels themselves, as literal sample values: a cycle is 95 then 159, and
+// the pause after a block is 127.
+TEST(TapeSignal, LevelsAreTheLiteralSampleValues) {
+  const Bytes samples = SignalOf({testing::MakeRawRecord({0xFF})});
+  ASSERT_GT(samples.size(), 26u + 10001u);
+  EXPECT_EQ(Bytes(samples.begin(), samples.begin() + 26), testing::Concat({Bytes(13, 95), Bytes(13, 159)}));
+  // The last data cycle: the byte after the checksum is 0, so a 0 bit (5 + 5) ends the data.
+  const std::size_t pause = samples.size() - 10001;
+  EXPECT_EQ(Bytes(samples.begin() + static_cast<std::ptrdiff_t>(pause) - 10, samples.end()),
+            testing::Concat({Bytes(5, 95), Bytes(5, 159), Bytes(10001, 127)}));
+}
+
+}  // namespace
+}  // namespace reelo

@@ -1,0 +1,27 @@
+// A walk over the blocks of a TZX file by their lengths alone, before
+// libspectrum sees it. libspectrum refuses a whole file for one block it does
+// not know and for a last block cut short; the walk takes such blocks out (the
+// format gives every block a length a reader can skip by) and cuts the file
+// after its last whole block, so the rest of the tape still loads.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace reelo {
+
+inline constexpr std::size_t kTzxHeaderSize = 10;  // "ZXTape!", 0x1A, major and minor version
+
+struct TzxWalk {
+  int controlBlocksRemoved = 0;  // call and return blocks (no data; libspectrum does not know them)
+  int textBlocksRemoved = 0;     // emulation information (no data; not known either)
+  int unknownBlocksRemoved = 0;  // blocks of a kind the format does not define here
+  std::uint64_t truncatedOffset = 0;  // offset of a block that runs past the end (0: none)
+  std::uint64_t truncatedBytes = 0;   // bytes of it present in the file
+};
+
+// Rewrites file (a whole TZX file, signature included) in place as described
+// above and says what it took out.
+TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file);
+
+}  // namespace reelo

@@ -1,0 +1,42 @@
+// The system calls through which files are written (the atomic writer's open,
+// write, sync, rename and unlink). They go through one table so that a test can
+// make any of them fail at the N-th call, the way a full disk, a failing device
+// or an interrupted call would, and check that no save loses data.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace reelo {
+
+struct FileCalls {
+  int (*makeTemp)(char* pattern);  // mkstemp
+  ssize_t (*write)(int fd, const void* data, std::size_t size);
+  ssize_t (*pwrite)(int fd, const void* data, std::size_t size, off_t offset);
+  int (*fchmod)(int fd, mode_t mode);
+  int (*fsync)(int fd);
+  int (*close)(int fd);
+  int (*rename)(const char* from, const char* to);
+  int (*unlink)(const char* path);
+};
+
+// The plain system calls.
+const FileCalls& SystemFileCalls();
+
+// The table in use: the system's, unless a test has put its own in place.
+const FileCalls& ActiveFileCalls();
+
+// Puts a table in place for its lifetime (tests only; one at a time, on one thread).
+class ScopedFileCalls {
+ public:
+  explicit ScopedFileCalls(const FileCalls& calls);
+  ~ScopedFileCalls();
+  ScopedFileCalls(const ScopedFileCalls&) = delete;
+  ScopedFileCalls& operator=(const ScopedFileCalls&) = delete;
+
+ private:
+  const FileCalls* previous_;
+};
+
+}  // namespace reelo

@@ -1,0 +1,168 @@
+#include "sound/export/signal_stream.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "sound/export/tape_signal.h"
+
+namespace reelo {
+namespace {
+
+constexpr int kBitsPerByte = 8;
+constexpr int kPulsesPerBit = 2;
+constexpr std::uint64_t kPulsesPerByte = kBitsPerByte * kPulsesPerBit;
+constexpr int kFirstSentByte = 2;  // the flag byte; the length field is not sent
+constexpr int kSyncPulses = 2;
+
+// One timing's pulse lengths in ticks of its clock.
+struct Timing {
+  std::uint64_t clock;
+  std::uint64_t pilot, sync1, sync2, zero, one, pause;
+  int extraBytes;  // bytes sent after the checksum
+};
+
+constexpr Timing kExactTiming{kSampleRate,     kPilotHalfLength, kSyncHalfLength, kSyncHalfLength,
+                              kZeroHalfLength, kOneHalfLength,   kPauseSamples,   kExtraBytesSent};
+constexpr Timing kRomTiming{kRomClock,     kRomPilotPulse, kRomSync1Pulse, kRomSync2Pulse,
+                            kRomZeroPulse, kRomOnePulse,   kRomPauseTicks, 0};
+
+const Timing& TimingOf(const SignalOptions& options) {
+  return options.timings == SignalTimings::Rom ? kRomTiming : kExactTiming;
+}
+
+std::uint64_t PilotPulses(const TapeBlock& block, const SignalOptions& options) {
+  if (options.timings == SignalTimings::Rom) {
+    return ByteAt(block, kFirstSentByte) < 0x80 ? kRomHeaderPilotPulses : kRomDataPilotPulses;
+  }
+  return static_cast<std::uint64_t>(PilotCycles(block)) * kPulsesPerBit;
+}
+
+std::uint8_t SentByte(const TapeBlock& block, int recordLength, std::uint64_t i) {
+  return i < static_cast<std::uint64_t>(recordLength) ? ByteAt(block, kFirstSentByte + static_cast<long long>(i)) : 0;
+}
+
+// The sample at which a tick of the timing's clock falls, counted from the block's start.
+std::uint64_t SampleOfTick(std::uint64_t tick, const Timing& timing, int sampleRate) {
+  return tick * static_cast<std::uint64_t>(sampleRate) / timing.clock;
+}
+
+std::uint64_t BlockTicks(const TapeBlock& block, const SignalOptions& options) {
+  const Timing& timing = TimingOf(options);
+  const int length = RecordLength(block);
+  const std::uint64_t bytes = static_cast<std::uint64_t>(length + timing.extraBytes);
+  std::uint64_t ones = 0;
+  for (std::uint64_t i = 0; i < bytes; ++i) ones += static_cast<std::uint64_t>(std::popcount(SentByte(block, length, i)));
+  const std::uint64_t zeros = bytes * kBitsPerByte - ones;
+  return PilotPulses(block, options) * timing.pilot + timing.sync1 + timing.sync2 +
+         kPulsesPerBit * (ones * timing.one + zeros * timing.zero) + timing.pause;
+}
+
+void WriteRun(std::uint8_t* out, std::size_t count, int bitsPerSample, std::uint8_t level8, std::int16_t level16) {
+  if (bitsPerSample == 8) {
+    std::memset(out, level8, count);
+    return;
+  }
+  const auto bits = static_cast<std::uint16_t>(level16);
+  const std::uint8_t lo = static_cast<std::uint8_t>(bits & 0xFF), hi = static_cast<std::uint8_t>(bits >> 8);
+  for (std::size_t i = 0; i < count; ++i) {
+    out[2 * i] = lo;
+    out[2 * i + 1] = hi;
+  }
+}
+
+}  // namespace
+
+bool IsValid(const SignalOptions& options) {
+  const bool rateOk = std::find(std::begin(kSupportedSampleRates), std::end(kSupportedSampleRates),
+                                options.sampleRate) != std::end(kSupportedSampleRates);
+  return rateOk && (options.bitsPerSample == 8 || options.bitsPerSample == 16);
+}
+
+std::uint64_t BlockSignalSamples(const TapeBlock& block, const SignalOptions& options) {
+  return SampleOfTick(BlockTicks(block, options), TimingOf(options), options.sampleRate);
+}
+
+std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptions& options) {
+  std::uint64_t total = 0;
+  for (const TapeBlock& block : project.blocks) total += BlockSignalSamples(block, options);
+  return total;
+}
+
+TapeSignalStream::TapeSignalStream(const TapeProject& project, const SignalOptions& options, int firstBlock)
+    : project_(project), options_(options) {
+  if (!IsValid(options_)) options_ = SignalOptions{};
+  blockStarts_.reserve(project.blocks.size() + 1);
+  std::uint64_t start = 0;
+  blockStarts_.push_back(0);
+  for (const TapeBlock& block : project.blocks) {
+    start += BlockSignalSamples(block, options_);
+    blockStarts_.push_back(start);
+  }
+  SeekBlock(firstBlock);
+}
+
+void TapeSignalStream::SeekBlock(int block) {
+  block_ = std::clamp(block, 0, project_.blockCount());
+  sampleInBlock_ = 0;
+  pulse_ = 0;
+  pulseStartTick_ = 0;
+  if (done()) return;
+  const TapeBlock& current = project_.blocks[static_cast<std::size_t>(block_)];
+  recordLength_ = RecordLength(current);
+  pilotPulses_ = PilotPulses(current, options_);
+  pulseCount_ = pilotPulses_ + kSyncPulses +
+                static_cast<std::uint64_t>(recordLength_ + TimingOf(options_).extraBytes) * kPulsesPerByte;
+  StartPulse();
+}
+
+// Sets where the current pulse ends, in samples from the block's start.
+void TapeSignalStream::StartPulse() {
+  const Timing& timing = TimingOf(options_);
+  std::uint64_t ticks = timing.pause;
+  if (pulse_ < pilotPulses_) {
+    ticks = timing.pilot;
+  } else if (pulse_ < pilotPulses_ + kSyncPulses) {
+    ticks = pulse_ == pilotPulses_ ? timing.sync1 : timing.sync2;
+  } else if (pulse_ < pulseCount_) {
+    const std::uint64_t inData = pulse_ - pilotPulses_ - kSyncPulses;
+    const std::uint8_t value = SentByte(project_.blocks[static_cast<std::size_t>(block_)], recordLength_,
+                                        inData / kPulsesPerByte);
+    const auto bit = static_cast<int>(inData % kPulsesPerByte) / kPulsesPerBit;
+    ticks = (value & (0x80 >> bit)) != 0 ? timing.one : timing.zero;
+  }
+  pulseEndSample_ = SampleOfTick(pulseStartTick_ + ticks, timing, options_.sampleRate);
+  pulseStartTick_ += ticks;
+}
+
+// Pulses alternate low, high, low... from the first pilot pulse; inverted
+// polarity swaps the two.
+bool TapeSignalStream::LowPulse() const { return ((pulse_ % 2) == 0) != options_.inverted; }
+
+std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
+  std::size_t written = 0;
+  const int bytes = bytesPerSample();
+  while (!done() && written < maxSamples) {
+    const std::uint64_t left = pulseEndSample_ - sampleInBlock_;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, maxSamples - written));
+    if (pulse_ == pulseCount_) {
+      WriteRun(out + written * bytes, count, options_.bitsPerSample, kRestLevel, kRestLevel16);
+    } else if (LowPulse()) {
+      WriteRun(out + written * bytes, count, options_.bitsPerSample, kLowLevel, kLowLevel16);
+    } else {
+      WriteRun(out + written * bytes, count, options_.bitsPerSample, kHighLevel, kHighLevel16);
+    }
+    written += count;
+    sampleInBlock_ += count;
+    if (sampleInBlock_ < pulseEndSample_) break;
+    if (pulse_ == pulseCount_) {
+      SeekBlock(block_ + 1);
+      break;
+    }
+    ++pulse_;
+    StartPulse();
+  }
+  return written;
+}
+
+}  // namespace reelo

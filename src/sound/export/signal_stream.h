@@ -1,0 +1,101 @@
+// The tape signal of a project, produced on demand in chunks of any size, for
+// the WAV export with its options and for playing a tape through the sound card.
+//
+// A block's signal is a sequence of pulses (half-waves) whose levels alternate,
+// low first, followed by a pause at the rest level. Pulse lengths are kept in
+// ticks of the timing's own clock (samples at 22050 Hz for the exact signal,
+// T-states at 3.5 MHz for the ROM's timings) and turned into samples by
+// rounding each pulse's end down to a sample of the chosen rate, counted from
+// the block's start. So the exact signal at 22050 Hz is sample for sample the
+// one WriteBlockSignal makes, and every block has a length of its own whatever
+// comes before it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "project/tape_project.h"
+
+namespace reelo {
+
+enum class SignalTimings {
+  Exact,  // the export's own signal: pilot 13, sync 5, bits 5 and 10 samples at 22050 Hz
+  Rom,    // the Spectrum's SAVE: pilot 2168, sync 667/735, bits 855 and 1710 T-states
+};
+
+struct SignalOptions {
+  int sampleRate = 22050;  // 22050, 44100 or 48000
+  int bitsPerSample = 8;   // 8 (unsigned) or 16 (signed, little-endian)
+  bool inverted = false;   // polarity: the low and high levels swapped
+  SignalTimings timings = SignalTimings::Exact;
+  bool operator==(const SignalOptions&) const = default;
+};
+
+inline constexpr int kSupportedSampleRates[] = {22050, 44100, 48000};
+
+// A supported sample rate and bit depth.
+bool IsValid(const SignalOptions& options);
+
+// 16-bit levels, centred on the rest level.
+inline constexpr std::int16_t kLowLevel16 = -8192;
+inline constexpr std::int16_t kHighLevel16 = 8192;
+inline constexpr std::int16_t kRestLevel16 = 0;
+
+// ROM timings, in T-states of the 3.5 MHz clock.
+inline constexpr std::uint64_t kRomClock = 3500000;
+inline constexpr std::uint64_t kRomPilotPulse = 2168;
+inline constexpr std::uint64_t kRomSync1Pulse = 667;
+inline constexpr std::uint64_t kRomSync2Pulse = 735;
+inline constexpr std::uint64_t kRomZeroPulse = 855;
+inline constexpr std::uint64_t kRomOnePulse = 1710;
+inline constexpr std::uint64_t kRomHeaderPilotPulses = 8063;  // flag byte below 128
+inline constexpr std::uint64_t kRomDataPilotPulses = 3223;
+inline constexpr std::uint64_t kRomPauseTicks = kRomClock;  // one second
+
+class TapeSignalStream {
+ public:
+  // The project is read while the stream lives and must not change meanwhile.
+  TapeSignalStream(const TapeProject& project, const SignalOptions& options, int firstBlock = 0);
+
+  // Writes up to maxSamples samples (bytesPerSample() bytes each) to out and
+  // returns how many it wrote. One call never crosses from one block into the
+  // next, so a caller sees every block's end; 0 once the last block is done.
+  std::size_t Read(std::uint8_t* out, std::size_t maxSamples);
+
+  // The block the next sample belongs to (blockCount() when done).
+  int block() const { return block_; }
+  bool done() const { return block_ >= static_cast<int>(blockStarts_.size()) - 1; }
+  // Samples from the start of block 0 to the next sample; skipped blocks count.
+  std::uint64_t position() const { return blockStarts_[static_cast<std::size_t>(block_)] + sampleInBlock_; }
+  // Samples of the whole tape, and where each block starts.
+  std::uint64_t totalSamples() const { return blockStarts_.back(); }
+  std::uint64_t blockStart(int block) const { return blockStarts_[static_cast<std::size_t>(block)]; }
+  // The next Read starts at the beginning of that block (clamped to the tape).
+  void SeekBlock(int block);
+
+  int bytesPerSample() const { return options_.bitsPerSample / 8; }
+  const SignalOptions& options() const { return options_; }
+
+ private:
+  void StartPulse();
+  bool LowPulse() const;
+
+  const TapeProject& project_;
+  SignalOptions options_;
+  std::vector<std::uint64_t> blockStarts_;  // blockCount + 1 entries
+  int block_ = 0;
+  std::uint64_t pulse_ = 0;          // the current pulse of the block; pulseCount_ is the pause
+  std::uint64_t pulseCount_ = 0;     // pulses before the pause
+  std::uint64_t pilotPulses_ = 0;
+  int recordLength_ = 0;
+  std::uint64_t pulseStartTick_ = 0;
+  std::uint64_t pulseEndSample_ = 0;
+  std::uint64_t sampleInBlock_ = 0;
+};
+
+// The number of samples of one block's signal, and of the whole project's.
+std::uint64_t BlockSignalSamples(const TapeBlock& block, const SignalOptions& options);
+std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptions& options);
+
+}  // namespace reelo

@@ -1,0 +1,80 @@
+#include "sound/export/wav_export.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "project/atomic_file.h"
+#include "project/tap_file.h"
+#include "sound/export/signal_stream.h"
+
+namespace reelo {
+namespace {
+
+constexpr std::size_t kRiffSizeOffset = 4;
+constexpr std::size_t kSampleRateOffset = 24;
+constexpr std::size_t kByteRateOffset = 28;
+constexpr std::size_t kBlockAlignOffset = 32;
+constexpr std::size_t kBitsOffset = 34;
+constexpr std::size_t kDataSizeOffset = 40;
+// Samples asked of the generator at a time.
+constexpr std::size_t kChunkSamples = std::size_t{128} << 10;
+
+void Put(std::uint8_t* out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+}
+
+bool PatchSizes(AtomicFileWriter& writer, std::uint32_t dataBytes) {
+  std::uint8_t field[4];
+  Put(field, dataBytes, 4);
+  if (!writer.WriteAt(kDataSizeOffset, field, sizeof field)) return false;
+  Put(field, dataBytes + static_cast<std::uint32_t>(kWavRiffOverhead), 4);
+  return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
+}
+
+// Streams the signal to the writer, one progress step as each block ends.
+bool WriteSignal(const TapeProject& project, const SignalOptions& options, AtomicFileWriter& writer,
+                 ProgressScope& scope) {
+  TapeSignalStream stream(project, options);
+  std::vector<std::uint8_t> chunk(kChunkSamples * static_cast<std::size_t>(stream.bytesPerSample()));
+  int stepped = 0;
+  while (!stream.done()) {
+    const std::size_t samples = stream.Read(chunk.data(), kChunkSamples);
+    if (!writer.Write(chunk.data(), samples * static_cast<std::size_t>(stream.bytesPerSample()))) return false;
+    for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
+    if (samples == 0) break;
+  }
+  return true;
+}
+
+}  // namespace
+
+WavHeader MakeWavHeader(std::uint32_t dataBytes, const SignalOptions& options) {
+  WavHeader header = MakeWavHeader(dataBytes);
+  const auto bytesPerSample = static_cast<std::uint32_t>(options.bitsPerSample / 8);
+  Put(header.data() + kSampleRateOffset, static_cast<std::uint32_t>(options.sampleRate), 4);
+  Put(header.data() + kByteRateOffset, static_cast<std::uint32_t>(options.sampleRate) * bytesPerSample, 4);
+  Put(header.data() + kBlockAlignOffset, bytesPerSample, 2);
+  Put(header.data() + kBitsOffset, static_cast<std::uint32_t>(options.bitsPerSample), 2);
+  return header;
+}
+
+OpResult SaveWavFile(const TapeProject& project, const std::string& path, const SignalOptions& options,
+                     Progress& progress) {
+  if (!IsValid(options)) return OpResult::Fail(kBadSignalOptionsText);
+  const std::uint64_t bytes = ProjectSignalSamples(project, options) * static_cast<std::uint64_t>(options.bitsPerSample / 8);
+  if (bytes > kMaxWavDataSize) return OpResult::Fail(kWavTooLargeText);
+
+  ProgressScope scope(progress, kSaveWavLabel, project.blockCount());
+  AtomicFileWriter writer;
+  const auto failed = [&writer] { return OpResult::Fail(kSaveFailedText, writer.error()); };
+  if (!writer.Open(path)) return failed();
+  const WavHeader header = MakeWavHeader(0, options);
+  if (!writer.Write(header.data(), header.size())) return failed();
+  if (!WriteSignal(project, options, writer, scope)) return failed();
+  if (!PatchSizes(writer, static_cast<std::uint32_t>(writer.size() - kWavHeaderSize))) return failed();
+  if (!writer.Commit()) return failed();
+  return OpResult::Success();
+}
+
+}  // namespace reelo

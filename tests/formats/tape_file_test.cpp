@@ -1,0 +1,345 @@
+// Tapes of every format load into the records they hold, with one message
+// that counts what was taken, converted, decoded and left out; broken files
+// change nothing and say why; saving picks TZX or TAP by the name.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "formats/tape_file.h"
+#include "project/tap_file.h"
+#include "recording_progress.h"
+#include "tape_images.h"
+
+namespace reelo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace reelo::testing;
+
+const TapeBlock kHeader = MakeHeader(0, "hello", 10);
+const TapeBlock kData = MakeDataBlock(RandomBytes(10, 3));
+const TapeBlock kLong = MakeDataBlock(RandomBytes(300, 5));
+
+TapeBlock WithBadChecksum(TapeBlock record) {
+  record.back() ^= 0x55;
+  return record;
+}
+
+// A PZX file: the header block, then PULS (a pilot and the two sync pulses),
+// DATA with the ROM's bit pulses, and PAUS for each record.
+Bytes Pzx(std::initializer_list<TapeBlock> records) {
+  Bytes out;
+  auto block = [&out](const char* tag, const Bytes& body) {
+    out.insert(out.end(), tag, tag + 4);
+    PutWord(out, static_cast<std::uint32_t>(body.size()), 4);
+    out.insert(out.end(), body.begin(), body.end());
+  };
+  block("PZXT", {1, 0});
+  for (const TapeBlock& record : records) {
+    Bytes puls;
+    PutWord(puls, 0x8000 | (record[2] < 0x80 ? 8063 : 3223), 2);
+    for (int v : {2168, 667, 735}) PutWord(puls, v, 2);
+    block("PULS", puls);
+    Bytes data;
+    PutWord(data, static_cast<std::uint32_t>((record.size() - 2) * 8), 4);
+    PutWord(data, 945, 2);
+    data.push_back(2);
+    data.push_back(2);
+    for (int v : {855, 855, 1710, 1710}) PutWord(data, v, 2);
+    data.insert(data.end(), record.begin() + 2, record.end());
+    block("DATA", data);
+    Bytes paus;
+    PutWord(paus, 3500000, 4);
+    block("PAUS", paus);
+  }
+  return out;
+}
+
+struct LoadCase {
+  const char* name;
+  Bytes file;
+  std::vector<TapeBlock> records;
+  TapeLoadCounts counts;
+  OpResult::Kind kind = OpResult::Kind::Warning;
+};
+
+void ExpectCounts(const TapeLoadCounts& got, const TapeLoadCounts& want) {
+  EXPECT_EQ(got.taken, want.taken);
+  EXPECT_EQ(got.converted, want.converted);
+  EXPECT_EQ(got.badChecksums, want.badChecksums);
+  EXPECT_EQ(got.signalBlocks, want.signalBlocks);
+  EXPECT_EQ(got.decodedRecords, want.decodedRecords);
+  EXPECT_EQ(got.signalWithoutData, want.signalWithoutData);
+  EXPECT_EQ(got.pauses, want.pauses);
+  EXPECT_EQ(got.groups, want.groups);
+  EXPECT_EQ(got.texts, want.texts);
+  EXPECT_EQ(got.unknown, want.unknown);
+  EXPECT_EQ(got.recordsLeftOut, want.recordsLeftOut);
+}
+
+TapeLoadCounts Counts(std::initializer_list<std::pair<int TapeLoadCounts::*, int>> fields) {
+  TapeLoadCounts counts;
+  for (const auto& [field, value] : fields) counts.*field = value;
+  return counts;
+}
+
+using C = TapeLoadCounts;
+constexpr OpResult::Kind kOk = OpResult::Kind::Ok;
+
+TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
+  const Bytes truncated = [] {
+    Bytes tzx = Tzx({TzxRom(kHeader), TzxRom(kData)});
+    tzx.resize(tzx.size() - 3);
+    return tzx;
+  }();
+  const std::vector<LoadCase> cases = {
+      {"standard blocks", Tzx({TzxRom(kHeader), TzxRom(kData)}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
+      {"turbo, and pure data after its own tone and sync",
+       Tzx({TzxTurbo(Body(kHeader)), TzxPureTone(2168, 3223), TzxPulses({667, 735}), TzxPureData(Body(kData))}),
+       {kHeader, kData},
+       Counts({{&C::converted, 2}})},
+      {"turbo block at the ROM's own timings", Tzx({TzxTurbo(Body(kData), 2168, 855, 1710, 667, 735)}), {kData},
+       Counts({{&C::taken, 1}}), kOk},
+      {"turbo block with a wrong checksum", Tzx({TzxTurbo(Body(WithBadChecksum(kData)))}), {WithBadChecksum(kData)},
+       Counts({{&C::converted, 1}, {&C::badChecksums, 1}})},
+      {"pure data ending in a part byte is a signal with no record", Tzx({TzxPureData(Body(kData), 5)}), {},
+       Counts({{&C::signalBlocks, 1}, {&C::signalWithoutData, 1}})},
+      {"blocks without data",
+       Tzx({TzxText(0x30, "side A"), TzxText(0x21, "game"), TzxRom(kHeader), TzxPause(500), TzxRom(kData), {0x22},
+            {0x2A, 0, 0, 0, 0}}),
+       {kHeader, kData},
+       Counts({{&C::taken, 2}, {&C::pauses, 2}, {&C::groups, 2}, {&C::texts, 1}})},
+      {"unknown and unsupported blocks",
+       Tzx({TzxSkippable(0x4B, {1, 2, 3}), TzxRom(kHeader), {0x27}, TzxSkippable(0x16, {9, 9})}),
+       {kHeader},
+       Counts({{&C::taken, 1}, {&C::groups, 1}, {&C::unknown, 2}})},
+      {"direct recording of two records",
+       Tzx({TzxDirectRecording(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)}))}),
+       {kHeader, kLong},
+       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
+      {"CSW recording of two records",
+       CswV1(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)})),
+       {kHeader, kLong},
+       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
+      {"PZX of two records", Pzx({kHeader, kData}), {kHeader, kData}, Counts({{&C::taken, 2}, {&C::pauses, 2}})},
+      {"a last block cut short", truncated, {kHeader}, Counts({{&C::taken, 1}})},
+      {"TAP records in a file named .tzx", Concat({kHeader, kData}), {kHeader, kData}, {}, kOk},
+  };
+  for (const LoadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteFileBytes(dir / "tape.tzx", c.file);
+    TapeProject project;
+    project.blocks.push_back(kLong);  // loading appends
+    RecordingProgress progress;
+    TapeLoadCounts counts;
+    const OpResult result = LoadTapeFile(project, (dir / "tape.tzx").string(), progress, &counts);
+    ASSERT_TRUE(result.ok()) << result.message << ": " << result.detail;
+    std::vector<TapeBlock> expected{kLong};
+    expected.insert(expected.end(), c.records.begin(), c.records.end());
+    EXPECT_EQ(project.blocks, expected);
+    ExpectCounts(counts, c.counts);
+    EXPECT_EQ(result.kind, c.kind) << result.message;
+    EXPECT_EQ(progress.begun, 1);
+    EXPECT_EQ(progress.ended, 1);
+  }
+}
+
+TEST(TapeFile, SummaryCountsEachKindOnItsOwnLine) {
+  TempDir dir;
+  WriteFileBytes(dir / "mixed.tzx",
+                 Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(WithBadChecksum(kData))), TzxPause(100),
+                      TzxSkippable(0x4B, {}),
+                      TzxDirectRecording(Joined({Silence(100), RomPulses(kLong), Silence(300)}))}));
+  TapeProject project;
+  NullProgress progress;
+  const OpResult result = LoadTapeFile(project, (dir / "mixed.tzx").string(), progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning);
+  EXPECT_EQ(result.message,
+            "Стандартных блоков данных взято: 1.\n"
+            "Турбо-блоков и блоков чистых данных взято как обычные записи: 1; их скорость и паузы не сохранены. "
+            "Контрольная сумма не сходится в 1 из них.\n"
+            "Сигнальных блоков расшифровано: 1; найдено записей: 1.\n"
+            "Пропущены блоки без данных: паузы и остановки 1, тексты и описания 1.\n"
+            "Пропущены блоки неизвестного типа: 1.");
+  EXPECT_EQ(project.blockCount(), 3);
+}
+
+TEST(TapeFile, KeepsWhatFitsOfATapeLongerThanTheProject) {
+  std::vector<Bytes> blocks(5000, TzxRom(kData));
+  Bytes tzx = Tzx({});
+  for (const Bytes& b : blocks) tzx.insert(tzx.end(), b.begin(), b.end());
+  TempDir dir;
+  WriteFileBytes(dir / "long.tzx", tzx);
+  TapeProject project;
+  project.blocks.assign(10, kHeader);
+  RecordingProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, (dir / "long.tzx").string(), progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning);
+  EXPECT_EQ(project.blockCount(), 1000);
+  EXPECT_EQ(project.blocks.back(), kData);
+  EXPECT_EQ(counts.taken, 990);
+  EXPECT_EQ(counts.recordsLeftOut, 4010);
+  EXPECT_NE(result.message.find("не загружено записей из файла: 4010."), std::string::npos) << result.message;
+  EXPECT_EQ(progress.maximums, std::vector<long long>{5000});
+  EXPECT_EQ(progress.values.back(), 5000);
+}
+
+Bytes Deflated(const Bytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  Bytes out(size);
+  compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 1);
+  out.resize(size);
+  return out;
+}
+
+// A CSW version 2 file with the given compression and data.
+Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& data, std::uint8_t extension = 0) {
+  const std::string signature = "Compressed Square Wave\x1A";
+  Bytes out(signature.begin(), signature.end());
+  out.push_back(2);
+  out.push_back(0);
+  PutWord(out, rate, 4);
+  PutWord(out, 0, 4);
+  out.push_back(compression);
+  out.push_back(0);
+  out.push_back(extension);
+  out.insert(out.end(), 16 + extension, 0);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
+  const Bytes pulses = [] {
+    Bytes p;
+    for (std::uint32_t n : PulsesInSamples(RomPulses(kData), 44100)) p.push_back(static_cast<std::uint8_t>(n));
+    return p;
+  }();
+  struct BadCase {
+    const char* name;
+    Bytes file;
+    const char* reason;
+  };
+  const std::vector<BadCase> cases = {
+      {"TZX header only", {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A}, "файл обрывается посреди блока"},
+      {"CSW of version 3", [&] {
+         Bytes b = CswV2(44100, 1, pulses);
+         b[23] = 3;
+         return b;
+       }(), "неизвестная версия формата CSW"},
+      {"CSW at 0 Hz", CswV2(0, 1, pulses), "неверная частота выборки"},
+      {"CSW of unknown compression", CswV2(44100, 7, pulses), "неизвестный способ сжатия"},
+      {"CSW with damaged packed data", CswV2(44100, 2, {0x78, 0x9C, 1, 2, 3, 4, 5}), "сжатые данные повреждены"},
+      {"CSW cut in its header", [&] {
+         Bytes b = CswV2(44100, 1, pulses);
+         b.resize(40);
+         return b;
+       }(), "файл обрывается в заголовке"},
+      {"CSW unpacking beyond the limit", CswV2(44100, 2, Deflated(Bytes((std::size_t{128} << 20) + 1, 7))),
+       "запись после распаковки больше 128 МБ"},
+  };
+  for (const BadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteFileBytes(dir / "bad.csw", c.file);
+    TapeProject project;
+    project.blocks.push_back(kHeader);
+    NullProgress progress;
+    const OpResult result = LoadTapeFile(project, (dir / "bad.csw").string(), progress);
+    EXPECT_EQ(result.kind, OpResult::Kind::Error);
+    EXPECT_EQ(result.message, "Файл ленты не удалось прочитать: " + (dir / "bad.csw").string());
+    EXPECT_EQ(result.detail, c.reason);
+    EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kHeader});
+  }
+}
+
+TEST(TapeFile, ReadsACswWithAHeaderExtensionAndPackedPulses) {
+  Bytes pulses;
+  for (std::uint32_t n : PulsesInSamples(Joined({Silence(50), RomPulses(kData), Silence(200)}), 44100)) {
+    if (n < 256) {
+      pulses.push_back(static_cast<std::uint8_t>(n));
+    } else {
+      pulses.push_back(0);
+      PutWord(pulses, n, 4);
+    }
+  }
+  for (const Bytes& file : {CswV2(44100, 2, Deflated(pulses), 5), CswV2(44100, 1, pulses, 9)}) {
+    TempDir dir;
+    WriteFileBytes(dir / "x.csw", file);
+    TapeProject project;
+    NullProgress progress;
+    const OpResult result = LoadTapeFile(project, (dir / "x.csw").string(), progress);
+    EXPECT_TRUE(result.ok()) << result.detail;
+    EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
+  }
+}
+
+TEST(TapeFile, RefusesA2GbRecordingBeforeReadingIt) {
+  TempDir dir;
+  const fs::path path = dir / "huge.csw";
+  WriteFileBytes(path, CswV2(44100, 1, {}));
+  fs::resize_file(path, std::uintmax_t{2} << 30);  // sparse: no disk space used
+  TapeProject project;
+  NullProgress progress;
+  const OpResult result = LoadTapeFile(project, path.string(), progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Error);
+  EXPECT_EQ(result.message, "Файл слишком велик для ленты: " + path.string());
+  EXPECT_EQ(result.detail, "загружаются файлы до 128 МБ, а в этом 2048 МБ");
+  EXPECT_EQ(project.blockCount(), 0);
+}
+
+TEST(TapeFile, SavesTzxOrTapByTheNameAndReadsItBack) {
+  struct SaveCase {
+    const char* name;
+    bool tzx;
+  };
+  for (const SaveCase& c : {SaveCase{"a.tzx", true}, SaveCase{"b.TzX", true}, SaveCase{"c.tap", false},
+                            SaveCase{"d.tzx.tap", false}, SaveCase{"tzx", false}}) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    TapeProject project;
+    project.blocks = {kHeader, kData, MakeRawRecord({}), MakeRawRecord({0xAA}), kLong};
+    project.fileName = (dir / c.name).string();
+    project.modified = true;
+    RecordingProgress progress;
+    ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+    EXPECT_FALSE(project.modified);
+    const Bytes written = ReadFileBytes(project.fileName);
+    EXPECT_EQ(written.size() >= 7 && std::string(written.begin(), written.begin() + 7) == "ZXTape!", c.tzx);
+    EXPECT_EQ(progress.labels.front(), c.tzx ? "Сохранение TZX-файла, подождите..." : "Сохранение TAP-файла, подождите...");
+    TapeProject back;
+    ASSERT_TRUE(LoadTapeFile(back, project.fileName, progress).ok());
+    EXPECT_EQ(back.blocks, project.blocks);
+  }
+}
+
+TEST(TapeFile, WritesEachRecordAsAStandardBlockWithASecondsPause) {
+  TempDir dir;
+  TapeProject project;
+  project.blocks = {MakeRawRecord({0xFF, 0x01, 0xFE})};
+  project.fileName = (dir / "one.tzx").string();
+  NullProgress progress;
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  const Bytes expected{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20, 0x10, 0xE8, 0x03, 0x03, 0x00, 0xFF, 0x01, 0xFE};
+  EXPECT_EQ(ReadFileBytes(project.fileName), expected);
+}
+
+TEST(TapeFile, AFailedTzxSaveKeepsTheOldFileAndTheModifiedFlag) {
+  TempDir dir;
+  TapeProject project;
+  project.blocks = {kHeader};
+  project.modified = true;
+  project.fileName = (dir / "missing" / "x.tzx").string();
+  NullProgress progress;
+  const OpResult result = SaveTapeFile(project, progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Error);
+  EXPECT_EQ(result.message, kSaveFailedText);
+  EXPECT_TRUE(project.modified);
+}
+
+}  // namespace
+}  // namespace reelo
