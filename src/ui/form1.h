@@ -22,6 +22,7 @@ namespace reelo {
 
 class DesktopMemory;
 class Form9;
+struct WavCheckResult;
 
 // The client area (below the menu bar) of a new window, in pixels.
 inline constexpr int kClientWidth = 369;
@@ -134,6 +135,8 @@ class Form1 : public QMainWindow {
   void NoteRecentFile(const std::string& path);
   void RebuildRecentMenu();
   void OpenRecentFile(const QString& path);
+  // The verdict of reading a written WAV file back, in a box.
+  void ShowWavCheck(const WavCheckResult& check);
   void MoveSelectedBlock(int offset);
 
   QAction* addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
@@ -150,6 +153,8 @@ class Form1 : public QMainWindow {
   Form9* progress_ = nullptr;
   DesktopMemory* memory_ = nullptr;
   QMenu* recentMenu_ = nullptr;
+  // The WAV export's options as last chosen in this run.
+  WavExportChoice wavChoice_;
 };
 
 }  // namespace reelo

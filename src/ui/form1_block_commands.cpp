@@ -8,6 +8,7 @@
 #include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
+#include "ui/tape_filters.h"
 
 namespace reelo {
 namespace {
@@ -16,7 +17,6 @@ constexpr const char* kDeleteText = "Удалить выбранный блок?
 // The last letter is a Latin "a", as the program has always shown it.
 constexpr const char* kDeleteTitle = "Удаление блокa";
 constexpr const char* kAddDialogTitle = "Добавить в проект образ ленты TAP";
-constexpr const char* kTapFilter = "Образ ленты (*.tap)|*.tap|Все файлы|*.*";
 
 }  // namespace
 
@@ -55,16 +55,13 @@ void Form1::editdel_Click() {
   UpdateSummary();
 }
 
-// Appends the blocks of another TAP file. The project keeps its own file name:
-// the added file is a source, not the place the project is saved to.
+// Appends the blocks of another tape file (TAP, TZX, PZX or CSW). The project
+// keeps its own file name: the added file is a source, not the place the
+// project is saved to.
 void Form1::editadd_Click() {
-  const QString chosen = ChooseFile(FileDialogKind::Open, kAddDialogTitle, kTapFilter);
+  const QString chosen = ChooseFile(FileDialogKind::Open, kAddDialogTitle, kTapeOpenFilter);
   if (chosen.isEmpty()) return;
-  const OpResult result = LoadTapFile(state_.project, ToLocalPath(chosen), *progress_);
-  if (result.ok()) state_.project.modified = true;
-  RefreshBlockList();
-  UpdateSummary();
-  ShowLoadProblem(result);
+  AddChosenFile(ToLocalPath(chosen));
 }
 
 void Form1::toolsksum_Click() {

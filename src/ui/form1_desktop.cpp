@@ -9,7 +9,7 @@
 #include <QMimeData>
 #include <QTimer>
 
-#include "project/tap_file.h"
+#include "formats/tape_file.h"
 #include "ui/desktop_memory.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
@@ -117,7 +117,7 @@ void Form1::OpenFiles(const QStringList& paths, bool addOnly) {
 // The project keeps its own file name: an added file is a source, not the
 // place the project is saved to.
 bool Form1::AddChosenFile(const std::string& path) {
-  const OpResult result = LoadTapFile(state_.project, path, *progress_);
+  const OpResult result = LoadTapeFile(state_.project, path, *progress_);
   if (result.ok()) state_.project.modified = true;
   RefreshBlockList();
   UpdateSummary();

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+
+#include "sound/export/signal_stream.h"
 
 namespace reelo {
 
@@ -31,6 +34,14 @@ struct FileDialogSpec {
   QString filter;
 };
 
+// What the WAV export's options window asks: the signal's form, and whether
+// to read the written file back. The defaults give the export's usual file.
+struct WavExportChoice {
+  SignalOptions signal;
+  bool verify = false;
+  bool operator==(const WavExportChoice&) const = default;
+};
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -39,6 +50,10 @@ class Prompts {
   // Shows a file dialog with no proposed name; returns the chosen path, or an
   // empty text when the user cancelled. The dialog adds no extension itself.
   virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
+  // Shows the WAV export's options window with `proposed` chosen; returns
+  // the choice, or nothing when the user cancelled. Prompts that show no
+  // windows take the proposal as it is.
+  virtual std::optional<WavExportChoice> ChooseWavExport(const WavExportChoice& proposed) { return proposed; }
 };
 
 // The title a box shows: its own, or the program's when it has none.

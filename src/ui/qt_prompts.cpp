@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "ui/desktop_memory.h"
+#include "ui/wav_options_window.h"
 
 namespace reelo {
 namespace {
@@ -123,6 +124,12 @@ QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
   if (files.isEmpty()) return {};
   if (memory_) memory_->NoteChosenFile(kind, files.first());
   return files.first();
+}
+
+std::optional<WavExportChoice> QtPrompts::ChooseWavExport(const WavExportChoice& proposed) {
+  WavOptionsWindow window(proposed, parent_);
+  if (window.exec() != QDialog::Accepted) return std::nullopt;
+  return window.choice();
 }
 
 }  // namespace reelo

@@ -26,6 +26,7 @@ class QtPrompts final : public Prompts {
 
   Answer Ask(const MessageSpec& box) override;
   QString ChooseFile(const FileDialogSpec& dialog) override;
+  std::optional<WavExportChoice> ChooseWavExport(const WavExportChoice& proposed) override;
 
  private:
   QPointer<QWidget> parent_;

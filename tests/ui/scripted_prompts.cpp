@@ -54,9 +54,23 @@ QString ScriptedPrompts::ChooseFile(const FileDialogSpec& dialog) {
   return step.file;
 }
 
+ScriptedPrompts& ScriptedPrompts::PlanWavExport(std::optional<WavExportChoice> choice) {
+  wavChoices_.push_back(choice);
+  return *this;
+}
+
+std::optional<WavExportChoice> ScriptedPrompts::ChooseWavExport(const WavExportChoice& proposed) {
+  wavProposals.push_back(proposed);
+  if (wavChoices_.empty()) return proposed;
+  const std::optional<WavExportChoice> choice = wavChoices_.front();
+  wavChoices_.pop_front();
+  return choice;
+}
+
 QString ScriptedPrompts::Unused() const {
   QStringList left;
   for (const Step& step : script_) left << (step.isDialog ? QStringLiteral("dialog -> ") + step.file : QStringLiteral("box"));
+  for (std::size_t i = 0; i < wavChoices_.size(); ++i) left << QStringLiteral("WAV options");
   return left.join(QStringLiteral(", "));
 }
 
@@ -68,7 +82,9 @@ QStringList ScriptedPrompts::Summaries() const {
 
 void ScriptedPrompts::Clear() {
   script_.clear();
+  wavChoices_.clear();
   shown.clear();
+  wavProposals.clear();
   onBox = nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "ui/prompts.h"
@@ -34,8 +35,13 @@ class ScriptedPrompts final : public Prompts {
   // The path the next file dialog returns ("" for a cancelled dialog).
   ScriptedPrompts& PlanFile(const QString& path);
 
+  // The choice the next WAV options window returns (nothing: cancelled).
+  // Unplanned, the window takes what it proposes, as with no window at all.
+  ScriptedPrompts& PlanWavExport(std::optional<WavExportChoice> choice);
+
   Answer Ask(const MessageSpec& box) override;
   QString ChooseFile(const FileDialogSpec& dialog) override;
+  std::optional<WavExportChoice> ChooseWavExport(const WavExportChoice& proposed) override;
 
   // Steps planned but never reached, for the test's clean-up to report.
   QString Unused() const;
@@ -43,6 +49,8 @@ class ScriptedPrompts final : public Prompts {
   void Clear();
 
   std::vector<ShownPrompt> shown;
+  // What each WAV options window proposed, in order.
+  std::vector<WavExportChoice> wavProposals;
   // Runs when a box appears, before it is answered.
   std::function<void(const ShownPrompt&)> onBox;
 
@@ -55,6 +63,7 @@ class ScriptedPrompts final : public Prompts {
   bool TakeStep(bool isDialog, const QString& what, Step& step);
 
   std::deque<Step> script_;
+  std::deque<std::optional<WavExportChoice>> wavChoices_;
 };
 
 }  // namespace reelo::testing
