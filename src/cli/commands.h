@@ -5,4 +5,9 @@
 
 namespace reelo::cli {
 
+// cli_formats.cpp: tapes in every format.
+int RunList(const Args& args, Io& io);
+int RunConvert(const Args& args, Io& io);
+int RunView(const Args& args, Io& io);
+
 }  // namespace reelo::cli

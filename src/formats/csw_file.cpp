@@ -79,8 +79,8 @@ bool Inflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_
 
 }  // namespace
 
-bool MakePlainCsw(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& plain, std::string& reason) {
-  if (file.size() <= kMajorOffset) {
+bool MakePlainCsw(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& plain, std::string& reason) {
+  if (size <= kMajorOffset) {
     reason = "файл обрывается в заголовке";
     return false;
   }
@@ -90,12 +90,12 @@ bool MakePlainCsw(const std::vector<std::uint8_t>& file, std::vector<std::uint8_
     return false;
   }
   const std::size_t headerSize = major == 1 ? kV1HeaderSize : kV2HeaderSize;
-  if (file.size() < headerSize || (major == 2 && file.size() < kV2HeaderSize + file[kV2ExtensionOffset])) {
+  if (size < headerSize || (major == 2 && size < kV2HeaderSize + file[kV2ExtensionOffset])) {
     reason = "файл обрывается в заголовке";
     return false;
   }
   const std::uint32_t rate =
-      major == 1 ? file[kV1RateOffset] | (file[kV1RateOffset + 1] << 8) : Read32(file.data() + kV2RateOffset);
+      major == 1 ? file[kV1RateOffset] | (file[kV1RateOffset + 1] << 8) : Read32(file + kV2RateOffset);
   const std::uint8_t compression = file[major == 1 ? kV1CompressionOffset : kV2CompressionOffset];
   const std::uint8_t flags = file[major == 1 ? kV1FlagsOffset : kV2FlagsOffset];
   // libspectrum counts a pulse in 3.5 MHz clock ticks per sample: a rate of 0
@@ -105,8 +105,8 @@ bool MakePlainCsw(const std::vector<std::uint8_t>& file, std::vector<std::uint8_
     return false;
   }
   const std::size_t dataStart = major == 1 ? kV1HeaderSize : kV2HeaderSize + file[kV2ExtensionOffset];
-  const std::uint8_t* data = file.data() + dataStart;
-  const std::size_t dataSize = file.size() - dataStart;
+  const std::uint8_t* data = file + dataStart;
+  const std::size_t dataSize = size - dataStart;
   if (compression == kRunLength) {
     plain = PlainHeader(rate, flags, dataSize);
     plain.insert(plain.end(), data, data + dataSize);

@@ -1,10 +1,12 @@
 #include "formats/tape_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -38,11 +40,6 @@ constexpr libspectrum_dword kRomSync2 = 735;
 constexpr libspectrum_dword kRomZero = 855;
 constexpr libspectrum_dword kRomOne = 1710;
 constexpr std::size_t kBitsPerByte = 8;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
@@ -149,10 +146,18 @@ BlockFate FateOf(const std::vector<SpectrumBlock>& blocks, std::size_t i) {
 TapeBlock RecordOf(SpectrumBlock block) {
   const libspectrum_byte* data = libspectrum_tape_block_data(block);
   const std::size_t length = libspectrum_tape_block_data_length(block);
-  TapeBlock record(length + 2);
-  record[0] = static_cast<std::uint8_t>(length & 0xFF);
-  record[1] = static_cast<std::uint8_t>(length >> 8);
-  if (length > 0) std::memcpy(record.data() + 2, data, length);
+  // Filled by appending, not zeroed first: on a long tape the zeroing would
+  // cost as much as the copy.
+  TapeBlock record;
+  record.reserve(length + 2);
+  record.push_back(static_cast<std::uint8_t>(length & 0xFF));
+  record.push_back(static_cast<std::uint8_t>(length >> 8));
+#pragma GCC diagnostic push
+  // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+#pragma GCC diagnostic ignored "-Warray-bounds"
+  if (length > 0) record.insert(record.end(), data, data + length);
+#pragma GCC diagnostic pop
   return record;
 }
 
@@ -281,39 +286,51 @@ OpResult GatherRecords(libspectrum_tape* tape, RecordGatherer& gatherer, TapeLoa
   return OpResult::Success();
 }
 
+// The bytes libspectrum is to read: the file itself, or a cleaned copy of it.
+struct LibraryInput {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::vector<std::uint8_t> copy;  // holds the bytes when they are not the file's
+};
+
 // Makes the file's bytes fit for libspectrum; false with the reason when they cannot be.
-bool PrepareForLibrary(TapeFormat format, std::vector<std::uint8_t>& bytes, TapeLoadCounts& counts, LoadNotes& notes,
-                       std::string& reason) {
+bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t size, LibraryInput& input,
+                       TapeLoadCounts& counts, LoadNotes& notes, std::string& reason) {
+  input.data = data;
+  input.size = size;
   if (format == TapeFormat::Tzx) {
-    const TzxWalk walk = CleanTzxBlocks(bytes);
+    const TzxWalk walk = WalkTzxBlocks(data, size, input.copy);
     counts.groups += walk.controlBlocksRemoved;
     counts.texts += walk.textBlocksRemoved;
     counts.unknown += walk.unknownBlocksRemoved;
     notes.truncatedOffset = walk.truncatedOffset;
     notes.truncatedBytes = walk.truncatedBytes;
+    if (!walk.changed) return true;
   } else if (format == TapeFormat::Csw) {
-    std::vector<std::uint8_t> plain;
-    if (!MakePlainCsw(bytes, plain, reason)) return false;
-    bytes.swap(plain);
+    if (!MakePlainCsw(data, size, input.copy, reason)) return false;
+  } else {
+    return true;
   }
+  input.data = input.copy.data();
+  input.size = input.copy.size();
   return true;
 }
 
 OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFormat format,
-                          std::vector<std::uint8_t>& bytes, Progress& progress, TapeLoadCounts& counts) {
+                          const std::uint8_t* data, std::size_t size, Progress& progress, TapeLoadCounts& counts) {
   LoadNotes notes;
   std::string reason;
-  if (!PrepareForLibrary(format, bytes, counts, notes, reason)) {
+  LibraryInput input;
+  if (!PrepareForLibrary(format, data, size, input, counts, notes, reason)) {
     return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, reason);
   }
   SpectrumTape tape = NewSpectrumTape();
   ClearSpectrumError();
-  const libspectrum_error error =
-      libspectrum_tape_read(tape.get(), bytes.data(), bytes.size(), SpectrumId(format), nullptr);
+  const libspectrum_error error = libspectrum_tape_read(tape.get(), input.data, input.size, SpectrumId(format), nullptr);
   if (error != LIBSPECTRUM_ERROR_NONE && error != LIBSPECTRUM_ERROR_WARNING) {
     return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, SpectrumFailureReason(error));
   }
-  std::vector<std::uint8_t>().swap(bytes);  // libspectrum holds its own copy now
+  std::vector<std::uint8_t>().swap(input.copy);  // libspectrum holds its own copy now
 
   RecordGatherer gatherer(project.freeSlots(), counts);
   {
@@ -331,9 +348,32 @@ OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFor
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
 
-bool ReadAll(std::FILE* f, std::vector<std::uint8_t>& bytes) {
-  return std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-}
+// A file mapped into memory for reading, so the bytes reach libspectrum
+// without a copy of their own; unmapped when the object goes.
+class MappedFile {
+ public:
+  MappedFile(int fd, std::size_t size) : size_(size) {
+    void* p = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    if (p != MAP_FAILED) data_ = static_cast<const std::uint8_t*>(p);
+  }
+  ~MappedFile() {
+    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  const std::uint8_t* data() const { return data_; }
+
+ private:
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_;
+};
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) ::close(fd);
+  }
+};
 
 // ---- Saving -----------------------------------------------------------------
 
@@ -398,30 +438,29 @@ bool IsTzxFileName(const std::string& path) {
 OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress, TapeLoadCounts* counts) {
   TapeLoadCounts tally;
   if (counts) *counts = tally;
+  // Only regular files: opening a named pipe would wait for a writer forever,
+  // and a device has no size to read by.
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
   if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return OpenFailure(path, errno);
+  const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) return OpenFailure(path, errno);
   std::uint8_t head[kLongestSignature];
-  const std::size_t headSize = std::fread(head, 1, sizeof head, file.get());
-  const TapeFormat format = DetectTapeFormat(head, headSize);
-  if (format == TapeFormat::Tap) {
-    file.reset();
-    return LoadTapFile(project, path, progress);
-  }
+  const ssize_t headSize = ::pread(file.fd, head, sizeof head, 0);
+  if (headSize < 0) return OpenFailure(path, errno);
+  const TapeFormat format = DetectTapeFormat(head, static_cast<std::size_t>(headSize));
+  if (format == TapeFormat::Tap) return LoadTapFile(project, path, progress);
+  if (fstat(file.fd, &st) != 0) return OpenFailure(path, errno);
   const auto size = static_cast<std::uint64_t>(st.st_size);
   if (size > kMaxTapeFileSize) {
     return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
                           "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
                               " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0 || !ReadAll(file.get(), bytes)) {
-    return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(errno ? errno : EIO));
-  }
-  file.reset();
-  const OpResult result = LoadSpectrumTape(project, path, format, bytes, progress, tally);
+  const MappedFile mapped(file.fd, static_cast<std::size_t>(size));
+  if (!mapped.data()) return OpenFailure(path, errno ? errno : EIO);
+  const OpResult result =
+      LoadSpectrumTape(project, path, format, mapped.data(), static_cast<std::size_t>(size), progress, tally);
   if (counts) *counts = tally;
   return result;
 }

@@ -1,6 +1,5 @@
 #include "formats/tzx_blocks.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <optional>
 
@@ -74,33 +73,43 @@ std::optional<std::uint64_t> BodySize(const BlockLayout& layout, const std::uint
 
 }  // namespace
 
-TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file) {
+TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned) {
   TzxWalk walk;
-  if (file.size() < kTzxHeaderSize) return walk;
+  if (size < kTzxHeaderSize) return walk;
+  // From the first block taken out on, the kept blocks are copied to cleaned.
+  const auto startCopy = [&](std::size_t upTo) {
+    if (!walk.changed) cleaned.assign(file, file + upTo);
+    walk.changed = true;
+  };
   std::size_t read = kTzxHeaderSize;
-  std::size_t write = kTzxHeaderSize;
-  while (read < file.size()) {
+  while (read < size) {
     const BlockLayout& layout = LayoutOf(file[read]);
-    const std::uint64_t left = file.size() - read - 1;
-    const std::optional<std::uint64_t> body = BodySize(layout, file.data() + read + 1, left);
+    const std::uint64_t left = size - read - 1;
+    const std::optional<std::uint64_t> body = BodySize(layout, file + read + 1, left);
     if (!body || *body > left) {
+      startCopy(read);
       walk.truncatedOffset = read;
-      walk.truncatedBytes = file.size() - read;
+      walk.truncatedBytes = size - read;
       break;
     }
     const std::size_t blockSize = static_cast<std::size_t>(*body) + 1;
     switch (layout.fate) {
       case Fate::Keep:
-        if (write != read) std::copy(file.begin() + read, file.begin() + read + blockSize, file.begin() + write);
-        write += blockSize;
+        if (walk.changed) cleaned.insert(cleaned.end(), file + read, file + read + blockSize);
         break;
-      case Fate::Control: ++walk.controlBlocksRemoved; break;
-      case Fate::Text: ++walk.textBlocksRemoved; break;
-      case Fate::Unknown: ++walk.unknownBlocksRemoved; break;
+      case Fate::Control: startCopy(read), ++walk.controlBlocksRemoved; break;
+      case Fate::Text: startCopy(read), ++walk.textBlocksRemoved; break;
+      case Fate::Unknown: startCopy(read), ++walk.unknownBlocksRemoved; break;
     }
     read += blockSize;
   }
-  file.resize(write);
+  return walk;
+}
+
+TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file) {
+  std::vector<std::uint8_t> cleaned;
+  const TzxWalk walk = WalkTzxBlocks(file.data(), file.size(), cleaned);
+  if (walk.changed) file.swap(cleaned);
   return walk;
 }
 

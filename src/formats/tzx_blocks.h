@@ -5,6 +5,7 @@
 // after its last whole block, so the rest of the tape still loads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -18,10 +19,15 @@ struct TzxWalk {
   int unknownBlocksRemoved = 0;  // blocks of a kind the format does not define here
   std::uint64_t truncatedOffset = 0;  // offset of a block that runs past the end (0: none)
   std::uint64_t truncatedBytes = 0;   // bytes of it present in the file
+  bool changed = false;               // something was taken out or cut off
 };
 
-// Rewrites file (a whole TZX file, signature included) in place as described
-// above and says what it took out.
+// Walks a whole TZX file (signature included) and says what is to be taken
+// out. Only when something is, cleaned receives the file without it (so a
+// file with nothing to take out is never copied).
+TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned);
+
+// The same, rewriting file in place.
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file);
 
 }  // namespace reelo

@@ -19,13 +19,18 @@ constexpr int kSyncPulses = 2;
 struct Timing {
   std::uint64_t clock;
   std::uint64_t pilot, sync1, sync2, zero, one, pause;
-  int extraBytes;  // bytes sent after the checksum
+  int extraBytes;         // bytes sent after the checksum
+  std::uint64_t closing;  // a last pulse after the data, 0 for none
 };
 
 constexpr Timing kExactTiming{kSampleRate,     kPilotHalfLength, kSyncHalfLength, kSyncHalfLength,
-                              kZeroHalfLength, kOneHalfLength,   kPauseSamples,   kExtraBytesSent};
+                              kZeroHalfLength, kOneHalfLength,   kPauseSamples,   kExtraBytesSent, 0};
+// The ROM's signal ends its last bit with an edge: without it the last
+// half-wave runs on into the silence, and a loader that waits for that edge
+// (the Spectrum's own, audio2tape) loses the last bit of every block. One
+// millisecond at the other level, as TZX players do, gives the edge.
 constexpr Timing kRomTiming{kRomClock,     kRomPilotPulse, kRomSync1Pulse, kRomSync2Pulse,
-                            kRomZeroPulse, kRomOnePulse,   kRomPauseTicks, 0};
+                            kRomZeroPulse, kRomOnePulse,   kRomPauseTicks, 0, kRomClock / 1000};
 
 const Timing& TimingOf(const SignalOptions& options) {
   return options.timings == SignalTimings::Rom ? kRomTiming : kExactTiming;
@@ -55,7 +60,7 @@ std::uint64_t BlockTicks(const TapeBlock& block, const SignalOptions& options) {
   for (std::uint64_t i = 0; i < bytes; ++i) ones += static_cast<std::uint64_t>(std::popcount(SentByte(block, length, i)));
   const std::uint64_t zeros = bytes * kBitsPerByte - ones;
   return PilotPulses(block, options) * timing.pilot + timing.sync1 + timing.sync2 +
-         kPulsesPerBit * (ones * timing.one + zeros * timing.zero) + timing.pause;
+         kPulsesPerBit * (ones * timing.one + zeros * timing.zero) + timing.closing + timing.pause;
 }
 
 void WriteRun(std::uint8_t* out, std::size_t count, int bitsPerSample, std::uint8_t level8, std::int16_t level16) {
@@ -111,8 +116,9 @@ void TapeSignalStream::SeekBlock(int block) {
   const TapeBlock& current = project_.blocks[static_cast<std::size_t>(block_)];
   recordLength_ = RecordLength(current);
   pilotPulses_ = PilotPulses(current, options_);
-  pulseCount_ = pilotPulses_ + kSyncPulses +
-                static_cast<std::uint64_t>(recordLength_ + TimingOf(options_).extraBytes) * kPulsesPerByte;
+  dataEnd_ = pilotPulses_ + kSyncPulses +
+             static_cast<std::uint64_t>(recordLength_ + TimingOf(options_).extraBytes) * kPulsesPerByte;
+  pulseCount_ = dataEnd_ + (TimingOf(options_).closing > 0 ? 1 : 0);
   StartPulse();
 }
 
@@ -124,6 +130,8 @@ void TapeSignalStream::StartPulse() {
     ticks = timing.pilot;
   } else if (pulse_ < pilotPulses_ + kSyncPulses) {
     ticks = pulse_ == pilotPulses_ ? timing.sync1 : timing.sync2;
+  } else if (pulse_ == dataEnd_ && pulse_ < pulseCount_) {
+    ticks = timing.closing;
   } else if (pulse_ < pulseCount_) {
     const std::uint64_t inData = pulse_ - pilotPulses_ - kSyncPulses;
     const std::uint8_t value = SentByte(project_.blocks[static_cast<std::size_t>(block_)], recordLength_,

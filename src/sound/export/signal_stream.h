@@ -87,6 +87,7 @@ class TapeSignalStream {
   int block_ = 0;
   std::uint64_t pulse_ = 0;          // the current pulse of the block; pulseCount_ is the pause
   std::uint64_t pulseCount_ = 0;     // pulses before the pause
+  std::uint64_t dataEnd_ = 0;        // the first pulse after the data
   std::uint64_t pilotPulses_ = 0;
   int recordLength_ = 0;
   std::uint64_t pulseStartTick_ = 0;

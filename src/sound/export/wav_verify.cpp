@@ -73,10 +73,9 @@ Level LevelOf(const std::uint8_t* sample, int bits) {
   return value > 0 ? Level::High : value < 0 ? Level::Low : Level::Rest;
 }
 
-// Brings the file's samples to the decoder's form: 8 bits at 22050 Hz, the
-// polarity the export starts with, and for the ROM's timing the rest level
-// taken as low, since the step from a high half-wave into silence is an edge
-// to a Spectrum's input. Output sample k takes the last source sample that
+// Brings the file's samples to the decoder's form: 8 bits at 22050 Hz and the
+// polarity the export starts with (the decoder measures the high half-waves,
+// and the exact signal's byte after the checksum relies on it). Output sample k takes the last source sample that
 // begins before output sample k + 1, so a file at twice the rate comes back
 // exactly as the export writes at 22050 Hz.
 bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& options, TempRecording& out,
@@ -96,16 +95,16 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
   for (std::uint64_t i = 0; i < samples;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, samples - i));
     const ssize_t got = ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
-    if (got <= 0) {
-      reason = got < 0 ? SystemErrorText(errno) : "файл короче, чем говорит его заголовок";
+    if (got < 0) {
+      reason = SystemErrorText(errno);
       return false;
     }
+    if (got == 0) break;  // shorter than its header says: the records will show it
     const std::size_t read = static_cast<std::size_t>(got) / bytesPerSample;
     for (std::size_t s = 0; s < read; ++s, ++i) {
       while (wanted == i) {
         Level level = LevelOf(chunk.data() + s * bytesPerSample, format.bits);
         if (options.inverted && level != Level::Rest) level = level == Level::High ? Level::Low : Level::High;
-        if (options.timings == SignalTimings::Rom && level == Level::Rest) level = Level::Low;
         out.Put(level == Level::High ? kHighLevel : level == Level::Low ? kLowLevel : kRestLevel, 1);
         ++k;
         wanted = sourceOf(k);
@@ -113,7 +112,7 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
     }
     const long long value = static_cast<long long>(i * kConvertShare / samples);
     if (value != shown) scope.Step(shown = value);
-    if (read == 0) break;
+    if (read == 0) break;  // a last part sample
   }
   if (!out.Flush()) {
     reason = SystemErrorText(out.error());
@@ -123,8 +122,7 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
 }
 
 bool NeedsConversion(const WavFormat& format, const SignalOptions& options) {
-  return format.rate != static_cast<std::uint32_t>(kSampleRate) || format.bits != 8 || options.inverted ||
-         options.timings == SignalTimings::Rom;
+  return format.rate != static_cast<std::uint32_t>(kSampleRate) || format.bits != 8 || options.inverted;
 }
 
 // The record the export sends for a block: the length field and as many bytes

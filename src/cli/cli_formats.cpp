@@ -1,0 +1,137 @@
+// reelo-cli's commands for tapes in every format: list, convert and view.
+#include <fstream>
+
+#include "cli/commands.h"
+#include "formats/png_file.h"
+#include "formats/tape_file.h"
+#include "project/block_list.h"
+#include "sound/export/signal_stream.h"
+#include "sound/export/wav_export.h"
+#include "viewers/basic_listing.h"
+#include "viewers/dump_view.h"
+#include "viewers/screen_view.h"
+#include "viewers/text_view.h"
+
+namespace reelo::cli {
+namespace {
+
+bool EndsWith(const std::string& name, const std::string& ending) {
+  if (name.size() < ending.size()) return false;
+  for (std::size_t i = 0; i < ending.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - ending.size() + i])) != ending[i]) return false;
+  }
+  return true;
+}
+
+// Reads a tape of any format into an empty project, printing any warning.
+bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
+  if (EndsWith(path, ".wav")) {
+    PrintFailure(io, "звуковой файл " + path + " не читается этой командой",
+                 "запись ленты расшифровывает окно «Загрузить из WAV-файла»");
+    return false;
+  }
+  NullProgress progress;
+  const OpResult result = LoadTapeFile(project, path, progress);
+  if (!result.ok()) {
+    PrintFailure(io, result.message, result.detail);
+    return false;
+  }
+  if (result.isWarning()) io.err << result.message << '\n';
+  return true;
+}
+
+}  // namespace
+
+int RunList(const Args& args, Io& io) {
+  const ParsedArgs parsed = ParseArgs(args, {}, 1, 1);
+  if (!parsed.error.empty()) return UsageError(io, "list", parsed.error);
+  TapeProject project;
+  if (!ReadAnyTape(parsed.positional[0], project, io)) return kExitUsage;
+  for (const std::string& line : BlockListLines(project)) io.out << line << '\n';
+  const ProjectSummary summary = Summarize(project);
+  io.out << summary.blocksText << '\n' << summary.filesText << '\n' << summary.dataText << '\n';
+  return project.blockCount() > 0 ? kExitOk : kExitNothing;
+}
+
+int RunConvert(const Args& args, Io& io) {
+  const ParsedArgs parsed =
+      ParseArgs(args, {{"--rate", true}, {"--bits", true}, {"--invert", false}, {"--rom-timings", false}}, 2, 2);
+  if (!parsed.error.empty()) return UsageError(io, "convert", parsed.error);
+  const std::string& out = parsed.positional[1];
+  const bool wav = EndsWith(out, ".wav");
+  SignalOptions options;
+  long long value = 0;
+  if (parsed.has("--rate")) {
+    if (!ParseNumber(parsed.value("--rate"), 1, 1000000, value)) return UsageError(io, "convert", "неверная частота");
+    options.sampleRate = static_cast<int>(value);
+  }
+  if (parsed.has("--bits")) {
+    if (!ParseNumber(parsed.value("--bits"), 1, 64, value)) return UsageError(io, "convert", "неверная разрядность");
+    options.bitsPerSample = static_cast<int>(value);
+  }
+  options.inverted = parsed.has("--invert");
+  if (parsed.has("--rom-timings")) options.timings = SignalTimings::Rom;
+  if (!wav && !(options == SignalOptions{})) {
+    return UsageError(io, "convert", "параметры звука действуют только для WAV-файла");
+  }
+  if (!IsValid(options)) return UsageError(io, "convert", "частота 22050, 44100 или 48000, разрядность 8 или 16");
+  TapeProject project;
+  if (!ReadAnyTape(parsed.positional[0], project, io)) return kExitUsage;
+  if (project.blockCount() == 0) {
+    PrintFailure(io, "в файле нет блоков: " + parsed.positional[0]);
+    return kExitNothing;
+  }
+  NullProgress progress;
+  project.fileName = out;
+  const OpResult result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
+  if (!result.ok()) {
+    PrintFailure(io, result.message + " (" + out + ")", result.detail);
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+int RunView(const Args& args, Io& io) {
+  const ParsedArgs parsed = ParseArgs(args, {}, 3, 4);
+  if (!parsed.error.empty()) return UsageError(io, "view", parsed.error);
+  const std::string& kind = parsed.positional[0];
+  const bool screen = kind == "screen";
+  if (kind != "basic" && kind != "text" && kind != "dump" && !screen) {
+    return UsageError(io, "view", "вид должен быть basic, text, dump или screen");
+  }
+  if (screen != (parsed.positional.size() == 4)) {
+    return UsageError(io, "view", screen ? "не указан PNG-файл" : "лишний аргумент " + parsed.positional.back());
+  }
+  TapeProject project;
+  if (!ReadAnyTape(parsed.positional[1], project, io)) return kExitUsage;
+  long long number = 0;
+  if (!ParseNumber(parsed.positional[2], 1, project.blockCount(), number)) {
+    PrintFailure(io, "нет блока с номером " + parsed.positional[2],
+                 "в ленте блоков:" + NumberText(project.blockCount()));
+    return kExitUsage;
+  }
+  const TapeBlock& block = project.blocks[static_cast<std::size_t>(number - 1)];
+  NullProgress progress;
+  if (kind == "basic") io.out << BuildBasicListing(block);
+  if (kind == "text") io.out << BuildTextView(block, progress);
+  if (kind == "dump") io.out << BuildDumpView(block, progress);
+  if (!screen) return kExitOk;
+  const ScreenPicture picture = DecodeScreen(block);
+  std::vector<std::uint8_t> rgb;
+  rgb.reserve(static_cast<std::size_t>(kScreenWidth) * kScreenHeight * 3);
+  for (int y = 0; y < kScreenHeight; ++y) {
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const std::uint32_t colour = ScreenPixelColour(picture, ScreenMode::Colour, x, y);
+      rgb.insert(rgb.end(), {static_cast<std::uint8_t>(RedOf(colour)), static_cast<std::uint8_t>(GreenOf(colour)),
+                             static_cast<std::uint8_t>(BlueOf(colour))});
+    }
+  }
+  const OpResult written = WritePngFile(parsed.positional[3], kScreenWidth, kScreenHeight, rgb);
+  if (!written.ok()) {
+    PrintFailure(io, written.message + " (" + parsed.positional[3] + ")", written.detail);
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+}  // namespace reelo::cli

@@ -1,0 +1,72 @@
+// reelo-cli's list, convert and view on tapes of every format: output, files
+// written and exit codes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "tape_builders.h"
+#include "../formats/tape_images.h"
+
+namespace reelo::cli {
+namespace {
+
+using namespace reelo::testing;
+
+struct CliRun {
+  int code;
+  std::string out, err;
+};
+
+CliRun RunWith(const Args& args) {
+  std::ostringstream out, err;
+  Io io{out, err};
+  const int code = RunCli(args, io);
+  return {code, out.str(), err.str()};
+}
+
+TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
+  TempDir dir;
+  const TapeBlock header = MakeHeader(0, "hello", 9);
+  const TapeBlock program = MakeDataBlock({0x00, 0x0A, 0x05, 0x00, 0xF5, 0x22, 0x41, 0x22, 0x0D});
+  const std::string tzx = (dir / "t.tzx").string();
+  WriteFileBytes(tzx, Tzx({TzxRom(header), TzxPause(100), TzxRom(program)}));
+  const std::string d = dir.path().string() + "/";
+  struct Row {
+    const char* name;
+    Args args;
+    int code;
+    std::string out;
+    std::string errPiece;
+  };
+  const std::vector<Row> rows = {
+      {"list", {"list", tzx}, 0,
+       "Program: hello     \n      9 байт данных\nБлоков: 2\nФайлов: 1\nВсего данных: 11 байт\n",
+       "паузы и остановки 1"},
+      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\r\n", ""},
+      {"no such block", {"view", "text", tzx, "3"}, 2, "", "нет блока с номером 3"},
+      {"screen needs a PNG name", {"view", "screen", tzx, "2"}, 2, "", "не указан PNG-файл"},
+      {"convert to TAP", {"convert", tzx, d + "t.tap"}, 0, "", ""},
+      {"convert to 16-bit WAV", {"convert", tzx, d + "t.wav", "--rate", "44100", "--bits", "16"}, 0, "", ""},
+      {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
+      {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
+      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "не читается этой командой"},
+      {"missing tape", {"list", d + "none.tzx"}, 2, "", "Не удалось открыть файл"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const CliRun run = RunWith(row.args);
+    EXPECT_EQ(run.code, row.code) << run.err;
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_NE(run.err.find(row.errPiece), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFileBytes(d + "t.tap"), Concat({header, program}));
+  EXPECT_EQ(RunWith({"view", "screen", d + "t.tap", "2", d + "s.png"}).code, 0);
+  const Bytes png = ReadFileBytes(d + "s.png");
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(Bytes(png.begin() + 12, png.begin() + 24),
+            (Bytes{'I', 'H', 'D', 'R', 0, 0, 1, 0, 0, 0, 0, 0xC0}));  // 256 x 192
+}
+
+}  // namespace
+}  // namespace reelo::cli
