@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QPushButton>
 #include <QTimer>
 
@@ -11,6 +13,7 @@
 #include "project/tap_file.h"
 #include "sound/export/wav_writer.h"
 #include "ui/qt_prompts.h"
+#include "ui/tape_filters.h"
 #include "ui/wav_options_window.h"
 #include "ui_test_support.h"
 
@@ -137,6 +140,24 @@ class TestTapeFiles : public QObject {
     }
     if (command == "fileopen") QCOMPARE(w->state.project.fileName, path);
     QCOMPARE(w->state.project.modified, command == "editadd");
+  }
+
+  // The open dialog's first filter shows tape files whatever the case of
+  // their names, and nothing else.
+  void testOpenDialogShowsTapesInAnyCase() {
+    for (const char* name : {"game.tap", "GAME.TZX", "Demo.Pzx", "rec.csw", "notes.txt", "tape.wav"}) {
+      WriteFileBytes(dir->path() / name, {1});
+    }
+    auto dialog = BuildFileDialog({FileDialogKind::Open, "open", QString::fromUtf8(kTapeOpenFilter)}, nullptr,
+                                  QString::fromStdString(dir->path().string()));
+    dialog->show();
+    auto* view = dialog->findChild<QListView*>("listView");
+    QVERIFY(view);
+    QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 4);
+    QStringList shown;
+    for (int row = 0; row < 4; ++row) shown << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    shown.sort(Qt::CaseInsensitive);
+    QCOMPARE(shown, (QStringList{"Demo.Pzx", "game.tap", "GAME.TZX", "rec.csw"}));
   }
 
   // Broken files: the library's refusal as a failure that loads nothing and
