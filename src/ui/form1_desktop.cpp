@@ -50,7 +50,7 @@ void Form1::UseDesktopMemory(DesktopMemory* memory) {
   memory_ = memory;
   if (!memory_ || recentMenu_) return;
   auto* fileMenu = findChild<QMenu*>(QStringLiteral("filemenu"));
-  QAction* open = actions_.value(QStringLiteral("fileopen"));
+  auto* open = findChild<QAction*>(QStringLiteral("fileopen"));
   if (!fileMenu || !open) return;
   recentMenu_ = new QMenu(QString::fromUtf8(kRecentMenuCaption), fileMenu);
   recentMenu_->setObjectName(QString::fromLatin1(kRecentMenuName));
