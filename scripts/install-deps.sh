@@ -10,6 +10,7 @@ packages=(
   llvm
   qt6-base-dev qt6-translations-l10n libgl-dev qt6-multimedia-dev
   libsndfile1-dev libsoxr-dev libspectrum-dev
+  zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth

@@ -1,5 +1,5 @@
 // reelo-cli's commands for tapes in every format: list, convert and view.
-#include <fstream>
+#include <cctype>
 
 #include "cli/commands.h"
 #include "formats/png_file.h"
@@ -59,6 +59,9 @@ int RunConvert(const Args& args, Io& io) {
   if (!parsed.error.empty()) return UsageError(io, "convert", parsed.error);
   const std::string& out = parsed.positional[1];
   const bool wav = EndsWith(out, ".wav");
+  if (EndsWith(out, ".pzx") || EndsWith(out, ".csw")) {
+    return UsageError(io, "convert", "PZX и CSW только читаются: выходной файл .tap, .tzx или .wav");
+  }
   SignalOptions options;
   long long value = 0;
   if (parsed.has("--rate")) {

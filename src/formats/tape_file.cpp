@@ -1,14 +1,16 @@
 #include "formats/tape_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "formats/csw_file.h"
@@ -31,7 +33,7 @@ constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
 
 constexpr const char* kTapeUnreadableText = "Файл ленты не удалось прочитать:";
 constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
-constexpr libspectrum_dword kSavedPause = 1000;  // ms after every block of a written TZX
+constexpr unsigned kSavedPause = 1000;  // ms after every block of a written TZX
 
 // The Spectrum ROM's own timings, in 3.5 MHz clock ticks.
 constexpr libspectrum_dword kRomPilot = 2168;
@@ -40,6 +42,7 @@ constexpr libspectrum_dword kRomSync2 = 735;
 constexpr libspectrum_dword kRomZero = 855;
 constexpr libspectrum_dword kRomOne = 1710;
 constexpr std::size_t kBitsPerByte = 8;
+constexpr std::chrono::milliseconds kTickInterval{20};
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
@@ -143,9 +146,8 @@ BlockFate FateOf(const std::vector<SpectrumBlock>& blocks, std::size_t i) {
   return BlockFate::Unknown;
 }
 
-TapeBlock RecordOf(SpectrumBlock block) {
-  const libspectrum_byte* data = libspectrum_tape_block_data(block);
-  const std::size_t length = libspectrum_tape_block_data_length(block);
+// A record of the given bytes after its length field.
+TapeBlock MakeRecordOf(const std::uint8_t* data, std::size_t length) {
   // Filled by appending, not zeroed first: on a long tape the zeroing would
   // cost as much as the copy.
   TapeBlock record;
@@ -159,6 +161,10 @@ TapeBlock RecordOf(SpectrumBlock block) {
   if (length > 0) record.insert(record.end(), data, data + length);
 #pragma GCC diagnostic pop
   return record;
+}
+
+TapeBlock RecordOf(SpectrumBlock block) {
+  return MakeRecordOf(libspectrum_tape_block_data(block), libspectrum_tape_block_data_length(block));
 }
 
 bool ChecksumMatches(const TapeBlock& record) {
@@ -234,7 +240,15 @@ std::size_t DecodeRun(libspectrum_tape* tape, const std::vector<SpectrumBlock>& 
     return end;
   }
   SignalDecode decoded;
-  const std::function<void()> tick = [&scope, first] { scope.Step(static_cast<long long>(first)); };
+  // The decoder reports every thousand pulses; the window hears of it at most
+  // every kTickInterval, so repainting never costs more than the decoding.
+  auto last = std::chrono::steady_clock::now();
+  const std::function<void()> tick = [&scope, &last, first] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < kTickInterval) return;
+    last = now;
+    scope.Step(static_cast<long long>(first));
+  };
   failure = DecodeSignalBlocks(tape, static_cast<int>(first), count, decoded, tick);
   if (!failure.ok()) return end;
   counts.signalBlocks += count;
@@ -316,8 +330,29 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
   return true;
 }
 
+// A TZX of standard blocks only: each block's data becomes a record.
+OpResult LoadStandardTzx(TapeProject& project, const std::uint8_t* data, const std::vector<TzxDataSpan>& spans,
+                         Progress& progress, TapeLoadCounts& counts) {
+  ProgressScope scope(progress, kLoadTzxLabel, static_cast<long long>(spans.size()));
+  const std::size_t room = static_cast<std::size_t>(project.freeSlots());
+  const std::size_t kept = std::min(room, spans.size());
+  project.blocks.reserve(project.blocks.size() + kept);
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    if (i < kept) project.blocks.push_back(MakeRecordOf(data + spans[i].offset, spans[i].length));
+    scope.Step(static_cast<long long>(i + 1));
+  }
+  counts.taken = static_cast<int>(kept);
+  counts.recordsLeftOut = static_cast<int>(spans.size() - kept);
+  const std::string summary = LoadSummaryText(counts, LoadNotes{});
+  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
+}
+
 OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFormat format,
                           const std::uint8_t* data, std::size_t size, Progress& progress, TapeLoadCounts& counts) {
+  std::vector<TzxDataSpan> spans;
+  if (format == TapeFormat::Tzx && StandardBlocksOnly(data, size, spans)) {
+    return LoadStandardTzx(project, data, spans, progress, counts);
+  }
   LoadNotes notes;
   std::string reason;
   LibraryInput input;
@@ -348,24 +383,34 @@ OpResult LoadSpectrumTape(TapeProject& project, const std::string& path, TapeFor
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
 
-// A file mapped into memory for reading, so the bytes reach libspectrum
-// without a copy of their own; unmapped when the object goes.
-class MappedFile {
+// The whole file read into memory that is not zeroed first (the read fills
+// it). Read, not mapped: a mapping turns a failing disk or a file cut short
+// meanwhile into a crash, where a read returns an error.
+class FileBytes {
  public:
-  MappedFile(int fd, std::size_t size) : size_(size) {
-    void* p = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
-    if (p != MAP_FAILED) data_ = static_cast<const std::uint8_t*>(p);
+  // False with errno set when the file could not be read whole.
+  bool Read(int fd, std::size_t size) {
+    bytes_.reset(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]);
+    if (!bytes_) {
+      errno = ENOMEM;
+      return false;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::pread(fd, bytes_.get() + done, size - done, static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) errno = EIO;  // the file became shorter than it was
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
   }
-  ~MappedFile() {
-    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-  }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  const std::uint8_t* data() const { return data_; }
+  const std::uint8_t* data() const { return bytes_.get(); }
 
  private:
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_;
+  std::unique_ptr<std::uint8_t[]> bytes_;
 };
 
 struct FdCloser {
@@ -377,41 +422,39 @@ struct FdCloser {
 
 // ---- Saving -----------------------------------------------------------------
 
-// The record's bytes after the length field, as many as the field promises
-// (zeros where a damaged block is shorter), in memory libspectrum can own.
-libspectrum_byte* BlockDataForLibrary(const TapeBlock& block, std::size_t& length) {
-  length = static_cast<std::size_t>(RecordLength(block));
-  auto* data = static_cast<libspectrum_byte*>(libspectrum_malloc(length > 0 ? length : 1));
+constexpr std::uint8_t kTzxHeader[kTzxHeaderSize] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+
+// Each record as a standard-speed block: ID, pause, data length, then the
+// bytes after the record's length field, as many as the field promises
+// (zeros where a damaged block is shorter). The format is this simple, so the
+// file is streamed from the blocks without a copy of the whole tape.
+bool WriteStandardBlock(AtomicFileWriter& writer, const TapeBlock& block) {
+  const auto length = static_cast<std::size_t>(RecordLength(block));
+  const std::uint8_t head[kTzxStandardHead] = {kTzxStandardBlock, kSavedPause & 0xFF, kSavedPause >> 8,
+                                               static_cast<std::uint8_t>(length & 0xFF),
+                                               static_cast<std::uint8_t>(length >> 8)};
+  writer.Write(head, sizeof head);
   const std::size_t present = block.size() > 2 ? std::min(block.size() - 2, length) : 0;
-  if (present > 0) std::memcpy(data, block.data() + 2, present);
-  if (present < length) std::memset(data + present, 0, length - present);
-  return data;
+  if (present > 0) writer.Write(block.data() + 2, present);
+  if (present < length) {
+    const std::vector<std::uint8_t> zeros(length - present, 0);
+    writer.Write(zeros.data(), zeros.size());
+  }
+  return !writer.failed();
 }
 
 OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
   ProgressScope scope(progress, kSaveTzxLabel, project.blockCount() + 1);
   if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
-  SpectrumTape tape = NewSpectrumTape();
-  for (int i = 0; i < project.blockCount(); ++i) {
-    SpectrumBlock block = libspectrum_tape_block_alloc(LIBSPECTRUM_TAPE_BLOCK_ROM);
-    std::size_t length = 0;
-    libspectrum_byte* data = BlockDataForLibrary(project.blocks[static_cast<std::size_t>(i)], length);
-    libspectrum_tape_block_set_data_length(block, length);
-    libspectrum_tape_block_set_data(block, data);
-    libspectrum_tape_block_set_pause(block, kSavedPause);
-    libspectrum_tape_append_block(tape.get(), block);
-    scope.Step(i);
-  }
-  libspectrum_byte* buffer = nullptr;
-  std::size_t length = 0;
-  ClearSpectrumError();
-  const libspectrum_error error = libspectrum_tape_write(&buffer, &length, tape.get(), LIBSPECTRUM_ID_TAPE_TZX);
-  std::unique_ptr<libspectrum_byte, decltype(&libspectrum_free)> owned(buffer, &libspectrum_free);
-  if (error != LIBSPECTRUM_ERROR_NONE) return OpResult::Fail(kSaveFailedText, SpectrumFailureReason(error));
   AtomicFileWriter writer;
-  if (!writer.Open(project.fileName) || !writer.Write(buffer, length) || !writer.Commit()) {
+  if (!writer.Open(project.fileName) || !writer.Write(kTzxHeader, sizeof kTzxHeader)) {
     return OpResult::Fail(kSaveFailedText, writer.error());
   }
+  for (int i = 0; i < project.blockCount(); ++i) {
+    if (!WriteStandardBlock(writer, project.blocks[static_cast<std::size_t>(i)])) break;
+    scope.Step(i);
+  }
+  if (writer.failed() || !writer.Commit()) return OpResult::Fail(kSaveFailedText, writer.error());
   project.modified = false;
   return OpResult::Success();
 }
@@ -457,10 +500,10 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
                           "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
                               " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
   }
-  const MappedFile mapped(file.fd, static_cast<std::size_t>(size));
-  if (!mapped.data()) return OpenFailure(path, errno ? errno : EIO);
+  FileBytes bytes;
+  if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);
   const OpResult result =
-      LoadSpectrumTape(project, path, format, mapped.data(), static_cast<std::size_t>(size), progress, tally);
+      LoadSpectrumTape(project, path, format, bytes.data(), static_cast<std::size_t>(size), progress, tally);
   if (counts) *counts = tally;
   return result;
 }

@@ -1,8 +1,10 @@
 // Tape files in the formats people keep: TAP, TZX, PZX and CSW in, TAP and TZX
 // out. TAP goes through the project's own reader and writer; the other formats
-// go through libspectrum. The format of a file being read is taken from its
-// content (a ".tzx" that holds TAP records reads as TAP), the format of a file
-// being written from its name.
+// are read through libspectrum, except a TZX of standard-speed blocks only,
+// which is read from its block walk. A TZX is written as standard-speed blocks
+// straight from the project. The format of a file being read is taken from
+// its content (a ".tzx" that holds TAP records reads as TAP), the format of a
+// file being written from its name.
 //
 // What the project holds is always TAP records, so loading a TZX keeps the
 // bytes of every data block and tells the user, in one message, what could not

@@ -106,6 +106,20 @@ TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<st
   return walk;
 }
 
+bool StandardBlocksOnly(const std::uint8_t* file, std::size_t size, std::vector<TzxDataSpan>& spans) {
+  spans.clear();
+  if (size < kTzxHeaderSize) return false;
+  std::size_t at = kTzxHeaderSize;
+  while (at < size) {
+    if (file[at] != kTzxStandardBlock || size - at < kTzxStandardHead) return false;
+    const std::size_t length = file[at + 3] | (file[at + 4] << 8);
+    if (size - at - kTzxStandardHead < length) return false;
+    spans.push_back({at + kTzxStandardHead, length});
+    at += kTzxStandardHead + length;
+  }
+  return true;
+}
+
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file) {
   std::vector<std::uint8_t> cleaned;
   const TzxWalk walk = WalkTzxBlocks(file.data(), file.size(), cleaned);

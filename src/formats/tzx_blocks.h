@@ -12,6 +12,8 @@
 namespace reelo {
 
 inline constexpr std::size_t kTzxHeaderSize = 10;  // "ZXTape!", 0x1A, major and minor version
+inline constexpr std::uint8_t kTzxStandardBlock = 0x10;
+inline constexpr std::size_t kTzxStandardHead = 5;  // ID, pause (2 bytes), data length (2 bytes)
 
 struct TzxWalk {
   int controlBlocksRemoved = 0;  // call and return blocks (no data; libspectrum does not know them)
@@ -26,6 +28,18 @@ struct TzxWalk {
 // out. Only when something is, cleaned receives the file without it (so a
 // file with nothing to take out is never copied).
 TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned);
+
+// Where the data of one standard-speed block lies in the file.
+struct TzxDataSpan {
+  std::size_t offset;
+  std::size_t length;
+};
+
+// True when the file holds standard-speed data blocks (ID 0x10) and nothing
+// else, every one whole; spans then gives their data in order. Such a file,
+// the usual one, is read from here: passing it through libspectrum would only
+// copy every byte once more.
+bool StandardBlocksOnly(const std::uint8_t* file, std::size_t size, std::vector<TzxDataSpan>& spans);
 
 // The same, rewriting file in place.
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file);

@@ -50,6 +50,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
       {"convert to 16-bit WAV", {"convert", tzx, d + "t.wav", "--rate", "44100", "--bits", "16"}, 0, "", ""},
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
+      {"CSW as output", {"convert", tzx, d + "t.csw"}, 2, "", "PZX и CSW только читаются"},
       {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "не читается этой командой"},
       {"missing tape", {"list", d + "none.tzx"}, 2, "", "Не удалось открыть файл"},
   };

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,13 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
   }();
   const std::vector<LoadCase> cases = {
       {"standard blocks", Tzx({TzxRom(kHeader), TzxRom(kData)}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
+      // Read apart from libspectrum, and through it once a pause is among them.
+      {"empty and one-byte records", Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong)}),
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}}), kOk},
+      {"empty and one-byte records and a pause",
+       Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong), TzxPause(0)}),
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}, {&C::pauses, 1}})},
+      {"no blocks", Tzx({}), {}, {}, kOk},
       {"turbo, and pure data after its own tone and sync",
        Tzx({TzxTurbo(Body(kHeader)), TzxPureTone(2168, 3223), TzxPulses({667, 735}), TzxPureData(Body(kData))}),
        {kHeader, kData},
@@ -339,6 +347,56 @@ TEST(TapeFile, AFailedTzxSaveKeepsTheOldFileAndTheModifiedFlag) {
   EXPECT_EQ(result.kind, OpResult::Kind::Error);
   EXPECT_EQ(result.message, kSaveFailedText);
   EXPECT_TRUE(project.modified);
+}
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// Damaged copies of good tapes of every format: a byte changed, a run cut
+// out, the end cut off. Each either loads (keeping the project's blocks
+// before the new ones) or is refused with the project as it was.
+TEST(TapeFile, DamagedTapesLoadOrAreRefusedWithoutHarm) {
+  using namespace reelo::testing;
+  const std::vector<int> signal = Joined({Silence(20), RomPulses(kData), Silence(50)});
+  const std::vector<Bytes> good = {
+      Tzx({TzxText(0x30, "x"), TzxRom(kHeader), TzxTurbo(Body(kData)), TzxPureTone(2168, 100), TzxPulses({667, 735}),
+           TzxPureData(Body(kData)), TzxDirectRecording(signal), TzxPause(10), TzxSkippable(0x4B, {1})}),
+      CswV1(signal),
+      Pzx({kHeader, kData}),
+  };
+  std::mt19937 gen(11);
+  for (const Bytes& tape : good) {
+    for (int round = 0; round < 150; ++round) {
+      Bytes file = tape;
+      switch (round % 3) {
+        case 0:
+          for (int i = 0; i < 3; ++i) file[10 + gen() % (file.size() - 10)] = static_cast<std::uint8_t>(gen());
+          break;
+        case 1: {
+          const std::size_t at = 10 + gen() % (file.size() - 10);
+          file.erase(file.begin() + static_cast<std::ptrdiff_t>(at),
+                     file.begin() + static_cast<std::ptrdiff_t>(std::min(file.size(), at + 1 + gen() % 40)));
+          break;
+        }
+        default: file.resize(gen() % file.size());
+      }
+      TempDir dir;
+      WriteFileBytes(dir / "damaged", file);
+      TapeProject project;
+      project.blocks.push_back(kLong);
+      NullProgress progress;
+      const OpResult result = LoadTapeFile(project, (dir / "damaged").string(), progress);
+      ASSERT_FALSE(project.blocks.empty());
+      EXPECT_EQ(project.blocks.front(), kLong);
+      if (!result.ok()) {
+        EXPECT_EQ(project.blockCount(), 1);
+      }
+      EXPECT_LE(project.blockCount(), kMaxBlocks);
+    }
+  }
 }
 
 }  // namespace
