@@ -110,7 +110,8 @@ bool Form1::AskToSaveChanges(const char* title) {
 bool Form1::SaveProject() { return state_.project.hasFileName() ? WriteProject() : SaveProjectAs(); }
 
 bool Form1::SaveProjectAs() {
-  const QString chosen = ChooseFile(FileDialogKind::Save, kSaveAsDialogTitle, kTapeSaveFilter);
+  const QString chosen = prompts_.ChooseFile(
+      {FileDialogKind::Save, QString::fromUtf8(kSaveAsDialogTitle), QString::fromUtf8(kTapeSaveFilter), true});
   if (chosen.isEmpty()) return false;
   const std::string path = WithDefaultExtension(ToLocalPath(chosen), kTapExtension);
   bool saved = false;

@@ -32,6 +32,10 @@ struct FileDialogSpec {
   // Pairs of description and pattern, separated by "|":
   // "Образ ленты (*.tap)|*.tap|Все файлы|*.*".
   QString filter;
+  // Save dialogs offering several formats: a name typed without an extension
+  // gets the one of the file type chosen in the dialog ("game" with TZX
+  // chosen is "game.tzx"); "Все файлы" adds none.
+  bool extensionFromType = false;
 };
 
 // What the WAV export's options window asks: the signal's form, and whether
@@ -48,7 +52,8 @@ class Prompts {
   // Shows a box and returns the button the user chose.
   virtual Answer Ask(const MessageSpec& box) = 0;
   // Shows a file dialog with no proposed name; returns the chosen path, or an
-  // empty text when the user cancelled. The dialog adds no extension itself.
+  // empty text when the user cancelled. The dialog adds no extension itself
+  // unless the request asks for extensionFromType.
   virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
   // Shows the WAV export's options window with `proposed` chosen; returns
   // the choice, or nothing when the user cancelled. Prompts that show no

@@ -69,6 +69,16 @@ QString BareDescription(const QString& description, const QString& pattern) {
   return bare.trimmed();
 }
 
+// "Образ ленты TZX (*.tzx)" gives "tzx"; a filter of several patterns or of
+// every file gives none.
+QString ExtensionOfFilter(const QString& nameFilter) {
+  const qsizetype open = nameFilter.lastIndexOf(u'(');
+  const QString patterns = nameFilter.mid(open + 1).chopped(nameFilter.endsWith(u')') ? 1 : 0).trimmed();
+  if (open < 0 || patterns.contains(u' ') || !patterns.startsWith(QStringLiteral("*."))) return {};
+  const QString extension = patterns.mid(2);
+  return extension.contains(u'*') || extension.contains(u'?') ? QString() : extension;
+}
+
 }  // namespace
 
 QStringList QtNameFilters(const QString& pairs) {
@@ -100,6 +110,12 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWid
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setDefaultSuffix(QString());
   dialog->setNameFilters(QtNameFilters(request.filter));
+  if (save && request.extensionFromType) {
+    QFileDialog* shown = dialog.get();
+    const auto follow = [shown](const QString& nameFilter) { shown->setDefaultSuffix(ExtensionOfFilter(nameFilter)); };
+    QObject::connect(shown, &QFileDialog::filterSelected, shown, follow);
+    follow(shown->selectedNameFilter());
+  }
   if (!folder.isEmpty()) dialog->setDirectory(folder);
   dialog->selectFile(QString());
   return dialog;

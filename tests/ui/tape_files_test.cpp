@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTimer>
@@ -158,6 +159,35 @@ class TestTapeFiles : public QObject {
     for (int row = 0; row < 4; ++row) shown << view->model()->index(row, 0, view->rootIndex()).data().toString();
     shown.sort(Qt::CaseInsensitive);
     QCOMPARE(shown, (QStringList{"Demo.Pzx", "game.tap", "GAME.TZX", "rec.csw"}));
+  }
+
+  // Save as: a name typed without an extension takes the one of the file
+  // type chosen in the dialog; one typed with an extension keeps it.
+  void testSaveDialogExtension_data() {
+    QTest::addColumn<int>("type");  // 0 TAP, 1 TZX, 2 all files
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("returned");
+    QTest::newRow("TAP chosen") << 0 << "game" << "game.tap";
+    QTest::newRow("TZX chosen") << 1 << "game" << "game.tzx";
+    QTest::newRow("all files chosen: none added") << 2 << "game" << "game";
+    QTest::newRow("TZX chosen, .tap typed") << 1 << "game.tap" << "game.tap";
+  }
+  void testSaveDialogExtension() {
+    QFETCH(int, type);
+    QFETCH(QString, typed);
+    QFETCH(QString, returned);
+    const QString folder = QString::fromStdString(dir->path().string());
+    auto dialog = BuildFileDialog({FileDialogKind::Save, "save", QString::fromUtf8(kTapeSaveFilter), true}, nullptr,
+                                  folder);
+    dialog->show();
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    QVERIFY(types);
+    for (int i = 0; i < type; ++i) QTest::keyClick(types, Qt::Key_Down);  // as a person picks a type
+    QCOMPARE(types->currentIndex(), type);
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+    QMetaObject::invokeMethod(dialog.get(), "accept");
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(dialog->selectedFiles(), QStringList{folder + "/" + returned});
   }
 
   // Broken files: the library's refusal as a failure that loads nothing and
