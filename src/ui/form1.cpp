@@ -130,6 +130,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   createHeaderFrame();
   progress_ = new Form9(this);
   client_->installEventFilter(this);
+  setAcceptDrops(true);
 
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   CentreWindow(*this);

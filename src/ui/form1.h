@@ -17,13 +17,16 @@
 class QGroupBox;
 class QLabel;
 class QListWidgetItem;
+class QMenu;
 class QStatusBar;
 class QToolBar;
 
 namespace reelo {
 
 class BlockListWidget;
+class DesktopMemory;
 class Form9;
+struct WavCheckResult;
 
 // The client area (below the menu bar) of a new window, in pixels.
 inline constexpr int kClientWidth = 369;
@@ -68,6 +71,15 @@ class Form1 : public QMainWindow {
   // the list was last rebuilt, "Блок не выбран" and -1.
   int SelectedBlockOrSay();
 
+  // Turns on what lasts between runs: the "Последние файлы" submenu of the
+  // "Файл" menu, filled from `memory` and kept up to date by every open and
+  // save. Without it (window tests) the window remembers nothing.
+  void UseDesktopMemory(DesktopMemory* memory);
+  // Opens paths[0] as Open does once its dialog has returned (the save
+  // question first, with Open's title) and adds the others as Add file does;
+  // with `addOnly` every one is added. The command line and drops come here.
+  void OpenFiles(const QStringList& paths, bool addOnly);
+
   AppState& state() { return state_; }
   Prompts& prompts() { return prompts_; }
   Form9& progressWindow() { return *progress_; }
@@ -107,6 +119,10 @@ class Form1 : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Files dropped on the window are opened; with Ctrl held they are added.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createActions();
@@ -133,6 +149,19 @@ class Form1 : public QMainWindow {
   bool WriteProject();
   // Shows how an operation ended (nothing for plain success).
   void ShowResult(const OpResult& result, const char* title = "");
+  // Open's first steps: the save question, then New. False when cancelled.
+  bool ClearForOpen();
+  // Open's last steps for a chosen file: read it into the emptied project,
+  // which takes its name when it could be read.
+  void OpenChosenFile(const std::string& path);
+  // Add file's steps for a chosen file; true when it could be read.
+  bool AddChosenFile(const std::string& path);
+  // Puts an opened or saved file at the top of the recent files.
+  void NoteRecentFile(const std::string& path);
+  void RebuildRecentMenu();
+  void OpenRecentFile(const QString& path);
+  // The verdict of reading a written WAV file back, in a box.
+  void ShowWavCheck(const WavCheckResult& check);
   void MoveSelectedBlock(int offset);
   // Empties the project, its history and the list (start, New, Open).
   void StartEmptyProject();
@@ -159,6 +188,10 @@ class Form1 : public QMainWindow {
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;
+  DesktopMemory* memory_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  // The WAV export's options as last chosen in this run.
+  WavExportChoice wavChoice_;
 };
 
 }  // namespace reelo

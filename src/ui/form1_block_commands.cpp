@@ -9,6 +9,7 @@
 #include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
+#include "ui/tape_filters.h"
 
 namespace reelo {
 namespace {
@@ -18,7 +19,6 @@ constexpr const char* kDeleteSeveralText = "Удалить выбранные б
 // The last letter is a Latin "a", as the program has always shown it.
 constexpr const char* kDeleteTitle = "Удаление блокa";
 constexpr const char* kAddDialogTitle = "Добавить в проект образ ленты TAP";
-constexpr const char* kTapFilter = "Образ ленты (*.tap)|*.tap|Все файлы|*.*";
 constexpr const char* kNotTogetherText = "Вверх и вниз передвигаются только блоки, выбранные подряд";
 
 bool Contiguous(const std::vector<int>& rows) { return !rows.empty() && rows.back() - rows.front() + 1 == int(rows.size()); }
@@ -50,17 +50,13 @@ void Form1::editdel_Click() {
   ShowEdit(DeleteBlocks(state_.project, state_.history, rows));
 }
 
-// Appends the blocks of another TAP file. The project keeps its own file name:
-// the added file is a source, not the place the project is saved to.
+// Appends the blocks of another tape file (TAP, TZX, PZX or CSW). The project
+// keeps its own file name: the added file is a source, not the place the
+// project is saved to.
 void Form1::editadd_Click() {
-  const QString chosen = ChooseFile(FileDialogKind::Open, kAddDialogTitle, kTapFilter);
+  const QString chosen = ChooseFile(FileDialogKind::Open, kAddDialogTitle, kTapeOpenFilter);
   if (chosen.isEmpty()) return;
-  const int before = state_.project.blockCount();
-  const OpResult result = LoadTapFile(state_.project, ToLocalPath(chosen), *progress_);
-  if (result.ok()) RecordAppendedBlocks(before);
-  RefreshBlockList();
-  UpdateSummary();
-  ShowResult(result);
+  AddChosenFile(ToLocalPath(chosen));
 }
 
 // The checksum walk, every accepted repair one undoable step; then, in one

@@ -1,10 +1,13 @@
 // The "Файл" menu: New, Open, Save, Save as, Save as WAV, Exit, and the
 // question that protects unsaved changes.
+#include "formats/tape_file.h"
 #include "project/tap_file.h"
+#include "sound/export/wav_export.h"
 #include "sound/export/wav_writer.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
+#include "ui/tape_filters.h"
 
 namespace reelo {
 namespace {
@@ -19,10 +22,10 @@ constexpr const char* kReplaceTitle = "Сохранение файла";
 constexpr const char* kOpenDialogTitle = "Открыть образ ленты TAP";
 constexpr const char* kSaveAsDialogTitle = "Сохранить образ ленты TAP";
 constexpr const char* kSaveWavDialogTitle = "Сохранить проект в WAV-файл";
-constexpr const char* kTapFilter = "Образ ленты (*.tap)|*.tap|Все файлы|*.*";
 constexpr const char* kWavFilter = "Звуковой файл (*.wav)|*.wav|Все файлы|*.*";
 constexpr const char* kTapExtension = ".tap";
 constexpr const char* kWavExtension = ".wav";
+constexpr const char* kWavCheckTitle = "Проверка WAV-файла";
 
 }  // namespace
 
@@ -32,17 +35,28 @@ void Form1::filenew_Click() {
 }
 
 void Form1::fileopen_Click() {
-  if (!AskToSaveChanges(kOpenTitle)) return;
-  StartEmptyProject();
-  const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapFilter);
+  if (!ClearForOpen()) return;
+  const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapeOpenFilter);
   if (chosen.isEmpty()) return;
-  const std::string path = ToLocalPath(chosen);
-  const OpResult result = LoadTapFile(state_.project, path, *progress_);
+  OpenChosenFile(ToLocalPath(chosen));
+}
+
+// Open's first steps: the save question, then the project emptied as New
+// empties it.
+bool Form1::ClearForOpen() {
+  if (!AskToSaveChanges(kOpenTitle)) return false;
+  StartEmptyProject();
+  return true;
+}
+
+void Form1::OpenChosenFile(const std::string& path) {
+  const OpResult result = LoadTapeFile(state_.project, path, *progress_);
   // The project takes the file's name only when the file could be read: an
   // unreadable file must not become the target of the next Save.
   if (result.ok()) state_.project.fileName = path;
   RefreshBlockList();
   UpdateSummary();
+  if (result.ok()) NoteRecentFile(path);
   ShowResult(result);
 }
 
@@ -58,8 +72,17 @@ void Form1::filesavewav_Click() {
       ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) {
     return;
   }
-  const OpResult result = SaveWavFile(state_.project, state_.WavFileName, *progress_);
+  const std::optional<WavExportChoice> choice = prompts_.ChooseWavExport(wavChoice_);
+  if (!choice) return;
+  wavChoice_ = *choice;
+  const OpResult result = SaveWavFile(state_.project, state_.WavFileName, choice->signal, *progress_);
   ShowResult(result, kSaveFailedTitle);
+  if (result.ok() && choice->verify) ShowWavCheck(VerifyWavFile(state_.project, state_.WavFileName, choice->signal, *progress_));
+}
+
+void Form1::ShowWavCheck(const WavCheckResult& check) {
+  const BoxIcon icon = !check.readable ? BoxIcon::Critical : check.identical ? BoxIcon::Information : BoxIcon::Warning;
+  ShowBox(check.text, kWavCheckTitle, Buttons::Ok, icon, check.detail);
 }
 
 void Form1::fileexit_Click() { close(); }
@@ -80,7 +103,8 @@ bool Form1::AskToSaveChanges(const char* title) {
 bool Form1::SaveProject() { return state_.project.hasFileName() ? WriteProject() : SaveProjectAs(); }
 
 bool Form1::SaveProjectAs() {
-  const QString chosen = ChooseFile(FileDialogKind::Save, kSaveAsDialogTitle, kTapFilter);
+  const QString chosen = prompts_.ChooseFile(
+      {FileDialogKind::Save, QString::fromUtf8(kSaveAsDialogTitle), QString::fromUtf8(kTapeSaveFilter), true});
   if (chosen.isEmpty()) return false;
   const std::string path = WithDefaultExtension(ToLocalPath(chosen), kTapExtension);
   bool saved = false;
@@ -89,13 +113,14 @@ bool Form1::SaveProjectAs() {
   if (!IsExistingFile(path) || ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) == Answer::Yes) {
     state_.project.fileName = path;
     saved = WriteProject();
+    if (saved) NoteRecentFile(path);
   }
   UpdateSummary();
   return saved;
 }
 
 bool Form1::WriteProject() {
-  const OpResult result = SaveTapFile(state_.project, *progress_);
+  const OpResult result = SaveTapeFile(state_.project, *progress_);
   // Undoing back to this point clears `modified` again.
   if (result.ok()) state_.history.MarkSaved(state_.project);
   ShowResult(result, kSaveFailedTitle);

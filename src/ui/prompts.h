@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+#include "sound/export/signal_stream.h"
+
 namespace reelo {
 
 // The program's title: the title of every box that has none of its own.
@@ -30,6 +32,18 @@ struct FileDialogSpec {
   // Pairs of description and pattern, separated by "|":
   // "Образ ленты (*.tap)|*.tap|Все файлы|*.*".
   QString filter;
+  // Save dialogs offering several formats: a name typed without an extension
+  // gets the one of the file type chosen in the dialog ("game" with TZX
+  // chosen is "game.tzx"); "Все файлы" adds none.
+  bool extensionFromType = false;
+};
+
+// What the WAV export's options window asks: the signal's form, and whether
+// to read the written file back. The defaults give the export's usual file.
+struct WavExportChoice {
+  SignalOptions signal;
+  bool verify = false;
+  bool operator==(const WavExportChoice&) const = default;
 };
 
 // One line of text the user types: a block's name, an address, a line number.
@@ -45,13 +59,18 @@ class Prompts {
   // Shows a box and returns the button the user chose.
   virtual Answer Ask(const MessageSpec& box) = 0;
   // Shows a file dialog with no proposed name; returns the chosen path, or an
-  // empty text when the user cancelled. The dialog adds no extension itself.
+  // empty text when the user cancelled. The dialog adds no extension itself
+  // unless the request asks for extensionFromType.
   virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
   // The same dialog, also telling which pair of the filter (0 for the first)
   // was chosen when it closed: the kind of file the user asked for.
   virtual QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) = 0;
   // Asks for one line of text; nothing when the user cancelled.
   virtual std::optional<QString> AskText(const TextRequest& request) = 0;
+  // Shows the WAV export's options window with `proposed` chosen; returns
+  // the choice, or nothing when the user cancelled. Prompts that show no
+  // windows take the proposal as it is.
+  virtual std::optional<WavExportChoice> ChooseWavExport(const WavExportChoice& proposed) { return proposed; }
 };
 
 // The title a box shows: its own, or the program's when it has none.

@@ -1,10 +1,14 @@
 #include "ui/qt_prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <algorithm>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "ui/desktop_memory.h"
+#include "ui/wav_options_window.h"
 
 namespace reelo {
 namespace {
@@ -67,6 +71,16 @@ QString BareDescription(const QString& description, const QString& pattern) {
   return bare.trimmed();
 }
 
+// "Образ ленты TZX (*.tzx)" gives "tzx"; a filter of several patterns or of
+// every file gives none.
+QString ExtensionOfFilter(const QString& nameFilter) {
+  const qsizetype open = nameFilter.lastIndexOf(u'(');
+  const QString patterns = nameFilter.mid(open + 1).chopped(nameFilter.endsWith(u')') ? 1 : 0).trimmed();
+  if (open < 0 || patterns.contains(u' ') || !patterns.startsWith(QStringLiteral("*."))) return {};
+  const QString extension = patterns.mid(2);
+  return extension.contains(u'*') || extension.contains(u'?') ? QString() : extension;
+}
+
 }  // namespace
 
 QStringList QtNameFilters(const QString& pairs) {
@@ -89,7 +103,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const MessageSpec& box, QWidget* pa
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWidget* parent) {
+std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWidget* parent, const QString& folder) {
   auto dialog = std::make_unique<QFileDialog>(parent, request.title);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
@@ -98,6 +112,13 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWid
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setDefaultSuffix(QString());
   dialog->setNameFilters(QtNameFilters(request.filter));
+  if (save && request.extensionFromType) {
+    QFileDialog* shown = dialog.get();
+    const auto follow = [shown](const QString& nameFilter) { shown->setDefaultSuffix(ExtensionOfFilter(nameFilter)); };
+    QObject::connect(shown, &QFileDialog::filterSelected, shown, follow);
+    follow(shown->selectedNameFilter());
+  }
+  if (!folder.isEmpty()) dialog->setDirectory(folder);
   dialog->selectFile(QString());
   return dialog;
 }
@@ -114,11 +135,25 @@ QString QtPrompts::ChooseFile(const FileDialogSpec& request) {
 }
 
 QString QtPrompts::ChooseFileAndType(const FileDialogSpec& request, int& type) {
-  auto dialog = BuildFileDialog(request, parent_);
+  // A kind of dialog with no folder of its own yet starts in the current
+  // folder, not wherever a dialog of another kind went last.
+  const QString kind = FolderKindOfFilter(request.filter);
+  QString folder;
+  if (memory_) folder = memory_->Folder(kind);
+  if (memory_ && folder.isEmpty()) folder = QDir::currentPath();
+  auto dialog = BuildFileDialog(request, parent_, folder);
   if (dialog->exec() != QDialog::Accepted) return {};
   type = std::max<qsizetype>(0, dialog->nameFilters().indexOf(dialog->selectedNameFilter()));
   const QStringList files = dialog->selectedFiles();
-  return files.isEmpty() ? QString() : files.first();
+  if (files.isEmpty()) return {};
+  if (memory_) memory_->NoteChosenFile(kind, files.first());
+  return files.first();
+}
+
+std::optional<WavExportChoice> QtPrompts::ChooseWavExport(const WavExportChoice& proposed) {
+  WavOptionsWindow window(proposed, parent_);
+  if (window.exec() != QDialog::Accepted) return std::nullopt;
+  return window.choice();
 }
 
 std::optional<QString> QtPrompts::AskText(const TextRequest& request) {

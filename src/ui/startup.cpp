@@ -1,9 +1,16 @@
 #include "ui/startup.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ui/frame/frame_assets.h"
+#include "ui/prompts.h"
 
 // The resource registration of the icons; it has to be named outside any namespace.
 static void RegisterCompiledAssets() { Q_INIT_RESOURCE(reelo); }
@@ -22,7 +29,76 @@ constexpr const char* kNoDisplayText =
     "  Set DISPLAY (for example DISPLAY=:0), or run it on a virtual display:\n"
     "  xvfb-run make run\n";
 
+constexpr const char* kDesktopEntryName = "reelo";
+constexpr const char* kRuntimeVariable = "XDG_RUNTIME_DIR";
+constexpr mode_t kRuntimeMode = 0700;
+
+constexpr const char* kUsageText =
+    "Использование: reelo [ФАЙЛ...]\n"
+    "  Открывает первый файл (TAP, TZX, PZX или CSW) и добавляет к нему остальные.\n"
+    "  --help     эта справка\n"
+    "  --version  версия программы\n"
+    "  --         дальше только имена файлов, даже начинающиеся с \"-\"\n";
+constexpr const char* kUnknownOptionText = "reelo: неизвестный ключ «%1»; ключи перечисляет reelo --help\n";
+constexpr int kUsageErrorExit = 2;
+
+const char* Lookup(const EnvLookup& lookup, const char* name) { return lookup ? lookup(name) : std::getenv(name); }
+
+// A folder of ours that only we can enter: made here, or found made by an
+// earlier run (then its mode is put right). A symbolic link or a folder of
+// someone else is not used.
+bool IsPrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), kRuntimeMode) == 0) return true;
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return false;
+  return (info.st_mode & 07777) == kRuntimeMode || chmod(path.c_str(), kRuntimeMode) == 0;
+}
+
 }  // namespace
+
+void NameTheProgram() {
+  QCoreApplication::setOrganizationName(QString::fromUtf8(kProgramTitle));
+  QCoreApplication::setApplicationName(QString::fromUtf8(kProgramTitle));
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopEntryName));
+}
+
+std::string ProvideRuntimeFolder(const EnvLookup& lookup) {
+  const char* set = Lookup(lookup, kRuntimeVariable);
+  if (set && *set) return {};
+  const char* tmp = Lookup(lookup, "TMPDIR");
+  const std::string base = tmp && *tmp ? tmp : "/tmp";
+  std::string folder = base + "/reelo-runtime-" + std::to_string(geteuid());
+  if (!IsPrivateFolder(folder)) {
+    // Taken by something else: a fresh folder of this run's own.
+    std::string pattern = base + "/reelo-runtime-XXXXXX";
+    if (!mkdtemp(pattern.data())) return {};
+    folder = pattern;
+  }
+  if (setenv(kRuntimeVariable, folder.c_str(), 1) != 0) return {};
+  return folder;
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments, const QString& startFolder) {
+  CommandLine line;
+  bool onlyFiles = false;
+  const QDir start(startFolder);
+  for (const QString& argument : arguments) {
+    if (!onlyFiles && argument.startsWith(u'-') && argument.size() > 1) {
+      if (argument == QLatin1String("--")) {
+        onlyFiles = true;
+      } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        return {{}, kUsageText, 0};
+      } else if (argument == QLatin1String("--version")) {
+        return {{}, std::string(kProgramTitle) + " " + VersionText().toStdString() + "\n", 0};
+      } else {
+        return {{}, QString::fromUtf8(kUnknownOptionText).arg(argument).toStdString(), kUsageErrorExit};
+      }
+      continue;
+    }
+    if (!argument.isEmpty()) line.files << QDir::cleanPath(start.absoluteFilePath(argument));
+  }
+  return line;
+}
 
 void LoadAssets() {
   static const bool registered = (RegisterCompiledAssets(), true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QStringList>
 #include <functional>
 #include <string>
 
@@ -28,5 +29,26 @@ bool InstallRussianTranslation(QCoreApplication& app);
 // otherwise an empty text. `lookup` reads the environment (getenv by default).
 using EnvLookup = std::function<const char*(const char*)>;
 std::string NoDisplayAdvice(const EnvLookup& lookup = {});
+
+// Names the program for the desktop and for QSettings (organisation and
+// application "Reelo", desktop entry "reelo"). Call once, after the
+// application object exists.
+void NameTheProgram();
+
+// When XDG_RUNTIME_DIR is unset or empty, makes a private folder for it
+// (<TMPDIR or /tmp>/reelo-runtime-<uid>, ours, mode 0700) and sets the
+// variable, so Qt does not warn on every start that it had to guess one.
+// Returns the folder it set, or an empty text when the variable was set
+// already or no folder could be made (Qt then says so itself).
+std::string ProvideRuntimeFolder(const EnvLookup& lookup = {});
+
+// What the command line asks for. Files are made absolute against the folder
+// the program was started in, and kept in their order.
+struct CommandLine {
+  QStringList files;
+  std::string text;   // help, version or the error to print instead of running
+  int exitCode = -1;  // -1: run the program; else print `text` and end with it
+};
+CommandLine ParseCommandLine(const QStringList& arguments, const QString& startFolder);
 
 }  // namespace reelo

@@ -222,7 +222,7 @@ class TestFileCommands : public QObject {
     QTest::addColumn<QString>("written");
     QTest::newRow("no dot: .tap added") << "" << "game" << "game.tap";
     QTest::newRow("own extension kept") << "" << "game.tap" << "game.tap";
-    QTest::newRow("other extension kept") << "" << "game.TZX" << "game.TZX";
+    QTest::newRow("other extension kept") << "" << "game.BIN" << "game.BIN";
     QTest::newRow("trailing dot counts") << "" << "game." << "game.";
     QTest::newRow("dot in a folder counts") << "my.files" << "game" << "my.files/game";
   }

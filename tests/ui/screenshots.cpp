@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -28,7 +30,10 @@
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
 #include "ui/qt_prompts.h"
+#include "ui/desktop_memory.h"
 #include "ui/startup.h"
+#include "ui/tape_filters.h"
+#include "ui/wav_options_window.h"
 
 namespace {
 
@@ -190,7 +195,7 @@ void ShootBoxes(Shooter& shooter) {
 void ShootDialogs(Shooter& shooter) {
   const auto u = [](const char* text) { return QString::fromUtf8(text); };
   auto open = reelo::BuildFileDialog({reelo::FileDialogKind::Open, u("Открыть образ ленты TAP"),
-                                      u("Образ ленты (*.tap)|*.tap|Все файлы|*.*")},
+                                      u(reelo::kTapeOpenFilter)},
                                      nullptr);
   open->show();
   shooter.Save(*open, QStringLiteral("dialog_open"));
@@ -199,6 +204,51 @@ void ShootDialogs(Shooter& shooter) {
                                      nullptr);
   save->show();
   shooter.Save(*save, QStringLiteral("dialog_save_wav"));
+}
+
+// The desktop's additions: the recent files in the "Файл" menu (from a
+// settings folder of its own), the WAV export's options window, and the boxes
+// of a missing recent file and of the export's check.
+void ShootDesktop(Shooter& shooter, reelo::QtPrompts& prompts) {
+  const auto u = [](const char* text) { return QString::fromUtf8(text); };
+  QTemporaryDir settings;
+  reelo::NameTheProgram();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+  reelo::DesktopMemory memory;
+  for (const char* file : {"/home/user/tapes/manic.tap", "/home/user/tapes/elite.tzx", "/home/user/old/jetpac.csw",
+                           "/home/user/tapes/game.tap"}) {
+    memory.NoteRecentFile(QString::fromUtf8(file));
+  }
+  reelo::AppState state;
+  reelo::Form1 form(state, prompts);
+  form.UseDesktopMemory(&memory);
+  form.show();
+  auto* fileMenu = form.findChild<QMenu*>(QStringLiteral("filemenu"));
+  fileMenu->popup(form.mapToGlobal(QPoint(0, 0)));
+  auto* recent = form.findChild<QMenu*>(QStringLiteral("recentmenu"));
+  recent->popup(form.mapToGlobal(QPoint(fileMenu->width(), 20)));
+  shooter.Save(*recent, QStringLiteral("menu_recentmenu"));
+  recent->hide();
+  fileMenu->hide();
+
+  reelo::WavOptionsWindow options({}, nullptr);
+  options.show();
+  shooter.Save(options, QStringLiteral("wav_options"));
+  options.Show({{44100, 16, true, reelo::SignalTimings::Rom}, true});
+  shooter.Save(options, QStringLiteral("wav_options_chosen"));
+
+  const MessageSpec boxes[] = {
+      {u("Файл не найден:\n/home/user/old/jetpac.csw\n\nОн убран из списка последних файлов."),
+       u("Последние файлы"), Buttons::Ok, BoxIcon::Warning, {}},
+      {u("Проверка пройдена: все блоки (7) прочитаны из файла байт в байт."), u("Проверка WAV-файла"), Buttons::Ok,
+       BoxIcon::Information, {}},
+      {u("Проверка не пройдена: совпало блоков 5 из 7. Первый несовпавший блок: 6."), u("Проверка WAV-файла"),
+       Buttons::Ok, BoxIcon::Warning, {}},
+      {u("Стандартных блоков данных взято: 12.\nТурбо-блоков и блоков чистых данных взято как обычные записи: 2; "
+         "их скорость и паузы не сохранены.\nПропущены блоки без данных: паузы и остановки 3, тексты и описания 1."),
+       {}, Buttons::Ok, BoxIcon::Warning, {}},
+  };
+  for (const MessageSpec& box : boxes) shooter.SaveBox(box, QStringLiteral("desktop_box"), nullptr);
 }
 
 // The offscreen platform says for every window what it cannot do (raise,
@@ -240,5 +290,6 @@ int main(int argc, char** argv) {
   ShootEditing(shooter);
   ShootBoxes(shooter);
   ShootDialogs(shooter);
+  ShootDesktop(shooter, prompts);
   return 0;
 }

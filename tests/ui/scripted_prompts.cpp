@@ -83,6 +83,19 @@ std::optional<QString> ScriptedPrompts::AskText(const TextRequest& request) {
   return step.file;
 }
 
+ScriptedPrompts& ScriptedPrompts::PlanWavExport(std::optional<WavExportChoice> choice) {
+  wavChoices_.push_back(choice);
+  return *this;
+}
+
+std::optional<WavExportChoice> ScriptedPrompts::ChooseWavExport(const WavExportChoice& proposed) {
+  wavProposals.push_back(proposed);
+  if (wavChoices_.empty()) return proposed;
+  const std::optional<WavExportChoice> choice = wavChoices_.front();
+  wavChoices_.pop_front();
+  return choice;
+}
+
 QString ScriptedPrompts::Unused() const {
   QStringList left;
   for (const Step& step : script_) {
@@ -92,6 +105,7 @@ QString ScriptedPrompts::Unused() const {
       case Kind::Text: left << QStringLiteral("text -> ") + step.file; break;
     }
   }
+  for (std::size_t i = 0; i < wavChoices_.size(); ++i) left << QStringLiteral("WAV options");
   return left.join(QStringLiteral(", "));
 }
 
@@ -103,7 +117,9 @@ QStringList ScriptedPrompts::Summaries() const {
 
 void ScriptedPrompts::Clear() {
   script_.clear();
+  wavChoices_.clear();
   shown.clear();
+  wavProposals.clear();
   onBox = nullptr;
 }
 

@@ -40,10 +40,15 @@ class ScriptedPrompts final : public Prompts {
   // What the user types into the next text request; nothing: Cancel.
   ScriptedPrompts& PlanText(std::optional<QString> text);
 
+  // The choice the next WAV options window returns (nothing: cancelled).
+  // Unplanned, the window takes what it proposes, as with no window at all.
+  ScriptedPrompts& PlanWavExport(std::optional<WavExportChoice> choice);
+
   Answer Ask(const MessageSpec& box) override;
   QString ChooseFile(const FileDialogSpec& dialog) override;
   QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) override;
   std::optional<QString> AskText(const TextRequest& request) override;
+  std::optional<WavExportChoice> ChooseWavExport(const WavExportChoice& proposed) override;
 
   // Steps planned but never reached, for the test's clean-up to report.
   QString Unused() const;
@@ -51,6 +56,8 @@ class ScriptedPrompts final : public Prompts {
   void Clear();
 
   std::vector<ShownPrompt> shown;
+  // What each WAV options window proposed, in order.
+  std::vector<WavExportChoice> wavProposals;
   // Runs when a box appears, before it is answered.
   std::function<void(const ShownPrompt&)> onBox;
 
@@ -66,6 +73,7 @@ class ScriptedPrompts final : public Prompts {
   bool TakeStep(Kind kind, const QString& what, Step& step);
 
   std::deque<Step> script_;
+  std::deque<std::optional<WavExportChoice>> wavChoices_;
 };
 
 }  // namespace reelo::testing

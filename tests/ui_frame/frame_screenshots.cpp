@@ -1,5 +1,6 @@
-// Renders the splash window and the About window (one frame of its stripes)
-// to PNG files, so a person can look at them.
+// Renders the splash window, the About window (one frame of its stripes) and
+// the help window with the help page of the current folder to PNG files, so a
+// person can look at them.
 //
 //   reelo_frame_screenshots <folder>
 #include <QApplication>
@@ -10,6 +11,8 @@
 
 #include "ui/frame/form4_about.h"
 #include "ui/frame/form8_splash.h"
+#include "ui/frame/help_page.h"
+#include "ui/frame/help_window.h"
 #include "ui/startup.h"
 
 namespace {
@@ -53,5 +56,16 @@ int main(int argc, char** argv) {
   about.Timer1_Timer();
   about.show();
   saved = Save(about, folder, "form4_about") && saved;
+  about.close();
+
+  reelo::HelpWindow help(nullptr);
+  if (!help.ShowPage(reelo::HelpPageUrl(reelo::HelpFolders()))) {
+    std::fprintf(stderr, "no help page in %s\n", qPrintable(QDir::currentPath()));
+    return 1;
+  }
+  help.show();
+  saved = Save(help, folder, "help_window") && saved;
+  help.ShowPage(reelo::HelpPageUrl(reelo::HelpFolders()).resolved(QUrl(QStringLiteral("#file"))));
+  saved = Save(help, folder, "help_window_file") && saved;
   return saved ? 0 : 1;
 }
