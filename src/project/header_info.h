@@ -58,9 +58,9 @@ std::string HeaderNameText(const HeaderName& name);
 // message naming the character.
 OpResult SpectrumNameBytes(const std::string& text, HeaderName& name);
 
-// What the properties dialog edits. The meaning of `parameter` follows `type`:
-// Program: the autostart line 0..9999, or none; Bytes: the start address
-// 0..65535; arrays: the variable letter a..z. Other type bytes keep param1.
+// What the properties dialog edits. Which field counts follows `type`:
+// Program: `autostart` (line 0..9999, or none); Bytes: `start` (0..65535);
+// arrays: `variable` (a letter a..z). Other type bytes keep param1.
 struct HeaderFields {
   std::uint8_t type = kBytesType;
   std::string name;                // UTF-8, up to ten Spectrum characters
