@@ -167,8 +167,9 @@ void Form1::createActions() {
   addCommand("editundo", "Отменить", QKeySequence(Qt::CTRL | Qt::Key_Z), &Form1::editundo_Click);
   addCommand("editredo", "Повторить", QKeySequence(Qt::CTRL | Qt::Key_Y), &Form1::editredo_Click)
       ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-  addCommand("editprops", "Свойства блока...", QKeySequence(Qt::Key_Return), &Form1::editprops_Click)
-      ->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+  // Enter first, so that the menu names the key as people call it.
+  addCommand("editprops", "Свойства блока...", QKeySequence(Qt::Key_Enter), &Form1::editprops_Click)
+      ->setShortcuts({QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
   addCommand("editmake", "Создать из файла...", {}, &Form1::editmake_Click);
   addCommand("editsavedata", "Сохранить данные...", {}, &Form1::editsavedata_Click);
   addCommand("viewcode", "10-ричный код", QKeySequence(Qt::CTRL | Qt::Key_H), &Form1::viewcode_Click);

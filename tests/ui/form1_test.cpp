@@ -79,7 +79,7 @@ class TestForm1 : public QObject {
                                          U("fileexit|Выход|")};
     QTest::newRow("Блок") << "blockmenu"
                           << QStringList{U("editup|Вверх|Ctrl+Q"), U("editdowd|Вниз|Ctrl+A"), U("editdel|Удалить|Del"),
-                                         "-", U("editprops|Свойства блока...|Return"), "-",
+                                         "-", U("editprops|Свойства блока...|Enter"), "-",
                                          U("editadd|Добавить файл...|Ctrl+F"), U("editmake|Создать из файла...|"),
                                          U("editsavedata|Сохранить данные...|")};
     QTest::newRow("Просмотр") << "viewmenu"

@@ -260,8 +260,8 @@ class TestEditCommands : public QObject {
     QTest::addColumn<QString>("after");   // the list line, then Fields()
     const auto program = Pair(MakeHeader(0, "prog", 3, 10, 3), 3);
     const auto code = Pair(MakeHeader(3, "code", 4, 32768), 4);
-    const QString programOpened = U("Свойства блока|Program|prog      |10|3|");
-    const QString codeOpened = U("Свойства блока|Bytes|code      |32768|4|");
+    const QString programOpened = U("Свойства блока|Program|prog|10|3|");
+    const QString codeOpened = U("Свойства блока|Bytes|code|32768|4|");
     QTest::newRow("rename by Enter") << program << "enter" << "-|hello|-|-" << "ok" << programOpened
                                      << "Program: hello     |Program||3|10";
     QTest::newRow("autostart taken away") << program << "menu" << "-|-||-" << "ok" << programOpened
@@ -272,12 +272,15 @@ class TestEditCommands : public QObject {
                                          << "Program: code      |Program||4|1";
     QTest::newRow("the data block's length offered and taken")
         << Pair(MakeHeader(3, "code", 10, 32768), 4) << "menu" << "-|-|-|button" << "ok"
-        << U("Свойства блока|Bytes|code      |32768|10|Длина не совпадает с блоком данных после заголовка (4 байт)")
+        << U("Свойства блока|Bytes|code|32768|10|Длина не совпадает с блоком данных после заголовка (4 байт)")
         << "Bytes: code      |Bytes|32768|4|";
     QTest::newRow("no data block after it: marked")
         << std::vector<TapeBlock>{MakeHeader(3, "lone", 2, 16384), MakeHeader(3, "next", 2, 0)} << "menu"
-        << "-|-|-|-" << "cancel" << U("Свойства блока|Bytes|lone      |16384|2|После заголовка нет блока данных")
+        << "-|-|-|-" << "cancel" << U("Свойства блока|Bytes|lone|16384|2|После заголовка нет блока данных")
         << "Bytes: lone      |Bytes|16384|2|";
+    QTest::newRow("graphics in an untouched name are kept")
+        << Pair(MakeHeader(3, "\x90\x91 ab", 4, 32768), 4) << "menu" << "-|-|1000|-" << "ok"
+        << U("Свойства блока|Bytes|?? ab|32768|4|") << U("Bytes: \u0452\u2018 ab     |Bytes|1000|4|");
     QTest::newRow("a name the Spectrum lacks: refused") << program << "menu" << U("-|Игра|-|-") << "refused"
                                                         << programOpened << "Program: prog      |Program||3|10";
     QTest::newRow("a start that is no number: refused") << code << "menu" << "-|-|4O000|-" << "refused" << codeOpened

@@ -121,7 +121,10 @@ void Form12::fillFrom(const HeaderInfo& info) {
     typeBox_->addItem(QString::fromStdString(info.typeName), int(fields.type));
   }
   typeBox_->setCurrentIndex(typeBox_->findData(int(fields.type)));
-  nameEdit_->setText(QString::fromStdString(fields.name));
+  originalName_ = QString::fromStdString(fields.name);
+  QString shown = originalName_;
+  while (shown.endsWith(u' ')) shown.chop(1);
+  nameEdit_->setText(shown);
   switch (fields.type) {
     case kProgramType:
       parameterEdit_->setText(fields.autostart ? QString::number(*fields.autostart) : QString());
@@ -163,7 +166,13 @@ Form12::Entry Form12::CurrentFields() const {
   Entry entry;
   HeaderFields& fields = entry.fields;
   fields.type = static_cast<std::uint8_t>(typeBox_->currentData().toInt());
-  fields.name = nameEdit_->text().toStdString();
+  // An untouched name goes back as the core spelled it, so that name bytes
+  // the field cannot show (graphics, tokens) are kept.
+  QString name = nameEdit_->text();
+  QString original = originalName_;
+  while (original.endsWith(u' ')) original.chop(1);
+  if (name == original) name = originalName_;
+  fields.name = name.toStdString();
   const std::optional<int> length = WholeNumber(lengthEdit_->text());
   if (!length) {
     entry.status = NotANumber("Длина");

@@ -51,6 +51,9 @@ class Form12 final : public QDialog {
   TapeBlock header_;
   std::optional<int> dataLengthAfter_;
   HeaderFields accepted_;
+  // The header's name as the core spells it (trailing spaces kept); the field
+  // shows it without them, so that there is room to type.
+  QString originalName_;
   QComboBox* typeBox_ = nullptr;
   QLineEdit* nameEdit_ = nullptr;
   QLabel* parameterLabel_ = nullptr;
