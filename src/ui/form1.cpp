@@ -125,6 +125,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   createToolBar();
   createBlockList();
   createStatusBar();
+  createDeck();
   progress_ = new Form9(this);
   client_->installEventFilter(this);
 

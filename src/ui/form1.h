@@ -19,7 +19,10 @@ class QToolBar;
 
 namespace reelo {
 
+class AudioOutput;
+class DeckParts;
 class Form9;
+class TapeDeck;
 
 // The client area (below the menu bar) of a new window, in pixels.
 inline constexpr int kClientWidth = 369;
@@ -81,6 +84,20 @@ class Form1 : public QMainWindow {
   void Toolbar1_ButtonClick(const QString& key);
   void List1_Click();
 
+  // The "Лента" menu: the tape played through the sound card (form1_playback.cpp).
+  void tapeplay_Click();
+  void tapepause_Click();
+  void tapestop_Click();
+  void tapenext_Click();
+  void tapeprev_Click();
+  void tapepauseafter_Click();
+  void tapeoutput_Click();
+
+ public:
+  TapeDeck& deck();
+  // Plays through output from now on instead of the sound card (window tests).
+  void UseAudioOutput(AudioOutput& output);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +108,9 @@ class Form1 : public QMainWindow {
   void createToolBar();
   void createBlockList();
   void createStatusBar();
+  void createDeck();
+  void UpdateDeckControls();
+  void ShowDeckFailure(const QString& reason);
   void Form_Resize();
   // The exit question; false when the window is to stay open.
   bool Form_Unload();
@@ -122,6 +142,7 @@ class Form1 : public QMainWindow {
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;
+  DeckParts* deck_ = nullptr;
 };
 
 }  // namespace reelo
