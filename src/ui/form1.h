@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "project/op_result.h"
@@ -21,6 +22,10 @@ namespace reelo {
 
 class AudioOutput;
 class DeckParts;
+// Deletes the deck's parts while the window is still whole (form1_playback.cpp).
+struct DeckPartsDeleter {
+  void operator()(DeckParts* parts) const;
+};
 class Form9;
 class TapeDeck;
 
@@ -142,7 +147,7 @@ class Form1 : public QMainWindow {
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;
-  DeckParts* deck_ = nullptr;
+  std::unique_ptr<DeckParts, DeckPartsDeleter> deck_;
 };
 
 }  // namespace reelo

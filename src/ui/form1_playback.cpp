@@ -65,10 +65,12 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-// What the main window keeps for the deck; a child of the window.
+// What the main window keeps for the deck. The window deletes it before its
+// widgets, so nothing of the deck runs against a window half taken apart; it
+// is also the context of every connection that calls the window.
 class DeckParts : public QObject {
  public:
-  explicit DeckParts(QObject* parent) : QObject(parent), soundCard(new QtAudioOutput(this)), output(soundCard) {}
+  DeckParts() : soundCard(new QtAudioOutput(this)), output(soundCard) {}
   // The deck goes first: stopping it stops the output it plays through.
   ~DeckParts() override { delete deck; }
 
@@ -83,9 +85,11 @@ class DeckParts : public QObject {
   QList<QAction*> locked;               // edit commands disabled while the deck plays
 };
 
+void DeckPartsDeleter::operator()(DeckParts* parts) const { delete parts; }
+
 void Form1::createDeck() {
   RegisterDeckIcons();
-  deck_ = new DeckParts(this);
+  deck_.reset(new DeckParts);
 
   QMenu* menu = new QMenu(Text(kTapeMenuCaption), this);
   menu->setObjectName(QString::fromLatin1(kTapeMenuName));
@@ -128,12 +132,12 @@ void Form1::createDeck() {
     deck_->deck->Poll();
     UpdateDeckControls();
   };
-  connect(model, &QAbstractItemModel::modelReset, this, [this, blocksChanged] {
+  connect(model, &QAbstractItemModel::modelReset, deck_.get(), [this, blocksChanged] {
     deck_->highlighted = -1;  // the lines were made anew
     blocksChanged();
   });
-  connect(model, &QAbstractItemModel::rowsInserted, this, blocksChanged);
-  connect(model, &QAbstractItemModel::rowsRemoved, this, blocksChanged);
+  connect(model, &QAbstractItemModel::rowsInserted, deck_.get(), blocksChanged);
+  connect(model, &QAbstractItemModel::rowsRemoved, deck_.get(), blocksChanged);
   UseAudioOutput(*deck_->soundCard);
 }
 
@@ -147,11 +151,11 @@ void Form1::UseAudioOutput(AudioOutput& output) {
   }
   deck_->output = &output;
   output.SetVolume(deck_->volumePercent / double{kFullVolume});
-  deck_->deck = new TapeDeck(state_.project, output, deck_);
+  deck_->deck = new TapeDeck(state_.project, output, deck_.get());
   deck_->deck->setOptions(options);
   deck_->deck->setPauseAfterBlock(deck_->actions.value(QStringLiteral("tapepauseafter"))->isChecked());
-  connect(deck_->deck, &TapeDeck::Changed, this, &Form1::UpdateDeckControls);
-  connect(deck_->deck, &TapeDeck::Failed, this, &Form1::ShowDeckFailure);
+  connect(deck_->deck, &TapeDeck::Changed, deck_.get(), [this] { UpdateDeckControls(); });
+  connect(deck_->deck, &TapeDeck::Failed, deck_.get(), [this](const QString& reason) { ShowDeckFailure(reason); });
   UpdateDeckControls();
 }
 
@@ -233,12 +237,13 @@ void Form1::tapepauseafter_Click() {
 void Form1::tapeoutput_Click() {
   if (!deck_->window) {
     deck_->window = new DeckWindow(this);
-    connect(deck_->window, &DeckWindow::DeviceChosen, this, [this](const QByteArray& id) { deck_->soundCard->setDevice(id); });
-    connect(deck_->window, &DeckWindow::VolumeChanged, this, [this](int percent) {
+    connect(deck_->window, &DeckWindow::DeviceChosen, deck_.get(),
+            [this](const QByteArray& id) { deck_->soundCard->setDevice(id); });
+    connect(deck_->window, &DeckWindow::VolumeChanged, deck_.get(), [this](int percent) {
       deck_->volumePercent = percent;
       deck_->output->SetVolume(percent / double{kFullVolume});
     });
-    connect(deck_->window, &DeckWindow::OptionsChanged, this,
+    connect(deck_->window, &DeckWindow::OptionsChanged, deck_.get(),
             [this](const SignalOptions& options) { deck().setOptions(options); });
   }
   deck_->window->Show(deck_->soundCard->device(), deck_->volumePercent, deck().options());
