@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -256,6 +257,70 @@ TEST_F(SoundServer, PauseAfterEachBlockHoldsBetweenTheBlocks) {
   ExpectOwnDecoderGetsTheRecords(samples);
   ExpectAudio2TapeGetsTheTape(samples);
 }
+
+// The sound card goes away in the middle of a block: the player says so and
+// ends, never waits for ever.
+TEST_F(SoundServer, SinkGoneStopsWithTheReason) {
+  Child player("exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") + " </dev/null 2>" +
+               Quoted(dir_ / "play.log"));
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl unload-module module-null-sink", dir_ / "unload.log")) << Log("unload.log");
+  EXPECT_EQ(player.Wait(20s), 2) << Log("play.log");
+  EXPECT_TRUE(FileHolds(dir_ / "play.log", "Нет устройства для вывода звука: ")) << Log("play.log");
+}
+
+// Ctrl+C in the middle of a block: the stream is closed and the status says
+// the player was interrupted (130, as a shell counts SIGINT).
+TEST_F(SoundServer, CtrlCStopsCleanly) {
+  Child player("exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") + " </dev/null 2>" +
+               Quoted(dir_ / "play.log"));
+  std::this_thread::sleep_for(1500ms);
+  player.Signal(SIGINT);
+  EXPECT_EQ(player.Wait(10s), 130) << Log("play.log");
+  EXPECT_TRUE(FileHolds(dir_ / "play.log", "Остановлено (Ctrl+C)")) << Log("play.log");
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl list short sink-inputs", dir_ / "inputs.log"));
+  EXPECT_EQ(Log("inputs.log"), "") << "a stream left open on the server";
+}
+
+// reelo-cli play's answers that need no sound: bad calls, and no server at all.
+struct PlayCall {
+  const char* name;
+  const char* args;  // after "play"; TAPE is the two-block tape, EMPTY an empty file
+  int exitCode;
+  const char* says;  // a part of what it prints on standard error
+};
+
+class PlayCommand : public ::testing::TestWithParam<PlayCall> {};
+
+TEST_P(PlayCommand, AnswersWithoutSound) {
+  const PlayCall& call = GetParam();
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir / "two.tap", testing::Concat({testing::MakeHeader(0, "two", 3), testing::MakeDataBlock({1, 2, 3})}));
+  testing::WriteFileBytes(dir / "empty.tap", {});
+  std::string args = call.args;
+  for (auto [word, file] : {std::pair{"TAPE", "two.tap"}, std::pair{"EMPTY", "empty.tap"}}) {
+    if (const auto at = args.find(word); at != std::string::npos) args.replace(at, std::strlen(word), Quoted(dir / file));
+  }
+  // A server address where nothing listens: no sound server, whatever runs on this machine.
+  Child player("exec env PULSE_SERVER=unix:" + Quoted(dir / "none") + " XDG_RUNTIME_DIR=" + Quoted(dir.path()) +
+               " " + Quoted(REELO_CLI_PATH) + " play " + args + " </dev/null 2>" + Quoted(dir / "err.log"));
+  const int status = player.Wait(30s);
+  const Bytes err = testing::ReadFileBytes(dir / "err.log");
+  const std::string said(err.begin(), err.end());
+  EXPECT_EQ(status, call.exitCode) << said;
+  EXPECT_NE(said.find(call.says), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, PlayCommand,
+    ::testing::Values(PlayCall{"no_sound_server", "TAPE", 2,
+                               "Нет устройства для вывода звука: звуковой сервер недоступен"},
+                      PlayCall{"no_such_file", "missing.tap", 2, "reelo-cli: "},
+                      PlayCall{"empty_tape", "EMPTY", 1, "в ленте нет блоков"},
+                      PlayCall{"block_zero", "TAPE --from 0", 2, "--from: номер блока от 1 до 2"},
+                      PlayCall{"block_past_the_end", "TAPE --from 3", 2, "--from: номер блока от 1 до 2"},
+                      PlayCall{"unknown_option", "TAPE --loud", 2, "неизвестный параметр --loud"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace reelo
