@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <algorithm>
 
@@ -54,7 +55,17 @@ QtAudioOutput::QtAudioOutput(QObject* parent) : AudioOutput(parent) {
   connect(&watch_, &QTimer::timeout, this, &QtAudioOutput::Watch);
 }
 
-QtAudioOutput::~QtAudioOutput() { Stop(); }
+QtAudioOutput::~QtAudioOutput() {
+  Stop();
+  // Sinks still waiting for the event loop go now: it may not run again.
+  // (Their pending deletion is taken back first: a sink's own destructor
+  // runs events, and would otherwise delete it a second time.)
+  for (const QPointer<QAudioSink>& sink : retired_) {
+    if (!sink) continue;
+    QCoreApplication::removePostedEvents(sink.data(), QEvent::DeferredDelete);
+    delete sink.data();
+  }
+}
 
 QString QtAudioOutput::Start(QIODevice& source, const AudioFormat& format) {
   Stop();
@@ -115,7 +126,10 @@ void QtAudioOutput::Stop() {
   if (!sink_) return;
   sink_->disconnect(this);
   sink_->stop();
-  // Deleting the sink runs events; never inside one of its own signals.
+  // Deleting a sink runs pending events, which could reach the deck in the
+  // middle of a step; so it goes from the event loop.
+  retired_.removeAll(nullptr);
+  retired_.append(sink_.get());
   sink_.release()->deleteLater();
 }
 

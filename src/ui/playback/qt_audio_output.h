@@ -2,16 +2,16 @@
 // device of the desktop's sound server, pulling samples from the deck.
 #pragma once
 
+#include <QAudioSink>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
 
 #include "ui/playback/audio_output.h"
-
-class QAudioSink;
 
 namespace reelo {
 
@@ -58,6 +58,7 @@ class QtAudioOutput : public AudioOutput {
   double volume_ = 1.0;
   int sampleRate_ = 0;
   std::unique_ptr<QAudioSink> sink_;
+  QList<QPointer<QAudioSink>> retired_;  // stopped, deleted by the event loop
   QTimer watch_;
   qint64 lastProcessed_ = -1;
   QElapsedTimer sinceProgress_;
