@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kExitInterrupted = 128 + SIGINT;
 constexpr int kTerminalRefreshMs = 250;
+// Nothing else runs here, so a long buffer costs nothing and rides over a busy machine.
+constexpr int kBufferMs = 1000;
 constexpr const char* kEmptyTapeText = "в ленте нет блоков";
 constexpr const char* kFinishedText = "Лента проиграна до конца";
 constexpr const char* kInterruptedText = "Остановлено (Ctrl+C)";
@@ -117,6 +119,7 @@ int RunPlay(const Args& args, Io& io) {
 
   StopSignals stopSignals;
   QtAudioOutput output;
+  output.setBufferMilliseconds(kBufferMs);
   TapeDeck deck(project, output);
   deck.setPauseAfterBlock(parsed.has("--pause-after-block"));
   StatusPrinter status(io);

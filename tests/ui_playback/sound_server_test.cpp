@@ -290,6 +290,8 @@ struct PlayCall {
   const char* says;  // a part of what it prints on standard error
 };
 
+void PrintTo(const PlayCall& call, std::ostream* out) { *out << call.name; }
+
 class PlayCommand : public ::testing::TestWithParam<PlayCall> {};
 
 TEST_P(PlayCommand, AnswersWithoutSound) {

@@ -88,7 +88,7 @@ QString QtAudioOutput::Start(QIODevice& source, const AudioFormat& format) {
   if (!device.isFormatSupported(audioFormat)) return Text(kFormatReason);
 
   sink_ = std::make_unique<QAudioSink>(device, audioFormat);
-  sink_->setBufferSize(audioFormat.bytesForDuration(qint64{kBufferMilliseconds} * 1000));
+  sink_->setBufferSize(audioFormat.bytesForDuration(qint64{bufferMilliseconds_} * 1000));
   sink_->setVolume(volume_);
   sampleRate_ = format.sampleRate;
   sink_->start(&source);

@@ -38,6 +38,9 @@ class QtAudioOutput : public AudioOutput {
   explicit QtAudioOutput(QObject* parent = nullptr);
   ~QtAudioOutput() override;
 
+  // The buffer for the next Start (kBufferMilliseconds unless set): a player
+  // without windows can take a longer one and never run dry.
+  void setBufferMilliseconds(int milliseconds) { bufferMilliseconds_ = milliseconds; }
   // The device for the next Start, by id; empty: the system's default.
   void setDevice(const QByteArray& id) { deviceId_ = id; }
   const QByteArray& device() const { return deviceId_; }
@@ -56,6 +59,7 @@ class QtAudioOutput : public AudioOutput {
 
   QByteArray deviceId_;
   double volume_ = 1.0;
+  int bufferMilliseconds_ = kBufferMilliseconds;
   int sampleRate_ = 0;
   std::unique_ptr<QAudioSink> sink_;
   QList<QPointer<QAudioSink>> retired_;  // stopped, deleted by the event loop
