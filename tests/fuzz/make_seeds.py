@@ -162,6 +162,20 @@ def export_seeds():
         write("wav_export_fuzz", name, data)
 
 
+def cli_seeds():
+    # Argument vectors, one argument per zero-separated piece.
+    calls = {
+        "decode": ["decode", "rec.wav", "out.tap", "--exact"],
+        "bas2tap": ["bas2tap", "in.bas", "out.tap", "--autostart", "10"],
+        "convert": ["convert", "a.tzx", "b.tap"],
+        "view": ["view", "screen", "t.tap", "2", "o.png"],
+        "help": ["list", "t.tap", "--help"],
+        "play": ["play", "t.tap", "--from", "3"],
+    }
+    for name, args in calls.items():
+        write("cli_args_fuzz", name, b"\0".join(a.encode() for a in args))
+
+
 def main():
     if os.path.isdir(CORPUS):
         shutil.rmtree(CORPUS)
@@ -170,6 +184,7 @@ def main():
     viewer_seeds(taps)
     recording_seeds()
     export_seeds()
+    cli_seeds()
     print("seeds written to", CORPUS, file=sys.stderr)
 
 
