@@ -242,6 +242,82 @@ ICONS["undo"] = [
 ]
 ICONS["redo"] = [row[::-1] for row in ICONS["undo"]]
 
+# The tape deck's buttons: the usual player signs, green to play, black bars,
+# a red square to stop, and a bar beside the arrows that skip a block.
+ICONS["play"] = [
+    "................",
+    "...kk...........",
+    "...kGkk.........",
+    "...kGGGkk.......",
+    "...kGGGGGkk.....",
+    "...kGGGGGGGkk...",
+    "...kGGGGGGGGGk..",
+    "...kGGGGGGGGGGk.",
+    "...kGGGGGGGGGGk.",
+    "...kGGGGGGGGGk..",
+    "...kGGGGGGGkk...",
+    "...kGGGGGkk.....",
+    "...kGGGkk.......",
+    "...kGkk.........",
+    "...kk...........",
+    "................",
+]
+ICONS["pause"] = [
+    "................",
+    "................",
+    "...kkkk..kkkk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kBBk..kBBk...",
+    "...kkkk..kkkk...",
+    "................",
+    "................",
+]
+ICONS["stop"] = [
+    "................",
+    "................",
+    "................",
+    "...kkkkkkkkkk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...krrrrrrrrk...",
+    "...kkkkkkkkkk...",
+    "................",
+    "................",
+    "................",
+]
+ICONS["next"] = [
+    "................",
+    "................",
+    "..kk.......kkk..",
+    "..kGkk.....kBk..",
+    "..kGGGk....kBk..",
+    "..kGGGGkk..kBk..",
+    "..kGGGGGGk.kBk..",
+    "..kGGGGGGGkkBk..",
+    "..kGGGGGGGkkBk..",
+    "..kGGGGGGk.kBk..",
+    "..kGGGGkk..kBk..",
+    "..kGGGk....kBk..",
+    "..kGkk.....kBk..",
+    "..kk.......kkk..",
+    "................",
+    "................",
+]
+ICONS["prev"] = [row[::-1] for row in ICONS["next"]]
+
 SIZE = 16
 
 

@@ -41,5 +41,9 @@ int RunBin2Tap(const Args& args, Io& io);
 int RunList(const Args& args, Io& io);
 int RunConvert(const Args& args, Io& io);
 int RunView(const Args& args, Io& io);
+#if REELO_CLI_PLAY
+// play TAPE [--from N] [--pause-after-block]: the tape through the sound card (cli_play.cpp).
+int RunPlay(const Args& args, Io& io);
+#endif
 
 }  // namespace reelo::cli

@@ -128,6 +128,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   createBlockList();
   createStatusBar();
   createHeaderFrame();
+  createDeck();
   progress_ = new Form9(this);
   client_->installEventFilter(this);
   setAcceptDrops(true);

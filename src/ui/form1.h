@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,13 @@ class BlockListWidget;
 class DesktopMemory;
 class Form9;
 struct WavCheckResult;
+class AudioOutput;
+class DeckParts;
+// Deletes the deck's parts while the window is still whole (form1_playback.cpp).
+struct DeckPartsDeleter {
+  void operator()(DeckParts* parts) const;
+};
+class TapeDeck;
 
 // The client area (below the menu bar) of a new window, in pixels.
 inline constexpr int kClientWidth = 369;
@@ -116,6 +124,20 @@ class Form1 : public QMainWindow {
   // The selected lines were dragged and dropped before line `row`.
   void List1_DragDrop(int row);
 
+  // The "Лента" menu: the tape played through the sound card (form1_playback.cpp).
+  void tapeplay_Click();
+  void tapepause_Click();
+  void tapestop_Click();
+  void tapenext_Click();
+  void tapeprev_Click();
+  void tapepauseafter_Click();
+  void tapeoutput_Click();
+
+ public:
+  TapeDeck& deck();
+  // Plays through output from now on instead of the sound card (window tests).
+  void UseAudioOutput(AudioOutput& output);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -133,6 +155,9 @@ class Form1 : public QMainWindow {
   void createHeaderFrame();
   // Shows the frame with the selected header's fields, or hides it.
   void ShowHeaderInfo();
+  void createDeck();
+  void UpdateDeckControls();
+  void ShowDeckFailure(const QString& reason);
   void Form_Resize();
   // The exit question; false when the window is to stay open.
   bool Form_Unload();
@@ -192,6 +217,7 @@ class Form1 : public QMainWindow {
   QMenu* recentMenu_ = nullptr;
   // The WAV export's options as last chosen in this run.
   WavExportChoice wavChoice_;
+  std::unique_ptr<DeckParts, DeckPartsDeleter> deck_;
 };
 
 }  // namespace reelo

@@ -60,6 +60,7 @@ class TestForm1 : public QObject {
     QStringList menus;
     for (const QAction* action : w->form->menuBar()->actions()) menus << action->menu()->objectName() + "|" + action->text();
     QCOMPARE(menus, (QStringList{U("filemenu|Файл"), U("editmenu|Правка"), U("blockmenu|Блок"), U("viewmenu|Просмотр"),
+                                 U("tapemenu|Лента"),
                                  U("tooltmenu|Инструменты"), U("helpmenu|Справка")}));
   }
 
@@ -120,7 +121,9 @@ class TestForm1 : public QObject {
                                    U("down|Блок вниз|down"), U("del|Удалить блок|del"), U("undo|Отменить|undo"),
                                    U("redo|Повторить|redo"), "-",
                                    U("code|Смотреть 10-ричный код|dec"), U("text|Смотреть как текст|text"),
-                                   U("bas|Смотреть как BASIC-программу|bas"), U("scr|Смотреть как экран|scr")}));
+                                   U("bas|Смотреть как BASIC-программу|bas"), U("scr|Смотреть как экран|scr"), "-",
+                                   U("play|Воспроизвести|play"), U("pause|Пауза|pause"), U("stop|Стоп|stop"),
+                                   U("prev|Предыдущий блок|prev"), U("next|Следующий блок|next")}));
   }
 
   // Which command each key and button reaches. The commands themselves are

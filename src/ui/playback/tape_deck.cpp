@@ -1,0 +1,296 @@
+#include "ui/playback/tape_deck.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace reelo {
+namespace {
+
+constexpr int kSecondsPerMinute = 60;
+constexpr const char* kPausedText = "Пауза";
+constexpr const char* kGap = "   ";
+
+// Mixes one value into a running 64-bit hash (FNV-1a over the value's bytes).
+std::uint64_t Mix(std::uint64_t hash, std::uint64_t value) {
+  constexpr std::uint64_t kPrime = 1099511628211ull;
+  for (int i = 0; i < 8; ++i) {
+    hash ^= (value >> (8 * i)) & 0xFF;
+    hash *= kPrime;
+  }
+  return hash;
+}
+
+}  // namespace
+
+QString ClockText(std::uint64_t samples, int sampleRate) {
+  const std::uint64_t seconds = sampleRate > 0 ? samples / static_cast<std::uint64_t>(sampleRate) : 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02llu:%02llu", static_cast<unsigned long long>(seconds / kSecondsPerMinute),
+                static_cast<unsigned long long>(seconds % kSecondsPerMinute));
+  return QString::fromLatin1(text);
+}
+
+int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t position) {
+  if (starts.size() < 2) return 0;
+  const auto after = std::upper_bound(starts.begin(), starts.end() - 1, position);
+  const int block = static_cast<int>(after - starts.begin()) - 1;
+  return std::clamp(block, 0, static_cast<int>(starts.size()) - 2);
+}
+
+std::uint64_t BlockStorageFingerprint(const TapeProject& project) {
+  std::uint64_t hash = 14695981039346656037ull;
+  hash = Mix(hash, reinterpret_cast<std::uintptr_t>(project.blocks.data()));
+  hash = Mix(hash, project.blocks.size());
+  for (const TapeBlock& block : project.blocks) {
+    hash = Mix(hash, reinterpret_cast<std::uintptr_t>(block.data()));
+    hash = Mix(hash, block.size());
+  }
+  return hash;
+}
+
+QString DeckStatusText(const TapeDeck& deck) {
+  if (deck.state() == DeckState::Stopped) return {};
+  std::string text = "Блок" + NumberText(deck.block() + 1) + " из" + NumberText(deck.blockCount()) + kGap;
+  QString result = QString::fromStdString(text) + ClockText(deck.position(), deck.sampleRate()) +
+                   QStringLiteral(" / ") + ClockText(deck.length(), deck.sampleRate());
+  if (deck.state() == DeckState::Paused) result += QString::fromUtf8(kGap) + QString::fromUtf8(kPausedText);
+  return result;
+}
+
+// --- SignalSource ---
+
+SignalSource::SignalSource(TapeDeck& deck) : deck_(deck) {}
+
+bool SignalSource::holding() const {
+  const TapeSignalStream* stream = deck_.stream_.get();
+  return deck_.pauseAfterBlock_ && stream && !stream->done() && stream->block() > blockAllowed_;
+}
+
+void SignalSource::Release() {
+  if (deck_.stream_) blockAllowed_ = deck_.stream_->block();
+  emit readyRead();  // an output that ran dry starts reading again
+}
+
+qint64 SignalSource::bytesAvailable() const {
+  const TapeSignalStream* stream = deck_.stream_.get();
+  if (!stream || stream->done() || holding() || deck_.starts_.size() < 2) return QIODevice::bytesAvailable();
+  const auto& starts = deck_.starts_;
+  std::uint64_t end = starts.back();
+  if (deck_.pauseAfterBlock_) end = starts[static_cast<std::size_t>(std::min(blockAllowed_ + 1, deck_.blockCount()))];
+  const std::uint64_t samples = end > written_ ? end - written_ : 0;
+  return static_cast<qint64>(samples) * stream->bytesPerSample() + QIODevice::bytesAvailable();
+}
+
+qint64 SignalSource::readData(char* data, qint64 maxSize) {
+  TapeSignalStream* stream = deck_.stream_.get();
+  // After an edit the blocks the stream reads may be gone: not one more sample.
+  if (!stream || !deck_.ProjectUnchanged()) return 0;
+  const int bytesPerSample = stream->bytesPerSample();
+  auto* out = reinterpret_cast<std::uint8_t*>(data);
+  const std::size_t wanted = static_cast<std::size_t>(maxSize / bytesPerSample);
+  std::size_t done = 0;
+  while (done < wanted && !holding()) {
+    const std::size_t n = stream->Read(out + done * static_cast<std::size_t>(bytesPerSample), wanted - done);
+    if (n == 0) break;
+    done += n;
+  }
+  written_ = stream->position();
+  return static_cast<qint64>(done) * bytesPerSample;
+}
+
+qint64 SignalSource::writeData(const char*, qint64) { return -1; }
+
+// --- TapeDeck ---
+
+TapeDeck::TapeDeck(const TapeProject& project, AudioOutput& output, QObject* parent)
+    : QObject(parent), project_(project), output_(output) {
+  poll_.setInterval(kPollInterval);
+  connect(&poll_, &QTimer::timeout, this, &TapeDeck::Poll);
+  connect(&output_, &AudioOutput::Failed, this, &TapeDeck::Fail);
+}
+
+TapeDeck::~TapeDeck() { EndSession(); }
+
+void TapeDeck::setOptions(const SignalOptions& options) {
+  if (IsValid(options)) options_ = options;
+}
+
+void TapeDeck::setPauseAfterBlock(bool on) {
+  if (on == pauseAfterBlock_) return;
+  pauseAfterBlock_ = on;
+  if (!source_ || !stream_) return;
+  if (on) {
+    // Hold after the block whose samples are being handed out now.
+    const std::uint64_t last = source_->written_ > 0 ? source_->written_ - 1 : 0;
+    source_->blockAllowed_ = BlockAtPosition(starts_, last);
+  } else if (state_ == DeckState::Playing) {
+    source_->Release();
+  }
+}
+
+int TapeDeck::blockCount() const { return static_cast<int>(starts_.size()) - 1; }
+
+std::uint64_t TapeDeck::length() const { return starts_.empty() ? 0 : starts_.back(); }
+
+std::uint64_t TapeDeck::HeardPosition() const {
+  if (!sessionOpen_ || !source_) return pausedPosition_;
+  return std::min(sessionStart_ + output_.PlayedSamples(), source_->written());
+}
+
+std::uint64_t TapeDeck::position() const {
+  switch (state_) {
+    case DeckState::Stopped:
+      return 0;
+    case DeckState::Paused:
+      return pausedPosition_;
+    case DeckState::Playing:
+      break;
+  }
+  return HeardPosition();
+}
+
+int TapeDeck::block() const {
+  if (state_ == DeckState::Stopped) return -1;
+  return BlockAtPosition(starts_, position());
+}
+
+bool TapeDeck::ProjectUnchanged() const { return BlockStorageFingerprint(project_) == fingerprint_; }
+
+bool TapeDeck::Play(int first) {
+  Stop();
+  if (project_.blocks.empty() || !IsValid(options_)) return false;
+  first = std::clamp(first, 0, project_.blockCount() - 1);
+  fingerprint_ = BlockStorageFingerprint(project_);
+  stream_ = std::make_unique<TapeSignalStream>(project_, options_, first);
+  starts_.resize(project_.blocks.size() + 1);
+  for (std::size_t i = 0; i < starts_.size(); ++i) starts_[i] = stream_->blockStart(static_cast<int>(i));
+  source_ = std::make_unique<SignalSource>(*this);
+  source_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  pausedPosition_ = starts_[static_cast<std::size_t>(first)];
+  state_ = DeckState::Playing;
+  if (!StartSession()) return false;
+  poll_.start();
+  emit Changed();
+  return true;
+}
+
+bool TapeDeck::StartSession() {
+  sessionStart_ = stream_->position();
+  source_->written_ = sessionStart_;
+  source_->blockAllowed_ = stream_->block();
+  const QString refused = output_.Start(*source_, {options_.sampleRate, options_.bitsPerSample});
+  if (!refused.isEmpty()) {
+    Fail(refused);
+    return false;
+  }
+  sessionOpen_ = true;
+  return true;
+}
+
+void TapeDeck::EndSession() {
+  if (!sessionOpen_) return;
+  sessionOpen_ = false;
+  output_.Stop();
+}
+
+void TapeDeck::Pause() {
+  if (state_ != DeckState::Playing) return;
+  pausedPosition_ = HeardPosition();
+  output_.Suspend();
+  state_ = DeckState::Paused;
+  pause_ = PauseKind::Suspended;
+  emit Changed();
+}
+
+void TapeDeck::Continue() {
+  if (state_ != DeckState::Paused) return;
+  if (!ProjectUnchanged()) {
+    Stop();
+    return;
+  }
+  state_ = DeckState::Playing;
+  switch (pause_) {
+    case PauseKind::Suspended:
+      output_.Resume();
+      break;
+    case PauseKind::Held:
+      source_->Release();
+      break;
+    case PauseKind::Cued:
+      if (!StartSession()) return;
+      break;
+  }
+  emit Changed();
+}
+
+void TapeDeck::Stop() {
+  const bool wasActive = state_ != DeckState::Stopped;
+  EndSession();
+  poll_.stop();
+  state_ = DeckState::Stopped;
+  source_.reset();
+  stream_.reset();
+  if (wasActive) emit Changed();
+}
+
+void TapeDeck::NextBlock() {
+  if (state_ == DeckState::Stopped) return;
+  const int current = block();
+  if (current + 1 < blockCount()) Jump(current + 1);
+}
+
+void TapeDeck::PreviousBlock() {
+  if (state_ == DeckState::Stopped) return;
+  Jump(std::max(block() - 1, 0));
+}
+
+// Drops what the output holds and goes on from the start of the block:
+// playing when it was playing, paused there when it was paused.
+void TapeDeck::Jump(int target) {
+  if (!ProjectUnchanged()) {
+    Stop();
+    return;
+  }
+  EndSession();
+  stream_->SeekBlock(target);
+  pausedPosition_ = starts_[static_cast<std::size_t>(target)];
+  if (state_ == DeckState::Paused) {
+    pause_ = PauseKind::Cued;
+  } else if (!StartSession()) {
+    return;
+  }
+  emit Changed();
+}
+
+void TapeDeck::Fail(const QString& reason) {
+  sessionOpen_ = false;  // the output has stopped by itself
+  output_.Stop();
+  Stop();
+  emit Failed(reason);
+}
+
+void TapeDeck::Poll() {
+  if (state_ == DeckState::Stopped) return;
+  if (!ProjectUnchanged()) {
+    Stop();
+    return;
+  }
+  if (state_ != DeckState::Playing || !sessionOpen_) return;
+  const std::uint64_t heard = HeardPosition();
+  if (heard >= source_->written()) {
+    if (stream_->done()) {
+      Stop();
+      emit Finished();
+      return;
+    }
+    if (source_->holding()) {
+      // The output keeps running dry: the block's sound has all been heard.
+      state_ = DeckState::Paused;
+      pause_ = PauseKind::Held;
+      pausedPosition_ = heard;
+    }
+  }
+  emit Changed();
+}
+
+}  // namespace reelo

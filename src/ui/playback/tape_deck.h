@@ -1,0 +1,154 @@
+// The tape deck: plays the project's tape signal through an AudioOutput with a
+// cassette player's controls. The signal is made on demand, a few milliseconds
+// ahead of the sound card, by the same generator as the WAV export, so a tape
+// of any length plays in constant memory. Everything runs on the thread that
+// owns the deck (the UI thread's event loop); nothing here touches a widget.
+#pragma once
+
+#include <QIODevice>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "project/tape_project.h"
+#include "sound/export/signal_stream.h"
+#include "ui/playback/audio_output.h"
+
+namespace reelo {
+
+enum class DeckState { Stopped, Playing, Paused };
+
+// "mm:ss" for a number of samples at the rate; minutes go past 59 ("75:03").
+QString ClockText(std::uint64_t samples, int sampleRate);
+
+// The block that holds the sample at position, given where each block starts
+// and, last, the tape's length (the last block for the end and beyond).
+int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t position);
+
+// Fingerprint of the project's block storage (where each block's bytes are and
+// how many): an edit that adds, removes, moves or replaces a block changes it.
+std::uint64_t BlockStorageFingerprint(const TapeProject& project);
+
+class SignalSource;
+class TapeDeck;
+
+// What the deck is doing, for a status bar or a terminal: "Блок 2 из 5
+// 00:12 / 01:30", with "Пауза" after it while paused; empty when stopped.
+QString DeckStatusText(const TapeDeck& deck);
+
+class TapeDeck : public QObject {
+  Q_OBJECT
+
+ public:
+  // How often the deck looks at the output to move its position (ms).
+  static constexpr int kPollInterval = 100;
+
+  // The project is read while the deck plays; it must outlive the deck.
+  TapeDeck(const TapeProject& project, AudioOutput& output, QObject* parent = nullptr);
+  ~TapeDeck() override;
+
+  // Take effect at the next Play.
+  void setOptions(const SignalOptions& options);
+  const SignalOptions& options() const { return options_; }
+  // The deck stops at the end of every block; Continue plays the next.
+  void setPauseAfterBlock(bool on);
+  bool pauseAfterBlock() const { return pauseAfterBlock_; }
+
+  // Plays from the start of block first (0-based). Returns false when there
+  // is nothing to play or the output refused (Failed was emitted).
+  bool Play(int first);
+  void Pause();     // Playing -> Paused; the sound holds where it is
+  void Continue();  // Paused -> Playing
+  void Stop();
+  void NextBlock();      // to the start of the next block (not from the last)
+  void PreviousBlock();  // to the start of the block before (block 0: its start)
+
+  DeckState state() const { return state_; }
+  // The block being heard, or waiting to be played when paused; -1 stopped.
+  int block() const;
+  int blockCount() const;
+  // Samples from the start of the tape to what is heard now, and the whole tape.
+  std::uint64_t position() const;
+  std::uint64_t length() const;
+  // Samples per second of the tape being played (of the options when stopped).
+  int sampleRate() const { return stream_ ? stream_->options().sampleRate : options_.sampleRate; }
+  // True while paused at the end of a block by "pause after each block".
+  bool heldAfterBlock() const { return state_ == DeckState::Paused && pause_ == PauseKind::Held; }
+
+  // Moves the position on from the output and finishes what ended (a block
+  // under "pause after each block", the tape). The deck's timer calls it.
+  void Poll();
+
+ signals:
+  // State, block or position changed.
+  void Changed();
+  // Playback stopped because the output failed; the reason is in Russian.
+  void Failed(const QString& reason);
+  // The last block has been played to its end.
+  void Finished();
+
+ private:
+  friend class SignalSource;
+
+  bool StartSession();
+  void EndSession();
+  void Jump(int block);
+  void Fail(const QString& reason);
+  bool ProjectUnchanged() const;
+  std::uint64_t HeardPosition() const;
+
+  const TapeProject& project_;
+  AudioOutput& output_;
+  SignalOptions options_;
+  bool pauseAfterBlock_ = false;
+
+  DeckState state_ = DeckState::Stopped;
+  std::unique_ptr<TapeSignalStream> stream_;
+  std::unique_ptr<SignalSource> source_;
+  std::vector<std::uint64_t> starts_;  // of the tape being played
+  std::uint64_t fingerprint_ = 0;
+  bool sessionOpen_ = false;           // the output is pulling from source_
+  std::uint64_t sessionStart_ = 0;     // tape position of the session's first sample
+  std::uint64_t pausedPosition_ = 0;   // the position shown while paused
+  // How the deck is paused: the output suspended (Continue resumes it), the
+  // output stopped at a block's start (Continue starts it there), or the
+  // source holding at a block's end by the option while the output plays what
+  // it has (Continue lets the source go on).
+  enum class PauseKind { Suspended, Cued, Held } pause_ = PauseKind::Cued;
+  QTimer poll_;
+};
+
+// The samples of the stream as a sequential device the output reads. Under
+// "pause after each block" it gives nothing past the end of the block it is
+// in until released; it gives nothing at all once the project was edited.
+class SignalSource : public QIODevice {
+  Q_OBJECT
+
+ public:
+  explicit SignalSource(TapeDeck& deck);
+
+  bool isSequential() const override { return true; }
+  qint64 bytesAvailable() const override;
+  // Tape position just after the last sample handed out.
+  std::uint64_t written() const { return written_; }
+  // At the end of a block, waiting for Release (pause after each block).
+  bool holding() const;
+  // Goes on into the next block.
+  void Release();
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override;
+  qint64 writeData(const char* data, qint64 size) override;
+
+ private:
+  TapeDeck& deck_;
+  int blockAllowed_ = 0;  // the last block it may read from under the option
+  std::uint64_t written_ = 0;
+
+  friend class TapeDeck;
+};
+
+}  // namespace reelo

@@ -1,0 +1,328 @@
+// The deck end to end through a real sound server: a private PulseAudio with a
+// null sink, reelo-cli play sending a two-block tape from zmakebas to it, and
+// parec recording the sink's monitor (8-bit, 22050 Hz, mono). The recording
+// must give the tape's records back, both to the program's own decoder and to
+// fuse-utils' audio2tape; with "pause after each block" the recording holds a
+// silence between the blocks, where the deck waited for Enter.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "external_tools.h"
+#include "project/tap_file.h"
+#include "quiet_import_host.h"
+#include "sound/export/tape_signal.h"
+#include "sound/export/wav_writer.h"
+#include "sound/import/tape_decoder.h"
+#include "tape_builders.h"
+
+namespace reelo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::Bytes;
+using testing::Quoted;
+using testing::RunTool;
+
+constexpr const char* kSinkName = "reelo_deck_test";
+constexpr int kRate = 22050;
+// Near the middle of the 8-bit scale: the rest level 127 and the server's own
+// silence 128, with the ringing a resampler leaves.
+constexpr int kQuietSpread = 6;
+// The time the test waits at the hold before pressing Enter, and what it
+// accepts as the hold in the recording: well above the 0.45 s every block's
+// own pause lasts, well below what the test waited.
+constexpr auto kHoldWait = 2000ms;
+constexpr std::size_t kHeldQuietSamples = kRate * 3 / 2;
+// audio2tape needs rest before the first pilot and an edge after the last
+// pause (as in the export's own round-trip test).
+constexpr std::size_t kLeadIn = 200, kTailRest = 2000, kClosingPulse = 200;
+
+std::string Env(const fs::path& dir) {
+  return "env -u PULSE_SERVER -u PULSE_SINK XDG_RUNTIME_DIR=" + Quoted(dir / "run") + " HOME=" + Quoted(dir) + " ";
+}
+
+// A command run through the shell in its own process; Wait gives its status.
+class Child {
+ public:
+  explicit Child(const std::string& command) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit status, or -1 when it is still running after the timeout.
+  int Wait(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1;
+  }
+  void Signal(int signal) const {
+    if (pid_ > 0) kill(pid_, signal);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+bool FileHolds(const fs::path& path, const std::string& text) {
+  const Bytes bytes = testing::ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end()).find(text) != std::string::npos;
+}
+
+// The longest run of quiet samples that has sound both before and after it.
+std::size_t LongestInnerQuiet(const Bytes& samples) {
+  auto loud = [](std::uint8_t s) { return std::abs(int{s} - 128) > kQuietSpread; };
+  std::size_t best = 0, run = 0;
+  bool soundBefore = false;
+  for (std::uint8_t s : samples) {
+    if (!loud(s)) {
+      ++run;
+      continue;
+    }
+    if (soundBefore) best = std::max(best, run);
+    soundBefore = true;
+    run = 0;
+  }
+  return best;
+}
+
+class SoundServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"pulseaudio", "pactl", "parec"}) {
+      if (!testing::ToolInPath(tool)) GTEST_SKIP() << "no sound server can be started here: " << tool << " is not installed (packages pulseaudio, pulseaudio-utils)";
+    }
+    for (const char* tool : {"zmakebas", "audio2tape", "tapeconv"}) {
+      if (!testing::ToolInPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    dir_ = temp_.path();
+    fs::create_directories(dir_ / "run");
+    fs::permissions(dir_ / "run", fs::perms::owner_all);
+    // As root the server warns that it is not meant to run as root, and runs.
+    const std::string start = Env(dir_) + "pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes" +
+                              " --log-target=file:" + Quoted(dir_ / "pulse.log") +
+                              " --load='module-null-sink sink_name=" + kSinkName + "'" +
+                              " --load=module-native-protocol-unix";
+    if (!RunTool(start, dir_ / "start.log")) GTEST_SKIP() << "the sound server did not start: " << Log("start.log");
+    started_ = true;
+    for (int i = 0; i < 50; ++i) {
+      if (std::system((Env(dir_) + "pactl info >/dev/null 2>&1").c_str()) == 0) break;
+      std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(RunTool(Env(dir_) + "pactl set-default-sink " + kSinkName, dir_ / "sink.log")) << Log("sink.log");
+
+    std::ofstream(dir_ / "two.bas") << "10 PRINT \"REELO\"\n20 GO TO 10\n";
+    ASSERT_TRUE(RunTool("zmakebas -n reelo -o " + Quoted(dir_ / "two.tap") + " " + Quoted(dir_ / "two.bas"),
+                        dir_ / "zmakebas.log"));
+    NullProgress progress;
+    ASSERT_TRUE(LoadTapFile(tape_, (dir_ / "two.tap").string(), progress).ok());
+    ASSERT_EQ(tape_.blockCount(), 2);
+  }
+
+  void TearDown() override {
+    if (!started_) return;
+    [[maybe_unused]] const int status = std::system((Env(dir_) + "pulseaudio --kill >/dev/null 2>&1").c_str());
+  }
+
+  std::string Log(const char* name) const {
+    const Bytes bytes = testing::ReadFileBytes(dir_ / name);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  // Plays the tape with reelo-cli while parec records the monitor; returns
+  // the recorded samples. With pauseAfterBlock the test presses Enter once,
+  // a while after the deck said it holds.
+  Bytes PlayAndRecord(bool pauseAfterBlock) {
+    const fs::path raw = dir_ / "recording.raw";
+    Child recorder("exec " + Env(dir_) + "parec -d " + kSinkName + ".monitor --format=u8 --rate=22050 --channels=1 --raw > " +
+                   Quoted(raw));
+    std::this_thread::sleep_for(500ms);
+    const fs::path input = dir_ / "enter";
+    mkfifo(input.c_str(), 0600);
+    const int enter = open(input.c_str(), O_RDWR);  // kept open: the player never sees the input end
+    const std::string play = "exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") +
+                             (pauseAfterBlock ? " --pause-after-block" : "") + " <" + Quoted(input) + " 2>" +
+                             Quoted(dir_ / "play.log");
+    Child player(play);
+    if (pauseAfterBlock) {
+      for (int i = 0; i < 300 && !FileHolds(dir_ / "play.log", "Пауза после блока"); ++i) std::this_thread::sleep_for(100ms);
+      EXPECT_TRUE(FileHolds(dir_ / "play.log", "Пауза после блока")) << Log("play.log");
+      std::this_thread::sleep_for(kHoldWait);
+      EXPECT_EQ(write(enter, "\n", 1), 1);
+    }
+    EXPECT_EQ(player.Wait(60s), 0) << Log("play.log");
+    close(enter);
+    std::this_thread::sleep_for(500ms);  // the monitor's last samples
+    recorder.Signal(SIGTERM);
+    recorder.Wait(5s);
+    EXPECT_TRUE(FileHolds(dir_ / "play.log", "Лента проиграна до конца")) << Log("play.log");
+    return testing::ReadFileBytes(raw);
+  }
+
+  // The recording as the 8-bit 22050 Hz mono WAV the decoders read.
+  fs::path SaveWav(const Bytes& samples, const char* name) {
+    const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(samples.size()));
+    Bytes file(header.begin(), header.end());
+    file.insert(file.end(), samples.begin(), samples.end());
+    testing::WriteFileBytes(dir_ / name, file);
+    return dir_ / name;
+  }
+
+  // The program's own decoder, default bounds. The signal sends one byte
+  // after each checksum, and a sound server's resampling rings at the step
+  // into the pause, so that byte may be completed: a record then comes back
+  // one byte longer, with the tape's record whole in front and the sent 0
+  // after it. Everything else must match byte for byte.
+  void ExpectOwnDecoderGetsTheRecords(const Bytes& samples) {
+    ImportState state;
+    testing::QuietImportHost host;
+    ASSERT_TRUE(DecodeTape(state, PulseBounds{}, SaveWav(samples, "recording.wav").string(), host).ok());
+    ASSERT_EQ(state.loadedBlocks.size(), tape_.blocks.size());
+    for (std::size_t i = 0; i < tape_.blocks.size(); ++i) {
+      const TapeBlock& sent = tape_.blocks[i];
+      const TapeBlock& back = state.loadedBlocks[i];
+      const int length = RecordLength(sent);
+      ASSERT_TRUE(RecordLength(back) == length || RecordLength(back) == length + 1) << "block " << i;
+      EXPECT_TRUE(std::equal(sent.begin() + 2, sent.end(), back.begin() + 2)) << "block " << i;
+      if (RecordLength(back) == length + 1) {
+        EXPECT_EQ(back.back(), 0) << "block " << i;
+        std::cout << "block " << i << " came back with the byte sent after its checksum\n";
+      }
+    }
+  }
+
+  // audio2tape on a padded copy, then tapeconv: the TAP file itself.
+  void ExpectAudio2TapeGetsTheTape(const Bytes& samples) {
+    Bytes padded(kLeadIn, kRestLevel);
+    padded.insert(padded.end(), samples.begin(), samples.end());
+    padded.insert(padded.end(), kTailRest, kRestLevel);
+    padded.insert(padded.end(), kClosingPulse, 255);
+    padded.insert(padded.end(), kClosingPulse, 0);
+    padded.insert(padded.end(), kClosingPulse, kRestLevel);
+    const fs::path wav = SaveWav(padded, "padded.wav");
+    ASSERT_TRUE(RunTool("audio2tape " + Quoted(wav) + " " + Quoted(dir_ / "back.tzx"), dir_ / "audio2tape.log"));
+    ASSERT_TRUE(RunTool("tapeconv " + Quoted(dir_ / "back.tzx") + " " + Quoted(dir_ / "back.tap"), dir_ / "tapeconv.log"));
+    EXPECT_TRUE(testing::ReadFileBytes(dir_ / "back.tap") == testing::ReadFileBytes(dir_ / "two.tap"))
+        << Log("audio2tape.log");
+  }
+
+  testing::TempDir temp_;
+  fs::path dir_;
+  bool started_ = false;
+  TapeProject tape_;
+};
+
+TEST_F(SoundServer, RecordingGivesTheTapeBack) {
+  const Bytes samples = PlayAndRecord(false);
+  ASSERT_GT(samples.size(), std::size_t{kRate});
+  std::cout << "longest quiet between sounds: " << LongestInnerQuiet(samples) << " samples\n";
+  ExpectOwnDecoderGetsTheRecords(samples);
+  ExpectAudio2TapeGetsTheTape(samples);
+  EXPECT_LT(LongestInnerQuiet(samples), kHeldQuietSamples) << "a hold where none was asked for";
+}
+
+TEST_F(SoundServer, PauseAfterEachBlockHoldsBetweenTheBlocks) {
+  const Bytes samples = PlayAndRecord(true);
+  ASSERT_GT(samples.size(), std::size_t{kRate});
+  std::cout << "longest quiet between sounds: " << LongestInnerQuiet(samples) << " samples\n";
+  EXPECT_GE(LongestInnerQuiet(samples), kHeldQuietSamples);
+  ExpectOwnDecoderGetsTheRecords(samples);
+  ExpectAudio2TapeGetsTheTape(samples);
+}
+
+// The sound card goes away in the middle of a block: the player says so and
+// ends, never waits for ever.
+TEST_F(SoundServer, SinkGoneStopsWithTheReason) {
+  Child player("exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") + " </dev/null 2>" +
+               Quoted(dir_ / "play.log"));
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl unload-module module-null-sink", dir_ / "unload.log")) << Log("unload.log");
+  EXPECT_EQ(player.Wait(20s), 2) << Log("play.log");
+  EXPECT_TRUE(FileHolds(dir_ / "play.log", "Нет устройства для вывода звука: ")) << Log("play.log");
+}
+
+// Ctrl+C in the middle of a block: the stream is closed and the status says
+// the player was interrupted (130, as a shell counts SIGINT).
+TEST_F(SoundServer, CtrlCStopsCleanly) {
+  Child player("exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") + " </dev/null 2>" +
+               Quoted(dir_ / "play.log"));
+  std::this_thread::sleep_for(1500ms);
+  player.Signal(SIGINT);
+  EXPECT_EQ(player.Wait(10s), 130) << Log("play.log");
+  EXPECT_TRUE(FileHolds(dir_ / "play.log", "Остановлено (Ctrl+C)")) << Log("play.log");
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl list short sink-inputs", dir_ / "inputs.log"));
+  EXPECT_EQ(Log("inputs.log"), "") << "a stream left open on the server";
+}
+
+// reelo-cli play's answers that need no sound: bad calls, and no server at all.
+struct PlayCall {
+  const char* name;
+  const char* args;  // after "play"; TAPE is the two-block tape, EMPTY an empty file
+  int exitCode;
+  const char* says;  // a part of what it prints on standard error
+};
+
+void PrintTo(const PlayCall& call, std::ostream* out) { *out << call.name; }
+
+class PlayCommand : public ::testing::TestWithParam<PlayCall> {};
+
+TEST_P(PlayCommand, AnswersWithoutSound) {
+  const PlayCall& call = GetParam();
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir / "two.tap", testing::Concat({testing::MakeHeader(0, "two", 3), testing::MakeDataBlock({1, 2, 3})}));
+  testing::WriteFileBytes(dir / "empty.tap", {});
+  std::string args = call.args;
+  for (auto [word, file] : {std::pair{"TAPE", "two.tap"}, std::pair{"EMPTY", "empty.tap"}}) {
+    if (const auto at = args.find(word); at != std::string::npos) args.replace(at, std::strlen(word), Quoted(dir / file));
+  }
+  // A server address where nothing listens: no sound server, whatever runs on this machine.
+  Child player("exec env PULSE_SERVER=unix:" + Quoted(dir / "none") + " XDG_RUNTIME_DIR=" + Quoted(dir.path()) +
+               " " + Quoted(REELO_CLI_PATH) + " play " + args + " </dev/null 2>" + Quoted(dir / "err.log"));
+  const int status = player.Wait(30s);
+  const Bytes err = testing::ReadFileBytes(dir / "err.log");
+  const std::string said(err.begin(), err.end());
+  EXPECT_EQ(status, call.exitCode) << said;
+  EXPECT_NE(said.find(call.says), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, PlayCommand,
+    ::testing::Values(PlayCall{"no_sound_server", "TAPE", 2,
+                               "Нет устройства для вывода звука: звуковой сервер недоступен"},
+                      PlayCall{"no_such_file", "missing.tap", 2, "reelo-cli: "},
+                      PlayCall{"empty_tape", "EMPTY", 1, "в ленте нет блоков"},
+                      PlayCall{"block_zero", "TAPE --from 0", 2, "--from: номер блока от 1 до 2"},
+                      PlayCall{"block_past_the_end", "TAPE --from 3", 2, "--from: номер блока от 1 до 2"},
+                      PlayCall{"unknown_option", "TAPE --loud", 2, "неизвестный параметр --loud"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
