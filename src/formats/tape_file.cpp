@@ -184,18 +184,20 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
   if (format == TapeFormat::Tap) return LoadTapFile(project, path, progress);
   if (fstat(file.fd, &st) != 0) return OpenFailure(path, errno);
   const auto size = static_cast<std::uint64_t>(st.st_size);
-  if (size > kMaxTapeFileSize) {
-    return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
-                          "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
-                              " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
-  }
   LoadProgress shown(progress, LoadLabel(format), size);
+  // A TZX of standard blocks is read in constant memory, whatever its size;
+  // anything else is held whole while libspectrum reads it.
   if (format == TapeFormat::Tzx) {
     std::optional<OpResult> standard = LoadStandardTzx(project, path, file.fd, size, shown, tally);
     if (standard) {
       if (counts) *counts = tally;
       return *standard;
     }
+  }
+  if (size > kMaxTapeFileSize) {
+    return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
+                          "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
+                              " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
   }
   FileBytes bytes;
   if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -428,6 +429,41 @@ TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
   EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
   EXPECT_NE(result.message.find("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа."), std::string::npos)
       << result.message;
+}
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A TZX of standard blocks beyond the size limit is still read (in constant
+// memory): the first thousand records fit, the rest are counted. The file is
+// sparse: its blocks' data are holes that read as zeros.
+TEST(TapeFile, ReadsAStandardTzxLargerThanTheLimitKeepingWhatFits) {
+  using namespace reelo::testing;
+  constexpr int kBlocks = 2100;
+  constexpr std::size_t kBlockSize = 5 + 65535;
+  TempDir dir;
+  const std::string path = (dir / "big.tzx").string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write("ZXTape!\x1A\x01\x14", 10);
+    for (int i = 0; i < kBlocks; ++i) {
+      out.seekp(static_cast<std::streamoff>(10 + i * kBlockSize));
+      out.write("\x10\xE8\x03\xFF\xFF", 5);
+    }
+  }
+  fs::resize_file(path, 10 + kBlocks * kBlockSize);
+  ASSERT_GT(fs::file_size(path), kMaxTapeFileSize);
+  TapeProject project;
+  NullProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, path, progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning) << result.detail;
+  EXPECT_EQ(project.blockCount(), 1000);
+  EXPECT_EQ(project.blocks.back(), MakeRawRecord(Bytes(65535, 0)));
+  EXPECT_EQ(counts.recordsLeftOut, kBlocks - 1000);
 }
 
 }  // namespace
