@@ -24,12 +24,8 @@ bool EndsWith(const std::string& name, const std::string& ending) {
 }
 
 // Reads a tape of any format into an empty project, printing any warning.
+// A WAV recording is refused by the reader with its own message.
 bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
-  if (EndsWith(path, ".wav")) {
-    PrintFailure(io, "звуковой файл " + path + " не читается этой командой",
-                 "запись ленты расшифровывает окно «Загрузить из WAV-файла»");
-    return false;
-  }
   NullProgress progress;
   const OpResult result = LoadTapeFile(project, path, progress);
   if (!result.ok()) {

@@ -31,12 +31,20 @@ constexpr char kTzxExtension[] = ".tzx";
 constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
 
 constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
+constexpr const char* kTapeUnreadableText = "Файл ленты не удалось прочитать:";
+constexpr const char* kWavNotTapeText =
+    "это звуковой файл WAV, а не образ ленты; запись ленты расшифровывает окно «Загрузить из WAV-файла»";
 constexpr unsigned kSavedPause = 1000;  // ms after every block of a written TZX
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
   constexpr std::size_t length = N - 1;  // without the closing zero
   return size >= length && std::memcmp(data, signature, length) == 0;
+}
+
+// A sound file read as TAP records would give nonsense blocks.
+bool IsWavFile(const std::uint8_t* head, std::size_t size) {
+  return size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
 OpResult OpenFailure(const std::string& path, int err) {
@@ -181,6 +189,9 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
   const ssize_t headSize = ::pread(file.fd, head, sizeof head, 0);
   if (headSize < 0) return OpenFailure(path, errno);
   const TapeFormat format = DetectTapeFormat(head, static_cast<std::size_t>(headSize));
+  if (IsWavFile(head, static_cast<std::size_t>(headSize))) {
+    return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kWavNotTapeText);
+  }
   if (format == TapeFormat::Tap) return LoadTapFile(project, path, progress);
   if (fstat(file.fd, &st) != 0) return OpenFailure(path, errno);
   const auto size = static_cast<std::uint64_t>(st.st_size);

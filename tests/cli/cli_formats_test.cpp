@@ -51,7 +51,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
       {"CSW as output", {"convert", tzx, d + "t.csw"}, 2, "", "PZX и CSW только читаются"},
-      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "не читается этой командой"},
+      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "это звуковой файл WAV"},
       {"missing tape", {"list", d + "none.tzx"}, 2, "", "Не удалось открыть файл"},
   };
   for (const Row& row : rows) {

@@ -242,6 +242,11 @@ TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
   };
   const std::vector<BadCase> cases = {
       {"TZX header only", {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A}, "файл обрывается посреди блока"},
+      {"a sound file", [] {
+         Bytes b{'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};
+         b.resize(44, 0);
+         return b;
+       }(), "это звуковой файл WAV, а не образ ленты; запись ленты расшифровывает окно «Загрузить из WAV-файла»"},
       {"CSW of version 3", [&] {
          Bytes b = CswV2(44100, 1, pulses);
          b[23] = 3;
