@@ -43,7 +43,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
       {"list", {"list", tzx}, 0,
        "Program: hello     \n      9 байт данных\nБлоков: 2\nФайлов: 1\nВсего данных: 11 байт\n",
        "паузы и остановки 1"},
-      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\r\n", ""},
+      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\n", ""},
       {"no such block", {"view", "text", tzx, "3"}, 2, "", "нет блока с номером 3"},
       {"screen needs a PNG name", {"view", "screen", tzx, "2"}, 2, "", "не указан PNG-файл"},
       {"convert to TAP", {"convert", tzx, d + "t.tap"}, 0, "", ""},
