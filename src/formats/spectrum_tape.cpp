@@ -55,7 +55,8 @@ bool HasRomTimings(SpectrumBlock block) {
              libspectrum_tape_block_bit0_length(block) == kRomZero &&
              libspectrum_tape_block_bit1_length(block) == kRomOne;
     case LIBSPECTRUM_TAPE_BLOCK_DATA_BLOCK:
-      return libspectrum_tape_block_bit0_pulse_count(block) == 2 && libspectrum_tape_block_bit1_pulse_count(block) == 2 &&
+      return libspectrum_tape_block_bit0_pulse_count(block) == 2 &&
+             libspectrum_tape_block_bit1_pulse_count(block) == 2 &&
              libspectrum_tape_block_bit0_pulses(block, 0) == kRomZero &&
              libspectrum_tape_block_bit0_pulses(block, 1) == kRomZero &&
              libspectrum_tape_block_bit1_pulses(block, 0) == kRomOne &&
@@ -292,8 +293,8 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
 
 }  // namespace
 
-OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeFormat format,
-                          const std::uint8_t* data, std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeFormat format, const std::uint8_t* data,
+                            std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
   LoadNotes notes;
   std::string reason;
   LibraryInput input;
@@ -302,7 +303,8 @@ OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeF
   }
   SpectrumTape tape = NewSpectrumTape();
   ClearSpectrumError();
-  const libspectrum_error error = libspectrum_tape_read(tape.get(), input.data, input.size, SpectrumId(format), nullptr);
+  const libspectrum_error error =
+      libspectrum_tape_read(tape.get(), input.data, input.size, SpectrumId(format), nullptr);
   if (error != LIBSPECTRUM_ERROR_NONE && error != LIBSPECTRUM_ERROR_WARNING) {
     return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, SpectrumFailureReason(error));
   }

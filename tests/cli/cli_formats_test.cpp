@@ -4,9 +4,9 @@
 
 #include <sstream>
 
+#include "../formats/tape_images.h"
 #include "cli/cli.h"
 #include "tape_builders.h"
-#include "../formats/tape_images.h"
 
 namespace reelo::cli {
 namespace {
@@ -40,7 +40,9 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     std::string errPiece;
   };
   const std::vector<Row> rows = {
-      {"list", {"list", tzx}, 0,
+      {"list",
+       {"list", tzx},
+       0,
        "Program: hello     \n      9 байт данных\nБлоков: 2\nФайлов: 1\nВсего данных: 11 байт\n",
        "паузы и остановки 1"},
       {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\n", ""},

@@ -19,8 +19,8 @@ using namespace reelo::testing;
 
 TapeProject SampleProject() {
   TapeProject project;
-  project.blocks = {MakeHeader(3, "screen", 300, 16384), MakeDataBlock(RandomBytes(300, 7)),
-                    MakeRawRecord({0xAA}), MakeBlock(0x80, RandomBytes(40, 8)), MakeRawRecord({0xFF, 0x01, 0x00})};
+  project.blocks = {MakeHeader(3, "screen", 300, 16384), MakeDataBlock(RandomBytes(300, 7)), MakeRawRecord({0xAA}),
+                    MakeBlock(0x80, RandomBytes(40, 8)), MakeRawRecord({0xFF, 0x01, 0x00})};
   return project;
 }
 
@@ -43,8 +43,8 @@ TEST(WavExport, EveryCombinationReadsBackIntoTheSameRecords) {
       for (bool inverted : {false, true}) {
         for (SignalTimings timings : {SignalTimings::Exact, SignalTimings::Rom}) {
           const SignalOptions options{rate, bits, inverted, timings};
-          SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(bits) + " bits" + (inverted ? ", inverted" : "") +
-                       (timings == SignalTimings::Rom ? ", ROM timings" : ""));
+          SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(bits) + " bits" +
+                       (inverted ? ", inverted" : "") + (timings == SignalTimings::Rom ? ", ROM timings" : ""));
           TempDir dir;
           const std::string path = (dir / "out.wav").string();
           NullProgress progress;

@@ -87,14 +87,15 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
   const std::uint64_t rate = format.rate;
   const std::uint64_t target = kSampleRate;
   std::vector<std::uint8_t> chunk(kReadChunk * bytesPerSample);
-  std::uint64_t k = 0;             // next output sample
+  std::uint64_t k = 0;  // next output sample
   // Output sample k takes source sample ceil((k + 1) * rate / target) - 1.
   const auto sourceOf = [rate, target](std::uint64_t out) { return ((out + 1) * rate + target - 1) / target - 1; };
   std::uint64_t wanted = sourceOf(0);
   long long shown = -1;
   for (std::uint64_t i = 0; i < samples;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, samples - i));
-    const ssize_t got = ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
+    const ssize_t got =
+        ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
     if (got < 0) {
       reason = SystemErrorText(errno);
       return false;
