@@ -118,6 +118,32 @@ TEST(WavExport, TheCheckFindsADamagedOrForeignFile) {
   }
 }
 
+// A loader that waits for each bit's closing edge needs one after the last
+// bit too: the ROM-timed signal gives it with a 1 ms pulse at the other level
+// before the rest, in either polarity.
+TEST(WavExport, RomTimingsCloseTheLastBitWithAnEdge) {
+  TapeProject project;
+  project.blocks = {MakeDataBlock({0x00})};  // ends in a 0 bit, the checksum 0xFF in 1 bits
+  for (bool inverted : {false, true}) {
+    TapeSignalStream stream(project, {22050, 8, inverted, SignalTimings::Rom});
+    std::vector<std::uint8_t> samples(stream.totalSamples());
+    for (std::size_t done = 0; done < samples.size();)
+      done += stream.Read(samples.data() + done, samples.size() - done);
+    // Runs of equal samples from the end: the pause, the closing pulse, the last bit's half-wave.
+    std::vector<std::pair<std::uint8_t, std::size_t>> runs;
+    for (std::size_t i = samples.size(); i-- > 0 && runs.size() <= 3;) {
+      if (runs.empty() || runs.back().first != samples[i]) runs.push_back({samples[i], 0});
+      ++runs.back().second;
+    }
+    ASSERT_GE(runs.size(), 3u);
+    EXPECT_EQ(runs[0].first, 127);
+    EXPECT_EQ(runs[0].second, 22050u);
+    EXPECT_EQ(runs[1].second, 22u);
+    EXPECT_EQ(runs[1].first, inverted ? 95 : 159);
+    EXPECT_EQ(runs[2].first, inverted ? 159 : 95);
+  }
+}
+
 TEST(WavExport, RefusesUnsupportedOptionsBeforeTouchingTheFile) {
   TempDir dir;
   const std::string path = (dir / "keep.wav").string();
