@@ -125,12 +125,16 @@ TapeBlock MakeRecordOf(const std::uint8_t* data, std::size_t length) {
   record.reserve(length + 2);
   record.push_back(static_cast<std::uint8_t>(length & 0xFF));
   record.push_back(static_cast<std::uint8_t>(length >> 8));
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
   // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
   if (length > 0) record.insert(record.end(), data, data + length);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
   return record;
 }
 

@@ -160,12 +160,16 @@ StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, st
       record.reserve(length + 2);
       record.push_back(head[3]);
       record.push_back(head[4]);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
       // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
       record.insert(record.end(), chunk.data() + (data - chunkStart), chunk.data() + (data - chunkStart) + held);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
       if (held < length) {
         record.resize(length + 2);
         if (!ReadAt(fd, record.data() + 2 + held, length - held, data + held, error)) return StandardTzxRead::Failed;
