@@ -1,7 +1,6 @@
 // TZX load and save of a 1000-block tape against a plain read and write of
 // the same bytes (the goal: the TZX paths at half that speed or better).
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,21 +35,17 @@ TapeProject ThousandBlocks(bool fullSize) {
 
 const std::filesystem::path kFolder = std::filesystem::temp_directory_path() / "reelo-formats-bench";
 
+std::string WriteTape(bool fullSize) {
+  std::filesystem::create_directories(kFolder);
+  TapeProject project = ThousandBlocks(fullSize);
+  project.fileName = (kFolder / (fullSize ? "full.tzx" : "mixed.tzx")).string();
+  reelo::NullProgress progress;
+  reelo::SaveTapeFile(project, progress);
+  return project.fileName;
+}
+
 std::string TzxPath(bool fullSize) {
-  static const std::string paths[2] = {[] {
-    std::filesystem::create_directories(kFolder);
-    TapeProject project = ThousandBlocks(false);
-    project.fileName = (kFolder / "mixed.tzx").string();
-    reelo::NullProgress progress;
-    reelo::SaveTapeFile(project, progress);
-    return project.fileName;
-  }(), [] {
-    TapeProject project = ThousandBlocks(true);
-    project.fileName = (kFolder / "full.tzx").string();
-    reelo::NullProgress progress;
-    reelo::SaveTapeFile(project, progress);
-    return project.fileName;
-  }()};
+  static const std::string paths[2] = {WriteTape(false), WriteTape(true)};
   return paths[fullSize ? 1 : 0];
 }
 

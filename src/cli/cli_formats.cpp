@@ -24,12 +24,8 @@ bool EndsWith(const std::string& name, const std::string& ending) {
 }
 
 // Reads a tape of any format into an empty project, printing any warning.
+// A WAV recording is refused by the reader with its own message.
 bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
-  if (EndsWith(path, ".wav")) {
-    PrintFailure(io, "звуковой файл " + path + " не читается этой командой",
-                 "запись ленты расшифровывает окно «Загрузить из WAV-файла»");
-    return false;
-  }
   NullProgress progress;
   const OpResult result = LoadTapeFile(project, path, progress);
   if (!result.ok()) {
@@ -38,6 +34,18 @@ bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
   }
   if (result.isWarning()) io.err << result.message << '\n';
   return true;
+}
+
+// The viewers end their lines as the window's text box wants them (CR LF);
+// a terminal and the tools a listing is piped to want LF.
+std::string UnixLines(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
 }
 
 }  // namespace
@@ -115,9 +123,9 @@ int RunView(const Args& args, Io& io) {
   }
   const TapeBlock& block = project.blocks[static_cast<std::size_t>(number - 1)];
   NullProgress progress;
-  if (kind == "basic") io.out << BuildBasicListing(block);
-  if (kind == "text") io.out << BuildTextView(block, progress);
-  if (kind == "dump") io.out << BuildDumpView(block, progress);
+  if (kind == "basic") io.out << UnixLines(BuildBasicListing(block));
+  if (kind == "text") io.out << UnixLines(BuildTextView(block, progress));
+  if (kind == "dump") io.out << UnixLines(BuildDumpView(block, progress));
   if (!screen) return kExitOk;
   const ScreenPicture picture = DecodeScreen(block);
   std::vector<std::uint8_t> rgb;

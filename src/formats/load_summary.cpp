@@ -49,8 +49,9 @@ std::string LoadSummaryText(const TapeLoadCounts& c, const LoadNotes& notes) {
   if (!skipped.empty()) lines.push_back("Пропущены блоки без данных: " + Joined(skipped, ", ") + ".");
   if (c.unknown > 0) lines.push_back("Пропущены блоки неизвестного типа:" + NumberText(c.unknown) + ".");
   if (notes.truncatedBytes > 0) {
-    lines.push_back("Последний блок файла обрезан: не загружено" + NumberText(static_cast<long long>(notes.truncatedBytes)) +
-                    " байт со смещения" + NumberText(static_cast<long long>(notes.truncatedOffset)) + ".");
+    lines.push_back("Последний блок файла обрезан: не загружено" +
+                    NumberText(static_cast<long long>(notes.truncatedBytes)) + " байт со смещения" +
+                    NumberText(static_cast<long long>(notes.truncatedOffset)) + ".");
   }
   if (c.recordsLeftOut > 0 || c.signalNotDecoded > 0) {
     std::string line = "В проекте может быть не больше" + NumberText(kMaxBlocks) + " блоков:";

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "project/system_error.h"
-#include "sound/export/tape_signal.h"
 #include "sound/export/read_back.h"
+#include "sound/export/tape_signal.h"
 #include "sound/export/wav_writer.h"
 
 namespace reelo {
@@ -54,8 +54,7 @@ class EdgeRenderer {
 };
 
 // Renders the blocks' edges; false when the signal was cut at the limit.
-bool RenderBlocks(libspectrum_tape* tape, int first, int count, TempRecording& out,
-                  const std::function<void()>& tick) {
+bool RenderBlocks(libspectrum_tape* tape, int first, int count, TempRecording& out, const std::function<void()>& tick) {
   EdgeRenderer renderer(out);
   for (int n = first; n < first + count; ++n) {
     if (libspectrum_tape_nth_block(tape, n) != LIBSPECTRUM_ERROR_NONE) continue;

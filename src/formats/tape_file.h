@@ -55,9 +55,10 @@ inline constexpr const char* kSaveTapeFilter =
     "|Образ ленты TZX (*.tzx)|*.tzx;*.TZX"
     "|Все файлы|*.*";
 
-// Files larger than this are refused before they are read: the largest tape a
-// project can hold is about 64 MB, and a bigger file would be held in memory
-// whole while libspectrum reads it.
+// Files larger than this are refused before they are read, unless they are a
+// TZX of standard blocks only (read in constant memory): the largest tape a
+// project can hold is about 64 MB, and any other file is held in memory whole
+// while libspectrum reads it.
 inline constexpr std::uint64_t kMaxTapeFileSize = std::uint64_t{128} << 20;
 
 // The format the first bytes of a file show: the TZX, PZX and CSW signatures,

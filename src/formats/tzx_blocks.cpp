@@ -25,33 +25,33 @@ using Fate = BlockLayout::Fate;
 
 // The blocks of the TZX format, version 1.20, and the old ones still met.
 constexpr BlockLayout kLayouts[] = {
-    {0x10, 4, 2, 2, 1, Fate::Keep},       // standard speed data
-    {0x11, 18, 15, 3, 1, Fate::Keep},     // turbo speed data
-    {0x12, 4, 0, 0, 0, Fate::Keep},       // pure tone
-    {0x13, 1, 0, 1, 2, Fate::Keep},       // pulse sequence
-    {0x14, 10, 7, 3, 1, Fate::Keep},      // pure data
-    {0x15, 8, 5, 3, 1, Fate::Keep},       // direct recording
-    {0x18, 4, 0, 4, 1, Fate::Keep},       // CSW recording
-    {0x19, 4, 0, 4, 1, Fate::Keep},       // generalised data
-    {0x20, 2, 0, 0, 0, Fate::Keep},       // pause or stop the tape
-    {0x21, 1, 0, 1, 1, Fate::Keep},       // group start
-    {0x22, 0, 0, 0, 0, Fate::Keep},       // group end
-    {0x23, 2, 0, 0, 0, Fate::Keep},       // jump
-    {0x24, 2, 0, 0, 0, Fate::Keep},       // loop start
-    {0x25, 0, 0, 0, 0, Fate::Keep},       // loop end
-    {0x26, 2, 0, 2, 2, Fate::Control},    // call sequence
-    {0x27, 0, 0, 0, 0, Fate::Control},    // return from sequence
-    {0x28, 2, 0, 2, 1, Fate::Keep},       // select block
-    {0x2A, 4, 0, 4, 1, Fate::Keep},       // stop the tape in 48K mode
-    {0x2B, 4, 0, 4, 1, Fate::Keep},       // set signal level
-    {0x30, 1, 0, 1, 1, Fate::Keep},       // text description
-    {0x31, 2, 1, 1, 1, Fate::Keep},       // message
-    {0x32, 2, 0, 2, 1, Fate::Keep},       // archive info
-    {0x33, 1, 0, 1, 3, Fate::Keep},       // hardware type
-    {0x34, 8, 0, 0, 0, Fate::Text},       // emulation info (old)
-    {0x35, 20, 16, 4, 1, Fate::Keep},     // custom info
-    {0x40, 4, 1, 3, 1, Fate::Unknown},    // snapshot (old)
-    {0x5A, 9, 0, 0, 0, Fate::Keep},       // glue block
+    {0x10, 4, 2, 2, 1, Fate::Keep},     // standard speed data
+    {0x11, 18, 15, 3, 1, Fate::Keep},   // turbo speed data
+    {0x12, 4, 0, 0, 0, Fate::Keep},     // pure tone
+    {0x13, 1, 0, 1, 2, Fate::Keep},     // pulse sequence
+    {0x14, 10, 7, 3, 1, Fate::Keep},    // pure data
+    {0x15, 8, 5, 3, 1, Fate::Keep},     // direct recording
+    {0x18, 4, 0, 4, 1, Fate::Keep},     // CSW recording
+    {0x19, 4, 0, 4, 1, Fate::Keep},     // generalised data
+    {0x20, 2, 0, 0, 0, Fate::Keep},     // pause or stop the tape
+    {0x21, 1, 0, 1, 1, Fate::Keep},     // group start
+    {0x22, 0, 0, 0, 0, Fate::Keep},     // group end
+    {0x23, 2, 0, 0, 0, Fate::Keep},     // jump
+    {0x24, 2, 0, 0, 0, Fate::Keep},     // loop start
+    {0x25, 0, 0, 0, 0, Fate::Keep},     // loop end
+    {0x26, 2, 0, 2, 2, Fate::Control},  // call sequence
+    {0x27, 0, 0, 0, 0, Fate::Control},  // return from sequence
+    {0x28, 2, 0, 2, 1, Fate::Keep},     // select block
+    {0x2A, 4, 0, 4, 1, Fate::Keep},     // stop the tape in 48K mode
+    {0x2B, 4, 0, 4, 1, Fate::Keep},     // set signal level
+    {0x30, 1, 0, 1, 1, Fate::Keep},     // text description
+    {0x31, 2, 1, 1, 1, Fate::Keep},     // message
+    {0x32, 2, 0, 2, 1, Fate::Keep},     // archive info
+    {0x33, 1, 0, 1, 3, Fate::Keep},     // hardware type
+    {0x34, 8, 0, 0, 0, Fate::Text},     // emulation info (old)
+    {0x35, 20, 16, 4, 1, Fate::Keep},   // custom info
+    {0x40, 4, 1, 3, 1, Fate::Unknown},  // snapshot (old)
+    {0x5A, 9, 0, 0, 0, Fate::Keep},     // glue block
 };
 
 // Any other block starts with the length of the rest, in 4 bytes.
@@ -160,12 +160,16 @@ StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, st
       record.reserve(length + 2);
       record.push_back(head[3]);
       record.push_back(head[4]);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
       // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
       record.insert(record.end(), chunk.data() + (data - chunkStart), chunk.data() + (data - chunkStart) + held);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
       if (held < length) {
         record.resize(length + 2);
         if (!ReadAt(fd, record.data() + 2 + held, length - held, data + held, error)) return StandardTzxRead::Failed;

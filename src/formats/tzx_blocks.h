@@ -19,9 +19,9 @@ inline constexpr std::uint8_t kTzxStandardBlock = 0x10;
 inline constexpr std::size_t kTzxStandardHead = 5;  // ID, pause (2 bytes), data length (2 bytes)
 
 struct TzxWalk {
-  int controlBlocksRemoved = 0;  // call and return blocks (no data; libspectrum does not know them)
-  int textBlocksRemoved = 0;     // emulation information (no data; not known either)
-  int unknownBlocksRemoved = 0;  // blocks of a kind the format does not define here
+  int controlBlocksRemoved = 0;       // call and return blocks (no data; libspectrum does not know them)
+  int textBlocksRemoved = 0;          // emulation information (no data; not known either)
+  int unknownBlocksRemoved = 0;       // blocks of a kind the format does not define here
   std::uint64_t truncatedOffset = 0;  // offset of a block that runs past the end (0: none)
   std::uint64_t truncatedBytes = 0;   // bytes of it present in the file
   bool changed = false;               // something was taken out or cut off

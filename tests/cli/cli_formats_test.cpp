@@ -4,9 +4,9 @@
 
 #include <sstream>
 
+#include "../formats/tape_images.h"
 #include "cli/cli.h"
 #include "tape_builders.h"
-#include "../formats/tape_images.h"
 
 namespace reelo::cli {
 namespace {
@@ -40,10 +40,12 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     std::string errPiece;
   };
   const std::vector<Row> rows = {
-      {"list", {"list", tzx}, 0,
+      {"list",
+       {"list", tzx},
+       0,
        "Program: hello     \n      9 байт данных\nБлоков: 2\nФайлов: 1\nВсего данных: 11 байт\n",
        "паузы и остановки 1"},
-      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\r\n", ""},
+      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\n", ""},
       {"no such block", {"view", "text", tzx, "3"}, 2, "", "нет блока с номером 3"},
       {"screen needs a PNG name", {"view", "screen", tzx, "2"}, 2, "", "не указан PNG-файл"},
       {"convert to TAP", {"convert", tzx, d + "t.tap"}, 0, "", ""},
@@ -51,7 +53,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
       {"CSW as output", {"convert", tzx, d + "t.csw"}, 2, "", "PZX и CSW только читаются"},
-      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "не читается этой командой"},
+      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "это звуковой файл WAV"},
       {"missing tape", {"list", d + "none.tzx"}, 2, "", "Не удалось открыть файл"},
   };
   for (const Row& row : rows) {

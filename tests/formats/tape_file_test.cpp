@@ -1,15 +1,17 @@
 // Tapes of every format load into the records they hold, with one message
 // that counts what was taken, converted, decoded and left out; broken files
 // change nothing and say why; saving picks TZX or TAP by the name.
+#include "formats/tape_file.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "formats/tape_file.h"
 #include "project/tap_file.h"
 #include "recording_progress.h"
 #include "tape_images.h"
@@ -99,24 +101,40 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
   const std::vector<LoadCase> cases = {
       {"standard blocks", Tzx({TzxRom(kHeader), TzxRom(kData)}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
       // Read apart from libspectrum, and through it once a pause is among them.
-      {"empty and one-byte records", Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong)}),
-       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}}), kOk},
+      {"empty and one-byte records",
+       Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong)}),
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong},
+       Counts({{&C::taken, 3}}),
+       kOk},
       {"empty and one-byte records and a pause",
        Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong), TzxPause(0)}),
-       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong}, Counts({{&C::taken, 3}, {&C::pauses, 1}})},
+       {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong},
+       Counts({{&C::taken, 3}, {&C::pauses, 1}})},
       {"no blocks", Tzx({}), {}, {}, kOk},
       {"turbo, and pure data after its own tone and sync",
        Tzx({TzxTurbo(Body(kHeader)), TzxPureTone(2168, 3223), TzxPulses({667, 735}), TzxPureData(Body(kData))}),
        {kHeader, kData},
        Counts({{&C::converted, 2}})},
-      {"turbo block at the ROM's own timings", Tzx({TzxTurbo(Body(kData), 2168, 855, 1710, 667, 735)}), {kData},
-       Counts({{&C::taken, 1}}), kOk},
-      {"turbo block with a wrong checksum", Tzx({TzxTurbo(Body(WithBadChecksum(kData)))}), {WithBadChecksum(kData)},
+      {"turbo block at the ROM's own timings",
+       Tzx({TzxTurbo(Body(kData), 2168, 855, 1710, 667, 735)}),
+       {kData},
+       Counts({{&C::taken, 1}}),
+       kOk},
+      {"turbo block with a wrong checksum",
+       Tzx({TzxTurbo(Body(WithBadChecksum(kData)))}),
+       {WithBadChecksum(kData)},
        Counts({{&C::converted, 1}, {&C::badChecksums, 1}})},
-      {"pure data ending in a part byte is a signal with no record", Tzx({TzxPureData(Body(kData), 5)}), {},
+      {"pure data ending in a part byte is a signal with no record",
+       Tzx({TzxPureData(Body(kData), 5)}),
+       {},
        Counts({{&C::signalBlocks, 1}, {&C::signalWithoutData, 1}})},
       {"blocks without data",
-       Tzx({TzxText(0x30, "side A"), TzxText(0x21, "game"), TzxRom(kHeader), TzxPause(500), TzxRom(kData), {0x22},
+       Tzx({TzxText(0x30, "side A"),
+            TzxText(0x21, "game"),
+            TzxRom(kHeader),
+            TzxPause(500),
+            TzxRom(kData),
+            {0x22},
             {0x2A, 0, 0, 0, 0}}),
        {kHeader, kData},
        Counts({{&C::taken, 2}, {&C::pauses, 2}, {&C::groups, 2}, {&C::texts, 1}})},
@@ -125,7 +143,8 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        {kHeader},
        Counts({{&C::taken, 1}, {&C::groups, 1}, {&C::unknown, 2}})},
       {"direct recording of two records",
-       Tzx({TzxDirectRecording(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)}))}),
+       Tzx({TzxDirectRecording(
+           Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)}))}),
        {kHeader, kLong},
        Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
       {"CSW recording of two records",
@@ -163,10 +182,9 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
 
 TEST(TapeFile, SummaryCountsEachKindOnItsOwnLine) {
   TempDir dir;
-  WriteFileBytes(dir / "mixed.tzx",
-                 Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(WithBadChecksum(kData))), TzxPause(100),
-                      TzxSkippable(0x4B, {}),
-                      TzxDirectRecording(Joined({Silence(100), RomPulses(kLong), Silence(300)}))}));
+  WriteFileBytes(dir / "mixed.tzx", Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(WithBadChecksum(kData))),
+                                         TzxPause(100), TzxSkippable(0x4B, {}),
+                                         TzxDirectRecording(Joined({Silence(100), RomPulses(kLong), Silence(300)}))}));
   TapeProject project;
   NullProgress progress;
   const OpResult result = LoadTapeFile(project, (dir / "mixed.tzx").string(), progress);
@@ -241,19 +259,30 @@ TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
   };
   const std::vector<BadCase> cases = {
       {"TZX header only", {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A}, "файл обрывается посреди блока"},
-      {"CSW of version 3", [&] {
+      {"a sound file",
+       [] {
+         Bytes b{'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};
+         b.resize(44, 0);
+         return b;
+       }(),
+       "это звуковой файл WAV, а не образ ленты; запись ленты расшифровывает окно «Загрузить из WAV-файла»"},
+      {"CSW of version 3",
+       [&] {
          Bytes b = CswV2(44100, 1, pulses);
          b[23] = 3;
          return b;
-       }(), "неизвестная версия формата CSW"},
+       }(),
+       "неизвестная версия формата CSW"},
       {"CSW at 0 Hz", CswV2(0, 1, pulses), "неверная частота выборки"},
       {"CSW of unknown compression", CswV2(44100, 7, pulses), "неизвестный способ сжатия"},
       {"CSW with damaged packed data", CswV2(44100, 2, {0x78, 0x9C, 1, 2, 3, 4, 5}), "сжатые данные повреждены"},
-      {"CSW cut in its header", [&] {
+      {"CSW cut in its header",
+       [&] {
          Bytes b = CswV2(44100, 1, pulses);
          b.resize(40);
          return b;
-       }(), "файл обрывается в заголовке"},
+       }(),
+       "файл обрывается в заголовке"},
       {"CSW unpacking beyond the limit", CswV2(44100, 2, Deflated(Bytes((std::size_t{128} << 20) + 1, 7))),
        "запись после распаковки больше 128 МБ"},
   };
@@ -325,7 +354,8 @@ TEST(TapeFile, SavesTzxOrTapByTheNameAndReadsItBack) {
     EXPECT_FALSE(project.modified);
     const Bytes written = ReadFileBytes(project.fileName);
     EXPECT_EQ(written.size() >= 7 && std::string(written.begin(), written.begin() + 7) == "ZXTape!", c.tzx);
-    EXPECT_EQ(progress.labels.front(), c.tzx ? "Сохранение TZX-файла, подождите..." : "Сохранение TAP-файла, подождите...");
+    EXPECT_EQ(progress.labels.front(),
+              c.tzx ? "Сохранение TZX-файла, подождите..." : "Сохранение TAP-файла, подождите...");
     TapeProject back;
     ASSERT_TRUE(LoadTapeFile(back, project.fileName, progress).ok());
     EXPECT_EQ(back.blocks, project.blocks);
@@ -428,6 +458,41 @@ TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
   EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
   EXPECT_NE(result.message.find("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа."), std::string::npos)
       << result.message;
+}
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A TZX of standard blocks beyond the size limit is still read (in constant
+// memory): the first thousand records fit, the rest are counted. The file is
+// sparse: its blocks' data are holes that read as zeros.
+TEST(TapeFile, ReadsAStandardTzxLargerThanTheLimitKeepingWhatFits) {
+  using namespace reelo::testing;
+  constexpr int kBlocks = 2100;
+  constexpr std::size_t kBlockSize = 5 + 65535;
+  TempDir dir;
+  const std::string path = (dir / "big.tzx").string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write("ZXTape!\x1A\x01\x14", 10);
+    for (int i = 0; i < kBlocks; ++i) {
+      out.seekp(static_cast<std::streamoff>(10 + i * kBlockSize));
+      out.write("\x10\xE8\x03\xFF\xFF", 5);
+    }
+  }
+  fs::resize_file(path, 10 + kBlocks * kBlockSize);
+  ASSERT_GT(fs::file_size(path), kMaxTapeFileSize);
+  TapeProject project;
+  NullProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, path, progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning) << result.detail;
+  EXPECT_EQ(project.blockCount(), 1000);
+  EXPECT_EQ(project.blocks.back(), MakeRawRecord(Bytes(65535, 0)));
+  EXPECT_EQ(counts.recordsLeftOut, kBlocks - 1000);
 }
 
 }  // namespace

@@ -69,7 +69,9 @@ inline Bytes TzxPulses(std::initializer_list<int> lengths) {
   return out;
 }
 
-inline Bytes TzxPause(int ms) { return {0x20, static_cast<std::uint8_t>(ms & 0xFF), static_cast<std::uint8_t>(ms >> 8)}; }
+inline Bytes TzxPause(int ms) {
+  return {0x20, static_cast<std::uint8_t>(ms & 0xFF), static_cast<std::uint8_t>(ms >> 8)};
+}
 
 inline Bytes TzxText(std::uint8_t id, const std::string& text) {
   Bytes out{id, static_cast<std::uint8_t>(text.size())};

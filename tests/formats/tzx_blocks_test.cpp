@@ -26,14 +26,17 @@ TEST(TzxBlocks, TakesOutUnknownBlocksAndCutsAtTheLastWholeBlock) {
   const Bytes snapshot{0x40, 0x00, 0x02, 0x00, 0x00, 0xAB, 0xCD};
   const Bytes call{0x26, 0x02, 0x00, 0x01, 0x00, 0x02, 0x00};
   const std::vector<Case> cases = {
-      {"known blocks stay", Tzx({rom, turbo, archive, TzxPause(0)}), Tzx({rom, turbo, archive, TzxPause(0)}), 0, 0, 0, 0},
+      {"known blocks stay", Tzx({rom, turbo, archive, TzxPause(0)}), Tzx({rom, turbo, archive, TzxPause(0)}), 0, 0, 0,
+       0},
       {"blocks libspectrum does not know go",
        Tzx({call, rom, emulation, TzxSkippable(0x4B, {1, 2}), snapshot, {0x27}, turbo}), Tzx({rom, turbo}), 2, 1, 2, 0},
-      {"a block cut short goes with the rest of the file", [&] {
+      {"a block cut short goes with the rest of the file",
+       [&] {
          Bytes f = Tzx({rom, turbo});
          f.pop_back();
          return f;
-       }(), Tzx({rom}), 0, 0, 0, turbo.size() - 1},
+       }(),
+       Tzx({rom}), 0, 0, 0, turbo.size() - 1},
       {"a skippable block whose length runs past the end", Tzx({rom, {0x4B, 0xFF, 0xFF}}), Tzx({rom}), 0, 0, 0, 3},
   };
   for (const Case& c : cases) {

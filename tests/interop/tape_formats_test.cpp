@@ -15,8 +15,8 @@
 #include "formats/tape_file.h"
 #include "project/tap_file.h"
 #include "sound/export/signal_stream.h"
-#include "sound/export/wav_export.h"
 #include "sound/export/tape_signal.h"
+#include "sound/export/wav_export.h"
 #include "tape_builders.h"
 
 namespace reelo {
@@ -87,8 +87,8 @@ TEST_F(TapeFormatsInterop, TapToTzxAndBackIsByteIdenticalThroughTheProgramAndThr
     const auto blocks = static_cast<std::size_t>(project.blockCount());
     EXPECT_EQ(CountOf(listing, "Block type 0x10 (Standard Speed Data)"), blocks) << listing;
     EXPECT_EQ(CountOf(listing, "Pause length: 1000 ms"), blocks) << listing;
-    ASSERT_TRUE(RunTool("tapeconv " + Quoted(dir_ / "reelo.tzx") + " " + Quoted(dir_ / "tapeconv.tap"),
-                        dir_ / "tapeconv.log"));
+    ASSERT_TRUE(
+        RunTool("tapeconv " + Quoted(dir_ / "reelo.tzx") + " " + Quoted(dir_ / "tapeconv.tap"), dir_ / "tapeconv.log"));
     EXPECT_TRUE(ReadFileBytes(dir_ / "tapeconv.tap") == original) << "tapeconv's TAP of the program's TZX differs";
 
     // libspectrum on its own reads one standard block per record.
@@ -102,8 +102,9 @@ TEST_F(TapeFormatsInterop, TapToTzxAndBackIsByteIdenticalThroughTheProgramAndThr
       EXPECT_EQ(libspectrum_tape_block_type(b), LIBSPECTRUM_TAPE_BLOCK_ROM);
       EXPECT_EQ(libspectrum_tape_block_pause(b), 1000u);
       const TapeBlock& record = project.blocks[n];
-      EXPECT_EQ(Bytes(libspectrum_tape_block_data(b), libspectrum_tape_block_data(b) + libspectrum_tape_block_data_length(b)),
-                Bytes(record.begin() + 2, record.end()));
+      EXPECT_EQ(
+          Bytes(libspectrum_tape_block_data(b), libspectrum_tape_block_data(b) + libspectrum_tape_block_data_length(b)),
+          Bytes(record.begin() + 2, record.end()));
     }
     libspectrum_tape_free(tape);
     EXPECT_EQ(n, blocks);
@@ -150,7 +151,8 @@ void AppendDataBlock(libspectrum_tape* tape, libspectrum_tape_type type, const T
 
 TEST_F(TapeFormatsInterop, TurboAndCswTapesMadeByLibspectrumGiveTheirRecords) {
   libspectrum_init();
-  const std::vector<TapeBlock> records = {testing::MakeHeader(0, "turbo", 200), testing::MakeDataBlock(testing::RandomBytes(200, 41))};
+  const std::vector<TapeBlock> records = {testing::MakeHeader(0, "turbo", 200),
+                                          testing::MakeDataBlock(testing::RandomBytes(200, 41))};
   struct Case {
     const char* name;
     libspectrum_tape_type blockType;

@@ -19,8 +19,8 @@ using namespace reelo::testing;
 
 TapeProject SampleProject() {
   TapeProject project;
-  project.blocks = {MakeHeader(3, "screen", 300, 16384), MakeDataBlock(RandomBytes(300, 7)),
-                    MakeRawRecord({0xAA}), MakeBlock(0x80, RandomBytes(40, 8)), MakeRawRecord({0xFF, 0x01, 0x00})};
+  project.blocks = {MakeHeader(3, "screen", 300, 16384), MakeDataBlock(RandomBytes(300, 7)), MakeRawRecord({0xAA}),
+                    MakeBlock(0x80, RandomBytes(40, 8)), MakeRawRecord({0xFF, 0x01, 0x00})};
   return project;
 }
 
@@ -43,8 +43,8 @@ TEST(WavExport, EveryCombinationReadsBackIntoTheSameRecords) {
       for (bool inverted : {false, true}) {
         for (SignalTimings timings : {SignalTimings::Exact, SignalTimings::Rom}) {
           const SignalOptions options{rate, bits, inverted, timings};
-          SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(bits) + " bits" + (inverted ? ", inverted" : "") +
-                       (timings == SignalTimings::Rom ? ", ROM timings" : ""));
+          SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(bits) + " bits" +
+                       (inverted ? ", inverted" : "") + (timings == SignalTimings::Rom ? ", ROM timings" : ""));
           TempDir dir;
           const std::string path = (dir / "out.wav").string();
           NullProgress progress;
@@ -115,6 +115,32 @@ TEST(WavExport, TheCheckFindsADamagedOrForeignFile) {
     }
     EXPECT_EQ(shown.labels, std::vector<std::string>{"Проверка WAV-файла, подождите..."});
     EXPECT_EQ(shown.ended, 1);
+  }
+}
+
+// A loader that waits for each bit's closing edge needs one after the last
+// bit too: the ROM-timed signal gives it with a 1 ms pulse at the other level
+// before the rest, in either polarity.
+TEST(WavExport, RomTimingsCloseTheLastBitWithAnEdge) {
+  TapeProject project;
+  project.blocks = {MakeDataBlock({0x00})};  // ends in a 0 bit, the checksum 0xFF in 1 bits
+  for (bool inverted : {false, true}) {
+    TapeSignalStream stream(project, {22050, 8, inverted, SignalTimings::Rom});
+    std::vector<std::uint8_t> samples(stream.totalSamples());
+    for (std::size_t done = 0; done < samples.size();)
+      done += stream.Read(samples.data() + done, samples.size() - done);
+    // Runs of equal samples from the end: the pause, the closing pulse, the last bit's half-wave.
+    std::vector<std::pair<std::uint8_t, std::size_t>> runs;
+    for (std::size_t i = samples.size(); i-- > 0 && runs.size() <= 3;) {
+      if (runs.empty() || runs.back().first != samples[i]) runs.push_back({samples[i], 0});
+      ++runs.back().second;
+    }
+    ASSERT_GE(runs.size(), 3u);
+    EXPECT_EQ(runs[0].first, 127);
+    EXPECT_EQ(runs[0].second, 22050u);
+    EXPECT_EQ(runs[1].second, 22u);
+    EXPECT_EQ(runs[1].first, inverted ? 95 : 159);
+    EXPECT_EQ(runs[2].first, inverted ? 159 : 95);
   }
 }
 

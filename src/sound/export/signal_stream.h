@@ -21,7 +21,8 @@ namespace reelo {
 
 enum class SignalTimings {
   Exact,  // the export's own signal: pilot 13, sync 5, bits 5 and 10 samples at 22050 Hz
-  Rom,    // the Spectrum's SAVE: pilot 2168, sync 667/735, bits 855 and 1710 T-states
+  Rom,    // the Spectrum's SAVE: pilot 2168, sync 667/735, bits 855 and 1710 T-states,
+          // then a 1 ms pulse that gives the last bit its closing edge
 };
 
 struct SignalOptions {

@@ -62,7 +62,8 @@ WavHeader MakeWavHeader(std::uint32_t dataBytes, const SignalOptions& options) {
 OpResult SaveWavFile(const TapeProject& project, const std::string& path, const SignalOptions& options,
                      Progress& progress) {
   if (!IsValid(options)) return OpResult::Fail(kBadSignalOptionsText);
-  const std::uint64_t bytes = ProjectSignalSamples(project, options) * static_cast<std::uint64_t>(options.bitsPerSample / 8);
+  const std::uint64_t bytes =
+      ProjectSignalSamples(project, options) * static_cast<std::uint64_t>(options.bitsPerSample / 8);
   if (bytes > kMaxWavDataSize) return OpResult::Fail(kWavTooLargeText);
 
   ProgressScope scope(progress, kSaveWavLabel, project.blockCount());

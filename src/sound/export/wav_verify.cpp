@@ -23,6 +23,7 @@ constexpr std::size_t kRateOffset = 24;
 constexpr std::size_t kBitsOffset = 34;
 constexpr std::size_t kDataSizeOffset = 40;
 constexpr std::size_t kReadChunk = std::size_t{256} << 10;
+constexpr std::uint64_t kTarget = kSampleRate;  // the decoder's rate
 constexpr long long kProgressSteps = 100;
 constexpr long long kConvertShare = 50;  // the first half of the bar converts, the second decodes
 
@@ -85,16 +86,16 @@ bool ConvertForDecoder(int fd, const WavFormat& format, const SignalOptions& opt
   const std::size_t bytesPerSample = static_cast<std::size_t>(format.bits / 8);
   const std::uint64_t samples = format.dataBytes / bytesPerSample;
   const std::uint64_t rate = format.rate;
-  const std::uint64_t target = kSampleRate;
   std::vector<std::uint8_t> chunk(kReadChunk * bytesPerSample);
-  std::uint64_t k = 0;             // next output sample
+  std::uint64_t k = 0;  // next output sample
   // Output sample k takes source sample ceil((k + 1) * rate / target) - 1.
-  const auto sourceOf = [rate, target](std::uint64_t out) { return ((out + 1) * rate + target - 1) / target - 1; };
+  const auto sourceOf = [rate](std::uint64_t out) { return ((out + 1) * rate + kTarget - 1) / kTarget - 1; };
   std::uint64_t wanted = sourceOf(0);
   long long shown = -1;
   for (std::uint64_t i = 0; i < samples;) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, samples - i));
-    const ssize_t got = ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
+    const ssize_t got =
+        ::pread(fd, chunk.data(), count * bytesPerSample, static_cast<off_t>(kWavHeaderSize + i * bytesPerSample));
     if (got < 0) {
       reason = SystemErrorText(errno);
       return false;
