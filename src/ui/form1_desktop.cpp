@@ -13,6 +13,7 @@
 #include "ui/desktop_memory.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
+#include "ui/playback/tape_deck.h"
 #include "ui/form9_progress.h"
 
 namespace reelo {
@@ -106,6 +107,9 @@ void Form1::OpenRecentFile(const QString& path) {
 
 void Form1::OpenFiles(const QStringList& paths, bool addOnly) {
   if (paths.isEmpty()) return;
+  // The deck reads the blocks as it plays: files dropped or chosen from the
+  // recent list stop it before they change the project.
+  deck().Stop();
   qsizetype next = 0;
   if (!addOnly) {
     if (!ClearForOpen()) return;

@@ -55,11 +55,11 @@ const DeckCommand kDeckCommands[] = {
 };
 
 // Commands that change the project's blocks: they wait while the deck plays,
-// since the deck reads the blocks as it goes (menu items and toolbar buttons).
+// since the deck reads the blocks as it goes (a menu item and its toolbar
+// button share one action).
 const char* const kEditCommands[] = {
-    "filenew",      "fileopen",      "loadwav",       "editup",       "editdowd",    "editdel",
-    "editadd",      "toolsksum",     "Toolbar1_new",  "Toolbar1_open", "Toolbar1_tape", "Toolbar1_up",
-    "Toolbar1_down", "Toolbar1_del",
+    "filenew", "fileopen", "loadwav",  "editup",   "editdowd",     "editdel",  "editadd",
+    "editundo", "editredo", "editprops", "editmake", "toolsksum",
 };
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }

@@ -97,7 +97,7 @@ class Form1PlaybackTest : public QObject {
     // Every command that changes the blocks, in the menu and on the toolbar.
     bool edits = true, locked = true;
     for (const char* name : {"filenew", "fileopen", "loadwav", "editup", "editdowd", "editdel", "editadd",
-                             "toolsksum", "Toolbar1_new", "Toolbar1_open", "Toolbar1_del"}) {
+                             "editprops", "editmake", "toolsksum"}) {
       (f.w.Action(name)->isEnabled() ? locked : edits) = false;
     }
     QVERIFY2(edits || locked, "some edit commands are locked, some not");
