@@ -2,7 +2,9 @@
 #include <cctype>
 
 #include "cli/commands.h"
-#include "formats/png_file.h"
+#include "blocks/png_writer.h"
+#include "project/atomic_file.h"
+#include "project/tap_file.h"
 #include "formats/tape_file.h"
 #include "project/block_list.h"
 #include "sound/export/signal_stream.h"
@@ -34,6 +36,15 @@ bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
   }
   if (result.isWarning()) io.err << result.message << '\n';
   return true;
+}
+
+// A sound recording rather than a tape image, by the name's ending: convert
+// decodes it as `decode` does.
+bool IsRecordingName(const std::string& name) {
+  for (const char* ending : {".wav", ".flac", ".ogg", ".oga", ".aif", ".aiff", ".w64", ".rf64"}) {
+    if (EndsWith(name, ending)) return true;
+  }
+  return false;
 }
 
 // The viewers end their lines as the window's text box wants them (CR LF);
@@ -87,7 +98,14 @@ int RunConvert(const Args& args, Io& io) {
   }
   if (!IsValid(options)) return UsageError(io, "convert", "частота 22050, 44100 или 48000, разрядность 8 или 16");
   TapeProject project;
-  if (!ReadAnyTape(parsed.positional[0], project, io)) return kExitUsage;
+  if (IsRecordingName(parsed.positional[0])) {
+    RecordingDecodeOptions decoding;
+    decoding.printReport = false;
+    const int decoded = DecodeRecording(parsed.positional[0], decoding, project, io);
+    if (decoded != kExitOk) return decoded;
+  } else if (!ReadAnyTape(parsed.positional[0], project, io)) {
+    return kExitUsage;
+  }
   if (project.blockCount() == 0) {
     PrintFailure(io, "в файле нет блоков: " + parsed.positional[0]);
     return kExitNothing;
@@ -128,16 +146,15 @@ int RunView(const Args& args, Io& io) {
   if (kind == "dump") io.out << UnixLines(BuildDumpView(block, progress));
   if (!screen) return kExitOk;
   const ScreenPicture picture = DecodeScreen(block);
-  std::vector<std::uint8_t> rgb;
-  rgb.reserve(static_cast<std::size_t>(kScreenWidth) * kScreenHeight * 3);
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(static_cast<std::size_t>(kScreenWidth) * kScreenHeight);
   for (int y = 0; y < kScreenHeight; ++y) {
-    for (int x = 0; x < kScreenWidth; ++x) {
-      const std::uint32_t colour = ScreenPixelColour(picture, ScreenMode::Colour, x, y);
-      rgb.insert(rgb.end(), {static_cast<std::uint8_t>(RedOf(colour)), static_cast<std::uint8_t>(GreenOf(colour)),
-                             static_cast<std::uint8_t>(BlueOf(colour))});
-    }
+    for (int x = 0; x < kScreenWidth; ++x) pixels.push_back(ScreenPixelColour(picture, ScreenMode::Colour, x, y));
   }
-  const OpResult written = WritePngFile(parsed.positional[3], kScreenWidth, kScreenHeight, rgb);
+  const std::vector<std::uint8_t> png = EncodePng(kScreenWidth, kScreenHeight, pixels);
+  AtomicFileWriter writer;
+  const bool saved = writer.Open(parsed.positional[3]) && writer.Write(png.data(), png.size()) && writer.Commit();
+  const OpResult written = saved ? OpResult::Success() : OpResult::Fail(kSaveFailedText, writer.error());
   if (!written.ok()) {
     PrintFailure(io, written.message + " (" + parsed.positional[3] + ")", written.detail);
     return kExitUsage;

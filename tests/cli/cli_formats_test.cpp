@@ -53,7 +53,9 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
       {"CSW as output", {"convert", tzx, d + "t.csw"}, 2, "", "PZX и CSW только читаются"},
-      {"WAV as input", {"convert", d + "t.wav", d + "z.tap"}, 2, "", "это звуковой файл WAV"},
+      // A recording is decoded as `decode` does; a tape command given one says what it is.
+      {"recording as input", {"convert", d + "t.wav", d + "z.tap"}, 0, "", ""},
+      {"recording given to list", {"list", d + "t.wav"}, 2, "", "это звуковой файл WAV"},
       {"missing tape", {"list", d + "none.tzx"}, 2, "", "Не удалось открыть файл"},
   };
   for (const Row& row : rows) {
@@ -64,6 +66,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     EXPECT_NE(run.err.find(row.errPiece), std::string::npos) << run.err;
   }
   EXPECT_EQ(ReadFileBytes(d + "t.tap"), Concat({header, program}));
+  EXPECT_EQ(ReadFileBytes(d + "z.tap"), Concat({header, program}));
   EXPECT_EQ(RunWith({"view", "screen", d + "t.tap", "2", d + "s.png"}).code, 0);
   const Bytes png = ReadFileBytes(d + "s.png");
   ASSERT_GT(png.size(), 24u);
