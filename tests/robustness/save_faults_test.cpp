@@ -1,6 +1,7 @@
 // Saves under injected faults: every call the atomic writer makes (create the
-// temporary file, write, patch, set the mode, sync, close, rename) is made to
-// fail in turn with a full disk, an I/O error or an interrupted call. Every
+// temporary file, write, patch, set the mode, sync, close, rename) in a TAP
+// save, a TZX save, WAV exports and the writing of a prepared recording is
+// made to fail in turn with a full disk, an I/O error or an interrupted call. Every
 // failure must come back as the save-failed message with the old file
 // byte-identical, no temporary file left and `modified` unchanged; an
 // interrupted write is retried and the save succeeds.
@@ -16,9 +17,13 @@
 #include <functional>
 #include <string>
 
+#include "formats/tape_file.h"
 #include "project/file_calls.h"
 #include "project/tap_file.h"
+#include "sound/export/signal_stream.h"
+#include "sound/export/wav_export.h"
 #include "sound/export/wav_writer.h"
+#include "sound/recording/preparation.h"
 #include "tape_builders.h"
 
 namespace reelo {
@@ -74,22 +79,55 @@ TapeProject SampleProject() {
 
 struct SaveRow {
   const char* name;
+  const char* fileName;    // the target: a save chooses TZX by the name
+  const char* failedText;  // the message every failure gives (a path may follow it)
   // Saves SampleProject() (or a copy of it) to path; the project is handed in
   // so the test can check its `modified` afterwards.
   std::function<OpResult(TapeProject& project, const std::string& path)> save;
 };
 
+// A 16-bit 44100 Hz recording of the sample project, made before any fault is
+// injected: the source of the prepared-recording row.
+const std::string& RecordingSource() {
+  static const testing::TempDir dir;
+  static const std::string path = [] {
+    const std::string source = (dir / "source.wav").string();
+    NullProgress progress;
+    const OpResult made = SaveWavFile(SampleProject(), source, SignalOptions{44100, 16, false, SignalTimings::Exact},
+                                      progress);
+    EXPECT_TRUE(made.ok()) << made.message;
+    return source;
+  }();
+  return path;
+}
+
 const SaveRow kSaves[] = {
-    {"TAP save",
+    {"TAP save", "tape.tap", kSaveFailedText,
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        project.fileName = path;
        return SaveTapFile(project, progress);
      }},
-    {"WAV export",
+    {"TZX save", "tape.tzx", kSaveFailedText,
+     [](TapeProject& project, const std::string& path) {
+       NullProgress progress;
+       project.fileName = path;
+       return SaveTapeFile(project, progress);
+     }},
+    {"WAV export", "tape.wav", kSaveFailedText,
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        return SaveWavFile(project, path, progress);
+     }},
+    {"WAV export at 48000 Hz, 16 bits, inverted, ROM timings", "tape.wav", kSaveFailedText,
+     [](TapeProject& project, const std::string& path) {
+       NullProgress progress;
+       return SaveWavFile(project, path, SignalOptions{48000, 16, true, SignalTimings::Rom}, progress);
+     }},
+    {"prepared recording", "prepared.wav", kPrepareWriteFailedText,
+     [](TapeProject&, const std::string& path) {
+       PrepareOutcome outcome;
+       return PrepareRecording(RecordingSource(), path, PrepareOptions{true, ChannelChoice::Left}, nullptr, outcome);
      }},
 };
 
@@ -102,8 +140,9 @@ int FileCount(const fs::path& folder) {
 TEST(SaveFaults, EveryFailedCallKeepsTheOldFileAndEveryInterruptedWriteIsRetried) {
   const Bytes oldContent = {'o', 'l', 'd', '\n'};
   for (const SaveRow& row : kSaves) {
+    RecordingSource();
     testing::TempDir dir;
-    const fs::path target = dir / "tape.out";
+    const fs::path target = dir / row.fileName;
     FaultPlan clean;
     plan = &clean;
     TapeProject reference = SampleProject();
@@ -135,7 +174,7 @@ TEST(SaveFaults, EveryFailedCallKeepsTheOldFileAndEveryInterruptedWriteIsRetried
           continue;
         }
         EXPECT_FALSE(result.ok()) << where;
-        EXPECT_EQ(result.message, kSaveFailedText) << where;
+        EXPECT_EQ(result.message.rfind(row.failedText, 0), 0u) << where << ": " << result.message;
         EXPECT_FALSE(result.detail.empty()) << where;
         EXPECT_EQ(testing::ReadFileBytes(target), oldContent) << where;
         EXPECT_TRUE(project.modified) << where;
