@@ -35,9 +35,11 @@ clean:
 
 # The program (Release build). With no display it says how to run it instead;
 # on a machine without one: xvfb-run make run
+# The build's own lines are kept in a log and shown only when it fails.
 run: deps
 	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo >$(BUILD_RELEASE)/run-build.log 2>&1 || \
+	  { cat $(BUILD_RELEASE)/run-build.log; exit 1; }
 	@$(BUILD_RELEASE)/src/ui/reelo
 
 # The main window, its menus, the progress window, the file dialogs and every
