@@ -54,6 +54,7 @@ screenshots: deps
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_import_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_import/reelo_import_screenshots $(SCREENSHOTS)
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_frame_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_frame/reelo_frame_screenshots $(SCREENSHOTS)
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_viewer_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_viewers/reelo_viewer_screenshots $(SCREENSHOTS)
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo_playback_screenshots && QT_QPA_PLATFORM=offscreen $(BUILD_RELEASE)/tests/ui_playback/reelo_playback_screenshots $(SCREENSHOTS)
 	@bash scripts/xvfb_screenshot.sh $(BUILD_RELEASE) $(SCREENSHOTS)/xvfb_reelo.png
 
 # libFuzzer targets (clang, with ASan and UBSan) in their own tree.
