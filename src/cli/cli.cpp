@@ -38,8 +38,8 @@ void PrintHelp(std::ostream& out) {
 }
 
 const OptionSpec* FindSpec(std::initializer_list<OptionSpec> specs, const std::string& name) {
-  for (const OptionSpec& spec : specs) {
-    if (name == spec.name) return &spec;
+  for (const OptionSpec& option : specs) {
+    if (name == option.name) return &option;
   }
   return nullptr;
 }
@@ -67,8 +67,8 @@ ParsedArgs ParseArgs(const Args& args, std::initializer_list<OptionSpec> specs, 
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = FindSpec(specs, name);
-    if (!spec) {
+    const OptionSpec* option = FindSpec(specs, name);
+    if (!option) {
       parsed.error = "неизвестный параметр " + name;
       return parsed;
     }
@@ -76,7 +76,7 @@ ParsedArgs ParseArgs(const Args& args, std::initializer_list<OptionSpec> specs, 
       parsed.error = "параметр " + name + " указан дважды";
       return parsed;
     }
-    if (!spec->takesValue) {
+    if (!option->takesValue) {
       if (equals != std::string::npos) {
         parsed.error = "параметр " + name + " не принимает значения";
         return parsed;

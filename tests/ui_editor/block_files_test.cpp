@@ -16,10 +16,10 @@ using namespace reelo::testing;
 namespace {
 
 // A source file's contents: "random:N", "zeros:N" or "text:..." (UTF-8).
-Bytes Content(const QString& spec) {
-  if (spec.startsWith("random:")) return RandomBytes(spec.mid(7).toULongLong(), 5);
-  if (spec.startsWith("zeros:")) return Bytes(spec.mid(6).toULongLong(), 0);
-  const QByteArray text = spec.mid(5).toUtf8();
+Bytes Content(const QString& recipe) {
+  if (recipe.startsWith("random:")) return RandomBytes(recipe.mid(7).toULongLong(), 5);
+  if (recipe.startsWith("zeros:")) return Bytes(recipe.mid(6).toULongLong(), 0);
+  const QByteArray text = recipe.mid(5).toUtf8();
   return Bytes(text.begin(), text.end());
 }
 
