@@ -13,7 +13,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -36,10 +35,10 @@ constexpr std::size_t kSteeringBytes = 8;
 // execution stays short (a second of sound at most, in and out).
 constexpr std::int64_t kMaxFrames = 48000;
 constexpr std::int64_t kMaxPreparedSamples = 22050;
-// The resampler's output differs from frames * 22050 / rate by at most this
-// many samples (its filter's delay is flushed at the end; the rounding of its
-// fractional position gives the rest).
-constexpr std::int64_t kLengthSlack = 2;
+// The prepared length is frames * 22050 / rate rounded down, or one sample more
+// where the resampler rounds its last fractional position up (measured over
+// this target's corpus: 0 or +1, never less).
+constexpr std::int64_t kLengthSlack = 1;
 constexpr std::size_t kMaxRecordBytes = 8;
 
 constexpr std::array<int, 10> kRates = {22050, 44100, 48000, 8000, 11025, 16000, 32000, 96000, 4000, 22051};
@@ -147,7 +146,7 @@ bool CheckPrepare(const std::string& source, const PrepareOptions& options, cons
   FUZZ_CHECK(std::equal(out.begin() + 36, out.begin() + 40, "data") && Le(out, 40, 4) == dataSize);
 
   const std::int64_t expected = info.frames * kDecoderSampleRate / info.sampleRate;
-  FUZZ_CHECK(std::llabs(outcome.samplesWritten - expected) <= kLengthSlack);
+  FUZZ_CHECK(outcome.samplesWritten >= expected && outcome.samplesWritten <= expected + kLengthSlack);
   if (options.clean) {
     for (std::size_t i = 44; i < out.size(); ++i) FUZZ_CHECK(out[i] == 95 || out[i] == 159 || out[i] == 127);
   }
