@@ -327,7 +327,7 @@ def preparation_seeds():
         # tape signals: rate, depth, polarity, timings, channels; then flag and checksum bytes
         "signal_exact": bytes([2, 1, 0x00, 0x7F, 0x0A]) + bytes(3) + b"\x01\x02\x03",
         "signal_rom_48k_stereo": bytes([2, 9, 0x36, 0x00, 0x55]) + bytes(3) + b"ab",
-        "signal_inverted_16bit": bytes([2, 3, 0x0D, 0x40, 0x00]) + bytes(3) + bytes(8),
+        "signal_rom_inverted_16bit": bytes([2, 3, 0x1C, 0x40, 0x00]) + bytes(3) + bytes(8),
     }
     for name, seed in seeds.items():
         write("recording_fuzz", name, seed)
