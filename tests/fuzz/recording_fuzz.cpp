@@ -213,10 +213,11 @@ void RunTapeSignal(Steering& s, const Bytes& payload, const PrepareOptions& chos
   const int channels = (bits & 32) != 0 ? 2 : 1;
   // A data record (flag 128 and up: the short pilot), its checksum right or
   // not. The analysis counts one half-wave of each bit, and the fitted bounds
-  // need 20 pulses under each peak: ten fixed bytes give forty 1 bits and
-  // forty 0 bits, so the fit usually has its peaks.
+  // need 20 pulses under each peak; the slicer may spread a peak over four
+  // lengths (a 0 bit of 5.4 samples measures 4 to 7), so 24 fixed bytes give
+  // 96 bits of each value, and the fit must find its peaks.
   std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(0x80 | s.Next())};
-  for (int i = 0; i < 5; ++i) body.insert(body.end(), {0x0F, 0xF0});
+  for (int i = 0; i < 12; ++i) body.insert(body.end(), {0x0F, 0xF0});
   body.insert(body.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(std::min(payload.size(), kMaxRecordBytes)));
   body.push_back(s.Next());
   TapeProject project;
@@ -255,10 +256,9 @@ void RunTapeSignal(Steering& s, const Bytes& payload, const PrepareOptions& chos
   ImportState analysed;
   FUZZ_CHECK(AnalyseSpectrum(analysed, prepared, host).ok());
   const auto fit = FitBounds(analysed.pulseHistogram);
-  // A record this short may leave a peak with too few pulses to fit; the
-  // default bounds are taken then, as reelo-cli does.
+  FUZZ_CHECK(fit.has_value());
   ImportState state;
-  FUZZ_CHECK(DecodeTape(state, fit ? fit->bounds : PulseBounds{}, prepared, host).ok());
+  FUZZ_CHECK(DecodeTape(state, fit->bounds, prepared, host).ok());
   FUZZ_CHECK(state.loadedBlocks == project.blocks);
 }
 
