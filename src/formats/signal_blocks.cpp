@@ -53,11 +53,25 @@ class EdgeRenderer {
   bool high_ = false;
 };
 
+// A tone or a block of pulses that holds none has no signal. libspectrum must
+// not be asked for its edges: it counts down from the count or up to it and
+// stops only on meeting it again, so a tone of no pulses would run for four
+// billion pulses and a pulse block of none would read past its pulses without
+// end.
+bool HoldsNoPulses(libspectrum_tape_block* block) {
+  if (block == nullptr) return true;
+  const libspectrum_tape_type type = libspectrum_tape_block_type(block);
+  return (type == LIBSPECTRUM_TAPE_BLOCK_PURE_TONE || type == LIBSPECTRUM_TAPE_BLOCK_PULSES ||
+          type == LIBSPECTRUM_TAPE_BLOCK_PULSE_SEQUENCE) &&
+         libspectrum_tape_block_count(block) == 0;
+}
+
 // Renders the blocks' edges; false when the signal was cut at the limit.
 bool RenderBlocks(libspectrum_tape* tape, int first, int count, TempRecording& out, const std::function<void()>& tick) {
   EdgeRenderer renderer(out);
   for (int n = first; n < first + count; ++n) {
     if (libspectrum_tape_nth_block(tape, n) != LIBSPECTRUM_ERROR_NONE) continue;
+    if (HoldsNoPulses(libspectrum_tape_current_block(tape))) continue;
     for (long long edges = 1;; ++edges) {
       libspectrum_dword tstates = 0;
       int flags = 0;

@@ -198,6 +198,141 @@ def maker_seeds():
     write("block_makers_fuzz", "header", bytes([3, 2]) + b"hd" + bytes(range(60)))
 
 
+# ---- Tape files of the other formats ----------------------------------------
+
+TZX_HEAD = b"ZXTape!\x1a\x01\x14"
+ROM_PILOT, ROM_SYNC1, ROM_SYNC2, ROM_ZERO, ROM_ONE = 2168, 667, 735, 855, 1710
+
+
+def tzx_standard(rec, pause=1000):
+    return bytes([0x10]) + struct.pack("<H", pause) + rec
+
+
+def tzx_turbo(rec, pause=500, pilot=1200, pilots=1600, zero=600, one=1200):
+    data = rec[2:]
+    return (bytes([0x11]) + struct.pack("<HHHHHH", pilot, 400, 450, zero, one, pilots) + bytes([8])
+            + struct.pack("<H", pause) + struct.pack("<I", len(data))[:3] + data)
+
+
+def tzx_pure_data(rec, pause=200, used_bits=8):
+    data = rec[2:]
+    return (bytes([0x14]) + struct.pack("<HH", ROM_ZERO, ROM_ONE) + bytes([used_bits])
+            + struct.pack("<H", pause) + struct.pack("<I", len(data))[:3] + data)
+
+
+def pzx_block(tag, body):
+    return tag + struct.pack("<I", len(body)) + body
+
+
+def pzx_file(records):
+    out = pzx_block(b"PZXT", bytes([1, 0]) + b"seed\0")
+    for rec in records:
+        data = rec[2:]
+        pilots = 8063 if data[0] < 128 else 3223
+        out += pzx_block(b"PULS", struct.pack("<HHHH", 0x8000 | pilots, ROM_PILOT, ROM_SYNC1, ROM_SYNC2))
+        out += pzx_block(b"DATA", struct.pack("<IHBB", 8 * len(data), 945, 2, 2)
+                         + struct.pack("<HHHH", ROM_ZERO, ROM_ZERO, ROM_ONE, ROM_ONE) + data)
+        out += pzx_block(b"PAUS", struct.pack("<I", 3500000))
+    return out
+
+
+def rom_pulses(rec, rate, pilots=1000):
+    """Pulse lengths in samples of one record's ROM signal (a short pilot)."""
+    scale = rate / 3500000.0
+    ticks = [ROM_PILOT] * pilots + [ROM_SYNC1, ROM_SYNC2]
+    for byte in rec[2:]:
+        for bit in range(7, -1, -1):
+            ticks += [ROM_ONE if (byte >> bit) & 1 else ROM_ZERO] * 2
+    ticks.append(3500)
+    pulses, clock, edge = [], 0.0, 0
+    for t in ticks:
+        clock += t * scale
+        pulses.append(max(1, round(clock) - edge))
+        edge += pulses[-1]
+    return pulses
+
+
+def csw_rle(pulses):
+    out = b""
+    for p in pulses:
+        out += bytes([p]) if p < 256 else b"\0" + struct.pack("<I", p)
+    return out
+
+
+def csw_v1(pulses, rate=44100):
+    return b"Compressed Square Wave\x1a" + bytes([1, 1]) + struct.pack("<H", rate) + bytes([1, 0, 0, 0, 0]) + csw_rle(pulses)
+
+
+def csw_v2(pulses, rate=44100, compression=1):
+    import zlib
+    data = csw_rle(pulses)
+    if compression == 2:
+        data = zlib.compress(data)
+    return (b"Compressed Square Wave\x1a" + bytes([2, 0]) + struct.pack("<II", rate, len(pulses))
+            + bytes([compression, 0, 0]) + b"seeds".ljust(16, b"\0") + data)
+
+
+def tape_format_seeds():
+    hd = header(3, "code", 8, 32768)
+    data = block(0xFF, bytes(range(1, 9)))
+    tzx = (TZX_HEAD + tzx_standard(hd) + tzx_standard(data) + bytes([0x20]) + struct.pack("<H", 700)
+           + bytes([0x30, 5]) + b"seeds" + tzx_turbo(data) + tzx_pure_data(block(0xFF, b"pure")))
+    pulses = rom_pulses(data, 44100)
+    seeds = {  # steering byte: project fill (low 2 bits), save and reload (0x10)
+        "tzx_mixed": bytes([0x10]) + tzx,
+        "tzx_standard_full": bytes([0x13]) + TZX_HEAD + tzx_standard(hd) + tzx_standard(data),
+        "tzx_cut_short": bytes([0x01]) + tzx[:-3],
+        "pzx": bytes([0x10]) + pzx_file([data]),
+        "csw_v1": bytes([0x10]) + csw_v1(pulses),
+        "csw_v2_rle": bytes([0x12]) + csw_v2(pulses),
+        "csw_v2_zrle": bytes([0x10]) + csw_v2(pulses, compression=2),
+        "tap": bytes([0x10]) + hd + data,
+    }
+    for name, seed in seeds.items():
+        write("tape_formats_fuzz", name, seed)
+
+
+# ---- Recordings to prepare --------------------------------------------------
+
+def wav_file(samples, rate, bits=8, channels=1):
+    width = bits // 8
+    data = bytes(samples) if bits == 8 else b"".join(struct.pack("<h", v) for v in samples)
+    return (b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, channels, rate,
+            rate * width * channels, width * channels, bits) + b"data" + struct.pack("<I", len(data)) + data)
+
+
+def square(pulses, low, high):
+    out, level = [], low
+    for p in pulses:
+        out += [level] * p
+        level = high if level == low else low
+    return out
+
+
+def preparation_seeds():
+    # Steering: the way (0 a file, 1 samples, 2 a tape signal), options (bit 0
+    # cleaning, bits 1-2 the channel, bit 3 the quality report), then the way's own.
+    data = block(0xFF, bytes([0x12, 0x34]))
+    at_22050 = square(rom_pulses(data, 22050, pilots=600), 64, 192)
+    at_11025 = square(rom_pulses(data, 11025, pilots=600), -9000, 9000)
+    rnd = random.Random(5)
+    seeds = {
+        "file_wav8": bytes([0, 1]) + bytes(6) + wav_file(at_22050, 22050),
+        "file_wav16_plain": bytes([0, 0]) + bytes(6) + wav_file(at_11025, 11025, bits=16),
+        "file_junk": bytes([0, 9]) + bytes(6) + bytes(rnd.randrange(256) for _ in range(300)),
+        # samples: rate 44100, 2 channels, float WAV, each repeated 16 times
+        "samples_stereo": bytes([1, 1, 1, 1, 4, 15]) + bytes(2) + bytes(rnd.randrange(256) for _ in range(800)),
+        "samples_flac": bytes([1, 9, 0, 0, 8, 3]) + bytes(2) + bytes(rnd.randrange(256) for _ in range(800)),
+        "samples_u8_8k": bytes([1, 1, 3, 0, 0, 31]) + bytes(2) + bytes(range(256)) * 2,
+        # tape signals: rate, depth, polarity, timings, channels; then flag and checksum bytes
+        "signal_exact": bytes([2, 1, 0x00, 0x7F, 0x0A]) + bytes(3) + b"\x01\x02\x03",
+        "signal_rom_48k_stereo": bytes([2, 9, 0x36, 0x00, 0x55]) + bytes(3) + b"ab",
+        "signal_rom_inverted_16bit": bytes([2, 3, 0x1C, 0x40, 0x00]) + bytes(3) + bytes(8),
+    }
+    for name, seed in seeds.items():
+        write("recording_fuzz", name, seed)
+
+
 def main():
     if os.path.isdir(CORPUS):
         shutil.rmtree(CORPUS)
@@ -209,6 +344,8 @@ def main():
     cli_seeds()
     basic_seeds()
     maker_seeds()
+    tape_format_seeds()
+    preparation_seeds()
     print("seeds written to", CORPUS, file=sys.stderr)
 
 
