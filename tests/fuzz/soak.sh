@@ -7,7 +7,8 @@
 # 1. Hours of 44.1 kHz recording decoded by reelo-cli: tapes of 65535-byte
 #    random blocks exported to 16-bit WAV and decoded back (preparation on);
 #    the TAP must come back byte for byte, and the decode's peak memory must
-#    not grow with the length (a ~1-hour and a ~10-hour recording).
+#    not grow with the length (a ~1-hour and a ~10-hour recording; first a
+#    recording of one block alone).
 # 2. edit_soak: random edits with undo and redo on a 1000-block project.
 # 3. A 1000-block tape exported with ROM timings and decoded back.
 # 4. reelo-cli play of a tape into the null sink of a private sound server:
@@ -114,6 +115,8 @@ round_trip() {
 
 if [[ $parts == *1* ]]; then
   echo "== 1. Long 44.1 kHz recordings decoded through reelo-cli"
+  # One long block alone: its few pilot pulses against the bits' full counters.
+  round_trip one 1 big --rate 44100 --bits 16
   round_trip short "$short_blocks" big --rate 44100 --bits 16
   round_trip long "$long_blocks" big --rate 44100 --bits 16
   # Peak memory must not follow the length: allow half again plus 32 MB.
