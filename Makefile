@@ -63,13 +63,17 @@ fuzz-build: deps
 	  -DREELO_BUILD_UI=OFF -DREELO_BUILD_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
-# Every fuzz target for FUZZ_SECONDS (FUZZ_PARALLEL at a time), then the test
-# of a recording longer than 2 GB.
+# Every fuzz target for FUZZ_SECONDS (FUZZ_PARALLEL at a time), the test of a
+# recording longer than 2 GB, then the soak run (reelo-cli from a Release tree;
+# SOAK_PLAYBACK_MINUTES and the other SOAK_* variables of tests/fuzz/soak.sh).
 FUZZ_SECONDS  ?= 60
 FUZZ_PARALLEL ?= 1
 fuzz: fuzz-build
 	@bash tests/fuzz/run_fuzzers.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_PARALLEL)
 	@$(BUILD_FUZZ)/tests/fuzz/long_recording_test
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo-cli
+	@bash tests/fuzz/soak.sh $(BUILD_RELEASE)/src/cli/reelo-cli $(BUILD_FUZZ)/tests/fuzz/edit_soak $(abspath $(BUILD_FUZZ))/soak
 
 # Line coverage of src/ by the fuzz targets' corpora (after `make fuzz`).
 fuzz-coverage: deps

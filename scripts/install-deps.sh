@@ -17,6 +17,7 @@ packages=(
   fuse-emulator-utils zmakebas pasmo sox
   python3-numpy python3-scipy
   pulseaudio pulseaudio-utils
+  time
 )
 
 missing=()

@@ -65,25 +65,44 @@ int Valley(const PulseHistogram& histogram, double lower, double upper) {
   return best;
 }
 
+struct PilotFit {
+  double score = 0;  // the pulses of the weakest of the three peaks
+  double pilot = 0;
+};
+
+// The pilot length from..to whose three peaks explain the histogram best.
+PilotFit BestPilot(const PulseHistogram& histogram, double from, double to) {
+  PilotFit best;
+  for (double pilot = from; pilot <= to; pilot += kPilotStep) {
+    const double weakest = Score(histogram, pilot);
+    if (weakest > best.score) best = {weakest, pilot};
+  }
+  if (best.score == 0) return best;
+  // The best score often holds over a stretch of lengths: take its middle.
+  double last = best.pilot;
+  while (last + kPilotStep <= to && Score(histogram, last + kPilotStep) >= best.score * 0.999) last += kPilotStep;
+  best.pilot = (best.pilot + last) / 2;
+  return best;
+}
+
 }  // namespace
 
 std::optional<FittedBounds> FitBounds(const PulseHistogram& histogram) {
-  double bestScore = 0;
-  double bestPilot = 0;
-  for (double pilot = kShortestPilot; pilot <= kLongestPilot; pilot += kPilotStep) {
-    const double weakest = Score(histogram, pilot);
-    if (weakest > bestScore) {
-      bestScore = weakest;
-      bestPilot = pilot;
-    }
+  const PilotFit first = BestPilot(histogram, kShortestPilot, kLongestPilot);
+  if (first.score < kLeastPeak) return std::nullopt;
+  // The counters stop at a cap, so on a tape of long blocks the bits' peaks
+  // stand level and broad while the pilot's stays low: the 1-bit peak, the
+  // gap below it and the 0-bit peak's edge can then outscore the true three.
+  // A pilot is the tape's longest regular pulse: when the peak taken for the
+  // pilot can be the 1 bit of a longer peak that explains the tape too, that
+  // longer one is the pilot.
+  double bestPilot = first.pilot;
+  while (true) {
+    const double above = bestPilot / kOneRatio;
+    const PilotFit longer = BestPilot(histogram, above * 0.9, std::min(kLongestPilot, above * 1.1));
+    if (longer.score < kLeastPeak || longer.score < first.score / 4) break;
+    bestPilot = longer.pilot;
   }
-  if (bestScore < kLeastPeak) return std::nullopt;
-  // The best score often holds over a stretch of lengths: take its middle.
-  double last = bestPilot;
-  while (last + kPilotStep <= kLongestPilot && Score(histogram, last + kPilotStep) >= bestScore * 0.999) {
-    last += kPilotStep;
-  }
-  bestPilot = (bestPilot + last) / 2;
 
   FittedBounds fit;
   fit.pilotLength = Centroid(histogram, bestPilot);
