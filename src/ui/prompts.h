@@ -64,9 +64,14 @@ class Prompts {
   virtual QString ChooseFile(const FileDialogSpec& dialog) = 0;
   // The same dialog, also telling which pair of the filter (0 for the first)
   // was chosen when it closed: the kind of file the user asked for.
-  virtual QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) = 0;
-  // Asks for one line of text; nothing when the user cancelled.
-  virtual std::optional<QString> AskText(const TextRequest& request) = 0;
+  // Prompts that show no windows take the first pair.
+  virtual QString ChooseFileAndType(const FileDialogSpec& dialog, int& type) {
+    type = 0;
+    return ChooseFile(dialog);
+  }
+  // Asks for one line of text; nothing when the user cancelled (as prompts
+  // that show no windows always answer).
+  virtual std::optional<QString> AskText(const TextRequest&) { return std::nullopt; }
   // Shows the WAV export's options window with `proposed` chosen; returns
   // the choice, or nothing when the user cancelled. Prompts that show no
   // windows take the proposal as it is.

@@ -7,7 +7,6 @@
 // through the preparation.
 //
 //   reelo_import_screenshots <folder>
-#include <optional>
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
@@ -40,11 +39,6 @@ class NoPrompts final : public reelo::Prompts {
     return reelo::Answer::Ok;
   }
   QString ChooseFile(const reelo::FileDialogSpec&) override { return chosen; }
-  QString ChooseFileAndType(const reelo::FileDialogSpec&, int& type) override {
-    type = 0;
-    return chosen;
-  }
-  std::optional<QString> AskText(const reelo::TextRequest&) override { return std::nullopt; }
   QString chosen;  // what the file dialog returns
 };
 
