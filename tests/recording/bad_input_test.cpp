@@ -111,6 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
                  return (dir / "text.wav").string();
                },
                "p.wav", kSoundUnreadableText, {}},
+        // Found by fuzzing: 34 bytes taken for an MPEG stream kept its decoder busy for minutes.
+        BadRow{"damaged_mpeg_stream",
+               [](const fs::path& dir) {
+                 testing::WriteFileBytes(dir / "bad.mp3",
+                                         {0xc3, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x01, 0x53,
+                                          0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+                                          0xff, 0xff, 0x00, 0x62, 0x00, 0x00, 0x00, 0x00, 0x00, 0x62});
+                 return (dir / "bad.mp3").string();
+               },
+               "p.wav", kSoundUnreadableText, {}},
         BadRow{"a_folder", [](const fs::path& dir) { return dir.string(); }, "p.wav", kOpenSoundFailedText, {}},
         BadRow{"no_samples",
                [](const fs::path& dir) {

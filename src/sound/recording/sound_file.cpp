@@ -99,7 +99,11 @@ OpResult SoundFile::Open(const std::string& path) {
   openedChange_ = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
   SF_INFO sf{};
   file_ = sf_open_fd(fd_, SFM_READ, &sf, SF_FALSE);
-  if (!file_ || sf.channels < 1 || sf.samplerate < 1 || sf.frames < 0) {
+  // MPEG streams (MP3) are left to the byte-by-byte reading of unknown files:
+  // their decoder can run for minutes over a few damaged bytes, and lossy
+  // coding smears the pulse edges a tape signal is read by anyway.
+  const bool mpeg = (sf.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+  if (!file_ || mpeg || sf.channels < 1 || sf.samplerate < 1 || sf.frames < 0) {
     Close();
     unknownFormat_ = true;
     return OpResult::Fail(std::string(kSoundUnreadableText) + " " + path);
