@@ -1,0 +1,39 @@
+// The decoders' input: a recording as mono samples pulled in order at a fixed
+// rate, whatever stands behind it (a sound file read through libsndfile, a
+// preparation streaming its output, a rendered TZX block, samples in memory).
+// Nothing here knows about files, so a prepared recording reaches a decoder
+// without a temporary file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace reelo {
+
+class SampleSource {
+ public:
+  virtual ~SampleSource() = default;
+  // Samples per second.
+  virtual int rate() const = 0;
+  // The number of samples the source will deliver, or -1 when it is not
+  // known in advance; used for progress only.
+  virtual std::int64_t length() const = 0;
+  // Reads up to maxSamples samples (-1..1) into out and returns how many
+  // arrived; 0 only at the end of the recording.
+  virtual std::size_t Read(float* out, std::size_t maxSamples) = 0;
+};
+
+// What a decoding run tells the one who started it. The run calls Progress
+// about every few milliseconds of work (by time, not per sample), so a window
+// may process its events there.
+class DecodeEvents {
+ public:
+  virtual ~DecodeEvents() = default;
+  // Samples consumed so far; return false to stop the run.
+  virtual bool Progress(std::int64_t samplesDone) = 0;
+  // One line of the running report ("Найдены данные...").
+  virtual void ReportLine(const std::string& line) = 0;
+};
+
+}  // namespace reelo
