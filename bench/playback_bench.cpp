@@ -18,8 +18,8 @@
 #include <QCoreApplication>
 #include <QIODevice>
 
-#include "ui/playback/audio_output.h"
-#include "ui/playback/tape_deck.h"
+#include "sound/playback/audio_output.h"
+#include "sound/playback/tape_deck.h"
 #endif
 
 namespace {

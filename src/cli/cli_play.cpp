@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
-#include "ui/playback/qt_audio_output.h"
-#include "ui/playback/tape_deck.h"
+#include "playback_qt/qt_audio_output.h"
+#include "sound/playback/tape_deck.h"
 
 namespace reelo::cli {
 namespace {

@@ -43,13 +43,11 @@ const std::vector<Command>& Commands() {
       {"view", "basic|text|dump ЛЕНТА N | screen ЛЕНТА N ВЫХОД.png",
        "блок N как BASIC-листинг, текст или дамп (в стандартный вывод) или как картинка экрана (PNG)", "",
        RunView},
-#if REELO_CLI_PLAY
       {"play", "ЛЕНТА.tap [--from N] [--pause-after-block]", "проиграть ленту через звуковую карту",
        "  --from N              начать с блока N (с 1)\n"
        "  --pause-after-block   останавливаться после каждого блока; Enter — дальше\n"
        "  Ctrl+C останавливает воспроизведение (код выхода 130)",
-       RunPlay},
-#endif
+       HandOverPlay},
   };
   return commands;
 }

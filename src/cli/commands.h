@@ -41,9 +41,13 @@ int RunBin2Tap(const Args& args, Io& io);
 int RunList(const Args& args, Io& io);
 int RunConvert(const Args& args, Io& io);
 int RunView(const Args& args, Io& io);
-#if REELO_CLI_PLAY
-// play TAPE [--from N] [--pause-after-block]: the tape through the sound card (cli_play.cpp).
+// play TAPE [--from N] [--pause-after-block]: the tape through the sound card
+// (cli_play.cpp, built into reelo-cli-play only: it needs Qt).
 int RunPlay(const Args& args, Io& io);
-#endif
+// reelo-cli's play row: replaces the process by reelo-cli-play beside it with
+// the same arguments (cli_play_handover.cpp); returns only when it cannot.
+int HandOverPlay(const Args& args, Io& io);
+// The path reelo-cli-play is looked for at: the running program's folder.
+std::string PlayerPath();
 
 }  // namespace reelo::cli

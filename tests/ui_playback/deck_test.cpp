@@ -6,7 +6,7 @@
 
 #include "fake_audio_output.h"
 #include "tape_builders.h"
-#include "ui/playback/tape_deck.h"
+#include "sound/playback/tape_deck.h"
 
 namespace reelo {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/playback/audio_output.h"
+#include "sound/playback/audio_output.h"
 
 namespace reelo::testing {
 

@@ -6,7 +6,7 @@
 
 #include "fake_audio_output.h"
 #include "ui/playback/deck_window.h"
-#include "ui/playback/tape_deck.h"
+#include "sound/playback/tape_deck.h"
 #include "ui_test_support.h"
 
 namespace reelo::testing {

@@ -6,7 +6,7 @@
 #include <QDialog>
 
 #include "sound/export/signal_stream.h"
-#include "ui/playback/qt_audio_output.h"
+#include "playback_qt/qt_audio_output.h"
 
 class QCheckBox;
 class QComboBox;

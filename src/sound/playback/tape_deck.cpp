@@ -1,4 +1,4 @@
-#include "ui/playback/tape_deck.h"
+#include "sound/playback/tape_deck.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "ui/playback/audio_output.h"
+#include "sound/playback/audio_output.h"
 
 namespace reelo {
 

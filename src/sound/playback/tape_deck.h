@@ -15,7 +15,7 @@
 
 #include "project/tape_project.h"
 #include "sound/export/signal_stream.h"
-#include "ui/playback/audio_output.h"
+#include "sound/playback/audio_output.h"
 
 namespace reelo {
 

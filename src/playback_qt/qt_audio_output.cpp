@@ -1,4 +1,4 @@
-#include "ui/playback/qt_audio_output.h"
+#include "playback_qt/qt_audio_output.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
