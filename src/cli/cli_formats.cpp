@@ -1,6 +1,7 @@
 // reelo-cli's commands for tapes in every format: list, convert and view.
 #include <cctype>
 
+#include "cli/cli_batch.h"
 #include "cli/commands.h"
 #include "blocks/png_writer.h"
 #include "project/atomic_file.h"
@@ -72,52 +73,85 @@ int RunList(const Args& args, Io& io) {
   return project.blockCount() > 0 ? kExitOk : kExitNothing;
 }
 
-int RunConvert(const Args& args, Io& io) {
-  const ParsedArgs parsed =
-      ParseArgs(args, {{"--rate", true}, {"--bits", true}, {"--invert", false}, {"--rom-timings", false}}, 2, 2);
-  if (!parsed.error.empty()) return UsageError(io, "convert", parsed.error);
-  const std::string& out = parsed.positional[1];
-  const bool wav = EndsWith(out, ".wav");
-  if (EndsWith(out, ".pzx") || EndsWith(out, ".csw")) {
-    return UsageError(io, "convert", "PZX и CSW только читаются: выходной файл .tap, .tzx или .wav");
-  }
-  SignalOptions options;
+bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io) {
   long long value = 0;
   if (parsed.has("--rate")) {
-    if (!ParseNumber(parsed.value("--rate"), 1, 1000000, value)) return UsageError(io, "convert", "неверная частота");
+    if (!ParseNumber(parsed.value("--rate"), 1, 1000000, value)) {
+      UsageError(io, "convert", "неверная частота");
+      return false;
+    }
     options.sampleRate = static_cast<int>(value);
   }
   if (parsed.has("--bits")) {
-    if (!ParseNumber(parsed.value("--bits"), 1, 64, value)) return UsageError(io, "convert", "неверная разрядность");
+    if (!ParseNumber(parsed.value("--bits"), 1, 64, value)) {
+      UsageError(io, "convert", "неверная разрядность");
+      return false;
+    }
     options.bitsPerSample = static_cast<int>(value);
   }
   options.inverted = parsed.has("--invert");
   if (parsed.has("--rom-timings")) options.timings = SignalTimings::Rom;
   if (!wav && !(options == SignalOptions{})) {
-    return UsageError(io, "convert", "параметры звука действуют только для WAV-файла");
+    UsageError(io, "convert", "параметры звука действуют только для WAV-файла");
+    return false;
   }
-  if (!IsValid(options)) return UsageError(io, "convert", "частота 22050, 44100 или 48000, разрядность 8 или 16");
+  if (!IsValid(options)) {
+    UsageError(io, "convert", "частота 22050, 44100 или 48000, разрядность 8 или 16");
+    return false;
+  }
+  return true;
+}
+
+int ConvertFile(const std::string& input, const std::string& out, const SignalOptions& options, Io& io) {
   TapeProject project;
-  if (IsRecordingName(parsed.positional[0])) {
+  if (IsRecordingName(input)) {
     RecordingDecodeOptions decoding;
     decoding.printReport = false;
-    const int decoded = DecodeRecording(parsed.positional[0], decoding, project, io);
+    const int decoded = DecodeRecording(input, decoding, project, io);
     if (decoded != kExitOk) return decoded;
-  } else if (!ReadAnyTape(parsed.positional[0], project, io)) {
+  } else if (!ReadAnyTape(input, project, io)) {
     return kExitUsage;
   }
   if (project.blockCount() == 0) {
-    PrintFailure(io, "в файле нет блоков: " + parsed.positional[0]);
+    PrintFailure(io, "в файле нет блоков: " + input);
     return kExitNothing;
   }
   NullProgress progress;
   project.fileName = out;
+  const bool wav = EndsWith(out, ".wav");
   const OpResult result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
   if (!result.ok()) {
     PrintFailure(io, result.message + " (" + out + ")", result.detail);
     return kExitUsage;
   }
   return kExitOk;
+}
+
+int RunConvert(const Args& args, Io& io) {
+  const ParsedArgs parsed = ParseArgs(BatchOptionsSpelledOut(args),
+                                      {{"--rate", true},
+                                       {"--bits", true},
+                                       {"--invert", false},
+                                       {"--rom-timings", false},
+                                       {"--to", true},
+                                       {"--out-dir", true},
+                                       {"--jobs", true},
+                                       {"--overwrite", false}},
+                                      1, std::string::npos);
+  if (!parsed.error.empty()) return UsageError(io, "convert", parsed.error);
+  if (IsBatchCall(parsed)) return RunBatchConvert(parsed, io);
+  if (parsed.positional.size() != 2) {
+    return UsageError(io, "convert", parsed.positional.size() < 2 ? "не хватает аргументов"
+                                                                  : "лишний аргумент " + parsed.positional[2] +
+                                                                        " (несколько файлов: --to ФОРМАТ --out-dir ПАПКА)");
+  }
+  const std::string& out = parsed.positional[1];
+  if (EndsWith(out, ".pzx") || EndsWith(out, ".csw")) {
+    return UsageError(io, "convert", "PZX и CSW только читаются: выходной файл .tap, .tzx или .wav");
+  }
+  SignalOptions options;
+  if (!ReadConvertOptions(parsed, EndsWith(out, ".wav"), options, io)) return kExitUsage;
+  return ConvertFile(parsed.positional[0], out, options, io);
 }
 
 int RunView(const Args& args, Io& io) {

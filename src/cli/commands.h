@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "sound/export/signal_stream.h"
 #include "sound/import/pulse_classifier.h"
 #include "sound/recording/preparation.h"
 
@@ -40,6 +41,13 @@ int RunBin2Tap(const Args& args, Io& io);
 // cli_formats.cpp: tapes in every format.
 int RunList(const Args& args, Io& io);
 int RunConvert(const Args& args, Io& io);
+// Reads --rate, --bits, --invert and --rom-timings into options (sound options
+// are refused unless wav); false after printing a usage error.
+bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io);
+// Converts one file as `convert ВХОД ВЫХОД` does (a recording is decoded; the
+// output's ending picks TAP, TZX or WAV, written atomically). Returns kExitOk,
+// kExitNothing (no blocks) or kExitUsage, after printing why on io.err.
+int ConvertFile(const std::string& input, const std::string& output, const SignalOptions& options, Io& io);
 int RunView(const Args& args, Io& io);
 // play TAPE [--from N] [--pause-after-block]: the tape through the sound card
 // (cli_play.cpp, built into reelo-cli-play only: it needs Qt).
