@@ -17,6 +17,9 @@ namespace reelo {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+// Pieces at least this large go to the system as they are, without a copy
+// through the buffer (a tape's records, the WAV export's chunks).
+constexpr std::size_t kDirectWriteSize = std::size_t{64} << 10;
 
 std::string SystemReason(int err) { return SystemErrorText(err); }
 
@@ -81,9 +84,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
   return true;
 }
 
-bool AtomicFileWriter::FlushBuffer() {
-  const char* p = buffer_.data();
-  std::size_t left = buffer_.size();
+bool AtomicFileWriter::WriteOut(const char* p, std::size_t left) {
   while (left > 0 && !failed_) {
     ssize_t n = ActiveFileCalls().write(fd_, p, left);
     if (n < 0) {
@@ -97,6 +98,11 @@ bool AtomicFileWriter::FlushBuffer() {
       flushed_ += static_cast<std::uint64_t>(n);
     }
   }
+  return !failed_;
+}
+
+bool AtomicFileWriter::FlushBuffer() {
+  WriteOut(buffer_.data(), buffer_.size());
   buffer_.clear();
   return !failed_;
 }
@@ -105,13 +111,8 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = static_cast<const char*>(data);
   written_ += size;
-  if (buffer_.size() + size > kBufferSize) {
-    if (!FlushBuffer()) return false;
-    if (size >= kBufferSize) {
-      buffer_.assign(bytes, size);
-      return FlushBuffer();
-    }
-  }
+  if (size >= kDirectWriteSize) return FlushBuffer() && WriteOut(bytes, size);
+  if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
   buffer_.append(bytes, size);
   return true;
 }

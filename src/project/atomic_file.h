@@ -36,6 +36,7 @@ class AtomicFileWriter {
 
  private:
   bool FlushBuffer();
+  bool WriteOut(const char* data, std::size_t size);  // straight to the file
   void Fail(const std::string& what);
 
   int fd_ = -1;

@@ -1,9 +1,12 @@
 #include "project/tap_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "project/atomic_file.h"
@@ -14,10 +17,25 @@ namespace {
 
 constexpr int kLengthFieldSize = 2;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+// The file is read in windows of this size into one buffer that stays in the
+// processor's cache; each record is copied out of it into its own block (no
+// block is zero-filled first). A record always fits in a window.
+constexpr std::size_t kWindowSize = std::size_t{256} << 10;
+static_assert(kWindowSize >= 0xFFFF + kLengthFieldSize);
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // What one pass over the file found besides the records it kept.
 struct LoadTally {
@@ -32,7 +50,44 @@ OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(err));
 }
 
-bool ReadExactly(std::FILE* f, std::uint8_t* dest, std::size_t n) { return std::fread(dest, 1, n, f) == n; }
+// The bytes of the file from its start, a window at a time.
+class WindowReader {
+ public:
+  explicit WindowReader(int fd) : fd_(fd), window_(new std::uint8_t[kWindowSize]) {}
+
+  // Makes the next n bytes (n <= kWindowSize) available at data(); false
+  // (errno set) when the file gives fewer.
+  bool Need(std::size_t n) {
+    if (end_ - start_ >= n) return true;
+    std::memmove(window_.get(), window_.get() + start_, end_ - start_);
+    end_ -= start_;
+    start_ = 0;
+    while (end_ < n) {
+      const ssize_t got = read(fd_, window_.get() + end_, kWindowSize - end_);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        if (got == 0) errno = EIO;
+        return false;
+      }
+      end_ += static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+  const std::uint8_t* data() const { return window_.get() + start_; }
+  void Consume(std::size_t n) { start_ += n; }
+  // Passes over n bytes, reading past what the window holds.
+  bool Skip(std::size_t n) {
+    const std::size_t held = std::min(n, end_ - start_);
+    start_ += held;
+    return held == n || lseek(fd_, static_cast<off_t>(n - held), SEEK_CUR) >= 0;
+  }
+
+ private:
+  int fd_;
+  std::unique_ptr<std::uint8_t[]> window_;
+  std::size_t start_ = 0;
+  std::size_t end_ = 0;
+};
 
 std::string LoadWarning(const LoadTally& tally, int loaded) {
   std::string text;
@@ -55,16 +110,17 @@ std::string LoadWarning(const LoadTally& tally, int loaded) {
 
 // Walks the records of the file from its start, appending those that fit.
 // pos is the 1-based position of the next record, as the progress shows it.
-void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressScope& progress, LoadTally& tally) {
+void ReadRecords(WindowReader& reader, long long size, TapeProject& project, ProgressScope& progress,
+                 LoadTally& tally) {
   const long long barMaximum = size + 1;
   long long offset = 0;
+  auto readFailed = [&tally] {
+    tally.readError = true;
+    tally.readErrno = errno ? errno : EIO;
+  };
   while (size - offset >= kLengthFieldSize) {
-    std::uint8_t head[kLengthFieldSize];
-    if (!ReadExactly(f, head, kLengthFieldSize)) {
-      tally.readError = true;
-      tally.readErrno = errno ? errno : EIO;
-      return;
-    }
+    if (!reader.Need(kLengthFieldSize)) return readFailed();
+    const std::uint8_t* head = reader.data();
     const long long recordSize = WordFromBytes(head[0], head[1]) + kLengthFieldSize;
     if (offset + recordSize > size) {
       tally.truncatedOffset = offset;
@@ -73,17 +129,11 @@ void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressSco
     }
     if (project.blockCount() >= kMaxBlocks) {
       ++tally.recordsLeftOut;
-      if (std::fseek(f, static_cast<long>(recordSize - kLengthFieldSize), SEEK_CUR) != 0) return;
+      if (!reader.Skip(static_cast<std::size_t>(recordSize))) return;
     } else {
-      TapeBlock block(static_cast<std::size_t>(recordSize));
-      block[0] = head[0];
-      block[1] = head[1];
-      if (!ReadExactly(f, block.data() + kLengthFieldSize, block.size() - kLengthFieldSize)) {
-        tally.readError = true;
-        tally.readErrno = errno ? errno : EIO;
-        return;
-      }
-      project.blocks.push_back(std::move(block));
+      if (!reader.Need(static_cast<std::size_t>(recordSize))) return readFailed();
+      project.blocks.emplace_back(reader.data(), reader.data() + recordSize);
+      reader.Consume(static_cast<std::size_t>(recordSize));
     }
     offset += recordSize;
     if (offset + 1 <= barMaximum) progress.Step(offset + 1);
@@ -98,15 +148,16 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   // Only regular files: opening a named pipe would wait for a writer forever,
   // and a device has no size to read by.
   if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return OpenFailure(path, errno);
+  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return OpenFailure(path, errno);
+  WindowReader reader(file.get());
 
   const long long size = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
   const int before = project.blockCount();
   LoadTally tally;
   {
     ProgressScope scope(progress, kLoadTapLabel, size + 1);
-    ReadRecords(file.get(), size, project, scope, tally);
+    ReadRecords(reader, size, project, scope, tally);
   }
   const std::string warning = LoadWarning(tally, project.blockCount() - before);
   return warning.empty() ? OpResult::Success() : OpResult::Warn(warning);

@@ -70,10 +70,13 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& path, const 
   AtomicFileWriter writer;
   const auto failed = [&writer] { return OpResult::Fail(kSaveFailedText, writer.error()); };
   if (!writer.Open(path)) return failed();
-  const WavHeader header = MakeWavHeader(0, options);
+  // The sizes are known before the signal is made; they are patched only if
+  // the signal came out another length.
+  const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(bytes), options);
   if (!writer.Write(header.data(), header.size())) return failed();
   if (!WriteSignal(project, options, writer, scope)) return failed();
-  if (!PatchSizes(writer, static_cast<std::uint32_t>(writer.size() - kWavHeaderSize))) return failed();
+  const std::uint64_t written = writer.size() - kWavHeaderSize;
+  if (written != bytes && !PatchSizes(writer, static_cast<std::uint32_t>(written))) return failed();
   if (!writer.Commit()) return failed();
   return OpResult::Success();
 }
