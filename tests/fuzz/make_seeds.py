@@ -172,6 +172,8 @@ def cli_seeds():
         "view": ["view", "screen", "t.tap", "2", "o.png"],
         "help": ["list", "t.tap", "--help"],
         "play": ["play", "t.tap", "--from", "3"],
+        "batch": ["convert", "--to", "tzx", "--out-dir", ".", "-j", "2", "t.tap", "t.tap", "none.tzx"],
+        "batch_wav": ["convert", "--to", "wav", "--out-dir", ".", "--overwrite", "--bits", "16", "t.tap"],
     }
     for name, args in calls.items():
         write("cli_args_fuzz", name, b"\0".join(a.encode() for a in args))
