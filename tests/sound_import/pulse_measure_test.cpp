@@ -1,6 +1,9 @@
 // Pulse measurement on crafted byte strings: positions count from 1, F is the
 // file length, and every case runs with buffers small enough to split it.
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,9 @@ std::vector<MeasureCase> MeasureCases() {
       {"FallInTheLastButOneByteEndsNothing", {200, 90, 127}, 1, 0, 3},
       {"FallThreeFromTheEndEndsThePulse", {200, 90, 127, 127}, 1, 1, 3},
       {"HighUntilTheEnd", Run(200, 50), 1, 0, 50},
+      // 64 samples from the start: a fall in the last but one ends nothing, one before it does.
+      {"LongPulseFallingInTheLastButOneByte", Join({Run(90, 10), Run(200, 52), {90}, {127}}), 1, 0, 64},
+      {"LongPulseFallingThreeFromTheEnd", Join({Run(90, 10), Run(200, 52), {90}, {127}, {127}}), 1, 52, 64},
       {"StartBeyondTheEndIsOneRead", {200, 90, 127}, 10, 0, 11},
       {"StartJustPastTheEnd", {200, 90, 127}, 4, 0, 5},
       {"StartInsideAHighStretchCountsFromThere", {200, 200, 200, 90, 127, 127}, 2, 2, 5},
@@ -114,6 +120,92 @@ TEST(MeasurePulse, YieldsByTimeNotByPulse) {
   position = 1;
   MeasurePulse(recording, position, patientPacer);
   EXPECT_EQ(patient.yields, 0);
+}
+
+// The measurement read by read, as the rules give it: find a sample of 128 or
+// more (not counted), then count up to and including the first of 126 or
+// less; the end test follows every read.
+int ByteByByte(const Bytes& rec, std::int64_t& p) {
+  const auto f = static_cast<std::int64_t>(rec.size());
+  auto at = [&](std::int64_t q) { return q >= 1 && q <= f ? rec[static_cast<std::size_t>(q - 1)] : 127; };
+  std::uint8_t v = 0;
+  do {
+    v = at(p++);
+    if (p > f) return 0;
+  } while (v < 128);
+  int n = 0;
+  do {
+    v = at(p++);
+    ++n;
+    if (p >= f) return 0;
+  } while (v >= 127);
+  return n > 1000 ? 0 : n;
+}
+
+// Stretches of the threshold levels, mostly as long as real pulses, now and
+// then longer than the 64 samples looked at together or than the longest pulse.
+Bytes RandomSignal(unsigned seed, std::size_t size) {
+  std::mt19937 gen(seed);
+  const std::uint8_t levels[] = {0, 90, 126, 127, 128, 200, 255};
+  Bytes out;
+  while (out.size() < size) {
+    const unsigned kind = gen() % 20;
+    const std::size_t run = kind == 0 ? 1 + gen() % 1200 : kind < 4 ? 30 + gen() % 60 : 1 + gen() % 16;
+    out.insert(out.end(), std::min(run, size - out.size()), levels[gen() % std::size(levels)]);
+  }
+  return out;
+}
+
+struct Pulse {
+  int length;
+  std::int64_t positionAfter;
+  bool operator==(const Pulse&) const = default;
+};
+
+// One pulse at a time and in batches, over buffers that split the 64-sample
+// groups anywhere: the same pulses and positions as the byte-by-byte rule,
+// from a start before the file to the end.
+TEST(MeasurePulse, GroupsOfSamplesMeasureAsByteByByte) {
+  TempDir dir;
+  for (unsigned seed : {1u, 2u, 3u}) {
+    for (std::size_t size : {std::size_t{63}, std::size_t{130}, std::size_t{20000}}) {
+      const Bytes rec = RandomSignal(seed, size);
+      testing::WriteFileBytes(dir / "r.wav", rec);
+      std::vector<Pulse> expected;
+      for (std::int64_t p = -3; p <= static_cast<std::int64_t>(size);) {
+        const int length = ByteByByte(rec, p);
+        expected.push_back({length, p});
+      }
+      for (std::size_t bufferSize : {std::size_t{1}, std::size_t{64}, std::size_t{100}, kRecordingBufferSize}) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", size " + std::to_string(size) + ", buffer " +
+                     std::to_string(bufferSize));
+        RecordingReader recording(bufferSize);
+        ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
+        FakeHost host;
+        RunPacer pacer(host);
+        std::vector<Pulse> single;
+        for (std::int64_t p = -3; p <= recording.length();) {
+          const int length = MeasurePulse(recording, p, pacer);
+          single.push_back({length, p});
+        }
+        EXPECT_EQ(single, expected);
+        // Batches of 1 to 7 pulses: every length, and the position after each batch.
+        const bool stop = false;
+        std::vector<Pulse> batched;
+        int lengths[7];
+        for (std::int64_t p = -3, batch = 0; p <= recording.length(); ++batch) {
+          const int n = MeasurePulses(recording, p, pacer, stop, lengths, 1 + static_cast<int>(batch % 7));
+          ASSERT_GT(n, 0);
+          for (int i = 0; i < n; ++i) batched.push_back({lengths[i], i + 1 == n ? p : -1});
+        }
+        ASSERT_EQ(batched.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+          EXPECT_EQ(batched[i].length, expected[i].length) << "pulse " << i;
+          if (batched[i].positionAfter >= 0) EXPECT_EQ(batched[i].positionAfter, expected[i].positionAfter) << i;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

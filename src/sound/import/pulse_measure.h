@@ -36,4 +36,11 @@ inline constexpr std::int64_t kDecodeStartPosition = 50;
 // The pacer is ticked as samples are read, so long runs of samples yield too.
 int MeasurePulse(RecordingReader& recording, std::int64_t& position, RunPacer& pacer);
 
+// MeasurePulse one pulse after another into lengths, while fewer than
+// maxCount are measured, position is at most F and stop is false (looked at
+// before each pulse, as a run's loop does). Returns how many were measured.
+// The same lengths and positions as single calls, at a lower cost per pulse.
+int MeasurePulses(RecordingReader& recording, std::int64_t& position, RunPacer& pacer, const bool& stop,
+                  int* lengths, int maxCount);
+
 }  // namespace reelo

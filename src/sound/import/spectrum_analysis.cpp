@@ -1,5 +1,7 @@
 #include "sound/import/spectrum_analysis.h"
 
+#include <array>
+
 #include "sound/import/pulse_classifier.h"
 #include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
@@ -7,16 +9,23 @@
 namespace reelo {
 namespace {
 
+// The pulses are measured in batches that end where the progress is shown:
+// after pulse 0, 1000, 2000 and so on, as a pulse-by-pulse loop shows it.
 void MeasureAll(ImportRun& run) {
   const std::int64_t fileLength = run.recording.length();
+  std::array<int, kPulsesPerProgressStep> lengths{};
   long long pulses = 0;
   while (run.position <= fileLength && !run.state.stopRequested) {
-    CountPulse(run.state.pulseHistogram, MeasurePulse(run.recording, run.position, run.pacer));
-    if (pulses % kPulsesPerProgressStep == 0) {
+    const long long past = pulses % kPulsesPerProgressStep;
+    const int wanted = static_cast<int>(past == 0 ? 1 : kPulsesPerProgressStep - past + 1);
+    const int measured =
+        MeasurePulses(run.recording, run.position, run.pacer, run.state.stopRequested, lengths.data(), wanted);
+    for (int i = 0; i < measured; ++i) CountPulse(run.state.pulseHistogram, lengths[static_cast<std::size_t>(i)]);
+    pulses += measured;
+    if (measured == wanted && (pulses - 1) % kPulsesPerProgressStep == 0) {
       if (run.pacer.RepaintDue()) run.host.DrawSpectrum();
       run.host.ShowImportProgress(run.position);
     }
-    ++pulses;
   }
 }
 
