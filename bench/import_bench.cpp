@@ -1,5 +1,6 @@
 // The import's runs on a recording of about 100 MB made by the WAV export:
-// decoding and the spectrum analysis, each in MB of recording per second,
+// the pulse measurement alone, decoding and the spectrum analysis, each in MB
+// of recording per second,
 // beside a plain sequential read of the same file as the floor. The window is
 // a do-nothing host that yields by time like the real one. Peak RSS is shown
 // to make sure memory does not follow the recording's length.
@@ -19,6 +20,9 @@
 #include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/import_host.h"
+#include "sound/import/pulse_measure.h"
+#include "sound/import/recording_reader.h"
+#include "sound/import/run_pacer.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
 
@@ -112,7 +116,46 @@ void BM_AnalyseSpectrum(benchmark::State& state) {
   ReportMemory(state);
 }
 
+// The exact decoder's pulse measurement alone: every pulse of the recording
+// from the decoder's start position, one call per pulse as the decoder makes
+// them, then in the batches the spectrum analysis uses.
+void BM_MeasurePulse(benchmark::State& state) {
+  QuietHost host;
+  for (auto _ : state) {
+    reelo::RecordingReader recording;
+    if (!recording.Open(Recording()).ok()) std::abort();
+    reelo::RunPacer pacer(host);
+    std::int64_t position = reelo::kDecodeStartPosition;
+    long long sum = 0;
+    while (position <= recording.length()) sum += reelo::MeasurePulse(recording, position, pacer);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+}
+
+void BM_MeasurePulses(benchmark::State& state) {
+  QuietHost host;
+  const bool stop = false;
+  std::vector<int> lengths(static_cast<std::size_t>(reelo::kPulsesPerProgressStep));
+  for (auto _ : state) {
+    reelo::RecordingReader recording;
+    if (!recording.Open(Recording()).ok()) std::abort();
+    reelo::RunPacer pacer(host);
+    std::int64_t position = reelo::kDecodeStartPosition;
+    long long sum = 0;
+    while (position <= recording.length()) {
+      const int n = reelo::MeasurePulses(recording, position, pacer, stop, lengths.data(),
+                                         static_cast<int>(lengths.size()));
+      for (int i = 0; i < n; ++i) sum += lengths[static_cast<std::size_t>(i)];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+}
+
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MeasurePulse)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MeasurePulses)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeTape)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AnalyseSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 
