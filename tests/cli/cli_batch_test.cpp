@@ -76,6 +76,10 @@ TEST(CliBatch, EachFileOnItsOwnWithASummaryAndTheWorstStatus) {
        2,
        "код 2: " + d + "none.tzx\n" + "Не удалось открыть файл " + d + "none.tzx\n" + "код 1: " + d +
            "broken.tzx\nПереведено 2 из 4 файлов в " + d + "out; с ошибками 1; без блоков 1."},
+      {"a folder given as a file",
+       {"convert", "--to", "tap", "--out-dir", d + "out", d + "sub"},
+       2,
+       "код 2: " + d + "sub\nНе удалось открыть файл " + d + "sub: это папка"},
       {"an existing output is kept",
        {"convert", "--to", "tzx", "--out-dir", d + "out", d + "old.tap"},
        2,
