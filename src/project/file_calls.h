@@ -27,7 +27,8 @@ const FileCalls& SystemFileCalls();
 // The table in use: the system's, unless a test has put its own in place.
 const FileCalls& ActiveFileCalls();
 
-// Puts a table in place for its lifetime (tests only; one at a time, on one thread).
+// Puts a table in place for its lifetime (tests, and reelo-cli's batch conversion,
+// which syncs once at its end; one at a time, put in place and removed on one thread).
 class ScopedFileCalls {
  public:
   explicit ScopedFileCalls(const FileCalls& calls);

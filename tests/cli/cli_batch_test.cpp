@@ -123,11 +123,11 @@ TEST(CliBatch, EachFileOnItsOwnWithASummaryAndTheWorstStatus) {
   EXPECT_FALSE(std::filesystem::exists(d + "out/none.tzx"));
 }
 
-// SIGINT arrives while the first file is being synced to disk: that file is
-// finished, no further file is started, and the summary says so with 130.
-int SyncAndInterrupt(int fd) {
+// SIGINT arrives while the first file is being renamed into place: that file
+// is finished, no further file is started, and the summary says so with 130.
+int RenameAndInterrupt(const char* from, const char* to) {
   kill(getpid(), SIGINT);
-  return SystemFileCalls().fsync(fd);
+  return SystemFileCalls().rename(from, to);
 }
 
 TEST(CliBatch, InterruptFinishesTheFileUnderWayAndStartsNoMore) {
@@ -139,7 +139,7 @@ TEST(CliBatch, InterruptFinishesTheFileUnderWayAndStartsNoMore) {
   for (const char* name : {"first.tap", "second.tap", "third.tap"}) WriteFileBytes(d + name, tape);
   std::filesystem::create_directories(d + "out");
   FileCalls calls = SystemFileCalls();
-  calls.fsync = SyncAndInterrupt;
+  calls.rename = RenameAndInterrupt;
   CliRun run{};
   {
     ScopedFileCalls interrupting(calls);
