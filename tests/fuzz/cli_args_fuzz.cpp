@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& arg : args) {
     if (arg == "..") arg = "_.";
   }
-  const bool batch = IsBatch(args);
+  const bool batch = IsBatch(args) && !AsksForHelp(args);
   if (batch) std::ofstream(folder / "t.tap", std::ios::binary).write(reinterpret_cast<const char*>(kTape.data()),
                                                                     static_cast<std::streamsize>(kTape.size()));
 
@@ -91,9 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                status == reelo::cli::kExitUsage);
     FUZZ_CHECK(out.str().empty());
     FUZZ_CHECK(status == reelo::cli::kExitOk || !err.str().empty());
-    if (status == reelo::cli::kExitOk && !AsksForHelp(args)) {
-      FUZZ_CHECK(err.str().find("Переведено ") != std::string::npos);
-    }
+    if (status == reelo::cli::kExitOk) FUZZ_CHECK(err.str().find("Переведено ") != std::string::npos);
     FUZZ_CHECK(ReadAll(folder / "t.tap") == kTape);
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
