@@ -62,12 +62,15 @@ class BatchStopSignals {
   struct sigaction oldTerm_ {};
 };
 
-// The path a file is known by for spotting duplicates: the real path of an
-// existing file, the path made absolute and tidy otherwise.
+// What a file is known by for spotting duplicates: its device and inode when
+// it exists (whatever path names it), its path made absolute otherwise.
 std::string Identity(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) {
+    return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino);
+  }
   std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? std::filesystem::absolute(path, error).lexically_normal().string() : canonical.string();
+  return "?" + std::filesystem::absolute(path, error).lexically_normal().string();
 }
 
 // Each result is written whole to a temporary file, closed and renamed, as
@@ -151,27 +154,30 @@ bool IsBatchCall(const ParsedArgs& parsed) {
 
 std::vector<BatchItem> PlanBatch(const std::vector<std::string>& inputs, const std::string& outDir,
                                  const std::string& format) {
-  std::set<std::string> allInputs;
-  for (const std::string& input : inputs) allInputs.insert(Identity(input));
+  std::vector<std::string> inputIds;
+  inputIds.reserve(inputs.size());
+  for (const std::string& input : inputs) inputIds.push_back(Identity(input));
+  const std::set<std::string> allInputs(inputIds.begin(), inputIds.end());
   std::set<std::string> seenInputs;
-  std::map<std::string, std::string> outputs;  // identity of an output -> the input writing it
+  // Every output is in the one folder, so its name tells outputs apart.
+  std::map<std::string, std::string> outputs;  // name of an output -> the input writing it
   std::vector<BatchItem> items;
-  for (const std::string& input : inputs) {
-    BatchItem item{input, {}, {}};
-    item.output = (std::filesystem::path(outDir) / std::filesystem::path(input).filename())
-                      .replace_extension(format)
-                      .string();
-    const std::string inputId = Identity(input);
-    const std::string outputId = Identity(item.output);
+  items.reserve(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    BatchItem item{inputs[i], {}, {}};
+    const std::string name = std::filesystem::path(inputs[i]).filename().replace_extension(format).string();
+    item.output = (std::filesystem::path(outDir) / name).string();
+    const std::string& inputId = inputIds[i];
     if (!seenInputs.insert(inputId).second) {
       item.problem = "файл указан дважды, переводится один раз";
-    } else if (const auto taken = outputs.find(outputId); taken != outputs.end()) {
+    } else if (const auto taken = outputs.find(name); taken != outputs.end()) {
       item.problem = "выходной файл " + item.output + " уже получает " + taken->second +
                      " (одинаковые имена из разных папок)";
-    } else if (outputId != inputId && allInputs.count(outputId) != 0) {
+    } else if (const std::string outputId = Identity(item.output);
+               outputId != inputId && allInputs.count(outputId) != 0) {
       item.problem = "выходной файл " + item.output + " заменил бы другой входной файл";
     } else {
-      outputs.emplace(outputId, input);
+      outputs.emplace(name, inputs[i]);
     }
     items.push_back(std::move(item));
   }
