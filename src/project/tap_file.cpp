@@ -50,20 +50,24 @@ OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(err));
 }
 
-// The bytes of the file from its start, a window at a time.
+// The bytes of the file from its start, a window at a time. A file smaller
+// than a window gets a window of its own size.
 class WindowReader {
  public:
-  explicit WindowReader(int fd) : fd_(fd), window_(new std::uint8_t[kWindowSize]) {}
+  WindowReader(int fd, long long fileSize)
+      : fd_(fd),
+        capacity_(static_cast<std::size_t>(std::clamp<long long>(fileSize, 1, kWindowSize))),
+        window_(new std::uint8_t[capacity_]) {}
 
-  // Makes the next n bytes (n <= kWindowSize) available at data(); false
-  // (errno set) when the file gives fewer.
+  // Makes the next n bytes (n <= the window, and never more than the file
+  // holds) available at data(); false (errno set) when the file gives fewer.
   bool Need(std::size_t n) {
     if (end_ - start_ >= n) return true;
     std::memmove(window_.get(), window_.get() + start_, end_ - start_);
     end_ -= start_;
     start_ = 0;
     while (end_ < n) {
-      const ssize_t got = read(fd_, window_.get() + end_, kWindowSize - end_);
+      const ssize_t got = read(fd_, window_.get() + end_, capacity_ - end_);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) {
         if (got == 0) errno = EIO;
@@ -84,6 +88,7 @@ class WindowReader {
 
  private:
   int fd_;
+  std::size_t capacity_;
   std::unique_ptr<std::uint8_t[]> window_;
   std::size_t start_ = 0;
   std::size_t end_ = 0;
@@ -150,9 +155,9 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) return OpenFailure(path, errno);
-  WindowReader reader(file.get());
 
   const long long size = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+  WindowReader reader(file.get(), size);
   const int before = project.blockCount();
   LoadTally tally;
   {
