@@ -10,12 +10,12 @@ packages=(
   llvm
   qt6-base-dev qt6-translations-l10n libgl-dev qt6-multimedia-dev
   libsndfile1-dev libsoxr-dev libspectrum-dev
-  zlib1g-dev
+  zlib1g-dev libpng-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
-  xvfb xauth
+  xvfb xauth openbox
   fuse-emulator-utils zmakebas pasmo sox
-  python3-numpy python3-scipy
+  python3-numpy python3-scipy python3-png
   pulseaudio pulseaudio-utils
   time
 )

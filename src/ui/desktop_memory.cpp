@@ -6,12 +6,35 @@
 #include <QSettings>
 #include <QWidget>
 
+#include "sound/export/signal_stream.h"
+
 namespace reelo {
 namespace {
 
 constexpr const char* kRecentFilesKey = "recentFiles";
 constexpr const char* kFoldersGroup = "folders";
 constexpr const char* kWindowsGroup = "windows";
+constexpr const char* kWavGroup = "wavExport";
+constexpr const char* kWavRateKey = "sampleRate";
+constexpr const char* kWavBitsKey = "bitsPerSample";
+constexpr const char* kWavInvertedKey = "inverted";
+constexpr const char* kWavRomTimingsKey = "romTimings";
+constexpr const char* kWavVerifyKey = "verify";
+
+// A number or a yes/no as stored; nothing when the value is missing or of
+// another kind (a hand edit, a damaged file).
+std::optional<int> StoredInt(const QSettings& settings, const char* key) {
+  bool ok = false;
+  const int value = settings.value(key).toString().toInt(&ok);
+  return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+std::optional<bool> StoredBool(const QSettings& settings, const char* key) {
+  const QString text = settings.value(key).toString();
+  if (text == QLatin1String("true")) return true;
+  if (text == QLatin1String("false")) return false;
+  return std::nullopt;
+}
 
 QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
@@ -82,6 +105,33 @@ void DesktopMemory::SetWindowPlace(const QString& window, const QByteArray& geom
   QSettings settings;
   settings.beginGroup(kWindowsGroup);
   settings.setValue(window, geometry);
+}
+
+std::optional<WavExportChoice> DesktopMemory::WavChoice() const {
+  QSettings settings;
+  settings.beginGroup(kWavGroup);
+  const std::optional<int> rate = StoredInt(settings, kWavRateKey), bits = StoredInt(settings, kWavBitsKey);
+  const std::optional<bool> inverted = StoredBool(settings, kWavInvertedKey);
+  const std::optional<bool> rom = StoredBool(settings, kWavRomTimingsKey), verify = StoredBool(settings, kWavVerifyKey);
+  if (!rate || !bits || !inverted || !rom || !verify) return std::nullopt;
+  WavExportChoice choice;
+  choice.signal.sampleRate = *rate;
+  choice.signal.bitsPerSample = *bits;
+  choice.signal.inverted = *inverted;
+  choice.signal.timings = *rom ? SignalTimings::Rom : SignalTimings::Exact;
+  choice.verify = *verify;
+  if (!IsValid(choice.signal)) return std::nullopt;
+  return choice;
+}
+
+void DesktopMemory::SetWavChoice(const WavExportChoice& choice) {
+  QSettings settings;
+  settings.beginGroup(kWavGroup);
+  settings.setValue(kWavRateKey, choice.signal.sampleRate);
+  settings.setValue(kWavBitsKey, choice.signal.bitsPerSample);
+  settings.setValue(kWavInvertedKey, choice.signal.inverted);
+  settings.setValue(kWavRomTimingsKey, choice.signal.timings == SignalTimings::Rom);
+  settings.setValue(kWavVerifyKey, choice.verify);
 }
 
 QString FolderKindOfFilter(const QString& filter) {

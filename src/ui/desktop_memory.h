@@ -1,6 +1,6 @@
 // What the program remembers between runs, as a desktop program does: the
-// recent files, the last folder of each kind of file dialog, and the size and
-// place of its windows. Everything lives in the user's QSettings (named by the
+// recent files, the last folder of each kind of file dialog, the size and
+// place of its windows and the WAV export's options. Everything lives in the user's QSettings (named by the
 // organisation and application names the program sets at start); each call
 // reads or writes it at once, so two running copies see each other's changes.
 #pragma once
@@ -10,6 +10,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "ui/prompts.h"
 
 namespace reelo {
 
@@ -34,6 +37,11 @@ class DesktopMemory {
   // The saved geometry of a window by its object name; empty when none.
   QByteArray WindowPlace(const QString& window) const;
   void SetWindowPlace(const QString& window, const QByteArray& geometry);
+
+  // The WAV export's options last written with; nothing when none were
+  // remembered or what is stored is not a set the export can write.
+  std::optional<WavExportChoice> WavChoice() const;
+  void SetWavChoice(const WavExportChoice& choice);
 };
 
 // The kind of files a dialog filter deals with, as the key of its remembered

@@ -133,7 +133,7 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   client_->installEventFilter(this);
   setAcceptDrops(true);
 
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  resize(kFirstClientWidth, kFirstClientHeight + menuBar()->sizeHint().height());
   CentreWindow(*this);
 
   // Every run starts with an empty, unmodified project.

@@ -36,9 +36,14 @@ struct DeckPartsDeleter {
 };
 class TapeDeck;
 
-// The client area (below the menu bar) of a new window, in pixels.
+// The client area (below the menu bar) the layout was designed for, in
+// pixels: the list keeps at least this width beside the header frame.
 inline constexpr int kClientWidth = 369;
 inline constexpr int kClientHeight = 329;
+// The client area of a new window: wide enough for every menu title and
+// every toolbar button (the deck's too) and still inside a 1024x768 screen.
+inline constexpr int kFirstClientWidth = 640;
+inline constexpr int kFirstClientHeight = 440;
 inline constexpr int kToolbarHeight = 22;
 inline constexpr int kListTop = 24;
 inline constexpr int kStatusBarHeight = 17;

@@ -2,10 +2,15 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <algorithm>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLocale>
+#include <algorithm>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 
 #include "ui/desktop_memory.h"
 #include "ui/wav_options_window.h"
@@ -14,6 +19,46 @@ namespace reelo {
 namespace {
 
 constexpr QChar kFilterSeparator = u'|';
+
+// The file dialog's columns that the file system model writes in the system's
+// locale, whatever the program's language.
+constexpr int kNameColumn = 0;
+constexpr int kSizeColumn = 1;
+constexpr int kTypeColumn = 2;
+constexpr int kDateColumn = 3;
+constexpr int kBytesPerUnit = 1024;
+// Room for the file list's four columns and the longest file type's name.
+constexpr int kFileDialogWidth = 760;
+constexpr int kFileDialogHeight = 440;
+constexpr const char* kSizeUnits[] = {"байт", "КБ", "МБ", "ГБ", "ТБ"};
+
+// "512 байт", "1,5 КБ", "700,0 МБ".
+QString FileSizeText(qint64 bytes) {
+  if (bytes < kBytesPerUnit) return QStringLiteral("%1 %2").arg(bytes).arg(QString::fromUtf8(kSizeUnits[0]));
+  double value = static_cast<double>(bytes);
+  std::size_t unit = 0;
+  while (value >= kBytesPerUnit && unit + 1 < std::size(kSizeUnits)) {
+    value /= kBytesPerUnit;
+    ++unit;
+  }
+  return QLocale().toString(value, 'f', 1) + u' ' + QString::fromUtf8(kSizeUnits[unit]);
+}
+
+// Shows the sizes and dates of the file dialog's list in the program's
+// locale (Russian), as its other texts are.
+class LocalisedFileColumns final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || (index.column() != kSizeColumn && index.column() != kDateColumn)) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QFileInfo info = files->fileInfo(mapToSource(index));
+    if (index.column() == kDateColumn) return QLocale().toString(info.lastModified(), QLocale::ShortFormat);
+    return info.isDir() ? QString() : FileSizeText(info.size());
+  }
+};
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {
   switch (icon) {
@@ -107,6 +152,16 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogSpec& request, QWid
   auto dialog = std::make_unique<QFileDialog>(parent, request.title);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  dialog->setProxyModel(new LocalisedFileColumns(dialog.get()));
+  // Size, type and date as wide as their texts; the name takes the rest.
+  if (auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    details->header()->setStretchLastSection(false);
+    details->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+    for (int column : {kSizeColumn, kTypeColumn, kDateColumn}) {
+      details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+  }
+  dialog->resize(std::max(dialog->width(), kFileDialogWidth), std::max(dialog->height(), kFileDialogHeight));
   const bool save = request.kind == FileDialogKind::Save;
   dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -150,9 +205,13 @@ QString QtPrompts::ChooseFileAndType(const FileDialogSpec& request, int& type) {
   return files.first();
 }
 
+// The options the last export of any run was written with come first; the
+// choice made is remembered for the next one.
 std::optional<WavExportChoice> QtPrompts::ChooseWavExport(const WavExportChoice& proposed) {
-  WavOptionsWindow window(proposed, parent_);
+  const std::optional<WavExportChoice> remembered = memory_ ? memory_->WavChoice() : std::nullopt;
+  WavOptionsWindow window(remembered.value_or(proposed), parent_);
   if (window.exec() != QDialog::Accepted) return std::nullopt;
+  if (memory_) memory_->SetWavChoice(window.choice());
   return window.choice();
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -18,7 +19,44 @@ static void RegisterCompiledAssets() { Q_INIT_RESOURCE(reelo); }
 namespace reelo {
 namespace {
 
-constexpr const char* kTranslationName = "qtbase_ru";
+// Qt's own Russian texts from the installed translations: the standard
+// buttons, the file dialog, the text fields' context menus; then the sound
+// output's messages.
+constexpr const char* kTranslationNames[] = {"qtbase_ru", "qtmultimedia_ru"};
+
+// Texts Qt shows that its installed Russian translation lacks (the file
+// dialog's types of entries), as (context, text, Russian).
+struct MissingText {
+  const char* context;
+  const char* source;
+  const char* russian;
+};
+constexpr MissingText kMissingTexts[] = {
+    {"QAbstractFileIconProvider", "Folder", "Папка"},
+    {"QAbstractFileIconProvider", "Drive", "Диск"},
+    {"QAbstractFileIconProvider", "File Folder", "Папка"},
+    {"QAbstractFileIconProvider", "Shortcut", "Ярлык"},
+    {"QAbstractFileIconProvider", "Alias", "Псевдоним"},
+    {"QAbstractFileIconProvider", "Unknown", "Неизвестно"},
+};
+
+// Answers the texts of kMissingTexts; everything else goes on to the
+// translations installed before it.
+class MissingTextsTranslator final : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                    int /*n*/) const override {
+    if (!context || !sourceText) return {};
+    for (const MissingText& text : kMissingTexts) {
+      if (qstrcmp(context, text.context) == 0 && qstrcmp(sourceText, text.source) == 0) {
+        return QString::fromUtf8(text.russian);
+      }
+    }
+    return {};
+  }
+};
 constexpr const char* kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 
 constexpr const char* kNoDisplayText =
@@ -119,13 +157,22 @@ QIcon ToolbarIcon(const QString& iconKey) {
 }
 
 bool InstallRussianTranslation(QCoreApplication& app) {
-  auto* translator = new QTranslator(&app);
-  if (!translator->load(QString::fromLatin1(kTranslationName),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    delete translator;
-    return false;
+  // Dates, numbers and the file types' descriptions in Russian, whatever the
+  // system's own language.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  bool loaded = true;
+  for (const char* name : kTranslationNames) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QString::fromLatin1(name), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QCoreApplication::installTranslator(translator);
+    } else {
+      delete translator;
+      loaded = false;
+    }
   }
-  return QCoreApplication::installTranslator(translator);
+  // Installed last, so it is asked first.
+  QCoreApplication::installTranslator(new MissingTextsTranslator(&app));
+  return loaded;
 }
 
 std::string NoDisplayAdvice(const EnvLookup& lookup) {

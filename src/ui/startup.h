@@ -20,8 +20,10 @@ QIcon ProgramIcon();
 // A toolbar icon by its key ("new", "open", ..., "scr").
 QIcon ToolbarIcon(const QString& iconKey);
 
-// Loads Qt's Russian translation, so the standard buttons read "Да", "Нет",
-// "Отмена", "ОК". Returns false when it is not installed.
+// Loads Qt's Russian translations, so the standard buttons read "Да", "Нет",
+// "Отмена", "ОК" and the file dialog "Папка", adds the few texts they lack,
+// and makes Russian the default locale (dates, numbers). Returns false when a
+// translation is not installed.
 bool InstallRussianTranslation(QCoreApplication& app);
 
 // When none of DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM is set (or all are

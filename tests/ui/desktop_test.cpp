@@ -3,7 +3,10 @@
 // remember, the windows' remembered places, and the start's private runtime
 // folder. QSettings lives in a fresh folder for each test.
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -18,6 +21,7 @@
 #include "ui/desktop_memory.h"
 #include "ui/frame/frame_assets.h"
 #include "ui/qt_prompts.h"
+#include "ui/wav_options_window.h"
 #include "ui_test_support.h"
 
 using namespace reelo;
@@ -55,6 +59,22 @@ void WhenFileDialogShown(std::function<void(QFileDialog*)> act, int attempt = 0)
       }
     }
     if (attempt < 200) WhenFileDialogShown(act, attempt + 1);
+  });
+}
+
+// The WAV options window as it opens: what it proposes; then it is accepted
+// with `choose` set in it, or cancelled when `choose` is empty.
+void WhenWavOptionsShown(WavExportChoice& proposed, std::optional<WavExportChoice> choose, int attempt = 0) {
+  QTimer::singleShot(10, [&proposed, choose, attempt] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* window = qobject_cast<WavOptionsWindow*>(widget); window && window->isVisible()) {
+        proposed = window->choice();
+        if (choose) window->Show(*choose);
+        choose ? window->accept() : window->reject();
+        return;
+      }
+    }
+    if (attempt < 200) WhenWavOptionsShown(proposed, choose, attempt + 1);
   });
 }
 
@@ -362,6 +382,91 @@ class TestDesktop : public QObject {
     window.show();
     QCOMPARE(window.geometry() == place, remembered);
     qApp->removeEventFilter(&places);
+  }
+
+  // The WAV export's options are proposed as they were last written, in a
+  // later run too; a cancelled window changes nothing.
+  void testWavOptionsRemembered() {
+    const WavExportChoice chosen{{44100, 16, true, SignalTimings::Rom}, true};
+    WavExportChoice proposed;
+    {
+      QtPrompts prompts;
+      prompts.setMemory(memory.get());
+      WhenWavOptionsShown(proposed, chosen);
+      QVERIFY(prompts.ChooseWavExport({}) == chosen);
+      QCOMPARE(proposed, WavExportChoice{});
+    }
+    DesktopMemory later;  // a later run
+    QtPrompts prompts;
+    prompts.setMemory(&later);
+    WhenWavOptionsShown(proposed, std::nullopt);
+    QVERIFY(!prompts.ChooseWavExport({}));
+    QCOMPARE(proposed, chosen);
+    QVERIFY(later.WavChoice() == chosen);
+  }
+
+  // A settings file damaged or edited by hand: the program starts with what
+  // it can use, proposes the usual WAV options, and remembers again.
+  void testDamagedSettingsFile_data() {
+    QTest::addColumn<QByteArray>("contents");
+    QByteArray noise;
+    for (int i = 0; i < 8192; ++i) noise += static_cast<char>((i * 7919 + i / 13) & 0xFF);
+    QTest::newRow("random bytes") << noise;
+    QTest::newRow("zero bytes") << QByteArray(4096, '\0');
+    QTest::newRow("values of the wrong kind")
+        << QByteArray("[General]\nrecentFiles=@ByteArray(\\xff\\xfe)\n[wavExport]\nsampleRate=abc\n"
+                      "bitsPerSample=16\ninverted=maybe\nromTimings=true\nverify=false\n"
+                      "[windows]\nForm1=@Rect(1 2)\n[folders]\ntap=/no/such/folder\n");
+    QTest::newRow("WAV options the export cannot write")
+        << QByteArray("[wavExport]\nsampleRate=12345\nbitsPerSample=24\ninverted=true\nromTimings=true\nverify=true\n");
+    QTest::newRow("stored values that do not decode")
+        << QByteArray("[General]\nrecentFiles=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10garbage)\n"
+                      "[windows]\nForm1=@Variant(\\0\\0\\0\\f\\xff\\xff\\xff\\xff)\n"
+                      "[wavExport]\nsampleRate=@Variant(\\0\\0\\0\\x2)\n");
+    QTest::newRow("unclosed group and quote") << QByteArray("[wavExport\nsampleRate=\"44100\n[\n=\n\"");
+    QTest::newRow("ten thousand recent files and a long line")
+        << QByteArray("[General]\nrecentFiles=") + QByteArray(",/x", 3).repeated(10000) + "\n[folders]\ntap=" +
+               QByteArray(1 << 20, 'a') + "\n";
+  }
+  void testDamagedSettingsFile() {
+    QFETCH(QByteArray, contents);
+    w.reset();
+    const QString file = QSettings().fileName();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(contents);
+    out.close();
+
+    DesktopMemory damaged;
+    const QStringList recent = damaged.RecentFiles();
+    QVERIFY(recent.size() <= 8);
+    QVERIFY(!recent.contains(QString()));
+    QVERIFY(damaged.Folder("tap").isEmpty() || QFileInfo(damaged.Folder("tap")).isDir());
+    const std::optional<WavExportChoice> wav = damaged.WavChoice();
+    QVERIFY(!wav || IsValid(wav->signal));
+
+    // The program's start with it: the main window with its recent files and
+    // its remembered place, and the WAV options proposing a set it can write.
+    WindowPlaces places(damaged, RememberedWindows());
+    qApp->installEventFilter(&places);
+    Restart();
+    w->form->UseDesktopMemory(&damaged);
+    QVERIFY(w->form->isVisible());
+    QtPrompts prompts;
+    prompts.setMemory(&damaged);
+    WavExportChoice proposed{{1, 2, false, SignalTimings::Exact}, false};
+    const WavExportChoice chosen{{48000, 8, false, SignalTimings::Exact}, true};
+    WhenWavOptionsShown(proposed, chosen);
+    QVERIFY(prompts.ChooseWavExport({}) == chosen);
+    QVERIFY(IsValid(proposed.signal));
+    w->form->close();
+    qApp->removeEventFilter(&places);
+
+    // Remembering works again.
+    damaged.NoteRecentFile(File("game.tap"));
+    QCOMPARE(DesktopMemory().RecentFiles().value(0), File("game.tap"));
+    QVERIFY(DesktopMemory().WavChoice() == chosen);
   }
 
   // With no XDG_RUNTIME_DIR the start makes a folder only its user can

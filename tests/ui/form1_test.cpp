@@ -179,11 +179,13 @@ class TestForm1 : public QObject {
     QVERIFY(w->prompts.shown.empty());
   }
 
+  // A new window is 640 x 440 (client area): the list, toolbar and status bar
+  // keep their places inside it (list from y 24 to 17 above the bottom).
   void testLayout() {
-    QCOMPARE(w->form->centralWidget()->size(), QSize(369, 329));
-    QCOMPARE(w->Find<QToolBar>("Toolbar1")->geometry(), QRect(0, 0, 369, 22));
-    QCOMPARE(w->List()->geometry(), QRect(0, 24, 369, 329 - 24 - 17));
-    QCOMPARE(w->Find<QStatusBar>("StatusBar1")->geometry(), QRect(0, 329 - 17, 369, 17));
+    QCOMPARE(w->form->centralWidget()->size(), QSize(640, 440));
+    QCOMPARE(w->Find<QToolBar>("Toolbar1")->geometry(), QRect(0, 0, 640, 22));
+    QCOMPARE(w->List()->geometry(), QRect(0, 24, 640, 440 - 24 - 17));
+    QCOMPARE(w->Find<QStatusBar>("StatusBar1")->geometry(), QRect(0, 440 - 17, 640, 17));
     QCOMPARE(w->Find<QLabel>("StatusBar1_Panel1")->width(), 96);
     QCOMPARE(w->Find<QLabel>("StatusBar1_Panel2")->width(), 96);
     QCOMPARE(w->Find<QLabel>("StatusBar1_Panel3")->width(), 156);
@@ -191,6 +193,23 @@ class TestForm1 : public QObject {
     QCOMPARE(w->List()->font().pointSizeF(), 9.75);
     QVERIFY2(QFontInfo(w->List()->font()).fixedPitch(), qPrintable(QFontInfo(w->List()->font()).family()));
     QCOMPARE(w->List()->selectionMode(), QAbstractItemView::ExtendedSelection);
+  }
+
+  // At its first size every menu title and every toolbar button, the deck's
+  // included, is on the bar itself: nothing waits behind an overflow arrow,
+  // and the whole window fits a 1024 x 768 screen. Narrowed to the old 369
+  // pixels, the same check finds what went behind the arrows.
+  void testNothingOverflowsAtTheFirstSize() {
+    QCOMPARE(HiddenCommands(), QStringList());
+    QCOMPARE(w->form->menuBar()->actions().size(), 7);  // Файл ... Справка, with "Лента"
+    QCOMPARE(ToolbarButtonCount(), 18);                 // 13 of the editor and 5 of the deck
+    const QRect frame = w->form->frameGeometry();
+    QVERIFY2(frame.width() <= 1024 && frame.height() <= 768, qPrintable(QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())));
+
+    w->form->resize(w->form->size() - w->form->centralWidget()->size() + QSize(369, 329));
+    QTRY_COMPARE(w->form->centralWidget()->width(), 369);
+    const QStringList hidden = HiddenCommands();
+    QVERIFY2(hidden.contains(U("Справка")) && hidden.contains(U("Стоп")), qPrintable(hidden.join(", ")));
   }
 
   void testResizeRule_data() {
@@ -222,6 +241,33 @@ class TestForm1 : public QObject {
   }
 
  private:
+  // Menu titles and toolbar buttons that are not on their bar, and the bars'
+  // overflow arrows while they show.
+  QStringList HiddenCommands() const {
+    QMenuBar* bar = w->form->menuBar();
+    QStringList hidden;
+    for (QAction* menu : bar->actions()) {
+      const QRect place = bar->actionGeometry(menu);
+      if (place.isEmpty() || !bar->rect().contains(place)) hidden << menu->text();
+    }
+    const auto* toolbar = w->Find<QToolBar>("Toolbar1");
+    for (QAction* action : toolbar->actions()) {
+      if (action->isSeparator()) continue;
+      const QWidget* button = toolbar->widgetForAction(action);
+      if (!button || !button->isVisible() || !toolbar->rect().contains(button->geometry())) hidden << action->toolTip();
+    }
+    for (const QWidget* arrow : {static_cast<QWidget*>(bar->findChild<QToolButton*>("qt_menubar_ext_button")),
+                                 static_cast<QWidget*>(toolbar->findChild<QToolButton*>("qt_toolbar_ext_button"))}) {
+      if (arrow && arrow->isVisible()) hidden << arrow->objectName();
+    }
+    return hidden;
+  }
+  int ToolbarButtonCount() const {
+    int buttons = 0;
+    for (QAction* action : w->Find<QToolBar>("Toolbar1")->actions()) buttons += action->isSeparator() ? 0 : 1;
+    return buttons;
+  }
+
   // The menu item's action with its handler cut off.
   QAction* Detached(const QString& command) {
     QAction* action = w->Action(qPrintable(command));

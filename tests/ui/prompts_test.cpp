@@ -1,6 +1,8 @@
 // The real message boxes and file dialogs (Qt's own, in Russian), the filter
 // conversion, and the start-up's advice when there is no display.
+#include <QAbstractProxyModel>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -189,6 +191,59 @@ class TestPrompts : public QObject {
         shown);
     QCOMPARE(shown, type);
     QCOMPARE(path, chosen < 0 ? QString() : folder + "/out");
+  }
+
+  // The file dialog's list reads in Russian whatever the system's language:
+  // the type of a folder, the sizes, the dates, the labels and buttons.
+  void testFileDialogInRussian_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("bytes");  // -1: a folder
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("folder") << "games" << -1 << U("Папка") << "";
+    QTest::newRow("small file") << "a.tap" << 512 << "" << U("512 байт");
+    QTest::newRow("kilobytes") << "b.tap" << 1536 << "" << U("1,5 КБ");
+    QTest::newRow("megabytes") << "c.tap" << 3 * 1024 * 1024 << "" << U("3,0 МБ");
+  }
+  void testFileDialogInRussian() {
+    QFETCH(QString, name);
+    QFETCH(int, bytes);
+    QFETCH(QString, type);
+    QFETCH(QString, size);
+    TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    const QString path = folder + "/" + name;
+    if (bytes < 0) {
+      QVERIFY(QDir().mkdir(path));
+    } else {
+      WriteFileBytes(path.toStdString(), Bytes(static_cast<std::size_t>(bytes), 0));
+    }
+    const QDateTime stamp(QDate(2026, 12, 8), QTime(15, 7));
+    QFile file(path);
+    if (bytes >= 0) {
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+      file.close();
+    }
+    auto dialog = BuildFileDialog({FileDialogKind::Open, U("Открыть"), U("Все файлы|*.*")}, nullptr, folder);
+    dialog->show();
+    auto* list = qobject_cast<QAbstractProxyModel*>(dialog->proxyModel());
+    QVERIFY(list);
+    auto* files = qobject_cast<QFileSystemModel*>(list->sourceModel());
+    QVERIFY(files);
+    const QModelIndex row = list->mapFromSource(files->index(path));
+    QVERIFY(row.isValid());
+    QCOMPARE(row.data().toString(), name);
+    QTRY_COMPARE(row.siblingAtColumn(1).data().toString(), size);
+    if (!type.isEmpty()) QTRY_COMPARE(row.siblingAtColumn(2).data().toString(), type);
+    if (bytes >= 0) QTRY_COMPARE(row.siblingAtColumn(3).data().toString(), U("08.12.2026 15:07"));
+    const QStringList header{U("Имя"), U("Размер"), U("Тип"), U("Дата изменения")};
+    for (int column = 0; column < header.size(); ++column) {
+      QCOMPARE(list->headerData(column, Qt::Horizontal).toString(), header[column]);
+    }
+    QCOMPARE(dialog->labelText(QFileDialog::LookIn), U("Перейти к:"));
+    QCOMPARE(dialog->labelText(QFileDialog::FileType), U("Типы файлов:"));
+    QCOMPARE(dialog->labelText(QFileDialog::Reject), U("Отмена"));
   }
 
   void testNoDisplayAdvice_data() {

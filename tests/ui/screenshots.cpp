@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "blocks/block_export.h"
 #include "project/checksum.h"
 #include "project/tap_file.h"
 #include "tape_builders.h"
@@ -204,6 +205,21 @@ void ShootDialogs(Shooter& shooter) {
                                      nullptr);
   save->show();
   shooter.Save(*save, QStringLiteral("dialog_save_wav"));
+
+  // Saving a screen block's data: every kind it offers, the longest chosen.
+  QStringList pairs;
+  QString longest;
+  for (reelo::DataFileKind kind : reelo::DataFileKinds(reelo::testing::MakeDataBlock(reelo::testing::Bytes(6912, 0)))) {
+    const QString pattern = QStringLiteral("*.") + QString::fromLatin1(reelo::DataFileExtension(kind));
+    const QString name = QString::fromUtf8(reelo::DataFileKindName(kind)) + QStringLiteral(" (") + pattern + u')';
+    pairs << name << pattern;
+    if (name.size() > longest.size()) longest = name;
+  }
+  auto data = reelo::BuildFileDialog({reelo::FileDialogKind::Save, u("Сохранить данные блока"), pairs.join(u'|')},
+                                     nullptr);
+  data->selectNameFilter(longest);
+  data->show();
+  shooter.Save(*data, QStringLiteral("dialog_save_data"));
 }
 
 // The desktop's additions: the recent files in the "Файл" menu (from a

@@ -228,6 +228,10 @@ class TestEditCommands : public QObject {
     w->SetBlocks(blocks);
     auto* frame = w->Find<QGroupBox>("Frame1");
     const QWidget* client = w->form->centralWidget();
+    // A window narrowed to the design width (a new one is wider, with room
+    // for the frame), so that showing the frame has to widen it.
+    w->form->resize(w->form->size() - client->size() + QSize(369, 329));
+    QTRY_COMPARE(client->width(), 369);
     w->ClickLine(row);
     QCOMPARE(frame->isVisible(), !shown.isEmpty());
     QTRY_COMPARE(client->width(), shown.isEmpty() ? 369 : 369 + 180);
