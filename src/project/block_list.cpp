@@ -29,6 +29,11 @@ constexpr int kTypeOffset = 3;
 constexpr int kFlagAndChecksum = 2;
 constexpr int kLengthBytes = 2;
 
+constexpr std::uint8_t kFirstShownByte = 32;
+constexpr std::uint8_t kDeleteByte = 127;
+constexpr char32_t kControlPictures = 0x2400;
+constexpr char32_t kDeletePicture = 0x2421;
+
 constexpr const char* kHeaderPrefixes[] = {"Program: ", "Number array: ", "Character array: ", "Bytes: "};
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -44,13 +49,30 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// A name byte as one character of the line. Control codes (below 32, and
+// 127) are shown as their Unicode pictures (U+2400 + code, U+2421 for 127):
+// a line feed or an escape sequence taken from a damaged or hostile header
+// would otherwise break the list's line or drive the terminal that
+// reelo-cli list prints to.
+std::string NameCharacter(std::uint8_t byte) {
+  std::string out;
+  if (byte < kFirstShownByte) {
+    AppendUtf8(out, kControlPictures + byte);
+  } else if (byte == kDeleteByte) {
+    AppendUtf8(out, kDeletePicture);
+  } else {
+    out = Cp1251ToUtf8(byte);
+  }
+  return out;
+}
+
 std::string HeaderLine(const TapeBlock& block) {
   std::string line;
   std::uint8_t type = ByteAt(block, kTypeOffset);
   if (type < std::size(kHeaderPrefixes)) line = kHeaderPrefixes[type];
   for (int i = kNameOffset; i < kNameOffset + kNameLength; ++i) {
     std::uint8_t b = ByteAt(block, i);
-    if (b != kOmittedNameByte) line += Cp1251ToUtf8(b);
+    if (b != kOmittedNameByte) line += NameCharacter(b);
   }
   return line;
 }

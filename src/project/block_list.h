@@ -10,7 +10,8 @@
 
 namespace reelo {
 
-// The line of the block list for one block (UTF-8).
+// The line of the block list for one block (UTF-8). A header's name bytes are
+// its Windows-1251 characters, control codes shown as their pictures ("␃").
 std::string BlockListLine(const TapeBlock& block);
 
 // All lines, in block order.

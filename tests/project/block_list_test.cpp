@@ -45,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"CharacterArray", MakeHeader(2, "b", 10), "Character array: b         "},
         LineCase{"BytesKeepsPadding", MakeHeader(3, "screen", 6912), "Bytes: screen    "},
         LineCase{"UnknownTypeIsNameAlone", MakeHeader(7, "odd", 1), "odd       "},
-        LineCase{"FlagFFStillHeader", MakeBlock(0xFF, Bytes(17, 3)), "Bytes: \x03\x03\x03\x03\x03\x03\x03\x03\x03\x03"},
+        LineCase{"FlagFFStillHeader", MakeBlock(0xFF, Bytes(17, 3)), "Bytes: ␃␃␃␃␃␃␃␃␃␃"},
+        // Control codes cannot break the line or reach a terminal; 20 is left out.
+        LineCase{"ControlCodesInTheName", HeaderWithNameBytes(0, {0, 10, 13, 27, '[', '2', 'J', 20, 127, 31}),
+                 "Program: ␀␊␍␛[2J␡␟"},
         LineCase{"Byte20LeftOut", HeaderWithNameBytes(3, {'a', 20, 'b', 20, ' ', 'c', 'd', 'e', 'f', 'g'}),
                  "Bytes: ab cdefg"},
         LineCase{"Cp1251Name", HeaderWithNameBytes(0, {0xC8, 0xC3, 0xD0, 0xC0, 0xA8, 0xB8, 0xB9, ' ', ' ', ' '}),
