@@ -23,7 +23,7 @@ test: deps fuzz-build
 # Release build of the benchmarks: the core's in bench/, then decoding through
 # the import window and painting the viewer windows (offscreen).
 CORE_BENCHES = $(basename $(notdir $(wildcard bench/*_bench.cpp)))
-UI_BENCHES   = tests/ui_import/form11_decode_bench tests/ui_viewers/ui_viewers_window_bench
+UI_BENCHES   = tests/ui_import/form11_decode_bench tests/ui_viewers/ui_viewers_window_bench tests/ui/ui_block_list_bench
 bench: deps
 	@cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DREELO_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BUILD_BENCH) -j $(JOBS) --target $(CORE_BENCHES) $(notdir $(UI_BENCHES))

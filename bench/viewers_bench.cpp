@@ -86,6 +86,20 @@ void BM_BasicListing(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * block.size()));
 }
 
+void BM_SpectrumListing(benchmark::State& state) {
+  const TapeBlock block = LargeProgram();
+  for (auto _ : state) benchmark::DoNotOptimize(reelo::BuildSpectrumListing(block));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * block.size()));
+}
+
+// The listing with every hidden byte as a mark, on the program and on data
+// that is no program (every byte in a mark).
+void BM_MarkedListing(benchmark::State& state) {
+  const TapeBlock block = state.range(0) ? LargeProgram() : RecordOf(RandomData(kLargestData));
+  for (auto _ : state) benchmark::DoNotOptimize(reelo::BuildMarkedListing(block));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * block.size()));
+}
+
 void BM_CopyProgram(benchmark::State& state) { CopyBytes(state, LargeProgram()); }
 
 void BM_ScreenDecode(benchmark::State& state) {
@@ -116,6 +130,8 @@ void BM_ScreenDecodeAndPaint(benchmark::State& state) {
 void BM_CopyScreen(benchmark::State& state) { CopyBytes(state, RecordOf(RandomData(reelo::kScreenBytes))); }
 
 BENCHMARK(BM_TextView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpectrumListing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MarkedListing)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DumpView)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyLargestRecord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BasicListing)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 #include "project/progress.h"
 #include "viewers/basic_listing.h"
 #include "viewers/dump_view.h"
+#include "viewers/line_ends.h"
 
 namespace reelo {
 namespace {
@@ -33,8 +34,8 @@ std::string Text(const TapeBlock& block, DataFileKind kind) {
   NullProgress progress;
   switch (kind) {
     case DataFileKind::Listing: return BuildSpectrumListing(block);
-    case DataFileKind::ExactListing: return BuildBasicListing(block);
-    default: return BuildDumpView(block, progress);
+    case DataFileKind::ExactListing: return BuildMarkedListing(block).text;
+    default: return WithLfLineEnds(BuildDumpView(block, progress));
   }
 }
 
@@ -94,8 +95,9 @@ DataFile BuildDataFile(const std::vector<TapeBlock>& blocks, DataFileKind kind, 
       for (std::size_t k = 0; k < blocks.size(); ++k) {
         std::string text = Text(blocks[k], kind);
         // The dump's last row has no line end; every text file ends with one.
-        if (text.empty() || text.back() != '\n') text += kind == DataFileKind::Dump ? "\r\n" : "\n";
-        if (k > 0) text.insert(0, kind == DataFileKind::Dump ? "\r\n" : "\n");
+        // Lines end in LF alone in every text file.
+        if (text.empty() || text.back() != '\n') text += '\n';
+        if (k > 0) text.insert(0, 1, '\n');
         file.bytes.insert(file.bytes.end(), text.begin(), text.end());
       }
       break;

@@ -1,5 +1,5 @@
 // A block's data saved to a file: the raw bytes, a screen as .scr or .png, the
-// BASIC listing or the decimal dump as UTF-8 text. Every file is written
+// BASIC listing or the decimal dump as UTF-8 text with LF line ends. Every file is written
 // atomically: a failure leaves any old file as it was.
 #pragma once
 
@@ -19,7 +19,7 @@ enum class DataFileKind {
   Picture,          // .png, 256 x 192, of the first chosen block in the given colouring
   PictureDouble,    // .png, 512 x 384
   Listing,          // the BASIC listing as the Spectrum shows it, UTF-8
-  ExactListing,     // the listing byte by byte (hidden bytes shown), UTF-8
+  ExactListing,     // the listing with the hidden bytes as marks ("10{0E 00 00 0A 00 00}", "{INK 2}"), UTF-8
   Dump,             // the decimal dump, UTF-8
 };
 

@@ -4,7 +4,9 @@
 
 #include "blocks/block_makers.h"
 #include "cli/commands.h"
+#include "project/block_access.h"
 #include "project/edits.h"
+#include "project/header_info.h"
 
 namespace reelo::cli {
 namespace {
@@ -62,9 +64,15 @@ int RunBin2Tap(const Args& args, Io& io) {
   if (!ParseNumber(parsed.value("--start"), 0, kMaxAddress, start)) {
     return UsageError(io, "bin2tap", "адрес загрузки должен быть числом от 0 до 65535");
   }
-  return WriteBlocks(
-      parsed, MakeBlocksFromFile(parsed.positional[0], SourceKind::Binary, NameOf(parsed), static_cast<int>(start), {}),
-      io);
+  const MadeBlocks made =
+      MakeBlocksFromFile(parsed.positional[0], SourceKind::Binary, NameOf(parsed), static_cast<int>(start), {});
+  // Data past address 65535 is written as asked (a loader may mean it), with
+  // a warning: a refusal would break scripts that make such blocks on purpose.
+  if (made.status.ok()) {
+    const std::string pastEnd = PastMemoryEndWarning(static_cast<int>(start), DataLength(made.blocks.back()));
+    if (!pastEnd.empty()) PrintFailure(io, "предупреждение: " + pastEnd);
+  }
+  return WriteBlocks(parsed, made, io);
 }
 
 }  // namespace reelo::cli

@@ -11,6 +11,7 @@
 #include "sound/export/signal_stream.h"
 #include "sound/export/wav_export.h"
 #include "viewers/basic_listing.h"
+#include "viewers/line_ends.h"
 #include "viewers/dump_view.h"
 #include "viewers/screen_view.h"
 #include "viewers/text_view.h"
@@ -48,18 +49,6 @@ bool IsRecordingName(const std::string& name) {
   return false;
 }
 
-// The viewers end their lines as the window's text box wants them (CR LF);
-// a terminal and the tools a listing is piped to want LF.
-std::string UnixLines(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
-  return out;
-}
-
 }  // namespace
 
 int RunList(const Args& args, Io& io) {
@@ -67,7 +56,12 @@ int RunList(const Args& args, Io& io) {
   if (!parsed.error.empty()) return UsageError(io, "list", parsed.error);
   TapeProject project;
   if (!ReadAnyTape(parsed.positional[0], project, io)) return kExitUsage;
-  for (const std::string& line : BlockListLines(project)) io.out << line << '\n';
+  // A damaged block's line carries a mark and what is wrong with it.
+  for (const BlockListEntry& entry : BlockListEntries(project)) {
+    io.out << entry.line;
+    if (!entry.damage.empty()) io.out << "  ! " << entry.damage;
+    io.out << '\n';
+  }
   const ProjectSummary summary = Summarize(project);
   io.out << summary.blocksText << '\n' << summary.filesText << '\n' << summary.dataText << '\n';
   return project.blockCount() > 0 ? kExitOk : kExitNothing;
@@ -175,9 +169,9 @@ int RunView(const Args& args, Io& io) {
   }
   const TapeBlock& block = project.blocks[static_cast<std::size_t>(number - 1)];
   NullProgress progress;
-  if (kind == "basic") io.out << UnixLines(BuildBasicListing(block));
-  if (kind == "text") io.out << UnixLines(BuildTextView(block, progress));
-  if (kind == "dump") io.out << UnixLines(BuildDumpView(block, progress));
+  if (kind == "basic") io.out << BuildSpectrumListing(block);
+  if (kind == "text") io.out << WithLfLineEnds(BuildTextView(block, progress));
+  if (kind == "dump") io.out << WithLfLineEnds(BuildDumpView(block, progress));
   if (!screen) return kExitOk;
   const ScreenPicture picture = DecodeScreen(block);
   std::vector<std::uint32_t> pixels;

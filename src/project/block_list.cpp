@@ -1,5 +1,7 @@
 #include "project/block_list.h"
 
+#include "project/checksum.h"
+
 namespace reelo {
 namespace {
 
@@ -22,6 +24,15 @@ constexpr std::uint8_t kOmittedNameByte = 20;
 constexpr int kNameOffset = 4;
 constexpr int kNameLength = 10;
 constexpr int kTypeOffset = 3;
+// A data block's record holds its flag and checksum besides the data, after
+// the two bytes of its length.
+constexpr int kFlagAndChecksum = 2;
+constexpr int kLengthBytes = 2;
+
+constexpr std::uint8_t kFirstShownByte = 32;
+constexpr std::uint8_t kDeleteByte = 127;
+constexpr char32_t kControlPictures = 0x2400;
+constexpr char32_t kDeletePicture = 0x2421;
 
 constexpr const char* kHeaderPrefixes[] = {"Program: ", "Number array: ", "Character array: ", "Bytes: "};
 
@@ -38,13 +49,30 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// A name byte as one character of the line. Control codes (below 32, and
+// 127) are shown as their Unicode pictures (U+2400 + code, U+2421 for 127):
+// a line feed or an escape sequence taken from a damaged or hostile header
+// would otherwise break the list's line or drive the terminal that
+// reelo-cli list prints to.
+std::string NameCharacter(std::uint8_t byte) {
+  std::string out;
+  if (byte < kFirstShownByte) {
+    AppendUtf8(out, kControlPictures + byte);
+  } else if (byte == kDeleteByte) {
+    AppendUtf8(out, kDeletePicture);
+  } else {
+    out = Cp1251ToUtf8(byte);
+  }
+  return out;
+}
+
 std::string HeaderLine(const TapeBlock& block) {
   std::string line;
   std::uint8_t type = ByteAt(block, kTypeOffset);
   if (type < std::size(kHeaderPrefixes)) line = kHeaderPrefixes[type];
   for (int i = kNameOffset; i < kNameOffset + kNameLength; ++i) {
     std::uint8_t b = ByteAt(block, i);
-    if (b != kOmittedNameByte) line += Cp1251ToUtf8(b);
+    if (b != kOmittedNameByte) line += NameCharacter(b);
   }
   return line;
 }
@@ -65,7 +93,7 @@ std::string Cp1251ToUtf8(std::uint8_t byte) {
 
 std::string BlockListLine(const TapeBlock& block) {
   if (IsHeader(block)) return HeaderLine(block);
-  return "     " + NumberText(RecordLength(block) - 2) + " байт данных";
+  return DataBlockLine(block);
 }
 
 std::vector<std::string> BlockListLines(const TapeProject& project) {
@@ -73,6 +101,34 @@ std::vector<std::string> BlockListLines(const TapeProject& project) {
   lines.reserve(project.blocks.size());
   for (const auto& block : project.blocks) lines.push_back(BlockListLine(block));
   return lines;
+}
+
+std::string DataBlockLine(const TapeBlock& block) {
+  const int length = RecordLength(block);
+  if (length < kFlagAndChecksum) return "      0 байт данных (блок повреждён)";
+  return "     " + NumberText(length - kFlagAndChecksum) + " байт данных";
+}
+
+std::string BlockDamageText(const TapeBlock& block) {
+  const int length = RecordLength(block);
+  if (length == 0) return "Блок повреждён: в записи нет ни флага, ни контрольной суммы";
+  if (length == 1) return "Блок повреждён: в записи только флаг, нет контрольной суммы";
+  if (block.size() < static_cast<std::size_t>(length) + kLengthBytes) {
+    return "Блок повреждён: запись обрезана, в ней" + NumberText(static_cast<long long>(block.size())) +
+           " байт вместо" + NumberText(length + kLengthBytes);
+  }
+  if (!ChecksumMatches(block)) {
+    return "Контрольная сумма не совпадает: записано" + NumberText(StoredChecksum(block)) + ", должно быть" +
+           NumberText(ComputedChecksum(block));
+  }
+  return {};
+}
+
+std::vector<BlockListEntry> BlockListEntries(const TapeProject& project) {
+  std::vector<BlockListEntry> entries;
+  entries.reserve(project.blocks.size());
+  for (const auto& block : project.blocks) entries.push_back({BlockListLine(block), BlockDamageText(block)});
+  return entries;
 }
 
 ProjectSummary Summarize(const TapeProject& project) {

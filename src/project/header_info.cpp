@@ -225,4 +225,16 @@ std::optional<int> DataLengthAfter(const TapeProject& project, int index) {
   return DataLength(next);
 }
 
+std::string PastMemoryEndWarning(int start, int length) {
+  const long long last = static_cast<long long>(start) + length - 1;
+  if (length <= 0 || last <= kLastAddress) return {};
+  return "Данные не помещаются в память:" + NumberText(length) + " байт с адреса" + NumberText(start) +
+         " доходят до адреса" + NumberText(last) + ", а последний адрес памяти" + NumberText(kLastAddress);
+}
+
+std::string PastMemoryEndWarning(const HeaderFields& fields) {
+  if (fields.type != kBytesType) return {};
+  return PastMemoryEndWarning(fields.start, fields.dataLength);
+}
+
 }  // namespace reelo

@@ -90,6 +90,19 @@ HeaderBuild BuildHeader(const TapeBlock& oldHeader, const HeaderFields& fields);
 // A new, well-formed header (flag 0) from scratch, for the block makers.
 HeaderBuild BuildHeader(const HeaderFields& fields);
 
+// The last address of the Spectrum's memory; a CODE block loaded at `start`
+// fits when start + length is at most 65536.
+inline constexpr int kLastAddress = 65535;
+
+// The warning (Russian) for data of `length` bytes loaded at `start` that
+// would run past address 65535: "Данные не помещаются в память: 49000 байт с
+// адреса 32768 доходят до адреса 81767, а последний адрес памяти 65535".
+// Empty when they fit.
+std::string PastMemoryEndWarning(int start, int length);
+// The same for the fields of a Bytes header (start and data length); empty
+// for any other type, which has no load address.
+std::string PastMemoryEndWarning(const HeaderFields& fields);
+
 // The data length of the block right after block `index` when that block is a
 // data block (not a header); nothing otherwise. The dialog offers it and marks
 // a header whose own length differs.

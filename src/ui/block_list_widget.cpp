@@ -1,10 +1,18 @@
 #include "ui/block_list_widget.h"
 
+#include <QColor>
 #include <QDropEvent>
 #include <QItemSelection>
 #include <algorithm>
 
 namespace reelo {
+namespace {
+
+// A damaged block: dark red on a pale red ground, readable when selected too.
+const QColor kDamagedText(0xB0, 0x00, 0x00);
+const QColor kDamagedGround(0xFF, 0xE4, 0xE4);
+
+}  // namespace
 
 BlockListWidget::BlockListWidget(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -13,6 +21,25 @@ BlockListWidget::BlockListWidget(QWidget* parent) : QListWidget(parent) {
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::InternalMove);
   setDefaultDropAction(Qt::MoveAction);
+}
+
+// The lines go in as one batch; only the damaged ones are touched afterwards,
+// so that a long list of sound blocks costs what its text costs.
+void BlockListWidget::ShowEntries(const std::vector<BlockListEntry>& entries) {
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(entries.size()));
+  for (const BlockListEntry& entry : entries) lines << QString::fromStdString(entry.line);
+  setUpdatesEnabled(false);
+  clear();
+  addItems(lines);
+  for (std::size_t row = 0; row < entries.size(); ++row) {
+    if (entries[row].damage.empty()) continue;
+    QListWidgetItem* line = item(static_cast<int>(row));
+    line->setForeground(kDamagedText);
+    line->setBackground(kDamagedGround);
+    line->setToolTip(QString::fromStdString(entries[row].damage));
+  }
+  setUpdatesEnabled(true);
 }
 
 std::vector<int> BlockListWidget::SelectedRows() const {

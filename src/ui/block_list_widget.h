@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <vector>
 
+#include "project/block_list.h"
+
 namespace reelo {
 
 class BlockListWidget final : public QListWidget {
@@ -14,6 +16,11 @@ class BlockListWidget final : public QListWidget {
 
  public:
   explicit BlockListWidget(QWidget* parent = nullptr);
+
+  // Puts one line per entry in place of the list's lines. A damaged block's
+  // line is drawn in red on a pink ground, with a tooltip saying what is
+  // wrong; its text stays the block's line.
+  void ShowEntries(const std::vector<BlockListEntry>& entries);
 
   // The selected rows, lowest first.
   std::vector<int> SelectedRows() const;

@@ -316,10 +316,7 @@ std::vector<int> Form1::SelectedBlocksOrSay() {
 }
 
 void Form1::RefreshBlockList() {
-  QStringList lines;
-  for (const std::string& line : BlockListLines(state_.project)) lines << QString::fromStdString(line);
-  list_->clear();
-  list_->addItems(lines);
+  list_->ShowEntries(BlockListEntries(state_.project));
   state_.project.blockSelected = false;
   ShowHeaderInfo();
 }

@@ -64,14 +64,14 @@ void Form1::editadd_Click() {
 // that can be made for them (a header's length) is made only on the user's Yes.
 void Form1::toolsksum_Click() {
   ChecksumOutcome outcome = ChecksumOutcome::AllMatched;
-  RepairChecksums(
+  // The repaired blocks lose their damage marks.
+  ShowEdit(RepairChecksums(
       state_.project, state_.history,
       [this](const ChecksumMismatch& mismatch) {
         return ShowBox(ChecksumQuestionText(mismatch), kChecksumQuestionTitle, Buttons::YesNo, BoxIcon::None) ==
                Answer::Yes;
       },
-      outcome);
-  UpdateEditActions();
+      outcome));
   const BoxIcon icon = outcome == ChecksumOutcome::SomeLeft ? BoxIcon::Critical : BoxIcon::Information;
   ShowBox(ChecksumClosingText(outcome), kChecksumClosingTitle, Buttons::Ok, icon);
 

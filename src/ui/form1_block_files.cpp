@@ -6,6 +6,7 @@
 #include "blocks/block_export.h"
 #include "blocks/block_makers.h"
 #include "project/block_access.h"
+#include "project/header_info.h"
 #include "project/tap_file.h"
 #include "ui/block_list_widget.h"
 #include "ui/file_names.h"
@@ -23,6 +24,7 @@ constexpr const char* kNameLabel = "Имя блока (до 10 знаков):";
 constexpr const char* kStartLabel = "Адрес загрузки (0-65535):";
 constexpr const char* kAutostartLabel = "Строка автозапуска (0-9999; пусто: без автозапуска):";
 constexpr const char* kNotANumberText = "Нужно целое число: ";
+constexpr const char* kMakeAnywayQuestion = "Всё равно создать блоки?";
 
 constexpr const char* kSaveDataDialogTitle = "Сохранить данные блока";
 constexpr const char* kReplaceText = "Файл с таким именем уже существует, заменить?";
@@ -78,6 +80,13 @@ void Form1::editmake_Click() {
   MadeBlocks made = MakeBlocksFromFile(path, kind, name->toStdString(), start, autostart);
   if (!made.status.ok()) {
     ShowResult(made.status, kMakeTitle);
+    return;
+  }
+  // Data that would run past address 65535 is made only on the user's Yes.
+  const std::optional<HeaderInfo> header = ReadHeader(made.blocks.front());
+  const std::string pastEnd = header ? PastMemoryEndWarning(FieldsOfHeader(*header)) : std::string();
+  if (!pastEnd.empty() && ShowBox(pastEnd + "\n\n" + kMakeAnywayQuestion, kMakeTitle, Buttons::YesNo,
+                                  BoxIcon::Warning) != Answer::Yes) {
     return;
   }
   // After the last selected block, or at the end of the tape.

@@ -158,12 +158,14 @@ TEST(BuildDataFile, GivesTheBytesOfEachKind) {
        std::string("AB\0\x0a\x09\0\xf5" "1\x0e\0\0\x01\0\0\x0d", 15)},
       {"screen_file", {screen}, DataFileKind::Screen, std::string(screen.begin() + 3, screen.end() - 1)},
       {"listing", {program}, DataFileKind::Listing, "   10 PRINT 1\n"},
-      {"exact_listing", {program}, DataFileKind::ExactListing, BuildBasicListing(program)},
+      {"listing_with_hidden_bytes", {program}, DataFileKind::ExactListing, "   10 PRINT 1{0E 00 00 01 00 00}\n"},
+      {"listings_with_hidden_bytes_of_two_blocks", {program, other}, DataFileKind::ExactListing,
+       "   10 PRINT 1{0E 00 00 01 00 00}\n\n{41 42}\n"},
       {"listings_of_two_blocks", {program, program}, DataFileKind::Listing, "   10 PRINT 1\n\n   10 PRINT 1\n"},
       {"dump", {other}, DataFileKind::Dump,
-       " Адрес |   1   2   3   4   5   6   7   8   9  10  11  12  13  14  15  16  17  18  19  20\r\n"
-       "-------+--------------------------------------------------------------------------------\r\n"
-       "     0 |  65  66\r\n"},
+       " Адрес |   1   2   3   4   5   6   7   8   9  10  11  12  13  14  15  16  17  18  19  20\n"
+       "-------+--------------------------------------------------------------------------------\n"
+       "     0 |  65  66\n"},
   };
   for (const Row& row : rows) {
     const DataFile file = BuildDataFile(row.blocks, row.kind, ScreenMode::Colour);

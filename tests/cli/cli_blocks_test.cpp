@@ -2,6 +2,7 @@
 // reason and no file touched for bad ones, and --append after existing blocks.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "blocks/block_makers.h"
@@ -78,6 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
         CallRow{"bas2tap_missing_input", {"bas2tap", "@/none.bas", "@/out.tap"}, 2, "Не удалось открыть файл", {}},
         CallRow{"bin2tap", {"bin2tap", "@/code.bin", "@/out.tap", "--start", "30000"}, 0, "",
                 Tap({MakeHeader(3, "code", 3, 30000), MakeDataBlock({1, 2, 3})})},
+        // Past address 65535: written as asked, with a warning.
+        CallRow{"bin2tap_past_the_last_address", {"bin2tap", "@/code.bin", "@/out.tap", "--start", "65534"}, 0,
+                "reelo-cli: предупреждение: Данные не помещаются в память: 3 байт с адреса 65534 доходят до адреса "
+                "65536, а последний адрес памяти 65535",
+                Tap({MakeHeader(3, "code", 3, 65534), MakeDataBlock({1, 2, 3})})},
+        CallRow{"bin2tap_up_to_the_last_address", {"bin2tap", "@/code.bin", "@/out.tap", "--start", "65533"}, 0, "",
+                Tap({MakeHeader(3, "code", 3, 65533), MakeDataBlock({1, 2, 3})})},
         CallRow{"bin2tap_without_start", {"bin2tap", "@/code.bin", "@/out.tap"}, 2,
                 "не указан адрес загрузки --start", {}},
         CallRow{"bin2tap_start_too_big", {"bin2tap", "@/code.bin", "@/out.tap", "--start=65536"}, 2,
@@ -123,6 +131,40 @@ TEST(BlockCommands, AppendRefusesToPassTheBlockLimit) {
             kExitUsage);
   EXPECT_NE(err.str().find("В проекте может быть не больше 1000 блоков"), std::string::npos) << err.str();
   EXPECT_EQ(ReadFileBytes(dir / "full.tap"), full);
+}
+
+// view basic's listing, saved and given to bas2tap, makes the same program:
+// the listing spaces keywords as LIST does and spells the Spectrum's own
+// characters so that they read back.
+TEST(BlockCommands, ViewBasicReadsBackThroughBas2tap) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* listing;
+  } rows[] = {
+      {"print_at_and_functions", "10 PRINT AT 1,2;TAB 3;\"x\": LET a=SIN PI+RND*2\n",
+       "   10 PRINT AT 1,2;TAB 3;\"x\": LET a=SIN PI+RND*2\n"},
+      {"keywords_after_keywords", "10 IF a<>b THEN GO TO 10\n20 OPEN #4,\"s\": RANDOMIZE USR 0\n",
+       "   10 IF a<>b THEN GO TO 10\n   20 OPEN #4,\"s\": RANDOMIZE USR 0\n"},
+      {"save_code_and_graphics", "10 SAVE \"a\" CODE 16384,6912: PRINT \"\\:: \\a\\\\\"\n",
+       "   10 SAVE \"a\"CODE 16384,6912: PRINT \"\\:: \\a\\\\\"\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    WriteFileBytes(dir / "in.bas", Bytes(row.text, row.text + std::strlen(row.text)));
+    std::ostringstream out, err;
+    Io io{out, err};
+    ASSERT_EQ(RunCli({"bas2tap", (dir / "in.bas").string(), (dir / "one.tap").string()}, io), kExitOk) << err.str();
+    ASSERT_EQ(RunCli({"view", "basic", (dir / "one.tap").string(), "2"}, io), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), row.listing);
+    const std::string listing = out.str();
+    WriteFileBytes(dir / "listed.bas", Bytes(listing.begin(), listing.end()));
+    ASSERT_EQ(RunCli({"bas2tap", (dir / "listed.bas").string(), (dir / "two.tap").string(), "--name", "in"}, io),
+              kExitOk)
+        << err.str();
+    EXPECT_EQ(ReadFileBytes(dir / "two.tap"), ReadFileBytes(dir / "one.tap"));
+  }
 }
 
 }  // namespace

@@ -66,6 +66,14 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     EXPECT_NE(run.err.find(row.errPiece), std::string::npos) << run.err;
   }
   EXPECT_EQ(ReadFileBytes(d + "t.tap"), Concat({header, program}));
+  // A damaged block's line carries a mark and what is wrong.
+  TapeBlock damaged = program;
+  damaged.back() ^= 1;
+  WriteFileBytes(d + "d.tap", Concat({header, damaged, MakeRawRecord({0xFF})}));
+  EXPECT_EQ(RunWith({"list", d + "d.tap"}).out,
+            "Program: hello     \n      9 байт данных  ! Контрольная сумма не совпадает: записано 72, должно быть 73\n"
+            "      0 байт данных (блок повреждён)  ! Блок повреждён: в записи только флаг, нет контрольной суммы\n"
+            "Блоков: 3\nФайлов: 1\nВсего данных: 12 байт\n");
   EXPECT_EQ(ReadFileBytes(d + "z.tap"), Concat({header, program}));
   EXPECT_EQ(RunWith({"view", "screen", d + "t.tap", "2", d + "s.png"}).code, 0);
   const Bytes png = ReadFileBytes(d + "s.png");

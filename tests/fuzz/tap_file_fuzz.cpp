@@ -80,6 +80,18 @@ void CheckListAndSummary(const TapeProject& project) {
   // A header of an unknown type whose name is all bytes 20 lists as an empty
   // line, as the list's rules say; every line must still be whole UTF-8.
   for (const auto& line : lines) FUZZ_CHECK(IsUtf8(line));
+  // No control code of a name reaches a line (a line feed would split it, an
+  // escape would drive a terminal), and the damage marks go with the same lines.
+  for (const auto& line : lines) {
+    for (const char c : line) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+  }
+  const std::vector<BlockListEntry> entries = BlockListEntries(project);
+  FUZZ_CHECK(entries.size() == lines.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    FUZZ_CHECK(entries[i].line == lines[i]);
+    FUZZ_CHECK(entries[i].damage.empty() == ChecksumMatches(project.blocks[i]) || RecordLength(project.blocks[i]) < 2 ||
+               project.blocks[i].size() < static_cast<std::size_t>(RecordLength(project.blocks[i])) + 2);
+  }
   long long files = 0;
   for (const auto& block : project.blocks) files += IsHeader(block) ? 1 : 0;
   const ProjectSummary summary = Summarize(project);

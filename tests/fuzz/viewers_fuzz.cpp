@@ -104,6 +104,36 @@ void CheckListing(const TapeBlock& block) {
   }
 }
 
+// The Spectrum-style listing and the one with hidden bytes as marks: ASCII,
+// lines in LF; the marks in order, inside the text, each in braces with no
+// brace or line end inside; without the marks (and the lines that hold only a
+// mark) the text is the plain listing; every data byte is shown at most once
+// as listed text or as two hexadecimal digits, so the text stays in bounds.
+void CheckMarkedListing(const TapeBlock& block) {
+  const std::string plain = BuildSpectrumListing(block);
+  const MarkedListing marked = BuildMarkedListing(block);
+  FUZZ_CHECK(plain.empty() || plain.back() == '\n');
+  FUZZ_CHECK(marked.text.empty() || marked.text.back() == '\n');
+  for (const char c : marked.text) FUZZ_CHECK(c == '\n' || (c >= 32 && c <= 126));
+  const std::size_t data = static_cast<std::size_t>(std::max(0, RecordLength(block) - 1));
+  FUZZ_CHECK(marked.text.size() <= data * (kLongestToken + 4) + 16);
+  std::string unmarked;
+  std::size_t from = 0;
+  for (const ListingMark& mark : marked.marks) {
+    FUZZ_CHECK(mark.begin >= from && mark.length >= 2 && mark.begin + mark.length <= marked.text.size());
+    FUZZ_CHECK(marked.text[mark.begin] == '{' && marked.text[mark.begin + mark.length - 1] == '}');
+    const std::string inside = marked.text.substr(mark.begin + 1, mark.length - 2);
+    FUZZ_CHECK(inside.find_first_of("{}\n") == std::string::npos);
+    unmarked += marked.text.substr(from, mark.begin - from);
+    from = mark.begin + mark.length;
+    const bool lineOfMarkOnly = (unmarked.empty() || unmarked.back() == '\n') && from < marked.text.size() &&
+                                marked.text[from] == '\n';
+    if (lineOfMarkOnly) ++from;
+  }
+  unmarked += marked.text.substr(from);
+  FUZZ_CHECK(unmarked == plain);
+}
+
 // Every pixel shows its bitmap bit in its cell's ink or paper; the modes agree.
 // One pixel line of every character row is looked at (which one, the input
 // says): the rule is the same for all, and checking all 49152 pixels would
@@ -149,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckDump(block);
   CheckText(block);
   CheckListing(block);
+  CheckMarkedListing(block);
   CheckScreen(block, (data[0] >> 1) % reelo::kCellSize);
   return 0;
 }

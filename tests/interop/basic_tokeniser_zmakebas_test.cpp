@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blocks/basic_tokeniser.h"
@@ -37,6 +39,8 @@ struct Source {
   // Where the text holds codes LIST does not show, the listing the Spectrum
   // gives instead of the text read back.
   const char* listing = nullptr;
+  // For those, the listing with the hidden bytes shown.
+  const char* marked = nullptr;
 };
 
 const Source kSources[] = {
@@ -85,7 +89,9 @@ const Source kSources[] = {
 20 PRINT "\{22}\{13}\{0}at 13,0\{23}\{4}\{0}"
 30 REM \{016}\{0x12}\{1}
 )",
-     10, "   10 PRINT \"red bright\"\n   20 PRINT \"at 13,0\"\n   30 REM \n"},
+     10, "   10 PRINT \"red bright\"\n   20 PRINT \"at 13,0\"\n   30 REM \n", "   10 PRINT \"{INK 2}red{INK 7} {PAPER 1}{BRIGHT 1}bright\"\n   20 PRINT \"{AT 13,0}at 13,0{TAB 4,0}\"\n"
+     // \{016} is octal: a number marker, whose form takes the line's end.
+     "   30 REM {0E 12 01 0D}\n"},
     {"block_graphics_and_udgs", R"(10 PRINT "\  \ '\' \''\ .\ :\'.\':\. \.'\: \:'\..\.:\:.\::"
 20 PRINT "\a\b\c\d\e\f\g\h\i\j\k\l\m\n\o\p\q\r\s\t\u\A\U"
 30 PRINT "\*\\\@`^"; REM \::\a`
@@ -140,6 +146,73 @@ TEST_P(TokeniserAgainstZmakebas, ListingReadsBackIntoTheSameProgram) {
   const TokenisedProgram again = TokeniseBasic(listing);
   ASSERT_TRUE(again.status.ok()) << again.status.message << "\n" << listing;
   EXPECT_EQ(again.bytes, DataBytes(made.blocks[1])) << listing;
+}
+
+// Both ways for every program: the Spectrum-style listing of zmakebas's tape
+// is what listbasic lists, space for space, and our tokeniser (what bas2tap
+// and "Создать из файла..." run) reads that listing back into the same bytes.
+TEST_P(TokeniserAgainstZmakebas, ListingIsListbasicsAndReadsBack) {
+  if (!ToolInPath("zmakebas") || !ToolInPath("listbasic")) GTEST_SKIP() << "zmakebas or listbasic is not installed";
+  TempDir dir;
+  MakeWithZmakebas(GetParam(), dir);
+  ASSERT_TRUE(RunTool("listbasic " + Quoted(dir / "out.tap"), dir / "listbasic.txt"));
+  const Bytes listed = ReadFileBytes(dir / "listbasic.txt");
+  const Bytes tap = ReadFileBytes(dir / "out.tap");
+  const TapeBlock program = MakeRecord(Bytes(tap.begin() + 21 + 2, tap.end()));
+  const std::string listing = BuildSpectrumListing(program);
+  // listbasic spells the 128's PLAY and SPECTRUM; in a 48K listing they are
+  // the user-defined graphics \u and \t.
+  std::string theirs(listed.begin(), listed.end());
+  for (const auto& [word, udg] : {std::pair{"PLAY ", "\\u"}, std::pair{" SPECTRUM ", "\\t"}}) {
+    for (std::size_t at = theirs.find(word); at != std::string::npos; at = theirs.find(word)) {
+      theirs.replace(at, std::strlen(word), udg);
+    }
+  }
+  EXPECT_EQ(listing, theirs);
+  if (GetParam().listing) return;  // codes LIST does not show cannot come back
+  const MadeBlocks again = MakeProgramBlocks(listing, "x", std::nullopt);
+  ASSERT_TRUE(again.status.ok()) << again.status.message << "\n" << listing;
+  EXPECT_EQ(DataBytes(again.blocks[1]), DataBytes(program)) << listing;
+}
+
+// The listing with hidden bytes: every number's form is one mark of the
+// marker and its five bytes right after the number's digits (a whole number
+// below 65536 is stored as 00, sign, low, high, 00: the digits give it), and
+// without its marks the listing is the plain one.
+TEST_P(TokeniserAgainstZmakebas, MarksShowEveryHiddenByte) {
+  const MadeBlocks made = MakeProgramBlocks(GetParam().text, "x", std::nullopt);
+  ASSERT_EQ(made.blocks.size(), 2u);
+  const MarkedListing marked = BuildMarkedListing(made.blocks[1]);
+  if (GetParam().marked) {
+    EXPECT_EQ(marked.text, GetParam().marked);
+    return;
+  }
+  std::string plain;
+  std::size_t from = 0, wholeNumbers = 0;
+  for (const ListingMark& mark : marked.marks) {
+    const std::string text = marked.text.substr(mark.begin, mark.length);
+    ASSERT_EQ(text.substr(0, 4), "{0E ") << "only numbers are hidden here: " << text;
+    ASSERT_EQ(text.size(), std::string("{0E 00 00 0A 00 00}").size()) << text;
+    const std::string digits = marked.text.substr(0, mark.begin);
+    const std::size_t first = digits.find_last_not_of("0123456789") + 1;
+    // Decimal digits only: not a fraction, an exponent, 0x.. or BIN.
+    const bool decimal = first < digits.size() && std::strchr(" =;,(*/+", digits[first - 1]) != nullptr &&
+                         digits.substr(0, first).rfind("BIN ") != first - 4;
+    if (text.substr(0, 7) == "{0E 00 " && decimal && digits.size() - first <= 5) {
+      const long value = std::stol(digits.substr(first));
+      if (value < 65536) {
+        char form[32];
+        std::snprintf(form, sizeof form, "{0E 00 00 %02lX %02lX 00}", value & 0xFF, value >> 8);
+        EXPECT_EQ(text, form) << digits.substr(first);
+        ++wholeNumbers;
+      }
+    }
+    plain += marked.text.substr(from, mark.begin - from);
+    from = mark.begin + mark.length;
+  }
+  plain += marked.text.substr(from);
+  EXPECT_EQ(plain, BuildSpectrumListing(made.blocks[1]));
+  if (!marked.marks.empty()) EXPECT_GT(wholeNumbers, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, TokeniserAgainstZmakebas, ::testing::ValuesIn(kSources),

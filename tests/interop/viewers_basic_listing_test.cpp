@@ -197,6 +197,13 @@ TEST_P(ZmakebasProgramTest, ListbasicAgrees) {
   ExpectSameLines(Normalised(BuildBasicListing(WithoutNumberForms(program_))), Normalised(theirs));
 }
 
+// The Spectrum-style listing spaces keywords as LIST does, so it is
+// listbasic's listing character for character.
+TEST_P(ZmakebasProgramTest, SpectrumListingIsListbasics) {
+  if (!ToolInPath("listbasic")) GTEST_SKIP() << "listbasic is not installed";
+  EXPECT_EQ(BuildSpectrumListing(program_), ListBasic(tap_));
+}
+
 INSTANTIATE_TEST_SUITE_P(Programs, ZmakebasProgramTest, ::testing::ValuesIn(kPrograms),
                          [](const ::testing::TestParamInfo<Program>& info) { return std::string(info.param.name); });
 

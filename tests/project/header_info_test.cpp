@@ -174,6 +174,33 @@ TEST(EditHeader, IsOneUndoableStepAndRefusesDataBlocks) {
   EXPECT_FALSE(EditHeader(project, history, 0, FieldsOfHeader(*ReadHeader(project.blocks[0]))).changed);
 }
 
+TEST(PastMemoryEndWarning, OnlyForBytesThatRunPast65535) {
+  struct Row {
+    const char* name;
+    std::uint8_t type;
+    int start, length;
+    std::string warning;
+  } rows[] = {
+      {"ends_at_65535", kBytesType, 32768, 32768, ""},
+      {"one_byte_past", kBytesType, 32768, 32769,
+       "Данные не помещаются в память: 32769 байт с адреса 32768 доходят до адреса 65536, а последний адрес памяти "
+       "65535"},
+      {"49000_at_32768", kBytesType, 32768, 49000,
+       "Данные не помещаются в память: 49000 байт с адреса 32768 доходят до адреса 81767, а последний адрес памяти "
+       "65535"},
+      {"last_address_alone", kBytesType, 65535, 1, ""},
+      {"empty_data_at_the_end", kBytesType, 65535, 0, ""},
+      {"a_program_has_no_start", kProgramType, 65535, 40000, ""},
+  };
+  for (const Row& row : rows) {
+    HeaderFields fields;
+    fields.type = row.type;
+    fields.start = row.start;
+    fields.dataLength = row.length;
+    EXPECT_EQ(PastMemoryEndWarning(fields), row.warning) << row.name;
+  }
+}
+
 TEST(DataLengthAfter, IsTheLengthOfTheFollowingDataBlockOnly) {
   TapeProject project;
   project.blocks = {MakeHeader(3, "a", 5), MakeDataBlock({1, 2}), MakeHeader(3, "b", 5), MakeHeader(3, "c", 5)};

@@ -131,6 +131,39 @@ class TestBlockFiles : public QObject {
     QVERIFY(Letters(w->state.project) == "abcdef" && !w->state.project.modified);
   }
 
+  // Data that would run past address 65535: the warning names the numbers,
+  // Да makes the blocks, Нет makes nothing; data that fits asks nothing.
+  void testMakePastTheLastAddress_data() {
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("answer");  // -1: no question expected
+    QTest::addColumn<QString>("order");
+    QTest::newRow("49000 bytes at 32768, Да") << "random:49000" << "32768" << int(Answer::Yes) << "abcdef??";
+    QTest::newRow("49000 bytes at 32768, Нет") << "random:49000" << "32768" << int(Answer::No) << "abcdef";
+    QTest::newRow("ends on 65535: no question") << "random:32768" << "32768" << -1 << "abcdef??";
+  }
+  void testMakePastTheLastAddress() {
+    QFETCH(QString, content);
+    QFETCH(QString, start);
+    QFETCH(int, answer);
+    QFETCH(QString, order);
+    WriteFileBytes(PathOf("big.bin").toStdString(), Content(content));
+    w->prompts.PlanFile(PathOf("big.bin")).PlanText(QString("big")).PlanText(start);
+    if (answer >= 0) w->prompts.PlanAnswer(Answer(answer));
+    w->Run("editmake");
+    QCOMPARE(Letters(w->state.project), order);
+    if (answer < 0) {
+      QCOMPARE(w->prompts.shown.size(), qsizetype(3));  // the file and the two texts
+      return;
+    }
+    const ShownPrompt& box = w->prompts.shown.back();
+    QCOMPARE(box.title, U("Создание блоков"));
+    QCOMPARE(box.text, U("Данные не помещаются в память: 49000 байт с адреса 32768 доходят до адреса 81767, а "
+                         "последний адрес памяти 65535\n\nВсё равно создать блоки?"));
+    QCOMPARE(box.icon, BoxIcon::Warning);
+    QCOMPARE(box.buttons, Buttons::YesNo);
+  }
+
   void testMakeBlocksIntoAFullProject() {
     w->SetBlocks(std::vector<TapeBlock>(999, MakeDataBlock({1})));
     WriteFileBytes(PathOf("game.bin").toStdString(), RandomBytes(10));

@@ -259,7 +259,10 @@ class TestEditCommands : public QObject {
     QTest::addColumn<std::vector<TapeBlock>>("blocks");
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("plan");    // type|name|parameter|length
-    QTest::addColumn<QString>("end");     // ok, refused (a box, then Cancel), cancel
+    // ok, refused (a box, then Cancel), cancel; warned yes / warned no: the
+    // question about data past 65535, answered Да (the edit is made) or Нет
+    // (the dialog stays, then Cancel)
+    QTest::addColumn<QString>("end");
     QTest::addColumn<QString>("opened");  // title|type|name|parameter|length|mark
     QTest::addColumn<QString>("after");   // the list line, then Fields()
     const auto program = Pair(MakeHeader(0, "prog", 3, 10, 3), 3);
@@ -287,6 +290,13 @@ class TestEditCommands : public QObject {
         << U("Свойства блока|Bytes|?? ab|32768|4|") << U("Bytes: \u0452\u2018 ab     |Bytes|1000|4|");
     QTest::newRow("a name the Spectrum lacks: refused") << program << "menu" << U("-|Игра|-|-") << "refused"
                                                         << programOpened << "Program: prog      |Program||3|10";
+    QTest::newRow("a start past the end of memory, Да") << code << "menu" << "-|-|65534|-" << "warned yes" << codeOpened
+                                                        << "Bytes: code      |Bytes|65534|4|";
+    QTest::newRow("a length past the end of memory, Нет") << code << "menu" << "-|-|-|40000" << "warned no"
+                                                          << codeOpened << "Bytes: code      |Bytes|32768|4|";
+    QTest::newRow("already past the end and renamed: no question")
+        << Pair(MakeHeader(3, "code", 4, 65534), 4) << "menu" << "-|new|-|-" << "ok"
+        << U("Свойства блока|Bytes|code|65534|4|") << "Bytes: new       |Bytes|65534|4|";
     QTest::newRow("a start that is no number: refused") << code << "menu" << "-|-|4O000|-" << "refused" << codeOpened
                                                         << "Bytes: code      |Bytes|32768|4|";
   }
@@ -299,10 +309,20 @@ class TestEditCommands : public QObject {
     QFETCH(QString, after);
     w->SetBlocks(blocks);
     if (end == "refused") w->prompts.PlanAnswer(Answer::Ok);
+    if (end == "warned yes") w->prompts.PlanAnswer(Answer::Yes);
+    if (end == "warned no") w->prompts.PlanAnswer(Answer::No);
+    const bool warned = end.startsWith("warned");
+    if (warned) end = end == "warned yes" ? "ok" : "refused";
     QCOMPARE(Properties(0, how, plan, end), opened);
     if (end == "refused") {
       QCOMPARE(w->prompts.shown.at(0).title, U("Свойства блока"));
-      QCOMPARE(w->prompts.shown.at(0).icon, BoxIcon::Critical);
+      QCOMPARE(w->prompts.shown.at(0).icon, warned ? BoxIcon::Warning : BoxIcon::Critical);
+    }
+    if (warned) {
+      QCOMPARE(w->prompts.shown.at(0).buttons, Buttons::YesNo);
+      QVERIFY2(w->prompts.shown.at(0).text.startsWith(U("Данные не помещаются в память: ")) &&
+                   w->prompts.shown.at(0).text.endsWith(U("\n\nВсё равно изменить заголовок?")),
+               qPrintable(w->prompts.shown.at(0).text));
     }
     QCOMPARE(w->Lines()[0] + "|" + Fields(w->state.project.blocks[0]), after);
     QVERIFY(ChecksumMatches(w->state.project.blocks[0]));
@@ -313,6 +333,43 @@ class TestEditCommands : public QObject {
     QCOMPARE(Selection(*w), QList<int>{0});
     w->Run("editundo");
     QVERIFY2(w->state.project.blocks == blocks && !w->state.project.modified, "one edit, one undo");
+  }
+
+  // A damaged block's line is drawn apart with a tooltip saying what is
+  // wrong; the marks follow a load, an edit, a repair and its undo.
+  void testDamageMarks_data() {
+    QTest::addColumn<QString>("steps");  // "@" stands for the damaged tape's path
+    QTest::addColumn<QStringList>("marks");  // per line: "-" or the tooltip
+    const QString sum = U("Контрольная сумма не совпадает: записано 0, должно быть 252");
+    const QString flagOnly = U("Блок повреждён: в записи только флаг, нет контрольной суммы");
+    QTest::newRow("a damaged tape opened") << "file:@ run:fileopen" << QStringList{"-", sum, flagOnly};
+    QTest::newRow("a damaged block moved up") << "file:@ run:fileopen click:1 run:editup"
+                                              << QStringList{sum, "-", flagOnly};
+    // Да to the repair of block 2, Нет to the tool's question about the
+    // flag-only record (its flag read as its checksum), then the closing box
+    // and the pair box (that record is a data block without a header).
+    QTest::newRow("repaired by the checksum tool") << "file:@ run:fileopen yes no ok ok run:toolsksum"
+                                                   << QStringList{"-", "-", flagOnly};
+    QTest::newRow("the repair undone") << "file:@ run:fileopen yes no ok ok run:toolsksum run:editundo"
+                                       << QStringList{"-", sum, flagOnly};
+  }
+  void testDamageMarks() {
+    QFETCH(QString, steps);
+    QFETCH(QStringList, marks);
+    TapeBlock damaged = MakeDataBlock({1, 2});
+    damaged.back() = 0;
+    const std::string path = (*dir / "damaged.tap").string();
+    WriteFileBytes(path, Concat({MakeHeader(3, "code", 2, 32768), damaged, MakeRawRecord({0xFF})}));
+    RunSteps(*w, steps.replace("@", QString::fromStdString(path)));
+    QListWidget* list = w->List();
+    QStringList seen;
+    for (int row = 0; row < list->count(); ++row) {
+      const QListWidgetItem* line = list->item(row);
+      const bool drawnApart = line->foreground().style() != Qt::NoBrush;
+      seen << (line->toolTip().isEmpty() ? QString("-") : line->toolTip());
+      QCOMPARE(drawnApart, !line->toolTip().isEmpty());
+    }
+    QCOMPARE(seen, marks);
   }
 
   // After the checksum walk the tool lists the pairs that do not match in one

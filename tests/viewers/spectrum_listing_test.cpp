@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tape_builders.h"
 #include "viewers/basic_listing.h"
@@ -94,6 +95,77 @@ TEST(SpectrumListing, AnyBytesGiveSomeListingWithinTheData) {
     block.resize(block.size() - seed % 5);  // some records shorter than their length says
     const std::string listing = BuildSpectrumListing(block);
     EXPECT_TRUE(listing.empty() || listing.back() == '\n') << seed;
+  }
+}
+
+struct MarkedRow {
+  const char* name;
+  TapeBlock block;
+  std::string text;
+  std::vector<std::string> marks;  // the text of each mark, in order
+};
+
+class MarkedListingRows : public ::testing::TestWithParam<MarkedRow> {};
+
+TEST_P(MarkedListingRows, ShowsTheHiddenBytesAsMarks) {
+  const MarkedListing listing = BuildMarkedListing(GetParam().block);
+  EXPECT_EQ(listing.text, GetParam().text);
+  std::vector<std::string> marks;
+  for (const ListingMark& mark : listing.marks) marks.push_back(listing.text.substr(mark.begin, mark.length));
+  EXPECT_EQ(marks, GetParam().marks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MarkedListingRows,
+    ::testing::Values(
+        MarkedRow{"number_form_after_its_digits",
+                  MakeDataBlock(Line(10, {0xF5, '1', '0', 0x0E, 0, 0, 10, 0, 0, '+', 'a', 0x0D})),
+                  "   10 PRINT 10{0E 00 00 0A 00 00}+a\n", {"{0E 00 00 0A 00 00}"}},
+        // AT 13,0 and TAB's 13 neither end the line nor show as anything but their mark.
+        MarkedRow{"colour_and_position_codes",
+                  MakeDataBlock(Line(5, {0xF5, '"', 0x10, 2, 'R', 0x15, 1, 0x16, 13, 10, 'C', 0x17, 13, 0, '"', 0x0D})),
+                  "    5 PRINT \"{INK 2}R{OVER 1}{AT 13,10}C{TAB 13,0}\"\n",
+                  {"{INK 2}", "{OVER 1}", "{AT 13,10}", "{TAB 13,0}"}},
+        MarkedRow{"other_codes_in_hexadecimal", MakeDataBlock(Line(1, {0xF5, '1', 0x06, '2', 0x1F, 0x0D})),
+                  "    1 PRINT 1{06}2{1F}\n", {"{06}", "{1F}"}},
+        MarkedRow{"variables_after_the_program",
+                  MakeDataBlock(Join({Line(10, {0xE2, 0x0D}), Bytes{0x61, 0, 0, 5, 0, 0}})),
+                  "   10 STOP \n{61 00 00 05 00 00}\n", {"{61 00 00 05 00 00}"}},
+        MarkedRow{"data_that_is_no_program",
+                  MakeDataBlock({0x80, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0xFF, 0x41}),
+                  "{80 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F}\n{FF 41}\n",
+                  {"{80 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F}", "{FF 41}"}},
+        MarkedRow{"form_cut_by_the_end_of_the_data", MakeDataBlock({0, 10, 9, 0, 0xF5, '7', 0x0E, 0, 0}),
+                  "   10 PRINT 7{0E 00 00}\n", {"{0E 00 00}"}},
+        MarkedRow{"code_cut_by_the_end_of_the_data", MakeDataBlock({0, 10, 9, 0, 0xF5, 0x16, 3}),
+                  "   10 PRINT {AT 3}\n", {"{AT 3}"}},
+        // The last byte, 0x11, is the checksum, not a PAPER code.
+        MarkedRow{"checksum_not_listed", MakeRawRecord({0xFF, 0, 10, 3, 0, 0xF5, 0x11}), "   10 PRINT \n", {}},
+        MarkedRow{"empty_data", MakeDataBlock({}), "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Random bytes: the marks lie inside the text, in order, and taking them out
+// (with the lines of bytes after the program) leaves the plain listing.
+TEST(MarkedListing, MarksOfAnyBytesLeaveThePlainListing) {
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    Bytes data = testing::RandomBytes(seed * 41, seed);
+    if (seed % 2 == 0 && !data.empty()) data[0] = 0;  // a line number, so that lines are listed
+    TapeBlock block = MakeDataBlock(data);
+    block.resize(block.size() - seed % 3);
+    const MarkedListing marked = BuildMarkedListing(block);
+    std::string plain;
+    std::size_t from = 0;
+    for (const ListingMark& mark : marked.marks) {
+      ASSERT_GE(mark.begin, from) << seed;
+      ASSERT_LE(mark.begin + mark.length, marked.text.size()) << seed;
+      EXPECT_EQ(marked.text[mark.begin], '{') << seed;
+      EXPECT_EQ(marked.text[mark.begin + mark.length - 1], '}') << seed;
+      plain += marked.text.substr(from, mark.begin - from);
+      from = mark.begin + mark.length;
+      if (from < marked.text.size() && marked.text[from] == '\n' && (plain.empty() || plain.back() == '\n')) ++from;
+    }
+    plain += marked.text.substr(from);
+    EXPECT_EQ(plain, BuildSpectrumListing(block)) << seed;
   }
 }
 

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kTitle = "Свойства блока";
 constexpr int kFieldWidth = 160;
+constexpr const char* kSaveAnywayQuestion = "Всё равно изменить заголовок?";
 
 // The types the dialog offers, in the order of their type bytes.
 constexpr const char* kTypeNames[] = {"Program", "Number array", "Character array", "Bytes"};
@@ -210,6 +211,16 @@ void Form12::OkButton_Click() {
   Entry entry = CurrentFields();
   if (!entry.status.ok()) {
     ShowOpResult(prompts_, entry.status, kTitle);
+    return;
+  }
+  // A start or length that makes the data run past address 65535 is kept
+  // only on the user's Yes; a header that already did so and keeps its start
+  // and length is not asked about again.
+  const std::string pastEnd = PastMemoryEndWarning(entry.fields);
+  const std::optional<HeaderInfo> old = ReadHeader(header_);
+  if (!pastEnd.empty() && (!old || pastEnd != PastMemoryEndWarning(FieldsOfHeader(*old))) &&
+      prompts_.Ask({QString::fromStdString(pastEnd + "\n\n" + kSaveAnywayQuestion), QString::fromUtf8(kTitle),
+                    Buttons::YesNo, BoxIcon::Warning}) != Answer::Yes) {
     return;
   }
   accepted_ = std::move(entry.fields);

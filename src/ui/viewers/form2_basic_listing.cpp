@@ -23,17 +23,25 @@ Form2::Form2(const TapeProject& project)
 }
 
 // Off: the listing as the Spectrum shows it (the five-byte forms of numbers
-// and the colour codes hidden). On: every byte rendered as it stands.
-std::string Form2::Listing() const {
-  const TapeBlock& block = BlockAt(project_, index_);
-  return Check1_->isChecked() ? BuildBasicListing(block) : BuildSpectrumListing(block);
-}
-
+// and the colour codes hidden). On: the same listing with every hidden byte
+// shown as a mark where it stands, drawn apart from the program text.
 void Form2::Start(int index) {
   index_ = index;
-  ShowModal(Listing());
+  Check1_Click();
+  ShowModal();
 }
 
-void Form2::Check1_Click() { ReplaceViewText(Listing()); }
+void Form2::Check1_Click() {
+  const TapeBlock& block = BlockAt(project_, index_);
+  if (!Check1_->isChecked()) {
+    ReplaceViewText(BuildSpectrumListing(block));
+    return;
+  }
+  const MarkedListing listing = BuildMarkedListing(block);
+  std::vector<std::pair<std::size_t, std::size_t>> marks;
+  marks.reserve(listing.marks.size());
+  for (const ListingMark& mark : listing.marks) marks.emplace_back(mark.begin, mark.length);
+  ReplaceViewText(listing.text, marks);
+}
 
 }  // namespace reelo

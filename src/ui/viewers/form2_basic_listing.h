@@ -1,5 +1,5 @@
 // The BASIC listing window: a block's data as a Spectrum BASIC program, as the
-// Spectrum's LIST shows it, or byte by byte with the hidden bytes shown.
+// Spectrum's LIST shows it, or with the hidden bytes shown as marks.
 #pragma once
 
 #include "project/tape_project.h"
@@ -20,9 +20,9 @@ class Form2 final : public TextViewWindow {
   void Start(int index);
 
  private:
-  // "Показывать скрытые байты": lists the block again in the other rendering.
+  // "Показывать скрытые байты": lists the block again, with or without the
+  // hidden bytes.
   void Check1_Click();
-  std::string Listing() const;
 
   const TapeProject& project_;
   QCheckBox* Check1_ = nullptr;

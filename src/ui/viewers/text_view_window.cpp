@@ -1,9 +1,13 @@
 #include "ui/viewers/text_view_window.h"
 
+#include <QColor>
 #include <QEvent>
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <algorithm>
 #include <span>
 #include <utility>
 
@@ -22,6 +26,10 @@ QFont FontOf(std::span<const char* const> families, double points, QFont::StyleH
   font.setPointSizeF(points);
   return font;
 }
+
+// Hidden bytes: dark magenta on a pale ground.
+const QColor kMarkColour(0x90, 0x10, 0x70);
+const QColor kMarkGround(0xF4, 0xE6, 0xF0);
 
 }  // namespace
 
@@ -89,21 +97,49 @@ TextViewWindow::TextViewWindow(const char* objectName, const char* caption, Wrap
 // so it is there even where the window system never activates the window.
 void TextViewWindow::ShowModal(const std::string& viewText) {
   ReplaceViewText(viewText);
+  ShowModal();
+}
+
+void TextViewWindow::ShowModal() {
   textFresh_ = true;
   CentreWindow();
   exec();
 }
 
-void TextViewWindow::ReplaceViewText(const std::string& viewText) {
+void TextViewWindow::ReplaceViewText(const std::string& viewText) { ReplaceViewText(viewText, {}); }
+
+void TextViewWindow::ReplaceViewText(const std::string& viewText,
+                                     const std::vector<std::pair<std::size_t, std::size_t>>& marks) {
   viewText_ = QString::fromUtf8(viewText.data(), static_cast<qsizetype>(viewText.size()));
+  marks_ = marks;
+  ShowViewText();
+}
+
+// The marks in a colour of their own on a tinted ground, so that hidden bytes
+// stand apart from the program text in any colour scheme.
+void TextViewWindow::ShowViewText() {
   Text1_->setPlainText(viewText_);
+  if (marks_.empty()) return;
+  QTextCharFormat format;
+  format.setForeground(kMarkColour);
+  format.setBackground(kMarkGround);
+  QTextCursor cursor(Text1_->document());
+  cursor.beginEditBlock();
+  const auto size = static_cast<std::size_t>(viewText_.size());
+  for (const auto& [begin, length] : marks_) {
+    if (begin >= size) break;
+    cursor.setPosition(static_cast<int>(begin));
+    cursor.setPosition(static_cast<int>(std::min(size, begin + length)), QTextCursor::KeepAnchor);
+    cursor.setCharFormat(format);
+  }
+  cursor.endEditBlock();
 }
 
 // Every activation puts the whole text back, as a fresh look at the block.
 // The first one finds it freshly set already (laying out a long text twice
 // would double the wait for the window).
 void TextViewWindow::Form_Activate() {
-  if (!std::exchange(textFresh_, false)) Text1_->setPlainText(viewText_);
+  if (!std::exchange(textFresh_, false)) ShowViewText();
 }
 
 bool TextViewWindow::event(QEvent* event) {

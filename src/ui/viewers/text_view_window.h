@@ -10,6 +10,8 @@
 #include <QSize>
 #include <QString>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "project/block_access.h"
 #include "project/tape_project.h"
@@ -62,20 +64,28 @@ class TextViewWindow : public QDialog {
 
   // Keeps the text and shows the window modally; returns once it is closed.
   void ShowModal(const std::string& viewText);
+  // Shows the text given last to ReplaceViewText modally.
+  void ShowModal();
   // Puts another text in place of the one shown (the window stays as it is).
   void ReplaceViewText(const std::string& viewText);
+  // The same, with the bytes `marks` cover (begin and length in the text,
+  // which must be ASCII) drawn apart from the rest: the hidden bytes.
+  void ReplaceViewText(const std::string& viewText, const std::vector<std::pair<std::size_t, std::size_t>>& marks);
 
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Form_Activate();
+  // Puts the text into the text area and draws its marks.
+  void ShowViewText();
   void CentreWindow();
 
   QPushButton* Command1_ = nullptr;
   QPlainTextEdit* Text1_ = nullptr;
   const QWidget* centreOver_ = nullptr;
   QString viewText_;
+  std::vector<std::pair<std::size_t, std::size_t>> marks_;
   bool textFresh_ = false;  // set, and not yet seen by an activation
 };
 
