@@ -1,5 +1,6 @@
 #include "ui/block_list_widget.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QDropEvent>
 #include <QItemSelection>
@@ -23,8 +24,11 @@ BlockListWidget::BlockListWidget(QWidget* parent) : QListWidget(parent) {
   setDefaultDropAction(Qt::MoveAction);
 }
 
-// The lines go in as one batch; only the damaged ones are touched afterwards,
-// so that a long list of sound blocks costs what its text costs.
+// The lines go in as one batch: a row inserted at a time would be announced
+// to every listener (the deck among them) once per line. The damaged lines
+// are coloured afterwards with the model's signals held back, since each of
+// their three changes would otherwise be announced to the view on its own;
+// the colours change no line's size, so one repaint is all the view needs.
 void BlockListWidget::ShowEntries(const std::vector<BlockListEntry>& entries) {
   QStringList lines;
   lines.reserve(static_cast<qsizetype>(entries.size()));
@@ -32,14 +36,18 @@ void BlockListWidget::ShowEntries(const std::vector<BlockListEntry>& entries) {
   setUpdatesEnabled(false);
   clear();
   addItems(lines);
+  const QBrush text(kDamagedText), ground(kDamagedGround);
+  const bool wasBlocked = model()->blockSignals(true);
   for (std::size_t row = 0; row < entries.size(); ++row) {
     if (entries[row].damage.empty()) continue;
     QListWidgetItem* line = item(static_cast<int>(row));
-    line->setForeground(kDamagedText);
-    line->setBackground(kDamagedGround);
+    line->setForeground(text);
+    line->setBackground(ground);
     line->setToolTip(QString::fromStdString(entries[row].damage));
   }
+  model()->blockSignals(wasBlocked);
   setUpdatesEnabled(true);
+  viewport()->update();
 }
 
 std::vector<int> BlockListWidget::SelectedRows() const {
