@@ -124,11 +124,11 @@ class NearPulses {
   // true when its rise and its fall lie within 64 samples that are in the
   // buffered window and end at F - 2 or earlier (a fall beyond ends no pulse);
   // false (nothing changed) sends the pulse to the searches.
-  bool Measure(RecordingReader& recording, std::int64_t& position, std::int64_t fileLength, int& length) {
+  bool Measure(RecordingReader& recording, std::int64_t& position, int& length) {
     int rise = 0, fall = 0;
     const std::int64_t offset = position - start_;
     if (offset < 0 || offset >= kSpan || !RiseAndFall(high_ >> offset, low_ >> offset, rise, fall)) {
-      if (!Load(recording, position, fileLength) || !RiseAndFall(high_, low_, rise, fall)) return false;
+      if (!Load(recording, position) || !RiseAndFall(high_, low_, rise, fall)) return false;
     }
     position += fall + 1;
     length = fall - rise;  // at most 63: never over kMaxPulseLength
@@ -136,11 +136,12 @@ class NearPulses {
   }
 
  private:
-  bool Load(RecordingReader& recording, std::int64_t position, std::int64_t fileLength) {
+  // F is asked for again after the window is read: it may only grow.
+  bool Load(RecordingReader& recording, std::int64_t position) {
     start_ = -kSpan;
-    if (position < 1 || position > fileLength - 2) return false;
+    if (position < 1 || position > recording.length() - 2) return false;
     const SampleWindow window = recording.Window(position);
-    if (std::min(window.count, fileLength - 1 - position) < kSpan) return false;
+    if (std::min(window.count, recording.length() - 1 - position) < kSpan) return false;
     high_ = low_ = 0;
     for (int group = 0; group < kSpan / kGroup; ++group) {
       high_ |= static_cast<std::uint64_t>(HighMask(window.data + group * kGroup)) << (group * kGroup);
@@ -172,25 +173,23 @@ int MeasureFarPulse(RecordingReader& recording, std::int64_t& position, std::int
 
 int MeasurePulse(RecordingReader& recording, std::int64_t& position, RunPacer& pacer) {
   pacer.Tick(position);
-  const std::int64_t fileLength = recording.length();
   NearPulses near;
   int length = 0;
-  if (near.Measure(recording, position, fileLength, length)) return length;
-  return MeasureFarPulse(recording, position, fileLength, pacer);
+  if (near.Measure(recording, position, length)) return length;
+  return MeasureFarPulse(recording, position, recording.length(), pacer);
 }
 
 int MeasurePulses(RecordingReader& recording, std::int64_t& position, RunPacer& pacer, const bool& stop,
                   int* lengths, int maxCount) {
-  const std::int64_t fileLength = recording.length();
   NearPulses near;
   std::int64_t at = position;
   int count = 0;
-  while (count < maxCount && at <= fileLength && !stop) {
+  while (count < maxCount && at <= recording.length() && !stop) {
     pacer.Tick(at);
     int length = 0;
-    if (!near.Measure(recording, at, fileLength, length)) {
+    if (!near.Measure(recording, at, length)) {
       std::int64_t far = at;  // a copy, so that at can stay in a register
-      length = MeasureFarPulse(recording, far, fileLength, pacer);
+      length = MeasureFarPulse(recording, far, recording.length(), pacer);
       at = far;
     }
     lengths[count++] = length;

@@ -12,10 +12,9 @@ namespace {
 // The pulses are measured in batches that end where the progress is shown:
 // after pulse 0, 1000, 2000 and so on, as a pulse-by-pulse loop shows it.
 void MeasureAll(ImportRun& run) {
-  const std::int64_t fileLength = run.recording.length();
   std::array<int, kPulsesPerProgressStep> lengths{};
   long long pulses = 0;
-  while (run.position <= fileLength && !run.state.stopRequested) {
+  while (run.position <= run.recording.length() && !run.state.stopRequested) {
     const long long past = pulses % kPulsesPerProgressStep;
     const int wanted = static_cast<int>(past == 0 ? 1 : kPulsesPerProgressStep - past + 1);
     const int measured =
