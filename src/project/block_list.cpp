@@ -1,5 +1,7 @@
 #include "project/block_list.h"
 
+#include "project/block_kinds.h"
+
 namespace reelo {
 namespace {
 
@@ -64,8 +66,9 @@ std::string Cp1251ToUtf8(std::uint8_t byte) {
 }
 
 std::string BlockListLine(const TapeBlock& block) {
-  if (IsHeader(block)) return HeaderLine(block);
-  return "     " + NumberText(RecordLength(block) - 2) + " байт данных";
+  if (!block.holdsRecord()) return KindListLine(block, {});
+  std::string line = IsHeader(block) ? HeaderLine(block) : "     " + NumberText(RecordLength(block) - 2) + " байт данных";
+  return block.isPlainRecord() ? line : KindListLine(block, line);
 }
 
 std::vector<std::string> BlockListLines(const TapeProject& project) {
