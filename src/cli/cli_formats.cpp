@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "blocks/png_writer.h"
 #include "project/atomic_file.h"
+#include "project/block_kinds.h"
 #include "project/tap_file.h"
 #include "formats/tape_file.h"
 #include "project/block_list.h"
@@ -112,6 +113,8 @@ int RunConvert(const Args& args, Io& io) {
   }
   NullProgress progress;
   project.fileName = out;
+  const TapLosses losses = wav || IsTzxFileName(out) ? TapLosses{} : TapLossesOf(project);
+  if (!losses.empty()) io.err << TapLossesText(losses) << '\n';
   const OpResult result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
   if (!result.ok()) {
     PrintFailure(io, result.message + " (" + out + ")", result.detail);

@@ -189,6 +189,15 @@ OpResult WithTurboTimings(const TapeBlock& block, const TurboTimings& t, TapeBlo
   return OpResult::Success();
 }
 
+std::string TurboTimingsText(const TapeBlock& block) {
+  const std::optional<TurboTimings> t = TurboTimingsOf(block);
+  if (!t) return {};
+  return "Турбо: пилот" + NumberText(t->pilotPulses) + " x" + NumberText(t->pilot) + ", синхро" +
+         NumberText(t->sync1) + "/" + std::to_string(t->sync2) + ", бит 0 -" + NumberText(t->zero) + ", бит 1 -" +
+         NumberText(t->one) + " тактов, бит в последнем байте" + NumberText(t->usedBits) + ", пауза" +
+         NumberText(t->pause) + " мс";
+}
+
 std::optional<int> PauseOf(const TapeBlock& block) {
   const auto& head = Head(block);
   switch (block.kind()) {
@@ -260,7 +269,7 @@ std::string TapLossesText(const TapLosses& losses) {
     text += "\nБлоки" + NumbersText(losses.leftOut) + " (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) "
             "в файл не попадут.";
   }
-  return text + "\nСохранить в формате TAP?";
+  return text;
 }
 
 std::vector<const TapeBlock*> TapRecordsOf(const TapeProject& project) {

@@ -41,6 +41,11 @@ std::optional<TurboTimings> TurboTimingsOf(const TapeBlock& block);
 // pause 0..65535) or the block is not a turbo block.
 OpResult WithTurboTimings(const TapeBlock& block, const TurboTimings& timings, TapeBlock& result);
 
+// A turbo block's timings in one line ("" for any other block): "Турбо: пилот
+// 3000 x 1500, синхро 400/450, бит 0 - 500, бит 1 - 1000 тактов, бит в
+// последнем байте 8, пауза 500 мс".
+std::string TurboTimingsText(const TapeBlock& block);
+
 // The pause after the block in ms, for the kinds that have one.
 std::optional<int> PauseOf(const TapeBlock& block);
 
@@ -61,7 +66,8 @@ struct TapLosses {
   bool empty() const { return converted.empty() && leftOut.empty(); }
 };
 TapLosses TapLossesOf(const TapeProject& project);
-// The question before such a save, in the user's words.
+// What such a save does, in the user's words (the window asks before it, the
+// command line says it).
 std::string TapLossesText(const TapLosses& losses);
 
 // The records a TAP file holds of the tape (turbo data as records, the rest

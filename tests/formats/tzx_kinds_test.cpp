@@ -10,6 +10,7 @@
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
 #include "project/block_list.h"
+#include "project/edits.h"
 #include "project/tap_file.h"
 #include "recording_progress.h"
 #include "sound/export/signal_stream.h"
@@ -189,8 +190,7 @@ TEST(TzxKinds, ATapSaveKeepsTheRecordsAndSaysWhatItCannotHold) {
   EXPECT_EQ(TapLossesText(losses),
             "Формат TAP хранит только записи стандартной скорости.\n"
             "Блоки 3 будут сохранены как обычные записи: их скорость, паузы и неполный последний байт не сохранятся.\n"
-            "Блоки 1, 4, 5 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.\n"
-            "Сохранить в формате TAP?");
+            "Блоки 1, 4, 5 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.");
   TempDir dir;
   project.fileName = (dir / "out.tap").string();
   project.modified = true;
@@ -206,6 +206,10 @@ TEST(TzxKinds, TurboTimingsAreEditedAndCheckedField) {
   const TapeBlock& turbo = project.blocks[0];
   TurboTimings t = *TurboTimingsOf(turbo);
   EXPECT_EQ(t, (TurboTimings{1500, 400, 450, 500, 1000, 3000, 8, 500}));
+  EXPECT_EQ(TurboTimingsText(turbo),
+            "Турбо: пилот 3000 x 1500, синхро 400/450, бит 0 - 500, бит 1 - 1000 тактов, бит в последнем байте 8, "
+            "пауза 500 мс");
+  EXPECT_EQ(TurboTimingsText(kData), "");
   t.one = 1200;
   t.usedBits = 6;
   TapeBlock edited;
@@ -218,6 +222,34 @@ TEST(TzxKinds, TurboTimingsAreEditedAndCheckedField) {
   t.usedBits = 8;
   t.zero = 0;
   EXPECT_EQ(WithTurboTimings(turbo, t, edited).message, "Длительность импульса должна быть от 1 до 65535 тактов");
+}
+
+// Edits copy whole blocks: a kind keeps its fields through moves, deletes,
+// undo and redo, and the tape saves back as it was.
+TEST(TzxKinds, EditsUndoAndRedoCarryTheKeptFields) {
+  const Bytes tape = Tzx({TzxText(0x30, "A"), TzxTurbo(Body(kHeader)), TzxPureTone(2168, 10), TzxPause(700),
+                          Block(0x24, {2, 0}), TzxRom(kData), Block(0x25, {})});
+  TapeProject project = Loaded(tape);
+  const std::vector<TapeBlock> original = project.blocks;
+  EditHistory history;
+  ASSERT_TRUE(MoveBlocks(project, history, 1, 2, +1).changed);
+  EXPECT_EQ(project.blocks[3], original[2]);
+  EXPECT_EQ(project.blocks[2], original[1]);
+  ASSERT_TRUE(DeleteBlocks(project, history, {0, 4}).changed);
+  EXPECT_EQ(project.blockCount(), 5);
+  EXPECT_EQ(BlockListLine(project.blocks[0]), "Пауза 0,7 с");
+  history.Undo(project);
+  history.Undo(project);
+  EXPECT_EQ(project.blocks, original);
+  history.Redo(project);
+  history.Redo(project);
+  history.Undo(project);
+  history.Undo(project);
+  TempDir dir;
+  project.fileName = (dir / "edited.tzx").string();
+  NullProgress progress;
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  EXPECT_EQ(ReadFileBytes(dir / "edited.tzx"), tape);
 }
 
 // Every kind cut at every byte: the blocks before the cut are kept, the cut

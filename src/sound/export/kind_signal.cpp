@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint64_t kStopPauseTicks = kKindClock / 1000 * kStopPauseMs;
 // A loop end plays at most this many blocks: beyond it the signal would not
 // fit a WAV file anyway, and the plan stays small.
-constexpr std::size_t kMaxPlannedParts = std::size_t{1} << 20;
+constexpr std::size_t kMaxPlannedParts = std::size_t{1} << 16;
 
 // Kinds that carry no signal: libspectrum is never asked for their edges
 // (at the end of a one-block tape it would close them with an edge of its own).

@@ -175,11 +175,13 @@ void TapeSignalStream::SeekBlock(int block) {
   if (done()) return;
   if (KindBlock(block_)) {
     kind_ = std::make_unique<KindSignal>(project_, plan_[static_cast<std::size_t>(block_)], high_);
+    kindPulses_ = 0;
     pulseEndSample_ = 0;
     kindLevel_ = PulseLevel::Rest;
     NextPulse();
     return;
   }
+  recordFlipped_ = flipNextRecord_;
   const TapeBlock& current = project_.blocks[static_cast<std::size_t>(block_)];
   recordLength_ = RecordLength(current);
   pilotPulses_ = PilotPulses(current, options_);
@@ -221,6 +223,7 @@ bool TapeSignalStream::NextPulse() {
   if (kind_) {
     std::uint64_t ticks = 0;
     if (!kind_->Next(ticks, kindLevel_)) return false;
+    ++kindPulses_;
     high_ = kind_->high();
     SetPulseEnd(ticks, kKindClock);
     return true;
@@ -235,7 +238,7 @@ bool TapeSignalStream::NextPulse() {
 // polarity swaps the two.
 bool TapeSignalStream::LowPulse() const {
   if (kind_) return (kindLevel_ == PulseLevel::Low) != options_.inverted;
-  return ((pulse_ % 2) == 0) != options_.inverted;
+  return (((pulse_ % 2) == 0) != recordFlipped_) != options_.inverted;
 }
 
 std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
@@ -257,7 +260,12 @@ std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
     if (sampleInBlock_ < pulseEndSample_) break;
     if (!NextPulse()) {
       // A plain record ends at rest, and the next block's first edge goes low.
-      if (!kind_) high_ = true;
+      if (!kind_) {
+        high_ = true;
+        flipNextRecord_ = false;
+      } else if (kindPulses_ > 0) {
+        flipNextRecord_ = kindLevel_ == PulseLevel::Low;
+      }
       SeekBlock(block_ + 1);
       // A block without a sample (a text, a skipped block) is passed over in
       // the same call: a Read of 0 samples means the tape is done.

@@ -103,6 +103,11 @@ class TapeSignalStream {
   std::unique_ptr<KindSignal> kind_;    // the current block's pulses, when it is not a plain record
   PulseLevel kindLevel_ = PulseLevel::Low;
   bool high_ = true;                    // the level before the next kind block
+  std::uint64_t kindPulses_ = 0;        // pulses the current kind block gave so far
+  // A record after a block that ends low with no pause starts high, so that its
+  // first pilot pulse has an edge of its own; after a pause it starts low.
+  bool flipNextRecord_ = false;
+  bool recordFlipped_ = false;
   std::vector<std::uint64_t> blockStarts_;  // blockCount + 1 entries
   int block_ = 0;
   std::uint64_t pulse_ = 0;          // the current pulse of the block; pulseCount_ is the pause
