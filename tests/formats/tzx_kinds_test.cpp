@@ -156,11 +156,32 @@ TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
   Bytes turbo = Turbo({0xFF, 0x80}, 6);
   turbo[11] = 4;  // 4 pilot pulses
   turbo[12] = 0;
+  Bytes noBits = Turbo({0x80}, 0);
+  noBits[11] = 4;
+  noBits[12] = 0;
+  std::vector<int> noBitsPulses = {1500, 1500, 1500, 1500, 400, 450, 1000, 1000};
+  noBitsPulses.insert(noBitsPulses.end(), 14, 500);
   std::vector<int> turboPulses = {1500, 1500, 1500, 1500, 400, 450};
   turboPulses.insert(turboPulses.end(), 18, 1000);  // 0xFF, then the 1 of 0x80
   turboPulses.insert(turboPulses.end(), 10, 500);   // the five 0 bits of its first 6
+  // CSW recording blocks of 20, 20, 30 and 30 samples: at 44100 Hz they come back exact.
+  const auto csw = [](std::uint32_t rate) {
+    Bytes block = {0x18};
+    PutWord(block, 10 + 8, 4);
+    PutWord(block, 0, 2);
+    PutWord(block, rate, 3);
+    block.push_back(1);
+    PutWord(block, 4, 4);
+    block.insert(block.end(), {20, 20, 30, 0, 30, 0, 0, 0});
+    return block;
+  };
   const std::vector<SignalRow> rows = {
       {"turbo with 6 bits in its last byte", Tzx({turbo}), {turboPulses}},
+      // As libspectrum reads it: a last byte of 0 used bits is sent whole.
+      {"turbo with 0 used bits", Tzx({noBits}), {noBitsPulses}},
+      {"CSW recording at the export's rate", Tzx({csw(44100)}), {{1588, 1587, 2381, 2381}}},
+      {"CSW recording of rate 0 is silent", Tzx({csw(0), TzxPureTone(1000, 1)}), {{1000}}},
+      {"CSW recording above the clock is silent", Tzx({csw(9000000), TzxPureTone(1000, 1)}), {{1000}}},
       {"a loop of three tones",
        Tzx({Block(0x24, {3, 0}), TzxPureTone(1000, 2), Block(0x25, {})}),
        {{1000, 1000}, {1000, 1000, 1000, 1000}}},

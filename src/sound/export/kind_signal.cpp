@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include <zlib.h>
+
+#include "formats/csw_file.h"
 #include "formats/spectrum_library.h"
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
@@ -10,6 +13,28 @@ namespace reelo {
 namespace {
 
 constexpr std::uint64_t kStopPauseTicks = kKindClock / 1000 * kStopPauseMs;
+constexpr std::uint8_t kRunLength = 1;
+constexpr std::uint8_t kZlibRunLength = 2;
+constexpr std::size_t kInflateChunk = std::size_t{1} << 16;
+
+bool InflateCsw(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return false;
+  stream.next_in = const_cast<Bytef*>(data);
+  stream.avail_in = static_cast<uInt>(size);
+  int status = Z_OK;
+  while (status == Z_OK && out.size() < kMaxCswPulseData) {
+    const std::size_t used = out.size();
+    out.resize(used + kInflateChunk);
+    stream.next_out = out.data() + used;
+    stream.avail_out = static_cast<uInt>(kInflateChunk);
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.resize(out.size() - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return status == Z_STREAM_END;
+}
+
 // A loop end plays at most this many blocks: beyond it the signal would not
 // fit a WAV file anyway, and the plan stays small.
 constexpr std::size_t kMaxPlannedParts = std::size_t{1} << 16;
@@ -90,11 +115,51 @@ std::vector<std::vector<int>> SignalPlan(const TapeProject& project) {
   return plan;
 }
 
+// The pulses of a CSW recording block in samples at its rate, unpacked
+// (libspectrum's TZX reader does not know the block). Empty for a rate of 0 or
+// above the clock, an unknown compression or damaged packed data.
+std::vector<std::uint32_t> CswPulses(const std::vector<std::uint8_t>& body, std::uint32_t& rate) {
+  // Block length (4), pause (2), rate (3), compression (1), pulse count (4), data.
+  constexpr std::size_t kDataOffset = 14;
+  std::vector<std::uint32_t> pulses;
+  if (body.size() < kDataOffset) return pulses;
+  rate = body[6] | (body[7] << 8) | (static_cast<std::uint32_t>(body[8]) << 16);
+  if (rate == 0 || rate > kKindClock) return pulses;
+  std::vector<std::uint8_t> unpacked;
+  const std::uint8_t* data = body.data() + kDataOffset;
+  std::size_t size = body.size() - kDataOffset;
+  if (body[9] == kZlibRunLength) {
+    if (!InflateCsw(data, size, unpacked)) return pulses;
+    data = unpacked.data();
+    size = unpacked.size();
+  } else if (body[9] != kRunLength) {
+    return pulses;
+  }
+  for (std::size_t i = 0; i < size;) {
+    std::uint32_t n = data[i++];
+    if (n == 0) {
+      if (size - i < 4) break;
+      n = data[i] | (data[i + 1] << 8) | (data[i + 2] << 16) | (static_cast<std::uint32_t>(data[i + 3]) << 24);
+      i += 4;
+    }
+    pulses.push_back(n);
+  }
+  return pulses;
+}
+
 struct KindSignal::Part {
   SpectrumTape tape;
   bool pauseAtEnd = false;  // the block's last edge starts its pause
   bool stop = false;        // a stop of the tape: silence instead of its edges
   bool ended = false;
+  // A CSW recording, pulse by pulse: ends in samples at the rate, turned into
+  // T-states rounded up, so that at the same rate they come back exact.
+  bool isCsw = false;
+  std::vector<std::uint32_t> csw;
+  std::uint32_t rate = 0;
+  std::size_t nextCsw = 0;
+  std::uint64_t cswSamples = 0, cswTicks = 0;
+  std::uint64_t pauseTicks = 0;
 };
 
 KindSignal::KindSignal(const TapeProject& project, std::vector<int> parts, bool highBefore)
@@ -110,6 +175,13 @@ bool KindSignal::OpenPart() {
     auto part = std::make_unique<Part>();
     if (StopsTape(block)) {
       part->stop = true;
+      part_ = std::move(part);
+      return true;
+    }
+    if (block.kind() == tzx::kCswRecording) {
+      part->isCsw = true;
+      part->csw = CswPulses(block.kept->head, part->rate);
+      part->pauseTicks = static_cast<std::uint64_t>(PauseOf(block).value_or(0)) * (kKindClock / 1000);
       part_ = std::move(part);
       return true;
     }
@@ -139,6 +211,11 @@ bool KindSignal::Next(std::uint64_t& ticks, PulseLevel& level) {
       level = PulseLevel::Rest;
       return true;
     }
+    if (part.isCsw) {
+      if (NextCswPulse(part, ticks, level)) return true;
+      part.ended = true;
+      continue;
+    }
     libspectrum_dword tstates = 0;
     int flags = 0;
     if (libspectrum_tape_get_next_edge(&tstates, &flags, part.tape.get()) != LIBSPECTRUM_ERROR_NONE) {
@@ -163,6 +240,24 @@ bool KindSignal::Next(std::uint64_t& ticks, PulseLevel& level) {
     level = blockEnd && part.pauseAtEnd ? PulseLevel::Rest : high_ ? PulseLevel::High : PulseLevel::Low;
     return true;
   }
+}
+
+bool KindSignal::NextCswPulse(Part& part, std::uint64_t& ticks, PulseLevel& level) {
+  if (part.nextCsw < part.csw.size()) {
+    part.cswSamples += part.csw[part.nextCsw++];
+    const std::uint64_t end = (part.cswSamples * kKindClock + part.rate - 1) / part.rate;
+    ticks = end - part.cswTicks;
+    part.cswTicks = end;
+    high_ = !high_;
+    level = high_ ? PulseLevel::High : PulseLevel::Low;
+    return true;
+  }
+  if (part.pauseTicks == 0) return false;
+  ticks = part.pauseTicks;
+  part.pauseTicks = 0;
+  high_ = false;
+  level = PulseLevel::Rest;
+  return true;
 }
 
 std::uint64_t KindSignalTicks(const TapeProject& project, const std::vector<int>& parts) {

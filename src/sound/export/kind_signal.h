@@ -41,9 +41,10 @@ class KindSignal {
   bool high() const { return high_; }
 
  private:
-  bool OpenPart();
-
   struct Part;
+  bool OpenPart();
+  bool NextCswPulse(Part& part, std::uint64_t& ticks, PulseLevel& level);
+
   const TapeProject& project_;
   std::vector<int> parts_;
   std::size_t nextPart_ = 0;
