@@ -51,7 +51,8 @@ bool HasSignal(const TapeBlock& block) {
     case tzx::kDirectRecording:
     case tzx::kCswRecording:
     case tzx::kGeneralisedData:
-    case tzx::kPause: return true;
+    case tzx::kPause:
+    case tzx::kStopIn48k: return true;
     default: return false;
   }
 }
