@@ -186,6 +186,10 @@ TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
        {{1000, 1000}, {1000, 1000, 1000, 1000}}},
       {"a jump over a tone", Tzx({Block(0x23, {2, 0}), TzxPureTone(1000, 2), TzxPureTone(2000, 1)}), {{2000}}},
       {"a jump out of the tape is not followed", Tzx({Block(0x23, {9, 0}), TzxPureTone(1000, 1)}), {{1000}}},
+      // As libspectrum plays it: the inner start replaces the outer one, the outer end finds no loop.
+      {"loops nested",
+       Tzx({Block(0x24, {2, 0}), Block(0x24, {3, 0}), TzxPureTone(1000, 1), Block(0x25, {}), Block(0x25, {})}),
+       {{1000}, {1000, 1000}}},
       {"a loop never closed plays once", Tzx({Block(0x24, {5, 0}), TzxPureTone(1000, 1)}), {{1000}}},
       {"a loop end without a start", Tzx({TzxPureTone(1000, 1), Block(0x25, {})}), {{1000}}},
       {"a tone of pulses of no length", Tzx({TzxPureTone(0, 3), TzxPureTone(1000, 1)}), {{1000}}},
