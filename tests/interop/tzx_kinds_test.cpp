@@ -63,7 +63,7 @@ std::vector<GameTape> GameTapes() {
             Turbo(Body(header), 8, 200, {1500, 400, 450, 500, 1000, 3000}),
             Turbo(Body(screen), 6, 1500, {1500, 400, 450, 500, 1000, 2000})})},
       {"custom loader of tones, pulses and pure data",
-       Tzx({TzxText(0x21, "Part 1"), TzxPureTone(2168, 3223), TzxPulses({667, 735}), PureData(Body(code), 8, 1000),
+       Tzx({TzxText(0x21, "Level 1"), TzxPureTone(2168, 3223), TzxPulses({667, 735}), PureData(Body(code), 8, 1000),
             Block(0x22, {}), TzxPause(1500), TzxPureTone(1800, 500), TzxPulses({500, 600}),
             PureData(Body(code), 3, 700)})},
       {"a loop of tones and pulses",
