@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "blocks/png_writer.h"
 #include "project/atomic_file.h"
+#include "project/block_kinds.h"
 #include "project/tap_file.h"
 #include "formats/tape_file.h"
 #include "project/block_list.h"
@@ -113,6 +114,8 @@ int ConvertFile(const std::string& input, const std::string& out, const SignalOp
   NullProgress progress;
   project.fileName = out;
   const bool wav = EndsWith(out, ".wav");
+  const TapLosses losses = wav || IsTzxFileName(out) ? TapLosses{} : TapLossesOf(project);
+  if (!losses.empty()) io.err << TapLossesText(losses) << '\n';
   const OpResult result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
   if (!result.ok()) {
     PrintFailure(io, result.message + " (" + out + ")", result.detail);

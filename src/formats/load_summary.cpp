@@ -30,6 +30,7 @@ std::string LoadSummaryText(const TapeLoadCounts& c, const LoadNotes& notes) {
                          notes.truncatedBytes == 0;
   if (onlyTaken) return {};
   lines.push_back("Стандартных блоков данных взято:" + NumberText(c.taken) + ".");
+  if (c.keptKinds > 0) lines.push_back("Блоков других видов взято:" + NumberText(c.keptKinds) + ".");
   if (c.converted > 0) {
     std::string line = "Турбо-блоков и блоков чистых данных взято как обычные записи:" + NumberText(c.converted) +
                        "; их скорость и паузы не сохранены.";

@@ -17,6 +17,8 @@
 #include "formats/load_summary.h"
 #include "formats/spectrum_tape.h"
 #include "formats/tzx_blocks.h"
+#include "formats/tzx_file.h"
+#include "project/block_kinds.h"
 #include "project/atomic_file.h"
 #include "project/system_error.h"
 #include "project/tap_file.h"
@@ -32,9 +34,9 @@ constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
 
 constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
 constexpr const char* kTapeUnreadableText = "Файл ленты не удалось прочитать:";
+constexpr const char* kTzxCutText = "файл обрывается посреди блока";
 constexpr const char* kWavNotTapeText =
     "это звуковой файл WAV, а не образ ленты; запись ленты расшифровывает окно «Загрузить из WAV-файла»";
-constexpr unsigned kSavedPause = 1000;  // ms after every block of a written TZX
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char (&signature)[N]) {
@@ -119,41 +121,59 @@ struct FdCloser {
 
 // ---- Saving -----------------------------------------------------------------
 
-constexpr std::uint8_t kTzxHeader[kTzxHeaderSize] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
-
-// Each record as a standard-speed block: ID, pause, data length, then the
-// bytes after the record's length field, as many as the field promises
-// (zeros where a damaged block is shorter). The format is this simple, so the
-// file is streamed from the blocks without a copy of the whole tape.
-bool WriteStandardBlock(AtomicFileWriter& writer, const TapeBlock& block) {
-  const auto length = static_cast<std::size_t>(RecordLength(block));
-  const std::uint8_t head[kTzxStandardHead] = {kTzxStandardBlock, kSavedPause & 0xFF, kSavedPause >> 8,
-                                               static_cast<std::uint8_t>(length & 0xFF),
-                                               static_cast<std::uint8_t>(length >> 8)};
-  writer.Write(head, sizeof head);
-  const std::size_t present = block.size() > 2 ? std::min(block.size() - 2, length) : 0;
-  if (present > 0) writer.Write(block.data() + 2, present);
-  if (present < length) {
-    const std::vector<std::uint8_t> zeros(length - present, 0);
-    writer.Write(zeros.data(), zeros.size());
-  }
-  return !writer.failed();
-}
-
+// Every block as its TZX block, streamed from the blocks without a copy of the
+// whole tape.
 OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
   ProgressScope scope(progress, kSaveTzxLabel, project.blockCount() + 1);
   if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
   AtomicFileWriter writer;
-  if (!writer.Open(project.fileName) || !writer.Write(kTzxHeader, sizeof kTzxHeader)) {
+  std::vector<std::uint8_t> bytes;
+  AppendTzxHeader(bytes);
+  if (!writer.Open(project.fileName) || !writer.Write(bytes.data(), bytes.size())) {
     return OpResult::Fail(kSaveFailedText, writer.error());
   }
   for (int i = 0; i < project.blockCount(); ++i) {
-    if (!WriteStandardBlock(writer, project.blocks[static_cast<std::size_t>(i)])) break;
+    bytes.clear();
+    AppendTzxBlock(bytes, project.blocks[static_cast<std::size_t>(i)]);
+    if (!writer.Write(bytes.data(), bytes.size())) break;
     scope.Step(i);
   }
   if (writer.failed() || !writer.Commit()) return OpResult::Fail(kSaveFailedText, writer.error());
   project.modified = false;
   return OpResult::Success();
+}
+
+// A TAP file of the records the tape holds; the other kinds are left out.
+OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
+  TapeProject records;
+  records.fileName = project.fileName;
+  for (const TapeBlock* block : TapRecordsOf(project)) records.blocks.emplace_back(block->bytes());
+  const OpResult saved = SaveTapFile(records, progress);
+  if (saved.ok()) project.modified = false;
+  return saved;
+}
+
+// A TZX of blocks of any kind, read whole and kept block by block.
+OpResult LoadTzxKinds(TapeProject& project, const std::string& path, const std::uint8_t* data, std::size_t size,
+                      LoadProgress& progress, TapeLoadCounts& counts) {
+  if (size < kTzxHeaderSize) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kTzxCutText);
+  const TzxKinds read = ReadTzxKinds(data, size, static_cast<std::size_t>(project.freeSlots()),
+                                     [&progress](std::uint64_t at) { progress.Position(at); });
+  for (const TapeBlock& block : read.blocks) {
+    if (block.isPlainRecord()) {
+      ++counts.taken;
+    } else {
+      ++counts.keptKinds;
+    }
+  }
+  counts.recordsLeftOut = read.leftOut;
+  progress.Position(size);
+  project.blocks.insert(project.blocks.end(), read.blocks.begin(), read.blocks.end());
+  LoadNotes notes;
+  notes.truncatedOffset = read.truncatedOffset;
+  notes.truncatedBytes = read.truncatedBytes;
+  const std::string summary = LoadSummaryText(counts, notes);
+  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
 
 }  // namespace
@@ -212,6 +232,11 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
   }
   FileBytes bytes;
   if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);
+  if (format == TapeFormat::Tzx) {
+    const OpResult result = LoadTzxKinds(project, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+    if (counts) *counts = tally;
+    return result;
+  }
   const OpResult result =
       LoadThroughLibrary(project, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
   if (counts) *counts = tally;
@@ -219,7 +244,9 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
 }
 
 OpResult SaveTapeFile(TapeProject& project, Progress& progress) {
-  if (!IsTzxFileName(project.fileName)) return SaveTapFile(project, progress);
+  if (!IsTzxFileName(project.fileName)) {
+    return TapLossesOf(project).empty() ? SaveTapFile(project, progress) : SaveRecordsAsTap(project, progress);
+  }
   return SaveTzxFile(project, progress);
 }
 

@@ -71,6 +71,7 @@ bool IsTzxFileName(const std::string& path);
 // What one load did, block by block of the source file.
 struct TapeLoadCounts {
   int taken = 0;              // standard-speed data blocks kept as they are
+  int keptKinds = 0;          // TZX blocks of other kinds, kept with all their fields
   int converted = 0;          // turbo / pure-data blocks kept as records, timings lost
   int badChecksums = 0;       // converted blocks whose checksum does not match their bytes
   int signalBlocks = 0;       // blocks rendered and decoded

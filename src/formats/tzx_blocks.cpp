@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "project/block_kinds.h"
+
 namespace reelo {
 namespace {
 
@@ -76,6 +78,10 @@ std::optional<std::uint64_t> BodySize(const BlockLayout& layout, const std::uint
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> TzxBodySize(std::uint8_t id, const std::uint8_t* body, std::uint64_t left) {
+  return BodySize(LayoutOf(id), body, left);
+}
 
 TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned) {
   TzxWalk walk;
@@ -174,7 +180,8 @@ StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, st
         record.resize(length + 2);
         if (!ReadAt(fd, record.data() + 2 + held, length - held, data + held, error)) return StandardTzxRead::Failed;
       }
-      records.push_back(std::move(record));
+      const int pause = head[1] | (head[2] << 8);
+      records.push_back(pause == kStandardPauseMs ? std::move(record) : StandardBlock(std::move(record), pause));
     } else {
       ++leftOut;
     }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "project/tape_project.h"
@@ -39,6 +40,11 @@ TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<st
 enum class StandardTzxRead { Done, NotStandard, Failed };
 StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, std::vector<TapeBlock>& records,
                                 int& leftOut, int& error, const std::function<void(std::uint64_t)>& step);
+
+// The size of a block's body (the bytes after its ID) from the first bytes of
+// that body (left of them in the file), or nothing when the file ends before
+// the count that gives it.
+std::optional<std::uint64_t> TzxBodySize(std::uint8_t id, const std::uint8_t* body, std::uint64_t left);
 
 // The same, rewriting file in place.
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file);

@@ -1,5 +1,6 @@
 #include "project/block_list.h"
 
+#include "project/block_kinds.h"
 #include "project/checksum.h"
 
 namespace reelo {
@@ -92,8 +93,9 @@ std::string Cp1251ToUtf8(std::uint8_t byte) {
 }
 
 std::string BlockListLine(const TapeBlock& block) {
-  if (IsHeader(block)) return HeaderLine(block);
-  return DataBlockLine(block);
+  if (!block.holdsRecord()) return KindListLine(block, {});
+  std::string line = IsHeader(block) ? HeaderLine(block) : DataBlockLine(block);
+  return block.isPlainRecord() ? line : KindListLine(block, line);
 }
 
 std::vector<std::string> BlockListLines(const TapeProject& project) {
@@ -110,6 +112,9 @@ std::string DataBlockLine(const TapeBlock& block) {
 }
 
 std::string BlockDamageText(const TapeBlock& block) {
+  // Blocks without a record, and pure data of a custom loader (whose last
+  // byte need not be an XOR checksum), have nothing to check.
+  if (!block.holdsRecord() || block.kind() == tzx::kPureData) return {};
   const int length = RecordLength(block);
   if (length == 0) return "Блок повреждён: в записи нет ни флага, ни контрольной суммы";
   if (length == 1) return "Блок повреждён: в записи только флаг, нет контрольной суммы";

@@ -205,7 +205,9 @@ HeaderBuild BuildHeader(const TapeBlock& oldHeader, const HeaderFields& fields) 
     // A program's length without variables cannot exceed its data.
     if (fields.type == kProgramType) param2 = std::min(param2, fields.dataLength);
   }
-  return Assemble(ByteAt(oldHeader, kFlagByte), fields, name, param1, param2);
+  HeaderBuild built = Assemble(ByteAt(oldHeader, kFlagByte), fields, name, param1, param2);
+  built.block.kept = oldHeader.kept;  // a turbo header keeps its timings
+  return built;
 }
 
 HeaderBuild BuildHeader(const HeaderFields& fields) {

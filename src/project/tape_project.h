@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "project/tape_block.h"
+
 namespace reelo {
 
-// Every block is one whole TAP record as stored in a file: bytes 0-1 the record
-// length L (little-endian), byte 2 the flag, bytes 3..L the data, byte L+1 the
-// checksum. The vector holds exactly L + 2 bytes, except for a damaged record
-// that the program itself never creates.
-using TapeBlock = std::vector<std::uint8_t>;
+// A block's bytes are one whole TAP record as stored in a file: bytes 0-1 the
+// record length L (little-endian), byte 2 the flag, bytes 3..L the data, byte
+// L+1 the checksum. The vector holds exactly L + 2 bytes, except for a damaged
+// record that the program itself never creates. Blocks of other TZX kinds keep
+// their fields beside it (project/tape_block.h).
 
 inline constexpr int kMaxBlocks = 1000;
 inline constexpr int kHeaderRecordLength = 19;
@@ -37,15 +39,15 @@ constexpr int WordFromBytes(std::uint8_t lo, std::uint8_t hi) { return lo + 256 
 // The byte at index i of a block, or 0 where the block has no such byte.
 // Readers that look past a record's end (the export's byte after the checksum,
 // the listing's reads past the data) see 0 there, always the same.
-constexpr std::uint8_t ByteAt(const TapeBlock& block, long long i) {
+inline std::uint8_t ByteAt(const TapeBlock& block, long long i) {
   return (i >= 0 && i < static_cast<long long>(block.size())) ? block[static_cast<std::size_t>(i)] : 0;
 }
 
 // The record length L from bytes 0-1 (0 for a block too short to hold it).
-constexpr int RecordLength(const TapeBlock& block) { return WordFromBytes(ByteAt(block, 0), ByteAt(block, 1)); }
+inline int RecordLength(const TapeBlock& block) { return WordFromBytes(ByteAt(block, 0), ByteAt(block, 1)); }
 
 // True for a record of length 19: a tape header, whatever its flag byte.
-constexpr bool IsHeader(const TapeBlock& block) { return RecordLength(block) == kHeaderRecordLength; }
+inline bool IsHeader(const TapeBlock& block) { return RecordLength(block) == kHeaderRecordLength; }
 
 // Decimal digits with one leading space when x >= 0, "-" when negative.
 std::string NumberText(long long x);

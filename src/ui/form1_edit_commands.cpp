@@ -3,9 +3,11 @@
 #include <QAction>
 
 #include "project/block_access.h"
+#include "project/block_kinds.h"
 #include "project/header_info.h"
 #include "ui/block_list_widget.h"
 #include "ui/editor/form12_block_properties.h"
+#include "ui/editor/form13_turbo_timings.h"
 #include "ui/form1.h"
 
 namespace reelo {
@@ -53,7 +55,9 @@ void Form1::List1_DragDrop(int row) {
 }
 
 void Form1::List1_DblClick(QListWidgetItem* item) {
-  if (item && IsHeader(BlockAt(state_.project, list_->row(item)))) editprops_Click();
+  if (!item) return;
+  const TapeBlock& block = BlockAt(state_.project, list_->row(item));
+  if (IsHeader(block) || TurboTimingsOf(block)) editprops_Click();
 }
 
 // The properties of the first selected block, which must be a header. The
@@ -63,14 +67,24 @@ void Form1::editprops_Click() {
   const int index = SelectedBlockOrSay();
   if (index < 0) return;
   const std::optional<HeaderInfo> info = ReadHeader(BlockAt(state_.project, index));
-  if (!info) {
+  const bool turbo = TurboTimingsOf(BlockAt(state_.project, index)).has_value();
+  if (!info && !turbo) {
     ShowBox(kNotAHeaderText, "", Buttons::Ok, BoxIcon::Information);
     return;
   }
-  Form12 dialog(prompts_, BlockAt(state_.project, index), DataLengthAfter(state_.project, index), this);
-  const std::optional<HeaderFields> fields = dialog.Start();
-  if (!fields) return;
-  ShowEdit(EditHeader(state_.project, state_.history, index, *fields));
+  if (info) {
+    Form12 dialog(prompts_, BlockAt(state_.project, index), DataLengthAfter(state_.project, index), this);
+    const std::optional<HeaderFields> fields = dialog.Start();
+    if (!fields) return;
+    ShowEdit(EditHeader(state_.project, state_.history, index, *fields));
+  }
+  // A turbo block's timings next, as an edit of their own.
+  if (turbo) {
+    Form13 timings(prompts_, BlockAt(state_.project, index), this);
+    if (const std::optional<TapeBlock> block = timings.Start()) {
+      ShowEdit(ReplaceBlock(state_.project, state_.history, index, *block));
+    }
+  }
 }
 
 }  // namespace reelo

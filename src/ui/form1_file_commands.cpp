@@ -1,6 +1,7 @@
 // The "Файл" menu: New, Open, Save, Save as, Save as WAV, Exit, and the
 // question that protects unsaved changes.
 #include "formats/tape_file.h"
+#include "project/block_kinds.h"
 #include "project/tap_file.h"
 #include "sound/export/wav_export.h"
 #include "sound/export/wav_writer.h"
@@ -26,6 +27,7 @@ constexpr const char* kWavFilter = "Звуковой файл (*.wav)|*.wav|Вс
 constexpr const char* kTapExtension = ".tap";
 constexpr const char* kWavExtension = ".wav";
 constexpr const char* kWavCheckTitle = "Проверка WAV-файла";
+constexpr const char* kTapLossesQuestion = "\nСохранить в формате TAP?";
 
 }  // namespace
 
@@ -120,6 +122,12 @@ bool Form1::SaveProjectAs() {
 }
 
 bool Form1::WriteProject() {
+  // A TAP file holds records only: the user hears first what becomes of the rest.
+  const TapLosses losses = IsTzxFileName(state_.project.fileName) ? TapLosses{} : TapLossesOf(state_.project);
+  if (!losses.empty() &&
+      ShowBox(TapLossesText(losses) + kTapLossesQuestion, kReplaceTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) {
+    return false;
+  }
   const OpResult result = SaveTapeFile(state_.project, *progress_);
   // Undoing back to this point clears `modified` again.
   if (result.ok()) state_.history.MarkSaved(state_.project);

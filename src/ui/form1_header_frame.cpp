@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "project/block_access.h"
+#include "project/block_kinds.h"
 #include "project/header_info.h"
 #include "ui/block_list_widget.h"
 #include "ui/form1.h"
@@ -51,7 +52,9 @@ void Form1::createHeaderFrame() {
 // window beside it; the window never shrinks by itself.
 void Form1::ShowHeaderInfo() {
   if (!headerFrame_) return;
-  const std::optional<HeaderInfo> info = ReadHeader(BlockAt(state_.project, SelectedBlock()));
+  const TapeBlock& block = BlockAt(state_.project, SelectedBlock());
+  const std::optional<HeaderInfo> info = ReadHeader(block);
+  headerFrame_->setToolTip(QString::fromStdString(TurboTimingsText(block)));
   if (info) {
     headerValues_[0]->setText(QString::fromStdString(info->typeName));
     headerValues_[1]->setText(OptionalNumber(info->start));

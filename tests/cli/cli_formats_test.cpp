@@ -40,15 +40,20 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     std::string errPiece;
   };
   const std::vector<Row> rows = {
+      // The pause is a block of the tape, listed in its place.
       {"list",
        {"list", tzx},
        0,
-       "Program: hello     \n      9 байт данных\nБлоков: 2\nФайлов: 1\nВсего данных: 11 байт\n",
-       "паузы и остановки 1"},
-      {"basic listing of block 2", {"view", "basic", tzx, "2"}, 0, "   10 PRINT \"A\"\n", ""},
-      {"no such block", {"view", "text", tzx, "3"}, 2, "", "нет блока с номером 3"},
-      {"screen needs a PNG name", {"view", "screen", tzx, "2"}, 2, "", "не указан PNG-файл"},
-      {"convert to TAP", {"convert", tzx, d + "t.tap"}, 0, "", ""},
+       "Program: hello     \nПауза 0,1 с\n      9 байт данных\nБлоков: 3\nФайлов: 1\nВсего данных: 11 байт\n",
+       ""},
+      {"basic listing of block 3", {"view", "basic", tzx, "3"}, 0, "   10 PRINT \"A\"\n", ""},
+      {"no such block", {"view", "text", tzx, "4"}, 2, "", "нет блока с номером 4"},
+      {"screen needs a PNG name", {"view", "screen", tzx, "3"}, 2, "", "не указан PNG-файл"},
+      {"convert to TAP says what it leaves out",
+       {"convert", tzx, d + "t.tap"},
+       0,
+       "",
+       "Блоки 2 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут."},
       {"convert to 16-bit WAV", {"convert", tzx, d + "t.wav", "--rate", "44100", "--bits", "16"}, 0, "", ""},
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},

@@ -71,6 +71,7 @@ struct LoadCase {
 
 void ExpectCounts(const TapeLoadCounts& got, const TapeLoadCounts& want) {
   EXPECT_EQ(got.taken, want.taken);
+  EXPECT_EQ(got.keptKinds, want.keptKinds);
   EXPECT_EQ(got.converted, want.converted);
   EXPECT_EQ(got.badChecksums, want.badChecksums);
   EXPECT_EQ(got.signalBlocks, want.signalBlocks);
@@ -109,25 +110,30 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
       {"empty and one-byte records and a pause",
        Tzx({TzxRom(MakeRawRecord({})), TzxRom(MakeRawRecord({0xAA})), TzxRom(kLong), TzxPause(0)}),
        {MakeRawRecord({}), MakeRawRecord({0xAA}), kLong},
-       Counts({{&C::taken, 3}, {&C::pauses, 1}})},
+       Counts({{&C::taken, 3}, {&C::keptKinds, 1}}),
+       kOk},
       {"no blocks", Tzx({}), {}, {}, kOk},
+      // Every block is kept as it is, timings and all: nothing to warn about.
       {"turbo, and pure data after its own tone and sync",
        Tzx({TzxTurbo(Body(kHeader)), TzxPureTone(2168, 3223), TzxPulses({667, 735}), TzxPureData(Body(kData))}),
        {kHeader, kData},
-       Counts({{&C::converted, 2}})},
+       Counts({{&C::keptKinds, 4}}),
+       kOk},
       {"turbo block at the ROM's own timings",
        Tzx({TzxTurbo(Body(kData), 2168, 855, 1710, 667, 735)}),
        {kData},
-       Counts({{&C::taken, 1}}),
+       Counts({{&C::keptKinds, 1}}),
        kOk},
       {"turbo block with a wrong checksum",
        Tzx({TzxTurbo(Body(WithBadChecksum(kData)))}),
        {WithBadChecksum(kData)},
-       Counts({{&C::converted, 1}, {&C::badChecksums, 1}})},
-      {"pure data ending in a part byte is a signal with no record",
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
+      {"pure data ending in a part byte keeps its bytes and used bits",
        Tzx({TzxPureData(Body(kData), 5)}),
-       {},
-       Counts({{&C::signalBlocks, 1}, {&C::signalWithoutData, 1}})},
+       {kData},
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
       {"blocks without data",
        Tzx({TzxText(0x30, "side A"),
             TzxText(0x21, "game"),
@@ -137,16 +143,19 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
             {0x22},
             {0x2A, 0, 0, 0, 0}}),
        {kHeader, kData},
-       Counts({{&C::taken, 2}, {&C::pauses, 2}, {&C::groups, 2}, {&C::texts, 1}})},
+       Counts({{&C::taken, 2}, {&C::keptKinds, 5}}),
+       kOk},
       {"unknown and unsupported blocks",
        Tzx({TzxSkippable(0x4B, {1, 2, 3}), TzxRom(kHeader), {0x27}, TzxSkippable(0x16, {9, 9})}),
        {kHeader},
-       Counts({{&C::taken, 1}, {&C::groups, 1}, {&C::unknown, 2}})},
-      {"direct recording of two records",
+       Counts({{&C::taken, 1}, {&C::keptKinds, 3}}),
+       kOk},
+      {"direct recording kept as a recording",
        Tzx({TzxDirectRecording(
            Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)}))}),
-       {kHeader, kLong},
-       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
+       {},
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
       {"CSW recording of two records",
        CswV1(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)})),
        {kHeader, kLong},
@@ -167,7 +176,7 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
     ASSERT_TRUE(result.ok()) << result.message << ": " << result.detail;
     std::vector<TapeBlock> expected{kLong};
     expected.insert(expected.end(), c.records.begin(), c.records.end());
-    EXPECT_EQ(project.blocks, expected);
+    EXPECT_EQ(RecordBytes(project.blocks), expected);
     ExpectCounts(counts, c.counts);
     EXPECT_EQ(result.kind, c.kind) << result.message;
     EXPECT_EQ(progress.begun, 1);
@@ -180,23 +189,31 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
   }
 }
 
-TEST(TapeFile, SummaryCountsEachKindOnItsOwnLine) {
+TEST(TapeFile, KeepsEveryKindAndWarnsOnlyOfWhatIsLost) {
   TempDir dir;
-  WriteFileBytes(dir / "mixed.tzx", Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(WithBadChecksum(kData))),
-                                         TzxPause(100), TzxSkippable(0x4B, {}),
-                                         TzxDirectRecording(Joined({Silence(100), RomPulses(kLong), Silence(300)}))}));
+  const Bytes recording = TzxDirectRecording(Joined({Silence(100), RomPulses(kLong), Silence(300)}));
+  const Bytes mixed = Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(WithBadChecksum(kData))),
+                           TzxPause(100), TzxSkippable(0x4B, {}), recording});
+  WriteFileBytes(dir / "mixed.tzx", mixed);
   TapeProject project;
   NullProgress progress;
-  const OpResult result = LoadTapeFile(project, (dir / "mixed.tzx").string(), progress);
+  OpResult result = LoadTapeFile(project, (dir / "mixed.tzx").string(), progress);
+  EXPECT_EQ(result.kind, OpResult::Kind::Ok) << result.message;
+  EXPECT_EQ(project.blockCount(), 6);
+
+  Bytes cut = mixed;
+  cut.resize(cut.size() - 5);
+  WriteFileBytes(dir / "cut.tzx", cut);
+  project.blocks.clear();
+  result = LoadTapeFile(project, (dir / "cut.tzx").string(), progress);
   EXPECT_EQ(result.kind, OpResult::Kind::Warning);
-  EXPECT_EQ(result.message,
-            "Стандартных блоков данных взято: 1.\n"
-            "Турбо-блоков и блоков чистых данных взято как обычные записи: 1; их скорость и паузы не сохранены. "
-            "Контрольная сумма не сходится в 1 из них.\n"
-            "Сигнальных блоков расшифровано: 1; найдено записей: 1.\n"
-            "Пропущены блоки без данных: паузы и остановки 1, тексты и описания 1.\n"
-            "Пропущены блоки неизвестного типа: 1.");
-  EXPECT_EQ(project.blockCount(), 3);
+  const auto offset = static_cast<long long>(mixed.size() - recording.size());
+  EXPECT_EQ(result.message, "Стандартных блоков данных взято: 1.\n"
+                            "Блоков других видов взято: 4.\n"
+                            "Последний блок файла обрезан: не загружено" +
+                                NumberText(static_cast<long long>(cut.size()) - offset) + " байт со смещения" +
+                                NumberText(offset) + ".");
+  EXPECT_EQ(project.blockCount(), 5);
 }
 
 TEST(TapeFile, KeepsWhatFitsOfATapeLongerThanTheProject) {

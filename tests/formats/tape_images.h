@@ -16,6 +16,15 @@ inline void PutWord(Bytes& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
+// The bytes of the blocks that hold records (what a TAP file of the tape holds).
+inline std::vector<TapeBlock> RecordBytes(const std::vector<TapeBlock>& blocks) {
+  std::vector<TapeBlock> records;
+  for (const TapeBlock& block : blocks) {
+    if (block.holdsRecord()) records.emplace_back(block.bytes());
+  }
+  return records;
+}
+
 inline Bytes Body(const TapeBlock& record) { return Bytes(record.begin() + 2, record.end()); }
 
 // A TZX file of the given blocks.

@@ -1,7 +1,10 @@
 // Tape files of every format the program opens (TZX, PZX, CSW, TAP, told by
 // their content) on arbitrary bytes, into a project that may already be nearly
 // or completely full; then the loaded project saved as TZX and as TAP and
-// loaded back into an empty project.
+// loaded back into an empty project. The model: a TZX saved and loaded again
+// gives the same blocks of every kind, and saved again the same bytes; a TAP
+// gives the records of the blocks that hold them. The loaded tape's signal
+// has an end whatever its loops and jumps.
 //
 // Input: 1 steering byte (how full the project is, whether to save), then the file.
 #include <algorithm>
@@ -9,8 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formats/tape_file.h"
+#include "sound/export/signal_stream.h"
 #include "fuzz_support.h"
 
 namespace reelo::fuzz {
@@ -49,7 +54,7 @@ class LoadProgressCheck final : public Progress {
 };
 
 bool AllZero(const TapeLoadCounts& c) {
-  return c.taken == 0 && c.converted == 0 && c.badChecksums == 0 && c.signalBlocks == 0 && c.decodedRecords == 0 &&
+  return c.taken == 0 && c.keptKinds == 0 && c.converted == 0 && c.badChecksums == 0 && c.signalBlocks == 0 && c.decodedRecords == 0 &&
          c.signalWithoutData == 0 && c.signalNotDecoded == 0 && c.pauses == 0 && c.groups == 0 && c.texts == 0 &&
          c.unknown == 0 && c.recordsLeftOut == 0;
 }
@@ -57,7 +62,7 @@ bool AllZero(const TapeLoadCounts& c) {
 // The tally must account for every record the load added and for those it
 // had no room for.
 void CheckCounts(const TapeLoadCounts& c, TapeFormat format, int added, int freeSlots) {
-  const int found = c.taken + c.converted + c.decodedRecords;
+  const int found = c.taken + c.keptKinds + c.converted + c.decodedRecords;
   FUZZ_CHECK(c.badChecksums >= 0 && c.badChecksums <= c.converted);
   FUZZ_CHECK(c.signalWithoutData >= 0 && c.signalWithoutData <= c.signalBlocks);
   FUZZ_CHECK(c.pauses >= 0 && c.groups >= 0 && c.texts >= 0 && c.unknown >= 0 && c.signalNotDecoded >= 0);
@@ -67,7 +72,7 @@ void CheckCounts(const TapeLoadCounts& c, TapeFormat format, int added, int free
   }
   // Taken and converted blocks count only when they were kept; decoded records
   // count whether they fitted or not.
-  FUZZ_CHECK(added >= c.taken + c.converted && added <= found);
+  FUZZ_CHECK(added >= c.taken + c.keptKinds + c.converted && added <= found);
   FUZZ_CHECK(added + c.recordsLeftOut >= found);
   if (c.recordsLeftOut > 0 || c.signalNotDecoded > 0) FUZZ_CHECK(added == freeSlots);
   if (c.recordsLeftOut == 0) FUZZ_CHECK(added == found);
@@ -94,9 +99,14 @@ bool CheckLoad(TapeProject& project, const Bytes& file, const std::string& path)
   FUZZ_CHECK(std::equal(before.blocks.begin(), before.blocks.end(), project.blocks.begin()));
   CheckCounts(counts, format, added, before.freeSlots());
   if (format != TapeFormat::Tap) {
-    // Every record the libraries hand over is whole: its length field tells its size.
+    // Every record the readers hand over is whole: its length field tells its
+    // size; a block of another kind holds no bytes of a record.
     for (auto it = project.blocks.begin() + before.blockCount(); it != project.blocks.end(); ++it) {
-      FUZZ_CHECK(it->size() >= 2 && RecordLength(*it) == static_cast<int>(it->size()) - 2);
+      if (it->holdsRecord()) {
+        FUZZ_CHECK(it->size() >= 2 && RecordLength(*it) == static_cast<int>(it->size()) - 2);
+      } else {
+        FUZZ_CHECK(it->empty() && it->kept);
+      }
     }
     // An Ok load is one of standard blocks that all fitted.
     if (result.kind == OpResult::Kind::Ok) {
@@ -118,8 +128,36 @@ void CheckSaveAndReload(const TapeProject& loaded, const std::string& name) {
   TapeLoadCounts counts;
   const OpResult result = LoadTapeFile(reloaded, project.fileName, quiet, &counts);
   FUZZ_CHECK(result.kind == OpResult::Kind::Ok);
+  if (!IsTzxFileName(name)) {
+    std::vector<TapeBlock> records;
+    for (const TapeBlock& block : project.blocks) {
+      if (block.holdsRecord()) records.emplace_back(block.bytes());
+    }
+    FUZZ_CHECK(reloaded.blocks == records);
+    return;
+  }
   FUZZ_CHECK(reloaded.blocks == project.blocks);
-  if (IsTzxFileName(name)) FUZZ_CHECK(counts.taken == project.blockCount());
+  FUZZ_CHECK(counts.taken + counts.keptKinds == project.blockCount());
+  const Bytes first = ReadScratch(project.fileName);
+  reloaded.fileName = ScratchPath("again.tzx");
+  FUZZ_CHECK(SaveTapeFile(reloaded, quiet).ok());
+  FUZZ_CHECK(ReadScratch(reloaded.fileName) == first);
+}
+
+// The signal of every block has an end, and the stream gives exactly the
+// samples it counts (the last blocks, where the loaded ones are, to stay quick).
+void CheckSignal(const TapeProject& loaded) {
+  TapeProject project;
+  const std::size_t last = std::min<std::size_t>(loaded.blocks.size(), 40);
+  project.blocks.assign(loaded.blocks.end() - static_cast<std::ptrdiff_t>(last), loaded.blocks.end());
+  SignalOptions options;
+  options.timings = SignalTimings::Rom;
+  TapeSignalStream stream(project, options);
+  if (stream.totalSamples() > (std::uint64_t{1} << 26)) return;
+  std::vector<std::uint8_t> chunk(1 << 16);
+  std::uint64_t total = 0;
+  while (std::size_t n = stream.Read(chunk.data(), chunk.size())) total += n;
+  FUZZ_CHECK(total == stream.totalSamples() && stream.done());
 }
 
 }  // namespace
@@ -135,6 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteScratch(path, file.data(), file.size());
 
   const bool loaded = CheckLoad(project, file, path);
+  if (loaded && (shape & 0x20) != 0) CheckSignal(project);
   // Saving a full project costs two files of its size: one input in two does it.
   if (loaded && (shape & 0x10) != 0) {
     CheckSaveAndReload(project, "saved.tzx");

@@ -160,9 +160,8 @@ TEST_F(TapeFormatsInterop, TurboAndCswTapesMadeByLibspectrumGiveTheirRecords) {
     const char* message;
   };
   const Case cases[] = {
-      {"turbo.tzx", LIBSPECTRUM_TAPE_BLOCK_TURBO, LIBSPECTRUM_ID_TAPE_TZX,
-       "Стандартных блоков данных взято: 0.\n"
-       "Турбо-блоков и блоков чистых данных взято как обычные записи: 2; их скорость и паузы не сохранены."},
+      // Kept as turbo blocks, timings and all: nothing to warn about.
+      {"turbo.tzx", LIBSPECTRUM_TAPE_BLOCK_TURBO, LIBSPECTRUM_ID_TAPE_TZX, ""},
       {"recording.csw", LIBSPECTRUM_TAPE_BLOCK_ROM, LIBSPECTRUM_ID_TAPE_CSW,
        "Стандартных блоков данных взято: 0.\nСигнальных блоков расшифровано: 1; найдено записей: 2."},
   };
@@ -179,9 +178,10 @@ TEST_F(TapeFormatsInterop, TurboAndCswTapesMadeByLibspectrumGiveTheirRecords) {
     TapeProject project;
     NullProgress progress;
     const OpResult result = LoadTapeFile(project, (dir_ / c.name).string(), progress);
-    EXPECT_EQ(result.kind, OpResult::Kind::Warning);
+    EXPECT_EQ(result.kind, *c.message ? OpResult::Kind::Warning : OpResult::Kind::Ok);
     EXPECT_EQ(result.message, c.message);
-    EXPECT_EQ(project.blocks, records);
+    ASSERT_EQ(project.blocks.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(project.blocks[i].bytes(), records[i].bytes());
   }
 }
 

@@ -2,6 +2,7 @@
 // file, Save as), and the WAV export with its options window: what is read
 // and written, what the boxes say, and what the window proposes.
 #include <QCheckBox>
+#include <filesystem>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -50,6 +51,12 @@ Bytes TextBlock(const std::string& text) {
   return out;
 }
 Bytes PauseBlock() { return {0x20, 0xE8, 0x03}; }
+// Appends a turbo block's 3-byte data length and the record's bytes after its length field.
+void PutLength(Bytes& block, const TapeBlock& record) {
+  const std::size_t length = record.size() - 2;
+  for (int i = 0; i < 3; ++i) block.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+  block.insert(block.end(), record.begin() + 2, record.end());
+}
 
 std::string Path(const TempDir& dir, const char* name) { return (dir.path() / name).string(); }
 
@@ -106,9 +113,10 @@ class TestTapeFiles : public QObject {
     QTest::newRow("TZX of standard blocks") << "fileopen" << "game.tzx" << standard << 2 << "";
     QTest::newRow("TZX named .tap") << "fileopen" << "game.tap" << standard << 2 << "";
     QTest::newRow("TAP named .tzx") << "fileopen" << "game.tzx" << Concat({tape[0], tape[1], tape[2]}) << 3 << "";
-    QTest::newRow("TZX with a text and a pause: counted")
-        << "fileopen" << "game.tzx" << Tzx({TextBlock("Reelo"), StandardBlock(tape[0]), PauseBlock()}) << 1
-        << U("Стандартных блоков данных взято: 1.\nПропущены блоки без данных: паузы и остановки 1, тексты и описания 1.");
+    QTest::newRow("TZX with a text and a pause: kept as blocks")
+        << "fileopen" << "game.tzx" << Tzx({TextBlock("Reelo"), StandardBlock(tape[0]), PauseBlock()}) << 3 << "";
+    QTest::newRow("TZX with a block of an unknown kind: kept")
+        << "fileopen" << "game.tzx" << Tzx({StandardBlock(tape[1]), Bytes{0x99, 2, 0, 0, 0, 0xAA, 0xBB}}) << 2 << "";
     QTest::newRow("Add file: TZX after the blocks there")
         << "editadd" << "more.tzx" << Tzx({StandardBlock(tape[2]), StandardBlock(tape[3])}) << 6 << "";
   }
@@ -200,9 +208,10 @@ class TestTapeFiles : public QObject {
     const TapeBlock record = SampleBlocks()[1];
     QTest::newRow("signature only") << Bytes{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A} << int(BoxIcon::Critical)
                                     << U("Файл ленты не удалось прочитать: ") << 0;
-    QTest::newRow("a block of an unknown kind: skipped and counted")
-        << Tzx({StandardBlock(record), Bytes{0x99, 2, 0, 0, 0, 0xAA, 0xBB}}) << int(BoxIcon::Warning)
-        << U("Стандартных блоков данных взято: 1.\nПропущены блоки неизвестного типа: 1.") << 1;
+    QTest::newRow("cut off in a turbo block's timings")
+        << Tzx({StandardBlock(record), Bytes{0x11, 0x78, 0x05}}) << int(BoxIcon::Warning)
+        << U("Стандартных блоков данных взято: 1.\nПоследний блок файла обрезан: не загружено 3 байт со смещения 20.")
+        << 1;
     QTest::newRow("cut off inside a block")
         << Tzx({StandardBlock(record), Bytes{0x10, 0xE8, 0x03, 0xFF, 0xFF, 0x00}}) << int(BoxIcon::Warning)
         << U("Стандартных блоков данных взято: 1.\nПоследний блок файла обрезан: не загружено 6 байт со смещения 20.")
@@ -254,6 +263,46 @@ class TestTapeFiles : public QObject {
     w->state.project.modified = true;
     w->Run("filesave");
     QCOMPARE(ReadFileBytes(path), written);
+  }
+
+  // A TAP file holds records only: before writing one from a tape of other
+  // kinds the window says which blocks it cannot hold and asks; "Нет" writes
+  // nothing and keeps the tape modified.
+  void testTapSaveOfOtherKinds_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("answer Yes") << int(Answer::Yes);
+    QTest::newRow("answer No") << int(Answer::No);
+  }
+  void testTapSaveOfOtherKinds() {
+    QFETCH(int, answer);
+    const auto tape = SampleBlocks();
+    Bytes turbo{0x11, 0x78, 0x05, 0x90, 0x01, 0xC2, 0x01, 0xF4, 0x01, 0xE8, 0x03, 0xB8, 0x0B, 8, 0xF4, 0x01};
+    PutLength(turbo, tape[3]);
+    const std::string source = Path(*dir, "game.tzx");
+    WriteFileBytes(source, Tzx({TextBlock("Reelo"), StandardBlock(tape[2]), turbo}));
+    w->prompts.PlanFile(QString::fromStdString(source));
+    w->Run("fileopen");
+    QCOMPARE(w->state.project.blockCount(), 3);
+    w->state.project.modified = true;
+    const std::string path = Path(*dir, "game.tap");
+    w->prompts.PlanFile(QString::fromStdString(path)).PlanAnswer(Answer(answer));
+    w->Run("filesaveas");
+    const ShownPrompt& box = w->prompts.shown.back();
+    QCOMPARE(box.text, U("Формат TAP хранит только записи стандартной скорости.\n"
+                         "Блоки 3 будут сохранены как обычные записи: их скорость, паузы и неполный последний байт "
+                         "не сохранятся.\n"
+                         "Блоки 1 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.\n"
+                         "Сохранить в формате TAP?"));
+    QCOMPARE(box.buttons, Buttons::YesNo);
+    QCOMPARE(box.icon, BoxIcon::Warning);
+    if (Answer(answer) == Answer::Yes) {
+      QCOMPARE(ReadFileBytes(path), Concat({tape[2], tape[3]}));
+      QVERIFY(!w->state.project.modified);
+    } else {
+      QVERIFY(!std::filesystem::exists(path));
+      QVERIFY(w->state.project.modified);
+    }
+    QCOMPARE(w->state.project.blockCount(), 3);
   }
 
   // The export's options window proposes the last choice of the run; the

@@ -9,6 +9,7 @@
 
 #include "editor_test_support.h"
 #include "modal_visit.h"
+#include "project/block_kinds.h"
 #include "project/block_list.h"
 #include "project/header_info.h"
 #include "project/pair_check.h"
@@ -370,6 +371,56 @@ class TestEditCommands : public QObject {
       QCOMPARE(drawnApart, !line->toolTip().isEmpty());
     }
     QCOMPARE(seen, marks);
+  }
+
+  // A turbo block's timings in their own dialog ("Скорость блока"): what it
+  // shows, a change as one undoable edit that keeps the bytes, a wrong field
+  // refused with the core's words.
+  void testTurboTimings_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("end");  // ok, refused (a box, then Cancel), cancel
+    QTest::addColumn<QString>("line");
+    QTest::newRow("faster ones") << "OneEdit" << "900" << "ok" << U("      1 байт данных  [турбо x1,83]");
+    QTest::newRow("6 bits in the last byte") << "UsedBitsEdit" << "6" << "ok" << U("      1 байт данных  [турбо x1,71]");
+    QTest::newRow("no bits: refused") << "UsedBitsEdit" << "0" << "refused" << U("      1 байт данных  [турбо x1,71]");
+    QTest::newRow("cancelled") << "PilotEdit" << "100" << "cancel" << U("      1 байт данных  [турбо x1,71]");
+  }
+  void testTurboTimings() {
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, end);
+    QFETCH(QString, line);
+    const Bytes head = {0xDC, 0x05, 0x90, 0x01, 0xC2, 0x01, 0xF4, 0x01, 0xE8, 0x03, 0xB8, 0x0B, 8, 0xF4, 0x01};
+    const TapeBlock turbo(MakeDataBlock({7}).bytes(), std::make_shared<const KeptFields>(KeptFields{0x11, head}));
+    w->SetBlocks({turbo, MakeDataBlock({1})});
+    if (end == "refused") w->prompts.PlanAnswer(Answer::Ok);
+    QString seen;
+    ModalVisit visit([&](QWidget* dialog) {
+      QStringList shown{dialog->windowTitle()};
+      for (const char* name : {"PilotEdit", "PilotPulsesEdit", "Sync1Edit", "Sync2Edit", "ZeroEdit", "OneEdit",
+                               "UsedBitsEdit", "PauseEdit"}) {
+        shown << dialog->findChild<QLineEdit*>(name)->text();
+      }
+      seen = shown.join(u'|');
+      dialog->findChild<QLineEdit*>(field)->setText(value);
+      if (end != "cancel") QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+      if (end != "ok") QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
+    });
+    w->ClickLine(0);
+    w->Run("editprops");
+    QVERIFY(!visit.forced());
+    QCOMPARE(seen, U("Скорость блока|1500|3000|400|450|500|1000|8|500"));
+    if (end == "refused") QCOMPARE(w->prompts.shown.at(0).text, U("В последнем байте может быть от 1 до 8 бит"));
+    QCOMPARE(w->Lines()[0], line);
+    QCOMPARE(w->state.project.blocks[0].bytes(), turbo.bytes());
+    const bool changed = !(w->state.project.blocks[0] == turbo);
+    QCOMPARE(changed, end == "ok");
+    if (!changed) return;
+    const TurboTimings timings = *TurboTimingsOf(w->state.project.blocks[0]);
+    QCOMPARE(QString::number(field == "OneEdit" ? timings.one : timings.usedBits), value);
+    w->Run("editundo");
+    QVERIFY(w->state.project.blocks[0] == turbo);
   }
 
   // After the checksum walk the tool lists the pairs that do not match in one

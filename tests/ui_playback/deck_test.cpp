@@ -116,6 +116,44 @@ class DeckTest : public QObject {
     QCOMPARE(output.starts, 1);  // one stream for the whole tape: the pauses are silence, not restarts
   }
 
+  // A stop of the tape (a pause of 0 ms, a stop in 48K mode) stops the deck
+  // after its second of silence, as "pause after each block" does, and
+  // Continue plays on; without one the tape plays through.
+  void testStopsAtAStopOfTheTape_data() {
+    QTest::addColumn<int>("stopKind");  // 0: none, 0x20: pause of 0 ms, 0x2A: stop in 48K mode
+    QTest::newRow("pause of 0 ms") << 0x20;
+    QTest::newRow("stop in 48K mode") << 0x2A;
+    QTest::newRow("no stop") << 0;
+  }
+  void testStopsAtAStopOfTheTape() {
+    QFETCH(int, stopKind);
+    TapeProject project = ThreeBlocks();
+    if (stopKind != 0) {
+      const std::vector<std::uint8_t> head = stopKind == 0x20 ? std::vector<std::uint8_t>{0, 0}
+                                                                : std::vector<std::uint8_t>{0, 0, 0, 0};
+      project.blocks.insert(project.blocks.begin() + 2,
+                            TapeBlock({}, std::make_shared<const KeptFields>(
+                                              KeptFields{static_cast<std::uint8_t>(stopKind), head})));
+    }
+    const SignalOptions options;
+    FakeAudioOutput output;
+    TapeDeck deck(project, output);
+    QSignalSpy finished(&deck, &TapeDeck::Finished);
+    QVERIFY(deck.Play(0));
+    if (stopKind != 0) {
+      QCOMPARE(output.PlayAll(), StartOf(project, options, 3));
+      QCOMPARE(StartOf(project, options, 3) - StartOf(project, options, 2), std::uint64_t{22050});
+      deck.Poll();
+      QVERIFY(deck.heldAfterBlock());
+      QCOMPARE(deck.block(), 3);
+      deck.Continue();
+    }
+    QCOMPARE(output.PlayAll() + (stopKind != 0 ? StartOf(project, options, 3) : 0),
+             TapeSignalStream(project, options).totalSamples());
+    deck.Poll();
+    QCOMPARE(finished.count(), 1);
+  }
+
   // Steps: "play N" (block N, 0-based), "hear N" (samples), "pause",
   // "continue", "next", "prev", "stop", "after" (pause after each block on).
   // Expected: the state, the block, and the position as block + offset.

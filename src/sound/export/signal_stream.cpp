@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "project/block_kinds.h"
 #include "sound/export/tape_signal.h"
 
 namespace reelo {
@@ -88,9 +89,43 @@ std::uint64_t BlockSignalSamples(const TapeBlock& block, const SignalOptions& op
   return SampleOfTick(BlockTicks(block, options), TimingOf(options), options.sampleRate);
 }
 
+namespace {
+
+bool PlaysItself(const std::vector<std::vector<int>>& plan, std::size_t i) {
+  return plan[i].size() == 1 && plan[i][0] == static_cast<int>(i);
+}
+
+bool AllPlainRecords(const TapeProject& project) {
+  return std::all_of(project.blocks.begin(), project.blocks.end(),
+                     [](const TapeBlock& block) { return block.isPlainRecord(); });
+}
+
+// Samples of each block: a plain record that plays itself by its timing, any
+// other block by its plan in T-states.
+std::vector<std::uint64_t> BlockSamples(const TapeProject& project, const SignalOptions& options,
+                                        const std::vector<std::vector<int>>& plan) {
+  std::vector<std::uint64_t> samples;
+  samples.reserve(project.blocks.size());
+  for (std::size_t i = 0; i < project.blocks.size(); ++i) {
+    if (project.blocks[i].isPlainRecord() && PlaysItself(plan, i)) {
+      samples.push_back(BlockSignalSamples(project.blocks[i], options));
+    } else {
+      samples.push_back(KindSignalTicks(project, plan[i]) * static_cast<std::uint64_t>(options.sampleRate) /
+                        kKindClock);
+    }
+  }
+  return samples;
+}
+
+}  // namespace
+
 std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptions& options) {
   std::uint64_t total = 0;
-  for (const TapeBlock& block : project.blocks) total += BlockSignalSamples(block, options);
+  if (AllPlainRecords(project)) {
+    for (const TapeBlock& block : project.blocks) total += BlockSignalSamples(block, options);
+    return total;
+  }
+  for (std::uint64_t n : BlockSamples(project, options, SignalPlan(project))) total += n;
   return total;
 }
 
@@ -100,11 +135,35 @@ TapeSignalStream::TapeSignalStream(const TapeProject& project, const SignalOptio
   blockStarts_.reserve(project.blocks.size() + 1);
   std::uint64_t start = 0;
   blockStarts_.push_back(0);
-  for (const TapeBlock& block : project.blocks) {
-    start += BlockSignalSamples(block, options_);
-    blockStarts_.push_back(start);
+  if (AllPlainRecords(project)) {
+    for (const TapeBlock& block : project.blocks) {
+      start += BlockSignalSamples(block, options_);
+      blockStarts_.push_back(start);
+    }
+  } else {
+    plan_ = SignalPlan(project);
+    for (std::uint64_t n : BlockSamples(project, options_, plan_)) blockStarts_.push_back(start += n);
   }
   SeekBlock(firstBlock);
+}
+
+bool TapeSignalStream::KindBlock(int block) const {
+  const auto i = static_cast<std::size_t>(block);
+  return !plan_.empty() && !(project_.blocks[i].isPlainRecord() && PlaysItself(plan_, i));
+}
+
+bool TapeSignalStream::stopsAfter(int block) const {
+  return block >= 0 && block < project_.blockCount() && StopsTape(project_.blocks[static_cast<std::size_t>(block)]) &&
+         !plan_.empty() && !plan_[static_cast<std::size_t>(block)].empty();
+}
+
+int TapeSignalStream::nextStop(int from) const {
+  const int last = project_.blockCount() - 1;
+  if (plan_.empty()) return last;
+  for (int b = std::max(from, 0); b < last; ++b) {
+    if (stopsAfter(b)) return b;
+  }
+  return last;
 }
 
 void TapeSignalStream::SeekBlock(int block) {
@@ -112,7 +171,17 @@ void TapeSignalStream::SeekBlock(int block) {
   sampleInBlock_ = 0;
   pulse_ = 0;
   pulseStartTick_ = 0;
+  kind_.reset();
   if (done()) return;
+  if (KindBlock(block_)) {
+    kind_ = std::make_unique<KindSignal>(project_, plan_[static_cast<std::size_t>(block_)], high_);
+    kindPulses_ = 0;
+    pulseEndSample_ = 0;
+    kindLevel_ = PulseLevel::Rest;
+    NextPulse();
+    return;
+  }
+  recordFlipped_ = flipNextRecord_;
   const TapeBlock& current = project_.blocks[static_cast<std::size_t>(block_)];
   recordLength_ = RecordLength(current);
   pilotPulses_ = PilotPulses(current, options_);
@@ -143,17 +212,43 @@ void TapeSignalStream::StartPulse() {
   pulseStartTick_ += ticks;
 }
 
+// A kind's pulse of the given ticks ends at this sample of the block.
+void TapeSignalStream::SetPulseEnd(std::uint64_t ticks, std::uint64_t clock) {
+  pulseStartTick_ += ticks;
+  pulseEndSample_ = pulseStartTick_ * static_cast<std::uint64_t>(options_.sampleRate) / clock;
+}
+
+// Moves to the block's next pulse; false when the block has no more.
+bool TapeSignalStream::NextPulse() {
+  if (kind_) {
+    std::uint64_t ticks = 0;
+    if (!kind_->Next(ticks, kindLevel_)) return false;
+    ++kindPulses_;
+    high_ = kind_->high();
+    SetPulseEnd(ticks, kKindClock);
+    return true;
+  }
+  if (pulse_ == pulseCount_) return false;
+  ++pulse_;
+  StartPulse();
+  return true;
+}
+
 // Pulses alternate low, high, low... from the first pilot pulse; inverted
 // polarity swaps the two.
-bool TapeSignalStream::LowPulse() const { return ((pulse_ % 2) == 0) != options_.inverted; }
+bool TapeSignalStream::LowPulse() const {
+  if (kind_) return (kindLevel_ == PulseLevel::Low) != options_.inverted;
+  return (((pulse_ % 2) == 0) != recordFlipped_) != options_.inverted;
+}
 
 std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
   std::size_t written = 0;
   const int bytes = bytesPerSample();
   while (!done() && written < maxSamples) {
-    const std::uint64_t left = pulseEndSample_ - sampleInBlock_;
+    const std::uint64_t left = pulseEndSample_ > sampleInBlock_ ? pulseEndSample_ - sampleInBlock_ : 0;
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, maxSamples - written));
-    if (pulse_ == pulseCount_) {
+    const bool rest = kind_ ? kindLevel_ == PulseLevel::Rest : pulse_ == pulseCount_;
+    if (rest) {
       WriteRun(out + written * bytes, count, options_.bitsPerSample, kRestLevel, kRestLevel16);
     } else if (LowPulse()) {
       WriteRun(out + written * bytes, count, options_.bitsPerSample, kLowLevel, kLowLevel16);
@@ -163,12 +258,19 @@ std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
     written += count;
     sampleInBlock_ += count;
     if (sampleInBlock_ < pulseEndSample_) break;
-    if (pulse_ == pulseCount_) {
+    if (!NextPulse()) {
+      // A plain record ends at rest, and the next block's first edge goes low.
+      if (!kind_) {
+        high_ = true;
+        flipNextRecord_ = false;
+      } else if (kindPulses_ > 0) {
+        flipNextRecord_ = kindLevel_ == PulseLevel::Low;
+      }
       SeekBlock(block_ + 1);
-      break;
+      // A block without a sample (a text, a skipped block) is passed over in
+      // the same call: a Read of 0 samples means the tape is done.
+      if (written > 0) break;
     }
-    ++pulse_;
-    StartPulse();
   }
   return written;
 }

@@ -9,13 +9,21 @@
 // the block's start. So the exact signal at 22050 Hz is sample for sample the
 // one WriteBlockSignal makes, and every block has a length of its own whatever
 // comes before it.
+//
+// Blocks of the other TZX kinds sound with their own timings in T-states
+// (kind_signal.h), whatever the timing chosen for the TAP records: their
+// levels follow on from the block before them, their pauses are at the rest
+// level, loops repeat inside the loop's end block, a forward jump leaves the
+// blocks it passes silent, and a stop of the tape is a second of silence.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "project/tape_project.h"
+#include "sound/export/kind_signal.h"
 
 namespace reelo {
 
@@ -74,16 +82,32 @@ class TapeSignalStream {
   std::uint64_t blockStart(int block) const { return blockStarts_[static_cast<std::size_t>(block)]; }
   // The next Read starts at the beginning of that block (clamped to the tape).
   void SeekBlock(int block);
+  // True when the block stops the tape: a player stops after it.
+  bool stopsAfter(int block) const;
+  // The first block from `from` on that stops the tape (blockCount() - 1 when none does).
+  int nextStop(int from) const;
 
   int bytesPerSample() const { return options_.bitsPerSample / 8; }
   const SignalOptions& options() const { return options_; }
 
  private:
   void StartPulse();
+  bool NextPulse();
   bool LowPulse() const;
+  bool KindBlock(int block) const;
+  void SetPulseEnd(std::uint64_t ticks, std::uint64_t clock);
 
   const TapeProject& project_;
   SignalOptions options_;
+  std::vector<std::vector<int>> plan_;  // blocks each block's signal plays
+  std::unique_ptr<KindSignal> kind_;    // the current block's pulses, when it is not a plain record
+  PulseLevel kindLevel_ = PulseLevel::Low;
+  bool high_ = true;                    // the level before the next kind block
+  std::uint64_t kindPulses_ = 0;        // pulses the current kind block gave so far
+  // A record after a block that ends low with no pause starts high, so that its
+  // first pilot pulse has an edge of its own; after a pause it starts low.
+  bool flipNextRecord_ = false;
+  bool recordFlipped_ = false;
   std::vector<std::uint64_t> blockStarts_;  // blockCount + 1 entries
   int block_ = 0;
   std::uint64_t pulse_ = 0;          // the current pulse of the block; pulseCount_ is the pause
@@ -96,7 +120,7 @@ class TapeSignalStream {
   std::uint64_t sampleInBlock_ = 0;
 };
 
-// The number of samples of one block's signal, and of the whole project's.
+// The number of samples of one plain record's signal, and of the whole project's.
 std::uint64_t BlockSignalSamples(const TapeBlock& block, const SignalOptions& options);
 std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptions& options);
 

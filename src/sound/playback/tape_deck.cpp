@@ -44,6 +44,7 @@ std::uint64_t BlockStorageFingerprint(const TapeProject& project) {
   for (const TapeBlock& block : project.blocks) {
     hash = Mix(hash, reinterpret_cast<std::uintptr_t>(block.data()));
     hash = Mix(hash, block.size());
+    hash = Mix(hash, reinterpret_cast<std::uintptr_t>(block.kept.get()));
   }
   return hash;
 }
@@ -61,9 +62,17 @@ QString DeckStatusText(const TapeDeck& deck) {
 
 SignalSource::SignalSource(TapeDeck& deck) : deck_(deck) {}
 
+// The last block the source may read from before it holds: the block allowed
+// under "pause after each block", otherwise the next block that stops the tape.
+int SignalSource::holdAfter() const {
+  const TapeSignalStream* stream = deck_.stream_.get();
+  if (deck_.pauseAfterBlock_ || !stream) return blockAllowed_;
+  return stream->nextStop(blockAllowed_);
+}
+
 bool SignalSource::holding() const {
   const TapeSignalStream* stream = deck_.stream_.get();
-  return deck_.pauseAfterBlock_ && stream && !stream->done() && stream->block() > blockAllowed_;
+  return stream && !stream->done() && stream->block() > holdAfter();
 }
 
 void SignalSource::Release() {
@@ -76,7 +85,7 @@ qint64 SignalSource::bytesAvailable() const {
   if (!stream || stream->done() || holding() || deck_.starts_.size() < 2) return QIODevice::bytesAvailable();
   const auto& starts = deck_.starts_;
   std::uint64_t end = starts.back();
-  if (deck_.pauseAfterBlock_) end = starts[static_cast<std::size_t>(std::min(blockAllowed_ + 1, deck_.blockCount()))];
+  end = starts[static_cast<std::size_t>(std::min(holdAfter() + 1, deck_.blockCount()))];
   const std::uint64_t samples = end > written_ ? end - written_ : 0;
   return static_cast<qint64>(samples) * stream->bytesPerSample() + QIODevice::bytesAvailable();
 }

@@ -136,6 +136,7 @@ class SignalSource : public QIODevice {
   std::uint64_t written() const { return written_; }
   // At the end of a block, waiting for Release (pause after each block).
   bool holding() const;
+  int holdAfter() const;
   // Goes on into the next block.
   void Release();
 

@@ -1,0 +1,301 @@
+// Blocks of every TZX kind: kept with all their fields (saved back byte for
+// byte), listed one line each, sounded with their own timings, and a TAP save
+// that says what it cannot hold. Damaged tapes of every kind load without harm.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/tape_file.h"
+#include "formats/tzx_file.h"
+#include "project/block_kinds.h"
+#include "project/block_list.h"
+#include "project/edits.h"
+#include "project/tap_file.h"
+#include "recording_progress.h"
+#include "sound/export/signal_stream.h"
+#include "tape_images.h"
+
+namespace reelo {
+namespace {
+
+using namespace reelo::testing;
+
+const TapeBlock kHeader = MakeHeader(3, "screen", 6912);
+const TapeBlock kData = MakeDataBlock(RandomBytes(20, 7));
+
+Bytes Block(std::uint8_t id, std::initializer_list<int> bytes) {
+  Bytes out{id};
+  for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+  return out;
+}
+
+// A turbo block with the given used bits of the last byte and pause.
+Bytes Turbo(const Bytes& body, int usedBits, int pauseMs = 0) {
+  Bytes out = TzxTurbo(body);
+  out[13] = static_cast<std::uint8_t>(usedBits);
+  out[14] = static_cast<std::uint8_t>(pauseMs & 0xFF);
+  out[15] = static_cast<std::uint8_t>(pauseMs >> 8);
+  return out;
+}
+
+// One block of each kind, with the list line each gives.
+struct KindRow {
+  const char* name;
+  Bytes block;
+  std::string line;
+};
+
+std::vector<KindRow> KindRows() {
+  const Bytes archive = {0x32, 10, 0, 2, 0x00, 4, 'G', 'a', 'm', 'e', 0x01, 1, 'X'};
+  Bytes custom = {0x35};
+  const std::string id = "POKEs           ";
+  custom.insert(custom.end(), id.begin(), id.end());
+  PutWord(custom, 3, 4);
+  custom.insert(custom.end(), {1, 2, 3});
+  Bytes csw = {0x18};
+  PutWord(csw, 10 + 4, 4);
+  PutWord(csw, 100, 2);
+  PutWord(csw, 44100, 3);
+  csw.push_back(1);
+  PutWord(csw, 4, 4);
+  csw.insert(csw.end(), {20, 20, 30, 30});
+  Bytes gdb = {0x19};
+  // Pause, no pilot symbols, 8 bits of 2 symbols of 2 pulses each, one byte.
+  const Bytes gdbBody = {0xE8, 0x03, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 2, 2,
+                         0,    0x57, 0x03, 0x57, 0x03, 0, 0xAE, 0x06, 0xAE, 0x06, 0xA5};
+  PutWord(gdb, static_cast<std::uint32_t>(gdbBody.size()), 4);
+  gdb.insert(gdb.end(), gdbBody.begin(), gdbBody.end());
+  return {
+      {"standard with a pause of its own", TzxRom(kHeader, 500), "Bytes: screen      [пауза 0,5 с]"},
+      {"turbo header", TzxTurbo(Body(kHeader)), "Bytes: screen      [турбо x1,71]"},
+      {"turbo data of 6 bits", Turbo(Body(kData), 6, 1000), "      20 байт данных  [турбо x1,71]"},
+      {"pure tone", TzxPureTone(2168, 2000), "Тон: 2000 импульсов по 2168"},
+      {"pulse sequence", TzxPulses({667, 735}), "Импульсы: 2 (667, 735)"},
+      {"pure data", TzxPureData(Body(kData), 3), "      20 байт данных  [чистые данные]"},
+      {"direct recording", TzxDirectRecording({700, 700, 1400}), "Прямая запись: 5 байт, 79 тактов на отсчёт"},
+      {"CSW recording", csw, "Запись CSW: 4 байт, 44100 Гц"},
+      {"generalised data", gdb, "Обобщённые данные: 25 байт"},
+      {"pause", TzxPause(1500), "Пауза 1,5 с"},
+      {"longest pause", TzxPause(65535), "Пауза 65,535 с"},
+      {"stop the tape", TzxPause(0), "Стоп ленты"},
+      {"stop in 48K mode", Block(0x2A, {0, 0, 0, 0}), "Стоп ленты в режиме 48K"},
+      {"group start", TzxText(0x21, "Level 1"), "Группа: Level 1"},
+      {"group end", Block(0x22, {}), "Конец группы"},
+      {"jump", Block(0x23, {2, 0}), "Переход на 2 блоков"},
+      {"loop start", Block(0x24, {3, 0}), "Цикл: 3 раз"},
+      {"loop end", Block(0x25, {}), "Конец цикла"},
+      {"text", TzxText(0x30, "Loading..."), "Текст: Loading..."},
+      {"message", Block(0x31, {5, 2, 'H', 'i'}), "Сообщение: Hi"},
+      {"archive information", archive, "Об архиве: Game"},
+      {"hardware type", Block(0x33, {1, 0, 0, 1}), "Оборудование: 1 записей"},
+      {"custom information", custom, "Доп. информация: POKEs           "},
+      {"unknown kind", TzxSkippable(0x4B, {1, 2}), "Блок TZX 4B: 6 байт"},
+  };
+}
+
+TapeProject Loaded(const Bytes& file) {
+  TempDir dir;
+  WriteFileBytes(dir / "t.tzx", file);
+  TapeProject project;
+  NullProgress progress;
+  const OpResult result = LoadTapeFile(project, (dir / "t.tzx").string(), progress);
+  EXPECT_TRUE(result.ok()) << result.message;
+  return project;
+}
+
+TEST(TzxKinds, EveryKindIsListedAndSavedBackByteForByte) {
+  std::vector<Bytes> blocks;
+  for (const KindRow& row : KindRows()) {
+    SCOPED_TRACE(row.name);
+    const TapeProject project = Loaded(Tzx({row.block}));
+    ASSERT_EQ(project.blockCount(), 1);
+    EXPECT_EQ(BlockListLine(project.blocks[0]), row.line);
+    Bytes saved;
+    AppendTzxBlock(saved, project.blocks[0]);
+    EXPECT_EQ(saved, row.block);
+    blocks.push_back(row.block);
+  }
+  // The whole tape through a save to a file.
+  Bytes tape = Tzx({});
+  for (const Bytes& b : blocks) tape.insert(tape.end(), b.begin(), b.end());
+  TempDir dir;
+  TapeProject project = Loaded(tape);
+  project.fileName = (dir / "again.tzx").string();
+  NullProgress progress;
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  EXPECT_EQ(ReadFileBytes(dir / "again.tzx"), tape);
+}
+
+// Half-wave lengths in samples of the stream's signal, the rest level ending a run.
+std::vector<std::size_t> HalfWaves(const TapeProject& project, int rate) {
+  SignalOptions options;
+  options.sampleRate = rate;
+  options.timings = SignalTimings::Rom;
+  TapeSignalStream stream(project, options);
+  std::vector<std::uint8_t> samples(stream.totalSamples());
+  std::size_t done = 0;
+  while (std::size_t n = stream.Read(samples.data() + done, samples.size() - done)) done += n;
+  EXPECT_EQ(done, samples.size());
+  std::vector<std::size_t> runs;
+  for (std::size_t i = 0; i < samples.size();) {
+    std::size_t j = i;
+    while (j < samples.size() && samples[j] == samples[i]) ++j;
+    if (samples[i] != 127) runs.push_back(j - i);
+    i = j;
+  }
+  return runs;
+}
+
+TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
+  struct SignalRow {
+    const char* name;
+    Bytes tape;
+    std::vector<std::vector<int>> pulses;  // T-states, block by block
+  };
+  Bytes turbo = Turbo({0xFF, 0x80}, 6);
+  turbo[11] = 4;  // 4 pilot pulses
+  turbo[12] = 0;
+  Bytes noBits = Turbo({0x80}, 0);
+  noBits[11] = 4;
+  noBits[12] = 0;
+  const std::vector<int> noBitsPulses = {1500, 1500, 1500, 1500, 400, 450};
+  std::vector<int> turboPulses = {1500, 1500, 1500, 1500, 400, 450};
+  turboPulses.insert(turboPulses.end(), 18, 1000);  // 0xFF, then the 1 of 0x80
+  turboPulses.insert(turboPulses.end(), 10, 500);   // the five 0 bits of its first 6
+  // CSW recording blocks of 20, 20, 30 and 30 samples: at 44100 Hz they come back exact.
+  const auto csw = [](std::uint32_t rate) {
+    Bytes block = {0x18};
+    PutWord(block, 10 + 8, 4);
+    PutWord(block, 0, 2);
+    PutWord(block, rate, 3);
+    block.push_back(1);
+    PutWord(block, 4, 4);
+    block.insert(block.end(), {20, 20, 30, 0, 30, 0, 0, 0});
+    return block;
+  };
+  const std::vector<SignalRow> rows = {
+      {"turbo with 6 bits in its last byte", Tzx({turbo}), {turboPulses}},
+      // As libspectrum (and so tape2wav) sends it: a last byte of 0 used bits is not sent.
+      {"turbo of one byte with 0 used bits", Tzx({noBits}), {noBitsPulses}},
+      {"CSW recording at the export's rate", Tzx({csw(44100)}), {{1588, 1587, 2381, 2381}}},
+      {"CSW recording of rate 0 is silent", Tzx({csw(0), TzxPureTone(1000, 1)}), {{1000}}},
+      {"CSW recording above the clock is silent", Tzx({csw(9000000), TzxPureTone(1000, 1)}), {{1000}}},
+      {"a loop of three tones",
+       Tzx({Block(0x24, {3, 0}), TzxPureTone(1000, 2), Block(0x25, {})}),
+       {{1000, 1000}, {1000, 1000, 1000, 1000}}},
+      {"a jump over a tone", Tzx({Block(0x23, {2, 0}), TzxPureTone(1000, 2), TzxPureTone(2000, 1)}), {{2000}}},
+      {"a jump out of the tape is not followed", Tzx({Block(0x23, {9, 0}), TzxPureTone(1000, 1)}), {{1000}}},
+      // As libspectrum plays it: the inner start replaces the outer one, the outer end finds no loop.
+      {"loops nested",
+       Tzx({Block(0x24, {2, 0}), Block(0x24, {3, 0}), TzxPureTone(1000, 1), Block(0x25, {}), Block(0x25, {})}),
+       {{1000}, {1000, 1000}}},
+      {"a loop never closed plays once", Tzx({Block(0x24, {5, 0}), TzxPureTone(1000, 1)}), {{1000}}},
+      {"a loop end without a start", Tzx({TzxPureTone(1000, 1), Block(0x25, {})}), {{1000}}},
+      {"a tone of pulses of no length", Tzx({TzxPureTone(0, 3), TzxPureTone(1000, 1)}), {{1000}}},
+      {"pulses across blocks keep alternating", Tzx({TzxPulses({1000}), TzxPulses({2000, 3000})}), {{1000}, {2000, 3000}}},
+  };
+  for (const SignalRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::size_t> expected;
+    for (const auto& block : row.pulses) {
+      for (std::uint32_t n : PulsesInSamples(block, 44100)) expected.push_back(n);
+    }
+    EXPECT_EQ(HalfWaves(Loaded(row.tape), 44100), expected);
+  }
+}
+
+TEST(TzxKinds, ATapSaveKeepsTheRecordsAndSaysWhatItCannotHold) {
+  TapeProject project =
+      Loaded(Tzx({TzxText(0x30, "hi"), TzxRom(kHeader), TzxTurbo(Body(kData)), TzxPureTone(2168, 10), TzxPause(100)}));
+  const TapLosses losses = TapLossesOf(project);
+  EXPECT_EQ(losses.converted, std::vector<int>{3});
+  EXPECT_EQ(losses.leftOut, (std::vector<int>{1, 4, 5}));
+  EXPECT_EQ(TapLossesText(losses),
+            "Формат TAP хранит только записи стандартной скорости.\n"
+            "Блоки 3 будут сохранены как обычные записи: их скорость, паузы и неполный последний байт не сохранятся.\n"
+            "Блоки 1, 4, 5 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.");
+  TempDir dir;
+  project.fileName = (dir / "out.tap").string();
+  project.modified = true;
+  NullProgress progress;
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  EXPECT_FALSE(project.modified);
+  EXPECT_EQ(ReadFileBytes(dir / "out.tap"), Concat({kHeader, kData}));
+  EXPECT_EQ(project.blockCount(), 5);
+}
+
+TEST(TzxKinds, TurboTimingsAreEditedAndCheckedField) {
+  const TapeProject project = Loaded(Tzx({TzxTurbo(Body(kData))}));
+  const TapeBlock& turbo = project.blocks[0];
+  TurboTimings t = *TurboTimingsOf(turbo);
+  EXPECT_EQ(t, (TurboTimings{1500, 400, 450, 500, 1000, 3000, 8, 500}));
+  EXPECT_EQ(TurboTimingsText(turbo),
+            "Турбо: пилот 3000 x 1500, синхро 400/450, бит 0 - 500, бит 1 - 1000 тактов, бит в последнем байте 8, "
+            "пауза 500 мс");
+  EXPECT_EQ(TurboTimingsText(kData), "");
+  t.one = 1200;
+  t.usedBits = 6;
+  TapeBlock edited;
+  ASSERT_TRUE(WithTurboTimings(turbo, t, edited).ok());
+  EXPECT_EQ(*TurboTimingsOf(edited), t);
+  EXPECT_EQ(edited.bytes(), turbo.bytes());
+  EXPECT_EQ(*TurboTimingsOf(turbo), (TurboTimings{1500, 400, 450, 500, 1000, 3000, 8, 500}));  // the old block unchanged
+  t.usedBits = 0;
+  EXPECT_EQ(WithTurboTimings(turbo, t, edited).message, "В последнем байте может быть от 1 до 8 бит");
+  t.usedBits = 8;
+  t.zero = 0;
+  EXPECT_EQ(WithTurboTimings(turbo, t, edited).message, "Длительность импульса должна быть от 1 до 65535 тактов");
+}
+
+// Edits copy whole blocks: a kind keeps its fields through moves, deletes,
+// undo and redo, and the tape saves back as it was.
+TEST(TzxKinds, EditsUndoAndRedoCarryTheKeptFields) {
+  const Bytes tape = Tzx({TzxText(0x30, "A"), TzxTurbo(Body(kHeader)), TzxPureTone(2168, 10), TzxPause(700),
+                          Block(0x24, {2, 0}), TzxRom(kData), Block(0x25, {})});
+  TapeProject project = Loaded(tape);
+  const std::vector<TapeBlock> original = project.blocks;
+  EditHistory history;
+  ASSERT_TRUE(MoveBlocks(project, history, 1, 2, +1).changed);
+  EXPECT_EQ(project.blocks[3], original[2]);
+  EXPECT_EQ(project.blocks[2], original[1]);
+  ASSERT_TRUE(DeleteBlocks(project, history, {0, 4}).changed);
+  EXPECT_EQ(project.blockCount(), 5);
+  EXPECT_EQ(BlockListLine(project.blocks[0]), "Пауза 0,7 с");
+  history.Undo(project);
+  history.Undo(project);
+  EXPECT_EQ(project.blocks, original);
+  history.Redo(project);
+  history.Redo(project);
+  history.Undo(project);
+  history.Undo(project);
+  TempDir dir;
+  project.fileName = (dir / "edited.tzx").string();
+  NullProgress progress;
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  EXPECT_EQ(ReadFileBytes(dir / "edited.tzx"), tape);
+}
+
+// Every kind cut at every byte: the blocks before the cut are kept, the cut
+// one is reported, and the tape's signal has an end.
+TEST(TzxKinds, EveryKindCutAtEveryByteLoadsWhatCanBeRead) {
+  for (const KindRow& row : KindRows()) {
+    SCOPED_TRACE(row.name);
+    const Bytes whole = Tzx({TzxRom(kData), row.block});
+    for (std::size_t cut = whole.size() - row.block.size() + 1; cut < whole.size(); ++cut) {
+      const Bytes file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));
+      TempDir dir;
+      WriteFileBytes(dir / "cut.tzx", file);
+      TapeProject project;
+      NullProgress progress;
+      const OpResult result = LoadTapeFile(project, (dir / "cut.tzx").string(), progress);
+      ASSERT_EQ(result.kind, OpResult::Kind::Warning) << cut;
+      EXPECT_NE(result.message.find("Последний блок файла обрезан"), std::string::npos);
+      ASSERT_EQ(project.blockCount(), 1);
+      EXPECT_EQ(project.blocks[0], kData);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace reelo
