@@ -34,6 +34,9 @@ constexpr int kCloseWaitMilliseconds = 1000;
 // The least kept ready for the sink, whatever its buffer.
 constexpr int kLeastFeedMilliseconds = 50;
 
+// Sound threads inside Qt's open right now.
+std::atomic<int> opensUnderway{0};
+
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QString ErrorReason(QAudio::Error error) {
@@ -122,7 +125,9 @@ class SinkRunner final : public QObject {
     sink_ = std::make_unique<QAudioSink>(device_, format_);
     sink_->setBufferSize(bufferBytes_);
     sink_->setVolume(volume_);
+    ++opensUnderway;
     sink_->start(feed_);
+    --opensUnderway;
     const QAudio::Error error = sink_->error();
     const bool refused =
         sink_->state() == QAudio::StoppedState || error == QAudio::OpenError || error == QAudio::FatalError;
@@ -187,6 +192,8 @@ class SinkRunner final : public QObject {
   FeedDevice* feed_ = nullptr;
   QTimer publish_;
 };
+
+bool SoundOpenStillHeld() { return opensUnderway > 0; }
 
 QList<AudioDeviceChoice> AudioOutputChoices() {
   const QList<QAudioDevice> devices = QMediaDevices::audioOutputs();

@@ -24,6 +24,11 @@ struct AudioDeviceChoice {
   QString description;
 };
 
+// True while a sound thread is still inside Qt's open of a stream the server
+// never answered: Qt's sound engine, torn down at exit, would free what that
+// thread waits on, so a program ends with std::_Exit then.
+bool SoundOpenStillHeld();
+
 // The outputs the system offers now, the system's default first as an entry
 // with an empty id ("По умолчанию (...)"); empty when there is none.
 QList<AudioDeviceChoice> AudioOutputChoices();
