@@ -420,6 +420,17 @@ TEST_F(SoundServer, OpeningNeverHoldsTheWindow) {
   EXPECT_NE(refused.find("звуковой сервер не открыл поток за 3 секунды"), std::string::npos) << probe.log();
   EXPECT_LE(probe.Gap(), kLongestGap) << probe.log();
 
+  // reelo-cli play on that sink says why and ends with status 2 (the thread
+  // left in Qt's open must not bring the program down at exit).
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl set-default-sink refuser", dir_ / "default.log")) << Log("default.log");
+  Child player("exec " + Env(dir_) + Quoted(REELO_CLI_PATH) + " play " + Quoted(dir_ / "two.tap") + " </dev/null 2>" +
+               Quoted(dir_ / "refused.log"));
+  EXPECT_EQ(player.Wait(30s), 2) << Log("refused.log");
+  EXPECT_TRUE(FileHolds(dir_ / "refused.log",
+                        "Нет устройства для вывода звука: звуковой сервер не открыл поток за 3 секунды"))
+      << Log("refused.log");
+  ASSERT_TRUE(RunTool(Env(dir_) + "pactl set-default-sink " + kSinkName, dir_ / "default.log")) << Log("default.log");
+
   // The chosen sink unloaded: the device check answers at once.
   ASSERT_TRUE(RunTool(Env(dir_) + "pactl unload-module " + Log("refuser.log"), dir_ / "unload.log")) << Log("unload.log");
   std::this_thread::sleep_for(500ms);
