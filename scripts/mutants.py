@@ -256,7 +256,7 @@ def table(faults, seconds):
     for f in faults:
         rows.append(f"{f.name:34} {f.folder:20} {f.outcome:13} {f.test or f.note}")
     rows.append("")
-    rows.append(f"{'folder':20} {'caught':>7} {'of':>4} {'rate':>6}   (not counted: equivalent, not applying, not compiling)")
+    rows.append(f"{'folder':20} {'caught':>7} {'of':>4} {'rate':>6}   (not counted: equivalent, not run, not applying, not compiling)")
     total_caught = total = 0
     for folder in FOLDER_PROGRAMS:
         counted = [f for f in faults if f.folder == folder and f.outcome in ("caught", "SURVIVED")]
