@@ -5,7 +5,7 @@ BUILD_BENCH   ?= build/bench
 BUILD_FUZZ    ?= build/fuzz
 JOBS          ?= $(shell nproc)
 
-.PHONY: all deps run test bench screenshots help-pictures clean fuzz fuzz-build fuzz-coverage
+.PHONY: all deps run test bench screenshots help-pictures clean fuzz fuzz-build fuzz-coverage mutants
 
 all: test
 
@@ -84,6 +84,14 @@ fuzz: fuzz-build
 	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target reelo-cli
 	@bash tests/fuzz/soak.sh $(BUILD_RELEASE)/src/cli/reelo-cli $(BUILD_FUZZ)/tests/fuzz/edit_soak $(abspath $(BUILD_FUZZ))/soak
+
+# The single-line faults of tests/mutants/faults.txt, each built alone in a
+# copy of the tree (Release, no windows) and run against the core tests: a table
+# of caught and survived faults and the rate per folder (MUTANTS=name or folder
+# to run some of them).
+MUTANTS ?=
+mutants: deps
+	@python3 scripts/mutants.py --jobs 2 $(if $(MUTANTS),--only $(MUTANTS))
 
 # Line coverage of src/ by the fuzz targets' corpora (after `make fuzz`).
 fuzz-coverage: deps

@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -117,75 +119,85 @@ int RunPlay(const Args& args, Io& io) {
   std::optional<QCoreApplication> app;
   if (!QCoreApplication::instance()) app.emplace(argc, argv);
 
-  StopSignals stopSignals;
-  QtAudioOutput output;
-  output.setBufferMilliseconds(kBufferMs);
-  TapeDeck deck(project, output);
-  deck.setPauseAfterBlock(parsed.has("--pause-after-block"));
-  StatusPrinter status(io);
   int exitCode = kExitOk;
-  bool inputClosed = false;
-  QEventLoop loop;
-  bool finished = false;
-  auto finish = [&](int code, const std::string& line, const std::string& detail = {}) {
-    if (finished) return;
-    finished = true;
-    deck.Stop();
-    if (!detail.empty()) {
-      status.Line("");
-      PrintFailure(io, line, detail);
-    } else {
-      status.Line(line);
-    }
-    exitCode = code;
-    loop.quit();
-  };
+  {
+    StopSignals stopSignals;
+    QtAudioOutput output;
+    output.setBufferMilliseconds(kBufferMs);
+    TapeDeck deck(project, output);
+    deck.setPauseAfterBlock(parsed.has("--pause-after-block"));
+    StatusPrinter status(io);
+    bool inputClosed = false;
+    QEventLoop loop;
+    bool finished = false;
+    auto finish = [&](int code, const std::string& line, const std::string& detail = {}) {
+      if (finished) return;
+      finished = true;
+      deck.Stop();
+      if (!detail.empty()) {
+        status.Line("");
+        PrintFailure(io, line, detail);
+      } else {
+        status.Line(line);
+      }
+      exitCode = code;
+      loop.quit();
+    };
 
-  QObject::connect(&deck, &TapeDeck::Changed, [&] {
-    status.Show(deck);
-    if (!deck.heldAfterBlock()) return;
-    if (inputClosed) {
-      finish(kExitUsage, kNoInputText);
-    } else {
-      status.Line(kHeldText);
-    }
-  });
-  QObject::connect(&deck, &TapeDeck::Finished, [&] { finish(kExitOk, kFinishedText); });
-  QObject::connect(&deck, &TapeDeck::Failed,
-                   [&](const QString& reason) { finish(kExitUsage, kNoAudioDeviceText, reason.toStdString()); });
+    QObject::connect(&deck, &TapeDeck::Changed, [&] {
+      status.Show(deck);
+      if (!deck.heldAfterBlock()) return;
+      if (inputClosed) {
+        finish(kExitUsage, kNoInputText);
+      } else {
+        status.Line(kHeldText);
+      }
+    });
+    QObject::connect(&deck, &TapeDeck::Finished, [&] { finish(kExitOk, kFinishedText); });
+    QObject::connect(&deck, &TapeDeck::Failed,
+                     [&](const QString& reason) { finish(kExitUsage, kNoAudioDeviceText, reason.toStdString()); });
 
-  QSocketNotifier stopNotifier(stopSignals.fd(), QSocketNotifier::Read);
-  stopNotifier.setEnabled(stopSignals.fd() >= 0);
-  QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t got = read(stopSignals.fd(), &byte, 1);
-    finish(byte == SIGINT ? kExitInterrupted : 128 + byte, kInterruptedText);
-  });
-  // Enter goes on after a pause at a block's end; other input is read and dropped.
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (got <= 0) {
-      input.setEnabled(false);
-      inputClosed = true;
-      if (deck.heldAfterBlock()) finish(kExitUsage, kNoInputText);
-      return;
-    }
-    if (deck.heldAfterBlock() && std::memchr(buffer, '\n', static_cast<std::size_t>(got))) {
-      status.Show(deck, true);
-      deck.Continue();
-    }
-  });
-  QTimer refresh;
-  QObject::connect(&refresh, &QTimer::timeout, [&] {
-    if (io.errIsTerminal) status.Show(deck);
-  });
-  refresh.start(kTerminalRefreshMs);
+    QSocketNotifier stopNotifier(stopSignals.fd(), QSocketNotifier::Read);
+    stopNotifier.setEnabled(stopSignals.fd() >= 0);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
+      char byte = 0;
+      [[maybe_unused]] const ssize_t got = read(stopSignals.fd(), &byte, 1);
+      finish(byte == SIGINT ? kExitInterrupted : 128 + byte, kInterruptedText);
+    });
+    // Enter goes on after a pause at a block's end; other input is read and dropped.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+      char buffer[256];
+      const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+      if (got <= 0) {
+        input.setEnabled(false);
+        inputClosed = true;
+        if (deck.heldAfterBlock()) finish(kExitUsage, kNoInputText);
+        return;
+      }
+      if (deck.heldAfterBlock() && std::memchr(buffer, '\n', static_cast<std::size_t>(got))) {
+        status.Show(deck, true);
+        deck.Continue();
+      }
+    });
+    QTimer refresh;
+    QObject::connect(&refresh, &QTimer::timeout, [&] {
+      if (io.errIsTerminal) status.Show(deck);
+    });
+    refresh.start(kTerminalRefreshMs);
 
-  // Started from the loop, so a refusal at once still ends it.
-  QTimer::singleShot(0, [&] { deck.Play(static_cast<int>(from) - 1); });
-  loop.exec();
+    // Started from the loop, so a refusal at once still ends it.
+    QTimer::singleShot(0, [&] { deck.Play(static_cast<int>(from) - 1); });
+    loop.exec();
+  }
+  // An open the sound server never answered leaves a thread inside Qt's
+  // sound engine, which exit would tear down under it: end here instead.
+  if (SoundOpenStillHeld()) {
+    io.out.flush();
+    io.err.flush();
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+  }
   return exitCode;
 }
 

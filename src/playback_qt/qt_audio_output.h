@@ -1,17 +1,21 @@
 // The deck's sound output through Qt Multimedia: a QAudioSink on the chosen
-// device of the desktop's sound server, pulling samples from the deck.
+// device of the desktop's sound server. The sink lives on a thread of its own:
+// a server that stalls or refuses a new stream can hold Qt's open for as long
+// as it likes (for ever, when the stream fails while Qt waits for it), and
+// the caller's thread must never wait for that. The caller's thread pulls the
+// samples from the deck and hands them over through a small buffer.
 #pragma once
 
-#include <QAudioSink>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
 
 #include "sound/playback/audio_output.h"
+
+class QThread;
 
 namespace reelo {
 
@@ -20,9 +24,17 @@ struct AudioDeviceChoice {
   QString description;
 };
 
+// True while a sound thread is still inside Qt's open of a stream the server
+// never answered: Qt's sound engine, torn down at exit, would free what that
+// thread waits on, so a program ends with std::_Exit then.
+bool SoundOpenStillHeld();
+
 // The outputs the system offers now, the system's default first as an entry
 // with an empty id ("По умолчанию (...)"); empty when there is none.
 QList<AudioDeviceChoice> AudioOutputChoices();
+
+struct SoundSession;
+class SinkRunner;
 
 class QtAudioOutput : public AudioOutput {
   Q_OBJECT
@@ -34,6 +46,15 @@ class QtAudioOutput : public AudioOutput {
   // An output that takes no sound for this long is taken as gone.
   static constexpr int kStallMilliseconds = 5000;
   static constexpr int kWatchInterval = 250;
+  // Start waits this long for the server to accept the stream; a later
+  // answer arrives through Failed (a refusal) or not at all (it plays).
+  static constexpr int kQuickOpenMilliseconds = 250;
+  // A server that has not accepted the stream after this long is not
+  // answering: the output gives up on it and says so through Failed.
+  static constexpr int kOpenMilliseconds = 3000;
+  // How often the samples are handed to the sink's thread, and how much is
+  // kept ready there (a share of the sink's buffer).
+  static constexpr int kFeedInterval = 10;
 
   explicit QtAudioOutput(QObject* parent = nullptr);
   ~QtAudioOutput() override;
@@ -54,18 +75,27 @@ class QtAudioOutput : public AudioOutput {
   void SetVolume(double volume) override;
 
  private:
+  void Feed();
   void Watch();
   void ReportFailure(const QString& reason);
+  // Asks the sink's thread to run f with the sink (when there is one).
+  template <typename F>
+  void OnSinkThread(F f);
 
   QByteArray deviceId_;
   double volume_ = 1.0;
   int bufferMilliseconds_ = kBufferMilliseconds;
   int sampleRate_ = 0;
-  std::unique_ptr<QAudioSink> sink_;
-  QList<QPointer<QAudioSink>> retired_;  // stopped, deleted by the event loop
+  qint64 feedBytes_ = 0;  // how much is kept ready for the sink
+  std::shared_ptr<SoundSession> sound_;
+  QThread* thread_ = nullptr;
+  SinkRunner* runner_ = nullptr;
+  QIODevice* source_ = nullptr;
+  QTimer feed_;
   QTimer watch_;
   qint64 lastProcessed_ = -1;
   QElapsedTimer sinceProgress_;
+  QElapsedTimer sinceStart_;
   bool failing_ = false;
   int session_ = 0;  // counts Stop calls: a failure reported late belongs to an old stream
 };

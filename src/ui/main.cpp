@@ -5,6 +5,7 @@
 #include <QDir>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "ui/app_state.h"
@@ -12,6 +13,7 @@
 #include "ui/form1.h"
 #include "ui/frame/form8_splash.h"
 #include "ui/import/prepared_file.h"
+#include "playback_qt/qt_audio_output.h"
 #include "ui/qt_prompts.h"
 #include "ui/startup.h"
 
@@ -57,22 +59,34 @@ int main(int argc, char** argv) {
   const reelo::CommandLine line = reelo::ParseCommandLine(QCoreApplication::arguments().mid(1), QDir::currentPath());
   if (AnsweredByText(line)) return line.exitCode;
 
-  reelo::DesktopMemory memory;
-  reelo::WindowPlaces places(memory, reelo::RememberedWindows());
-  app.installEventFilter(&places);
-  reelo::AppState state;
-  reelo::QtPrompts prompts;
-  prompts.setMemory(&memory);
-  // The splash comes first; the main window is created once it has gone, and
-  // opens the files named on the command line once it is on the screen.
-  std::unique_ptr<reelo::Form1> form;
-  reelo::StartupSequence startup([&] {
-    form = std::make_unique<reelo::Form1>(state, prompts);
-    prompts.setParentWidget(form.get());
-    form->UseDesktopMemory(&memory);
-    form->show();
-    form->OpenFiles(line.files, false);
-  });
-  startup.Start();
-  return QApplication::exec();
+  int code = 0;
+  {
+    reelo::DesktopMemory memory;
+    reelo::WindowPlaces places(memory, reelo::RememberedWindows());
+    app.installEventFilter(&places);
+    reelo::AppState state;
+    reelo::QtPrompts prompts;
+    prompts.setMemory(&memory);
+    // The splash comes first; the main window is created once it has gone, and
+    // opens the files named on the command line once it is on the screen.
+    std::unique_ptr<reelo::Form1> form;
+    reelo::StartupSequence startup([&] {
+      form = std::make_unique<reelo::Form1>(state, prompts);
+      prompts.setParentWidget(form.get());
+      form->UseDesktopMemory(&memory);
+      form->show();
+      form->OpenFiles(line.files, false);
+    });
+    startup.Start();
+    code = QApplication::exec();
+  }
+  // A sound output whose open the sound server never answered leaves a
+  // thread waiting inside Qt's sound engine, which exit would tear down
+  // under it (libpulse aborts): the program then ends here, its windows and
+  // settings already closed.
+  if (reelo::SoundOpenStillHeld()) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
 }

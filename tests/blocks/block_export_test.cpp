@@ -176,12 +176,16 @@ TEST(BuildDataFile, GivesTheBytesOfEachKind) {
 
 TEST(BuildDataFile, OffersScreenKindsOnlyForScreens) {
   const TapeBlock small = MakeDataBlock({1, 2, 3});
+  const TapeBlock screenAndAByte = MakeDataBlock(Bytes(6913, 0));  // a screen is 6912 bytes, not more
   EXPECT_EQ(DataFileKinds(small).size(), 4u);
+  EXPECT_EQ(DataFileKinds(screenAndAByte).size(), 4u);
   EXPECT_EQ(DataFileKinds(TestScreen()).size(), 7u);
   for (DataFileKind kind : {DataFileKind::Screen, DataFileKind::Picture, DataFileKind::PictureDouble}) {
-    const DataFile file = BuildDataFile({small, TestScreen()}, kind, ScreenMode::Colour);
-    EXPECT_EQ(file.status.message, "В блоке не 6912 байт данных: это не экран ZX Spectrum");
-    EXPECT_TRUE(file.bytes.empty());
+    for (const TapeBlock& notAScreen : {small, screenAndAByte}) {
+      const DataFile file = BuildDataFile({notAScreen, TestScreen()}, kind, ScreenMode::Colour);
+      EXPECT_EQ(file.status.message, "В блоке не 6912 байт данных: это не экран ZX Spectrum");
+      EXPECT_TRUE(file.bytes.empty());
+    }
   }
   EXPECT_EQ(BuildDataFile({}, DataFileKind::Raw, ScreenMode::Colour).status.message, "Блок не выбран");
 }

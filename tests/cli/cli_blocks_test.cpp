@@ -128,7 +128,7 @@ TEST(BlockCommands, AppendRefusesToPassTheBlockLimit) {
   Io io{out, err};
   EXPECT_EQ(RunCli({"bin2tap", (dir / "code.bin").string(), (dir / "full.tap").string(), "--append", "--start", "0"},
                    io),
-            kExitUsage);
+            2);
   EXPECT_NE(err.str().find("В проекте может быть не больше 1000 блоков"), std::string::npos) << err.str();
   EXPECT_EQ(ReadFileBytes(dir / "full.tap"), full);
 }

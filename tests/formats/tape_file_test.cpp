@@ -61,6 +61,22 @@ Bytes Pzx(std::initializer_list<TapeBlock> records) {
   return out;
 }
 
+// A CSW version 2 file with the given compression and data.
+Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& data, std::uint8_t extension = 0) {
+  const std::string signature = "Compressed Square Wave\x1A";
+  Bytes out(signature.begin(), signature.end());
+  out.push_back(2);
+  out.push_back(0);
+  PutWord(out, rate, 4);
+  PutWord(out, 0, 4);
+  out.push_back(compression);
+  out.push_back(0);
+  out.push_back(extension);
+  out.insert(out.end(), 16 + extension, 0);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
 struct LoadCase {
   const char* name;
   Bytes file;
@@ -124,6 +140,10 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        {kData},
        Counts({{&C::keptKinds, 1}}),
        kOk},
+      {"turbo block with the ROM's timings but its own second sync",
+       Tzx({TzxTurbo(Body(kData), 2168, 855, 1710, 667, 700)}),
+       {kData},
+       Counts({{&C::converted, 1}})},
       {"turbo block with a wrong checksum",
        Tzx({TzxTurbo(Body(WithBadChecksum(kData)))}),
        {WithBadChecksum(kData)},
@@ -160,6 +180,17 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        CswV1(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)})),
        {kHeader, kLong},
        Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
+      {"CSW at 3.5 MHz, a sample a T-state",
+       CswV2(3500000, 1, [] {
+         Bytes pulses;
+         for (std::uint32_t n : PulsesInSamples(Joined({Silence(10), RomPulses(kData), Silence(30)}), 3500000)) {
+           pulses.push_back(0);
+           PutWord(pulses, n, 4);
+         }
+         return pulses;
+       }()),
+       {kData},
+       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 1}})},
       {"PZX of two records", Pzx({kHeader, kData}), {kHeader, kData}, Counts({{&C::taken, 2}, {&C::pauses, 2}})},
       {"a last block cut short", truncated, {kHeader}, Counts({{&C::taken, 1}})},
       {"TAP records in a file named .tzx", Concat({kHeader, kData}), {kHeader, kData}, {}, kOk},
@@ -247,22 +278,6 @@ Bytes Deflated(const Bytes& data) {
   return out;
 }
 
-// A CSW version 2 file with the given compression and data.
-Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& data, std::uint8_t extension = 0) {
-  const std::string signature = "Compressed Square Wave\x1A";
-  Bytes out(signature.begin(), signature.end());
-  out.push_back(2);
-  out.push_back(0);
-  PutWord(out, rate, 4);
-  PutWord(out, 0, 4);
-  out.push_back(compression);
-  out.push_back(0);
-  out.push_back(extension);
-  out.insert(out.end(), 16 + extension, 0);
-  out.insert(out.end(), data.begin(), data.end());
-  return out;
-}
-
 TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
   const Bytes pulses = [] {
     Bytes p;
@@ -291,6 +306,7 @@ TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
        }(),
        "неизвестная версия формата CSW"},
       {"CSW at 0 Hz", CswV2(0, 1, pulses), "неверная частота выборки"},
+      {"CSW above 3.5 MHz", CswV2(3500001, 1, pulses), "неверная частота выборки"},
       {"CSW of unknown compression", CswV2(44100, 7, pulses), "неизвестный способ сжатия"},
       {"CSW with damaged packed data", CswV2(44100, 2, {0x78, 0x9C, 1, 2, 3, 4, 5}), "сжатые данные повреждены"},
       {"CSW cut in its header",
@@ -380,14 +396,32 @@ TEST(TapeFile, SavesTzxOrTapByTheNameAndReadsItBack) {
 }
 
 TEST(TapeFile, WritesEachRecordAsAStandardBlockWithASecondsPause) {
-  TempDir dir;
-  TapeProject project;
-  project.blocks = {MakeRawRecord({0xFF, 0x01, 0xFE})};
-  project.fileName = (dir / "one.tzx").string();
-  NullProgress progress;
-  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
-  const Bytes expected{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20, 0x10, 0xE8, 0x03, 0x03, 0x00, 0xFF, 0x01, 0xFE};
-  EXPECT_EQ(ReadFileBytes(project.fileName), expected);
+  struct Row {
+    const char* name;
+    TapeBlock record;
+    Bytes block;  // what follows the file's header
+  } rows[] = {
+      {"whole record", MakeRawRecord({0xFF, 0x01, 0xFE}), {0x10, 0xE8, 0x03, 0x03, 0x00, 0xFF, 0x01, 0xFE}},
+      // As many bytes as the length field promises: zeros for the missing ones,
+      // and bytes past the field's length left out.
+      {"record a byte shorter than its length field", {4, 0, 0xFF, 0x01, 0xFE},
+       {0x10, 0xE8, 0x03, 0x04, 0x00, 0xFF, 0x01, 0xFE, 0x00}},
+      {"record two bytes shorter than its length field", {5, 0, 0xFF, 0x01, 0xFE},
+       {0x10, 0xE8, 0x03, 0x05, 0x00, 0xFF, 0x01, 0xFE, 0x00, 0x00}},
+      {"record longer than its length field", {2, 0, 0xFF, 0x01, 0xFE}, {0x10, 0xE8, 0x03, 0x02, 0x00, 0xFF, 0x01}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    TapeProject project;
+    project.blocks = {row.record};
+    project.fileName = (dir / "one.tzx").string();
+    NullProgress progress;
+    ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+    Bytes expected{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    expected.insert(expected.end(), row.block.begin(), row.block.end());
+    EXPECT_EQ(ReadFileBytes(project.fileName), expected);
+  }
 }
 
 TEST(TapeFile, AFailedTzxSaveKeepsTheOldFileAndTheModifiedFlag) {
@@ -399,7 +433,7 @@ TEST(TapeFile, AFailedTzxSaveKeepsTheOldFileAndTheModifiedFlag) {
   NullProgress progress;
   const OpResult result = SaveTapeFile(project, progress);
   EXPECT_EQ(result.kind, OpResult::Kind::Error);
-  EXPECT_EQ(result.message, kSaveFailedText);
+  EXPECT_EQ(result.message, "Проблемы с сохранением файла. Файл не сохранён.");
   EXPECT_TRUE(project.modified);
 }
 

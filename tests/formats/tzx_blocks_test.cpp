@@ -25,9 +25,13 @@ TEST(TzxBlocks, TakesOutUnknownBlocksAndCutsAtTheLastWholeBlock) {
   const Bytes emulation{0x34, 1, 2, 3, 4, 5, 6, 7, 8};
   const Bytes snapshot{0x40, 0x00, 0x02, 0x00, 0x00, 0xAB, 0xCD};
   const Bytes call{0x26, 0x02, 0x00, 0x01, 0x00, 0x02, 0x00};
+  const Bytes message{0x31, 0x05, 0x02, 'h', 'i'};
+  const Bytes custom{0x35, 'P', 'O', 'K', 'E', 'S', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 2, 0, 0, 0, 1, 2};
   const std::vector<Case> cases = {
       {"known blocks stay", Tzx({rom, turbo, archive, TzxPause(0)}), Tzx({rom, turbo, archive, TzxPause(0)}), 0, 0, 0,
        0},
+      {"message, custom and hardware blocks stay", Tzx({rom, message, custom, {0x33, 1, 0, 1, 2}, turbo}),
+       Tzx({rom, message, custom, {0x33, 1, 0, 1, 2}, turbo}), 0, 0, 0, 0},
       {"blocks libspectrum does not know go",
        Tzx({call, rom, emulation, TzxSkippable(0x4B, {1, 2}), snapshot, {0x27}, turbo}), Tzx({rom, turbo}), 2, 1, 2, 0},
       {"a block cut short goes with the rest of the file",

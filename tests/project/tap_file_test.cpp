@@ -118,7 +118,7 @@ TEST(LoadTapFile, KeepsWhatFitsUnderTheBlockLimitAndCountsTheRest) {
   project.blocks = {MakeDataBlock({1}), MakeDataBlock({2})};
   OpResult result = Load(project, dir / "big.tap");
   EXPECT_TRUE(result.isWarning());
-  EXPECT_EQ(project.blockCount(), kMaxBlocks);
+  EXPECT_EQ(project.blockCount(), 1000);
   EXPECT_EQ(project.blocks[999], MakeDataBlock({static_cast<std::uint8_t>(997)}));
   EXPECT_NE(result.message.find("не загружено блоков из файла: 5"), std::string::npos) << result.message;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <array>
 #include <cmath>
 
 #include "recording_builders.h"
@@ -44,6 +45,7 @@ TEST(FitBounds, EveryClassOfATapeFallsInItsRange) {
     const char* name;
     PulseHistogram histogram;
     std::vector<double> pilot, one, zero;  // true lengths of each class
+    std::array<int, 6> bounds;             // 0 from/to, 1 from/to, pilot from/to
   };
   PulseHistogram ownExport{};
   ownExport[13] = 5000;
@@ -56,16 +58,20 @@ TEST(FitBounds, EveryClassOfATapeFallsInItsRange) {
   oneLongBlock[5] = oneLongBlock[9] = oneLongBlock[10] = oneLongBlock[11] = 5000;
   oneLongBlock[13] = 1501;
   const std::vector<Row> rows = {
-      {"rom_speed_1.0", TapeHistogram(1.0), {13.66}, {10.77}, {5.39, 3.3, 3.7}},
-      {"rom_10pc_fast", TapeHistogram(1.1), {13.66 / 1.1}, {10.77 / 1.1}, {5.39 / 1.1, 3.3 / 1.1}},
-      {"rom_10pc_slow", TapeHistogram(0.9), {13.66 / 0.9}, {10.77 / 0.9}, {5.39 / 0.9, 3.7 / 0.9}},
-      {"own_export", ownExport, {13}, {10}, {5}},
-      {"one_long_block", oneLongBlock, {13}, {9, 10, 11}, {5}},
+      {"rom_speed_1.0", TapeHistogram(1.0), {13.66}, {10.77}, {5.39, 3.3, 3.7}, {2, 8, 9, 13, 14, 17}},
+      {"rom_10pc_fast", TapeHistogram(1.1), {13.66 / 1.1}, {10.77 / 1.1}, {5.39 / 1.1, 3.3 / 1.1}, {2, 7, 8, 11, 12, 16}},
+      {"rom_10pc_slow", TapeHistogram(0.9), {13.66 / 0.9}, {10.77 / 0.9}, {5.39 / 0.9, 3.7 / 0.9}, {2, 8, 9, 14, 15, 19}},
+      {"own_export", ownExport, {13}, {10}, {5}, {2, 7, 8, 12, 13, 16}},
+      {"one_long_block", oneLongBlock, {13}, {9, 10, 11}, {5}, {2, 7, 8, 12, 13, 16}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const auto fit = FitBounds(row.histogram);
     ASSERT_TRUE(fit.has_value());
+    // Where each bound lies: the zeros' lower bound well below them, the 0/1
+    // bound halfway, the 1/pilot bound just below the pilot, the pilot's
+    // upper bound 30% above it.
+    EXPECT_EQ(fit->bounds.value, row.bounds);
     // Both whole lengths around each bit's true length must classify right;
     // the pilot search needs only the pilot's nearest whole length (one pulse
     // of pilot is enough, and its shorter half may count as a 1 bit there,
@@ -147,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Запись перегружена"}, 0.0},
         QualityRow{"fast_7pc", [] { return testing::Mono(testing::Scaled(Rom(1.07), 0.5f), 44100); },
                    {"Скорость ленты отличается от нормы на +7"}, 7.0},
+        QualityRow{"slow_7pc", [] { return testing::Mono(testing::Scaled(Rom(0.93), 0.5f), 44100); },
+                   {"Скорость ленты отличается от нормы на -7"}, -7.0},
         QualityRow{"slow_4pc_no_warning", [] { return testing::Mono(testing::Scaled(Rom(0.96), 0.5f), 44100); }, {},
                    -4.0},
         QualityRow{"right_channel_cleaner",
@@ -154,7 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
                      const auto clean = testing::Scaled(Rom(), 0.5f);
                      return testing::Stereo(testing::Noisy(clean, 3), clean, 44100);
                    },
-                   {}, 0.0, 1}),
+                   {}, 0.0, 1},
+        // Both channels keep their pilot; the steadier one is chosen.
+        QualityRow{"left_channel_steadier",
+                   [] {
+                     const auto clean = testing::Scaled(Rom(), 0.5f);
+                     return testing::Stereo(clean, testing::Noisy(clean, 20), 44100);
+                   },
+                   {}, 0.0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The program's own export has its pilot at 848 Hz (13 samples at 22050 Hz):

@@ -185,7 +185,7 @@ TEST(BadInputStop, KeepsTheOlderFile) {
   progress.keepGoing = false;
   PrepareOutcome outcome;
   const OpResult result = PrepareRecording(source, output, PrepareOptions{}, &progress, outcome);
-  EXPECT_EQ(result.message, kPrepareStoppedText);
+  EXPECT_EQ(result.message, "Подготовка записи остановлена");
   EXPECT_TRUE(outcome.stopped);
   EXPECT_EQ(testing::ReadFileBytes(output), (testing::Bytes{1, 2, 3}));
 }

@@ -33,6 +33,21 @@ std::vector<TapeBlock> PrepareAndDecode(const std::string& path, const PrepareOp
   const std::string prepared = (dir / "prepared.wav").string();
   result = PrepareRecording(path, prepared, options, nullptr, outcome);
   if (!result.ok()) return {};
+  // The header other programs read: RIFF size, 8-bit mono PCM at 22050 Hz, data size.
+  const testing::Bytes file = testing::ReadFileBytes(prepared);
+  auto field = [&file](std::size_t at, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file.at(at + static_cast<std::size_t>(i));
+    return value;
+  };
+  EXPECT_EQ(field(4, 4), file.size() - 8);
+  EXPECT_EQ(field(20, 2), 1u);
+  EXPECT_EQ(field(22, 2), 1u);
+  EXPECT_EQ(field(24, 4), 22050u);
+  EXPECT_EQ(field(28, 4), 22050u);
+  EXPECT_EQ(field(32, 2), 1u);
+  EXPECT_EQ(field(34, 2), 8u);
+  EXPECT_EQ(field(40, 4), file.size() - 44);
   ImportState state;
   testing::QuietImportHost host;
   AnalyseSpectrum(state, prepared, host);

@@ -102,24 +102,24 @@ const std::string& RecordingSource() {
 }
 
 const SaveRow kSaves[] = {
-    {"TAP save", "tape.tap", kSaveFailedText,
+    {"TAP save", "tape.tap", "Проблемы с сохранением файла. Файл не сохранён.",
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        project.fileName = path;
        return SaveTapFile(project, progress);
      }},
-    {"TZX save", "tape.tzx", kSaveFailedText,
+    {"TZX save", "tape.tzx", "Проблемы с сохранением файла. Файл не сохранён.",
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        project.fileName = path;
        return SaveTapeFile(project, progress);
      }},
-    {"WAV export", "tape.wav", kSaveFailedText,
+    {"WAV export", "tape.wav", "Проблемы с сохранением файла. Файл не сохранён.",
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        return SaveWavFile(project, path, progress);
      }},
-    {"WAV export at 48000 Hz, 16 bits, inverted, ROM timings", "tape.wav", kSaveFailedText,
+    {"WAV export at 48000 Hz, 16 bits, inverted, ROM timings", "tape.wav", "Проблемы с сохранением файла. Файл не сохранён.",
      [](TapeProject& project, const std::string& path) {
        NullProgress progress;
        return SaveWavFile(project, path, SignalOptions{48000, 16, true, SignalTimings::Rom}, progress);

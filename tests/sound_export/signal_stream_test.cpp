@@ -116,20 +116,32 @@ TEST(SignalStream, PilotLengthFollowsTheFlagWithRomTimingsAndTheRecordLengthOthe
     TapeBlock block;
     SignalTimings timings;
     std::size_t pilotPulses;
+    int rate = 22050;
+    std::vector<std::uint64_t> sync = {};  // the two sync pulses' samples, when given
   };
   const Row rows[] = {
       {testing::MakeBlock(0x00, Bytes(17, 0x20)), SignalTimings::Rom, 8063},
       {testing::MakeBlock(0xFF, Bytes(17, 0x20)), SignalTimings::Rom, 3223},
+      // The ROM counts every flag below 128 as a header's.
+      {testing::MakeBlock(0x01, Bytes(17, 0x20)), SignalTimings::Rom, 8063},
+      {testing::MakeBlock(0x7F, Bytes(17, 0x20)), SignalTimings::Rom, 8063},
+      {testing::MakeBlock(0x80, Bytes(17, 0x20)), SignalTimings::Rom, 3223},
+      // Sync 667 then 735 T-states after 3223 x 2168: they end on samples
+      // 95837 and 95847 at 48000 Hz.
+      {testing::MakeBlock(0xFF, Bytes(17, 0x20)), SignalTimings::Rom, 3223, 48000, {9, 10}},
       {testing::MakeBlock(0x00, {1, 2}), SignalTimings::Rom, 8063},
       {testing::MakeBlock(0x00, Bytes(17, 0x20)), SignalTimings::Exact, 6002},
       {testing::MakeBlock(0xFF, Bytes(17, 0x20)), SignalTimings::Exact, 6002},
       {testing::MakeBlock(0x00, {1, 2}), SignalTimings::Exact, 3002},
   };
   for (const Row& row : rows) {
-    const std::vector<std::uint64_t> runs = Runs(Signal(row.block, {22050, 8, false, row.timings}), 10000);
+    const std::vector<std::uint64_t> runs = Runs(Signal(row.block, {row.rate, 8, false, row.timings}), 10000);
     std::size_t pilot = 0;
     while (pilot < runs.size() && runs[pilot] >= 13) ++pilot;
     EXPECT_EQ(pilot, row.pilotPulses) << "flag " << int(row.block[2]);
+    if (!row.sync.empty() && pilot + 2 <= runs.size()) {
+      EXPECT_EQ(std::vector<std::uint64_t>(runs.begin() + pilot, runs.begin() + pilot + 2), row.sync);
+    }
   }
 }
 

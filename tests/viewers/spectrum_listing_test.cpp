@@ -64,6 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
         ListingRow{"colour_and_position_codes",
                    MakeDataBlock(Line(5, {0xF5, '"', 0x10, 2, 'R', 0x11, 'A', 'B', 0x16, 13, 0, 'C', '"', 0x0D})),
                    "    5 PRINT \"RAB\r\n   67\n", "    5 PRINT \"RBC\"\n"},
+        // TAB takes two parameter bytes too.
+        ListingRow{"tab_code", MakeDataBlock(Line(5, {0xF5, '"', 0x17, 'X', 'Y', 'C', '"', 0x0D})),
+                   "    5 PRINT \"XYC\"\r\n", "    5 PRINT \"C\"\n"},
         // The Spectrum's own characters, spelled the way BASIC text writes them.
         ListingRow{"spectrum_characters",
                    MakeDataBlock(Line(1, {0xEA, '\\', 0x7F, 0x80, 0x87, 0x8F, 0x90, 0xA4, 0x60, 0x5E, 0x0D})),

@@ -89,7 +89,8 @@ namespace reelo {
 class SoundFile;
 class PrepareProgress;
 
-// Tells the progress how far a pass got, about every kPrepareReportIntervalMs.
+// Tells the progress how far a pass got: at the pass's first full block of
+// kFramesPerBlock frames, then about every kPrepareReportIntervalMs.
 class PassPacer {
  public:
   PassPacer(PrepareProgress* progress, const char* label, std::int64_t total);
@@ -100,6 +101,7 @@ class PassPacer {
   PrepareProgress* progress_;
   std::int64_t lastCheck_ = 0;
   long long lastReport_;
+  bool asked_ = false;  // the progress was asked once in this pass
 };
 
 // Frames read per block by every pass.

@@ -59,8 +59,11 @@ bool PassPacer::Advance(std::int64_t done) {
   if (!progress_) return true;
   if (done - lastCheck_ < kFramesPerBlock) return true;
   lastCheck_ = done;
+  // The first block of a pass always asks, so a stop is seen however fast the
+  // machine runs; after that, about every kPrepareReportIntervalMs.
   const long long now = NowMs();
-  if (now - lastReport_ < kPrepareReportIntervalMs) return true;
+  if (asked_ && now - lastReport_ < kPrepareReportIntervalMs) return true;
+  asked_ = true;
   const bool goOn = progress_->Advance(done);
   lastReport_ = NowMs();
   return goOn;
