@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "project/atomic_file.h"
 #include "project/system_error.h"
@@ -55,7 +58,8 @@ std::string LoadWarning(const LoadTally& tally, int loaded) {
 
 // Walks the records of the file from its start, appending those that fit.
 // pos is the 1-based position of the next record, as the progress shows it.
-void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressScope& progress, LoadTally& tally) {
+void ReadRecords(std::FILE* f, long long size, std::vector<TapeBlock>& blocks, int room, ProgressScope& progress,
+                 LoadTally& tally) {
   const long long barMaximum = size + 1;
   long long offset = 0;
   while (size - offset >= kLengthFieldSize) {
@@ -71,7 +75,7 @@ void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressSco
       tally.truncatedBytes = size - offset;
       return;
     }
-    if (project.blockCount() >= kMaxBlocks) {
+    if (static_cast<long long>(blocks.size()) >= room) {
       ++tally.recordsLeftOut;
       if (std::fseek(f, static_cast<long>(recordSize - kLengthFieldSize), SEEK_CUR) != 0) return;
     } else {
@@ -83,16 +87,14 @@ void ReadRecords(std::FILE* f, long long size, TapeProject& project, ProgressSco
         tally.readErrno = errno ? errno : EIO;
         return;
       }
-      project.blocks.push_back(std::move(block));
+      blocks.push_back(std::move(block));
     }
     offset += recordSize;
     if (offset + 1 <= barMaximum) progress.Step(offset + 1);
   }
 }
 
-}  // namespace
-
-OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress) {
+OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
   // Only regular files: opening a named pipe would wait for a writer forever,
@@ -102,14 +104,29 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   if (!file) return OpenFailure(path, errno);
 
   const long long size = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
-  const int before = project.blockCount();
   LoadTally tally;
   {
     ProgressScope scope(progress, kLoadTapLabel, size + 1);
-    ReadRecords(file.get(), size, project, scope, tally);
+    ReadRecords(file.get(), size, blocks, std::max(room, 0), scope, tally);
   }
-  const std::string warning = LoadWarning(tally, project.blockCount() - before);
+  const std::string warning = LoadWarning(tally, static_cast<int>(blocks.size()));
   return warning.empty() ? OpResult::Success() : OpResult::Warn(warning);
+}
+
+}  // namespace
+
+OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress) {
+  TapeRead read = ReadTapFile(path, project.freeSlots(), progress);
+  project.blocks.insert(project.blocks.end(), std::make_move_iterator(read.blocks.begin()),
+                        std::make_move_iterator(read.blocks.end()));
+  return read.status;
+}
+
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress) {
+  std::vector<TapeBlock> blocks;
+  OpResult status = ReadTapRecords(blocks, room, path, progress);
+  if (!status.ok()) blocks.clear();
+  return {std::move(blocks), std::move(status)};
 }
 
 OpResult SaveTapFile(TapeProject& project, Progress& progress) {

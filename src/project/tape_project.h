@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "project/op_result.h"
+
 namespace reelo {
 
 // Every block is one whole TAP record as stored in a file: bytes 0-1 the record
@@ -29,6 +31,14 @@ struct TapeProject {
   bool hasFileName() const { return fileName != kNoFileName; }
   // Gives the project no file ("*").
   void forgetFileName() { fileName.assign(1, '*'); }
+};
+
+// What a reader gives back instead of changing a project: the blocks it read,
+// in tape order, and how the read went (Error: nothing read; Warning: the
+// blocks that could be read, and why others could not).
+struct TapeRead {
+  std::vector<TapeBlock> blocks;
+  OpResult status;
 };
 
 // lo + 256 * hi: the 16-bit little-endian value of two bytes.
