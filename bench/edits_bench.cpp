@@ -1,5 +1,6 @@
 // Undo and redo of each kind of edit on a full project (1000 blocks, a header
-// and a 6912-byte data block in turn, about 3.5 MB), and the memory the
+// and a 6912-byte data block in turn, about 3.5 MB), New and Open among them
+// (through the document, as the window makes them), and the memory the
 // history holds after many edits: bounded by its limit, whatever the count.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 
 #include "blocks/block_makers.h"
 #include "project/edits.h"
+#include "project/tape_document.h"
 
 namespace {
 
@@ -76,12 +78,45 @@ void BM_UndoRedo_EditHeader(benchmark::State& state) {
     reelo::EditHeader(p, h, 0, fields);
   });
 }
+// Through the document: the step, and the listeners told (none here).
+void DocumentUndoRedo(benchmark::State& state, const std::function<void(reelo::TapeDocument&)>& edit) {
+  reelo::TapeDocument document;
+  document.Reset(FullProject());
+  edit(document);
+  if (!document.canUndo()) state.SkipWithError("the edit changed nothing");
+  for (auto _ : state) {
+    document.Undo();
+    document.Redo();
+  }
+  state.counters["blocks"] = document.project().blockCount();
+}
+void BM_UndoRedo_New(benchmark::State& state) {
+  DocumentUndoRedo(state, [](reelo::TapeDocument& d) { d.New(); });
+}
+// Another full tape of 1000 blocks opened over the first.
+void BM_UndoRedo_Open(benchmark::State& state) {
+  DocumentUndoRedo(state, [](reelo::TapeDocument& d) {
+    TapeProject other = FullProject();
+    std::swap(other.blocks.front(), other.blocks.back());
+    d.Open("other.tap", {std::move(other.blocks), reelo::OpResult::Success()});
+  });
+}
+void BM_UndoRedo_DocumentDeleteHalf(benchmark::State& state) {
+  DocumentUndoRedo(state, [](reelo::TapeDocument& d) {
+    std::vector<int> odd;
+    for (int i = 1; i < kBlocks; i += 2) odd.push_back(i);
+    d.Delete(odd);
+  });
+}
 BENCHMARK(BM_UndoRedo_MoveRunUp)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedo_DragToTop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedo_DeleteOne)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedo_DeleteHalf)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedo_InsertAtTop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedo_EditHeader)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedo_New)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedo_Open)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedo_DocumentDeleteHalf)->Unit(benchmark::kMicrosecond);
 
 // 2000 edits that each keep a 6914-byte block in the history (a delete and a
 // re-insert of the same block), under a limit of 8 MiB and the default 256 MiB.

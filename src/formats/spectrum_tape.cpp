@@ -297,8 +297,9 @@ bool PrepareForLibrary(TapeFormat format, const std::uint8_t* data, std::size_t 
 
 }  // namespace
 
-OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeFormat format, const std::uint8_t* data,
-                            std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+OpResult LoadThroughLibrary(std::vector<TapeBlock>& records, int room, const std::string& path, TapeFormat format,
+                            const std::uint8_t* data, std::size_t size, LoadProgress& progress,
+                            TapeLoadCounts& counts) {
   LoadNotes notes;
   std::string reason;
   LibraryInput input;
@@ -314,10 +315,10 @@ OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeF
   }
   std::vector<std::uint8_t>().swap(input.copy);  // libspectrum holds its own copy now
 
-  RecordGatherer gatherer(project.freeSlots(), counts);
+  RecordGatherer gatherer(room, counts);
   const OpResult gathered = GatherRecords(tape.get(), gatherer, counts, notes, progress);
   if (!gathered.ok()) return gathered;
-  for (TapeBlock& record : gatherer.records()) project.blocks.push_back(std::move(record));
+  for (TapeBlock& record : gatherer.records()) records.push_back(std::move(record));
   const std::string summary = LoadSummaryText(counts, notes);
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }

@@ -16,9 +16,10 @@
 namespace reelo {
 
 // Appends the records of the file's bytes (a whole TZX, PZX or CSW file) to
-// the project and returns the load's result; the project is unchanged on
-// failure. counts receives the tally.
-OpResult LoadThroughLibrary(TapeProject& project, const std::string& path, TapeFormat format, const std::uint8_t* data,
-                            std::size_t size, LoadProgress& progress, TapeLoadCounts& counts);
+// records, at most `room` of them, and returns the load's result; nothing is
+// added on failure. counts receives the tally.
+OpResult LoadThroughLibrary(std::vector<TapeBlock>& records, int room, const std::string& path, TapeFormat format,
+                            const std::uint8_t* data, std::size_t size, LoadProgress& progress,
+                            TapeLoadCounts& counts);
 
 }  // namespace reelo

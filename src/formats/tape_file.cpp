@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -65,19 +66,21 @@ const char* LoadLabel(TapeFormat format) {
 
 // A TZX of standard blocks only, read block by block; nothing when the file
 // turns out to hold anything else.
-std::optional<OpResult> LoadStandardTzx(TapeProject& project, const std::string& path, int fd, std::uint64_t size,
-                                        LoadProgress& progress, TapeLoadCounts& counts) {
+std::optional<OpResult> LoadStandardTzx(std::vector<TapeBlock>& blocks, int room, const std::string& path, int fd,
+                                        std::uint64_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+  // The walk may stop at a block of another kind after taking some records:
+  // they are kept apart until the file has proved to be standard blocks only.
   std::vector<TapeBlock> records;
   int leftOut = 0;
   int error = 0;
   const auto step = [&progress](std::uint64_t position) { progress.Position(position); };
   const StandardTzxRead read =
-      ReadStandardTzx(fd, size, static_cast<std::size_t>(project.freeSlots()), records, leftOut, error, step);
+      ReadStandardTzx(fd, size, static_cast<std::size_t>(std::max(room, 0)), records, leftOut, error, step);
   if (read == StandardTzxRead::NotStandard) return std::nullopt;
   if (read == StandardTzxRead::Failed) return OpenFailure(path, error);
   counts.taken = static_cast<int>(records.size());
   counts.recordsLeftOut = leftOut;
-  for (TapeBlock& record : records) project.blocks.push_back(std::move(record));
+  blocks = std::move(records);
   const std::string summary = LoadSummaryText(counts, LoadNotes{});
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
@@ -195,7 +198,11 @@ bool IsTzxFileName(const std::string& path) {
   return true;
 }
 
-OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress, TapeLoadCounts* counts) {
+namespace {
+
+// The read itself: the blocks go to `blocks`, at most `room` of them.
+OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress,
+                        TapeLoadCounts* counts) {
   TapeLoadCounts tally;
   if (counts) *counts = tally;
   // Only regular files: opening a named pipe would wait for a writer forever,
@@ -212,14 +219,18 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
   if (IsWavFile(head, static_cast<std::size_t>(headSize))) {
     return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kWavNotTapeText);
   }
-  if (format == TapeFormat::Tap) return LoadTapFile(project, path, progress);
+  if (format == TapeFormat::Tap) {
+    TapeRead read = ReadTapFile(path, room, progress);
+    blocks = std::move(read.blocks);
+    return read.status;
+  }
   if (fstat(file.fd, &st) != 0) return OpenFailure(path, errno);
   const auto size = static_cast<std::uint64_t>(st.st_size);
   LoadProgress shown(progress, LoadLabel(format), size);
   // A TZX of standard blocks is read in constant memory, whatever its size;
   // anything else is held whole while libspectrum reads it.
   if (format == TapeFormat::Tzx) {
-    std::optional<OpResult> standard = LoadStandardTzx(project, path, file.fd, size, shown, tally);
+    std::optional<OpResult> standard = LoadStandardTzx(blocks, room, path, file.fd, size, shown, tally);
     if (standard) {
       if (counts) *counts = tally;
       return *standard;
@@ -238,9 +249,25 @@ OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& p
     return result;
   }
   const OpResult result =
-      LoadThroughLibrary(project, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+      LoadThroughLibrary(blocks, room, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
   if (counts) *counts = tally;
   return result;
+}
+
+}  // namespace
+
+OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress, TapeLoadCounts* counts) {
+  TapeRead read = ReadTapeFile(path, project.freeSlots(), progress, counts);
+  project.blocks.insert(project.blocks.end(), std::make_move_iterator(read.blocks.begin()),
+                        std::make_move_iterator(read.blocks.end()));
+  return read.status;
+}
+
+TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, TapeLoadCounts* counts) {
+  TapeRead read;
+  read.status = ReadTapeBlocks(read.blocks, room, path, progress, counts);
+  if (!read.status.ok()) read.blocks.clear();
+  return read;
 }
 
 OpResult SaveTapeFile(TapeProject& project, Progress& progress) {

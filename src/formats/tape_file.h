@@ -102,6 +102,11 @@ struct TapeLoadCounts {
 OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress,
                       TapeLoadCounts* counts = nullptr);
 
+// The same read, its blocks given back as a value instead of appended: at most
+// `room` blocks (the project's free slots, or 1000 for a tape that replaces
+// the project), with the same status. No blocks on Error.
+TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, TapeLoadCounts* counts = nullptr);
+
 // Writes all blocks to project.fileName, atomically: a TZX file (every record a
 // standard-speed data block with a 1000 ms pause after it) when the name ends
 // in ".tzx", in any case, and a TAP file (exactly SaveTapFile) otherwise.

@@ -8,8 +8,9 @@
 
 namespace reelo {
 
-// One recorded edit. A step is created after its edit has been applied; Undo
-// and Redo return the blocks to select afterwards.
+// One recorded edit. A step is made before its edit is applied and holds what
+// the edit needs; the history's Push applies it by its Redo. Undo and Redo
+// return the blocks to select afterwards.
 class EditStep {
  public:
   virtual ~EditStep() = default;
@@ -17,6 +18,9 @@ class EditStep {
   virtual std::vector<int> Redo(TapeProject& project) = 0;
   // The memory the step holds or may hold (its blocks' bytes and its tables).
   virtual std::size_t memory() const = 0;
+  // A step that replaces the whole tape keeps the saved position of the tape
+  // on its other side here; the history swaps it with its own as it passes.
+  virtual long long* otherSavedPoint() { return nullptr; }
 };
 
 namespace {
@@ -131,12 +135,12 @@ std::vector<int> PutBack(std::vector<TapeBlock>& blocks, std::vector<PlacedBlock
   return indices;
 }
 
-// Holds the blocks that are out of the project: after a delete, the deleted
-// ones; after an insert has been undone, the inserted ones.
+// Holds the blocks that are out of the project: before an insert and after
+// it has been undone, the blocks to insert; after a delete, the deleted ones.
 class MoveInOutStep final : public EditStep {
  public:
-  // removing: the edit took these blocks out (a delete); otherwise the edit
-  // put the blocks at these indices in (an insert) and the step holds nothing yet.
+  // removing: a delete of the blocks at the indices `inserted`; otherwise an
+  // insert of the blocks in `out`, each at its index.
   MoveInOutStep(bool removing, std::vector<PlacedBlock> out, std::vector<int> inserted, std::size_t bytes)
       : removing_(removing), out_(std::move(out)), inserted_(std::move(inserted)), memory_(bytes) {}
   std::vector<int> Undo(TapeProject& project) override { return removing_ ? In(project) : Out(project); }
@@ -160,13 +164,19 @@ class MoveInOutStep final : public EditStep {
   std::size_t memory_;
 };
 
-// Blocks replaced in place: the step holds the other version of each.
+// Blocks replaced in place: the step holds the other version of each (before
+// it is applied, the new blocks).
 class SwapStep final : public EditStep {
  public:
   explicit SwapStep(std::vector<PlacedBlock> others) : others_(std::move(others)) {}
   std::vector<int> Undo(TapeProject& project) override { return Swap(project); }
   std::vector<int> Redo(TapeProject& project) override { return Swap(project); }
-  std::size_t memory() const override { return PlacedMemory(others_); }
+  // Counted once, as the history first sees the step, so that what it adds
+  // and later takes away is the same whichever version the step then holds.
+  std::size_t memory() const override {
+    if (memory_ == 0) memory_ = PlacedMemory(others_);
+    return memory_;
+  }
 
  private:
   std::vector<int> Swap(TapeProject& project) {
@@ -178,7 +188,45 @@ class SwapStep final : public EditStep {
     return indices;
   }
   std::vector<PlacedBlock> others_;
+  mutable std::size_t memory_ = 0;
 };
+
+// The whole tape and its file name, swapped with the project's (New, Open).
+class TapeStep final : public EditStep {
+ public:
+  TapeStep(std::vector<TapeBlock> blocks, std::string fileName)
+      : blocks_(std::move(blocks)), fileName_(std::move(fileName)) {
+    memory_ = kStepOverhead + fileName_.size();
+    for (const TapeBlock& block : blocks_) memory_ += sizeof(TapeBlock) + block.size();
+  }
+  std::vector<int> Undo(TapeProject& project) override { return Swap(project); }
+  std::vector<int> Redo(TapeProject& project) override { return Swap(project); }
+  // Fixed when the step is made, so that the history's total stays exact; the
+  // two tapes it holds in turn are both counted.
+  std::size_t memory() const override { return memory_; }
+  long long* otherSavedPoint() override { return &otherSaved_; }
+  void CountOtherTape(const TapeProject& project) {
+    memory_ += project.fileName.size();
+    for (const TapeBlock& block : project.blocks) memory_ += sizeof(TapeBlock) + block.size();
+  }
+
+ private:
+  std::vector<int> Swap(TapeProject& project) {
+    std::swap(project.blocks, blocks_);
+    std::swap(project.fileName, fileName_);
+    return {};
+  }
+  std::vector<TapeBlock> blocks_;
+  std::string fileName_;
+  long long otherSaved_ = -1;
+  std::size_t memory_;
+};
+
+std::size_t BlocksMemory(const std::vector<TapeBlock>& blocks) {
+  std::size_t total = kStepOverhead;
+  for (const TapeBlock& block : blocks) total += sizeof(PlacedBlock) + block.size();
+  return total;
+}
 
 EditResult Changed(std::vector<int> selection) { return {OpResult::Success(), true, std::move(selection)}; }
 EditResult Unchanged() { return {}; }
@@ -195,10 +243,9 @@ EditResult ApplyOrder(TapeProject& project, EditHistory& history, const std::vec
   std::vector<int> span;
   span.reserve(static_cast<std::size_t>(last - first + 1));
   for (int k = first; k <= last; ++k) span.push_back(order[static_cast<std::size_t>(k)] - first);
-  Permute(project.blocks, first, span);
-  history.Record(std::make_unique<PermuteStep>(first, std::move(span), std::move(selectionBefore), selectionAfter),
-                 project);
-  return Changed(std::move(selectionAfter));
+  return Changed(history.Push(
+      std::make_unique<PermuteStep>(first, std::move(span), std::move(selectionBefore), std::move(selectionAfter)),
+      project));
 }
 
 }  // namespace
@@ -221,6 +268,7 @@ EditResult EditHistory::Undo(TapeProject& project) {
   if (!canUndo()) return Unchanged();
   --current_;
   std::vector<int> selection = steps_[current_]->Undo(project);
+  if (long long* other = steps_[current_]->otherSavedPoint()) std::swap(savedAt_, *other);
   SetModified(project);
   return Changed(std::move(selection));
 }
@@ -228,6 +276,7 @@ EditResult EditHistory::Undo(TapeProject& project) {
 EditResult EditHistory::Redo(TapeProject& project) {
   if (!canRedo()) return Unchanged();
   std::vector<int> selection = steps_[current_]->Redo(project);
+  if (long long* other = steps_[current_]->otherSavedPoint()) std::swap(savedAt_, *other);
   ++current_;
   SetModified(project);
   return Changed(std::move(selection));
@@ -236,6 +285,11 @@ EditResult EditHistory::Redo(TapeProject& project) {
 void EditHistory::MarkSaved(TapeProject& project) {
   savedAt_ = base_ + static_cast<long long>(current_);
   project.modified = false;
+}
+
+void EditHistory::MarkUnsaved(TapeProject& project) {
+  savedAt_ = -1;
+  project.modified = true;
 }
 
 void EditHistory::Clear() {
@@ -253,7 +307,8 @@ void EditHistory::DropOldest() {
   --current_;
 }
 
-void EditHistory::Record(std::unique_ptr<EditStep> step, TapeProject& project) {
+std::vector<int> EditHistory::Push(std::unique_ptr<EditStep> step, TapeProject& project) {
+  std::vector<int> selection = step->Redo(project);
   const long long position = base_ + static_cast<long long>(current_);
   // A project marked modified by a change made outside the history is not the
   // saved state, even where the history thinks it is.
@@ -264,11 +319,18 @@ void EditHistory::Record(std::unique_ptr<EditStep> step, TapeProject& project) {
     steps_.pop_back();
   }
   if (savedAt_ > position) savedAt_ = -1;
+  // A step that replaces the tape leaves it saved; the tape before keeps its
+  // saved position in the step.
+  if (long long* other = step->otherSavedPoint()) {
+    *other = savedAt_;
+    savedAt_ = position + 1;
+  }
   memoryUsed_ += step->memory();
   steps_.push_back(std::move(step));
   ++current_;
   while (memoryUsed_ > memoryLimit_ && steps_.size() > 1) DropOldest();
   SetModified(project);
+  return selection;
 }
 
 // ---- the edits ----
@@ -280,6 +342,15 @@ void ClearProject(TapeProject& project, EditHistory& history) {
   project.modified = false;
   project.blockSelected = false;
   history.Clear();
+}
+
+EditResult ReplaceTape(TapeProject& project, EditHistory& history, std::vector<TapeBlock> blocks,
+                       std::string fileName) {
+  if (blocks.size() > static_cast<std::size_t>(kMaxBlocks)) return {OpResult::Fail(kTooManyBlocksText), false, {}};
+  if (!project.modified && fileName == project.fileName && blocks == project.blocks) return Unchanged();
+  auto step = std::make_unique<TapeStep>(std::move(blocks), std::move(fileName));
+  step->CountOtherTape(project);
+  return Changed(history.Push(std::move(step), project));
 }
 
 EditResult MoveBlocks(TapeProject& project, EditHistory& history, int first, int count, int offset) {
@@ -323,10 +394,10 @@ EditResult MoveBlocksTo(TapeProject& project, EditHistory& history, std::vector<
 EditResult DeleteBlocks(TapeProject& project, EditHistory& history, std::vector<int> indices) {
   indices = CleanIndices(std::move(indices), project.blockCount());
   if (indices.empty()) return Unchanged();
-  std::vector<PlacedBlock> taken = TakeOut(project.blocks, indices);
-  const std::size_t bytes = PlacedMemory(taken);
-  history.Record(std::make_unique<MoveInOutStep>(true, std::move(taken), std::vector<int>{}, bytes), project);
-  return Changed({});
+  std::size_t bytes = kStepOverhead;
+  for (int i : indices) bytes += sizeof(PlacedBlock) + project.blocks[static_cast<std::size_t>(i)].size();
+  return Changed(history.Push(
+      std::make_unique<MoveInOutStep>(true, std::vector<PlacedBlock>{}, std::move(indices), bytes), project));
 }
 
 EditResult InsertBlocks(TapeProject& project, EditHistory& history, int index, std::vector<TapeBlock> blocks) {
@@ -335,25 +406,21 @@ EditResult InsertBlocks(TapeProject& project, EditHistory& history, int index, s
     return {OpResult::Fail(kTooManyBlocksText), false, {}};
   }
   index = std::clamp(index, 0, project.blockCount());
-  std::size_t bytes = kStepOverhead;
-  for (const TapeBlock& block : blocks) bytes += sizeof(PlacedBlock) + block.size();
-  const int count = static_cast<int>(blocks.size());
-  project.blocks.insert(project.blocks.begin() + index, std::make_move_iterator(blocks.begin()),
-                        std::make_move_iterator(blocks.end()));
-  history.Record(std::make_unique<MoveInOutStep>(false, std::vector<PlacedBlock>{}, Range(index, count), bytes),
-                 project);
-  return Changed(Range(index, count));
+  const std::size_t bytes = BlocksMemory(blocks);
+  std::vector<PlacedBlock> placed;
+  placed.reserve(blocks.size());
+  for (TapeBlock& block : blocks) placed.push_back({index + static_cast<int>(placed.size()), std::move(block)});
+  return Changed(
+      history.Push(std::make_unique<MoveInOutStep>(false, std::move(placed), std::vector<int>{}, bytes), project));
 }
 
 EditResult RecordAppended(TapeProject& project, EditHistory& history, int countBefore) {
   const int n = project.blockCount();
   if (countBefore < 0 || countBefore >= n) return Unchanged();
-  std::size_t bytes = kStepOverhead;
-  for (int i = countBefore; i < n; ++i) bytes += sizeof(PlacedBlock) + project.blocks[static_cast<std::size_t>(i)].size();
-  history.Record(
-      std::make_unique<MoveInOutStep>(false, std::vector<PlacedBlock>{}, Range(countBefore, n - countBefore), bytes),
-      project);
-  return Changed(Range(countBefore, n - countBefore));
+  std::vector<TapeBlock> appended(std::make_move_iterator(project.blocks.begin() + countBefore),
+                                  std::make_move_iterator(project.blocks.end()));
+  project.blocks.resize(static_cast<std::size_t>(countBefore));
+  return InsertBlocks(project, history, countBefore, std::move(appended));
 }
 
 EditResult ReplaceBlocks(TapeProject& project, EditHistory& history, std::vector<BlockReplacement> replacements) {
@@ -372,13 +439,7 @@ EditResult ReplaceBlocks(TapeProject& project, EditHistory& history, std::vector
     others.push_back({replacements[k].index, std::move(replacements[k].block)});
   }
   if (others.empty()) return Unchanged();
-  std::vector<int> selection;
-  for (PlacedBlock& other : others) {
-    std::swap(project.blocks[static_cast<std::size_t>(other.index)], other.block);
-    selection.push_back(other.index);
-  }
-  history.Record(std::make_unique<SwapStep>(std::move(others)), project);
-  return Changed(std::move(selection));
+  return Changed(history.Push(std::make_unique<SwapStep>(std::move(others)), project));
 }
 
 EditResult ReplaceBlock(TapeProject& project, EditHistory& history, int index, TapeBlock block) {
@@ -397,8 +458,9 @@ EditResult EditHeader(TapeProject& project, EditHistory& history, int index, con
   return result;
 }
 
-EditResult RepairChecksums(TapeProject& project, EditHistory& history,
-                           const std::function<bool(const ChecksumMismatch&)>& repair, ChecksumOutcome& outcome) {
+std::vector<BlockReplacement> ChecksumRepairs(const TapeProject& project,
+                                              const std::function<bool(const ChecksumMismatch&)>& repair,
+                                              ChecksumOutcome& outcome) {
   bool mismatchFound = false;
   bool leftUnrepaired = false;
   std::vector<BlockReplacement> repairs;
@@ -418,7 +480,12 @@ EditResult RepairChecksums(TapeProject& project, EditHistory& history,
   }
   outcome = !mismatchFound ? ChecksumOutcome::AllMatched
                            : (leftUnrepaired ? ChecksumOutcome::SomeLeft : ChecksumOutcome::AllRepaired);
-  return ReplaceBlocks(project, history, std::move(repairs));
+  return repairs;
+}
+
+EditResult RepairChecksums(TapeProject& project, EditHistory& history,
+                           const std::function<bool(const ChecksumMismatch&)>& repair, ChecksumOutcome& outcome) {
+  return ReplaceBlocks(project, history, ChecksumRepairs(project, repair, outcome));
 }
 
 }  // namespace reelo

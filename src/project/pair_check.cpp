@@ -49,6 +49,10 @@ std::string PairProblemsText(const std::vector<PairProblem>& problems) {
 }
 
 EditResult FixHeaderLengths(TapeProject& project, EditHistory& history, const std::vector<PairProblem>& problems) {
+  return ReplaceBlocks(project, history, HeaderLengthFixes(project, problems));
+}
+
+std::vector<BlockReplacement> HeaderLengthFixes(const TapeProject& project, const std::vector<PairProblem>& problems) {
   std::vector<BlockReplacement> fixes;
   for (const PairProblem& problem : problems) {
     if (problem.kind != PairProblemKind::LengthDiffers) continue;
@@ -60,7 +64,7 @@ EditResult FixHeaderLengths(TapeProject& project, EditHistory& history, const st
     HeaderBuild built = BuildHeader(header, fields);
     if (built.status.ok()) fixes.push_back({problem.block, std::move(built.block)});
   }
-  return ReplaceBlocks(project, history, std::move(fixes));
+  return fixes;
 }
 
 }  // namespace reelo

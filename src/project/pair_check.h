@@ -41,5 +41,7 @@ inline constexpr const char* kFixLengthsQuestion =
 // length (checksum recomputed), as one undoable step. The other problems need
 // the user's own decision and are left alone.
 EditResult FixHeaderLengths(TapeProject& project, EditHistory& history, const std::vector<PairProblem>& problems);
+// The headers FixHeaderLengths writes, changing nothing.
+std::vector<BlockReplacement> HeaderLengthFixes(const TapeProject& project, const std::vector<PairProblem>& problems);
 
 }  // namespace reelo

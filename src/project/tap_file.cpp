@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "project/atomic_file.h"
 #include "project/system_error.h"
@@ -115,7 +117,7 @@ std::string LoadWarning(const LoadTally& tally, int loaded) {
 
 // Walks the records of the file from its start, appending those that fit.
 // pos is the 1-based position of the next record, as the progress shows it.
-void ReadRecords(WindowReader& reader, long long size, TapeProject& project, ProgressScope& progress,
+void ReadRecords(WindowReader& reader, long long size, std::vector<TapeBlock>& blocks, int room, ProgressScope& progress,
                  LoadTally& tally) {
   const long long barMaximum = size + 1;
   long long offset = 0;
@@ -132,12 +134,12 @@ void ReadRecords(WindowReader& reader, long long size, TapeProject& project, Pro
       tally.truncatedBytes = size - offset;
       return;
     }
-    if (project.blockCount() >= kMaxBlocks) {
+    if (static_cast<long long>(blocks.size()) >= room) {
       ++tally.recordsLeftOut;
       if (!reader.Skip(static_cast<std::size_t>(recordSize))) return;
     } else {
       if (!reader.Need(static_cast<std::size_t>(recordSize))) return readFailed();
-      project.blocks.emplace_back(reader.data(), reader.data() + recordSize);
+      blocks.emplace_back(reader.data(), reader.data() + recordSize);
       reader.Consume(static_cast<std::size_t>(recordSize));
     }
     offset += recordSize;
@@ -145,9 +147,7 @@ void ReadRecords(WindowReader& reader, long long size, TapeProject& project, Pro
   }
 }
 
-}  // namespace
-
-OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress) {
+OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
   // Only regular files: opening a named pipe would wait for a writer forever,
@@ -157,15 +157,30 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   if (file.get() < 0) return OpenFailure(path, errno);
 
   const long long size = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
-  WindowReader reader(file.get(), size);
-  const int before = project.blockCount();
   LoadTally tally;
   {
     ProgressScope scope(progress, kLoadTapLabel, size + 1);
-    ReadRecords(reader, size, project, scope, tally);
+    WindowReader reader(file.get(), size);
+    ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
   }
-  const std::string warning = LoadWarning(tally, project.blockCount() - before);
+  const std::string warning = LoadWarning(tally, static_cast<int>(blocks.size()));
   return warning.empty() ? OpResult::Success() : OpResult::Warn(warning);
+}
+
+}  // namespace
+
+OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress) {
+  TapeRead read = ReadTapFile(path, project.freeSlots(), progress);
+  project.blocks.insert(project.blocks.end(), std::make_move_iterator(read.blocks.begin()),
+                        std::make_move_iterator(read.blocks.end()));
+  return read.status;
+}
+
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress) {
+  std::vector<TapeBlock> blocks;
+  OpResult status = ReadTapRecords(blocks, room, path, progress);
+  if (!status.ok()) blocks.clear();
+  return {std::move(blocks), std::move(status)};
 }
 
 OpResult SaveTapFile(TapeProject& project, Progress& progress) {

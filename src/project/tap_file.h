@@ -25,6 +25,11 @@ inline constexpr const char* kOpenFailedText = "Не удалось открыт
 // One byte left after the last whole record is ignored without a warning.
 OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& progress);
 
+// The same read, its records given back as a value instead of appended: at
+// most `room` of them (the project's free slots, or 1000 for a tape that
+// replaces the project), with the same status. No records on Error.
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress);
+
 // Writes all blocks to project.fileName, replacing the file atomically.
 // Progress: maximum blockCount + 1, value i after block i. Clears modified on
 // success; on failure the old file and modified are as they were.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "project/tape_block.h"
+#include "project/op_result.h"
 
 namespace reelo {
 
@@ -31,6 +32,14 @@ struct TapeProject {
   bool hasFileName() const { return fileName != kNoFileName; }
   // Gives the project no file ("*").
   void forgetFileName() { fileName.assign(1, '*'); }
+};
+
+// What a reader gives back instead of changing a project: the blocks it read,
+// in tape order, and how the read went (Error: nothing read; Warning: the
+// blocks that could be read, and why others could not).
+struct TapeRead {
+  std::vector<TapeBlock> blocks;
+  OpResult status;
 };
 
 // lo + 256 * hi: the 16-bit little-endian value of two bytes.

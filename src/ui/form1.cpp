@@ -136,16 +136,21 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   resize(kFirstClientWidth, kFirstClientHeight + menuBar()->sizeHint().height());
   CentreWindow(*this);
 
-  // Every run starts with an empty, unmodified project.
-  StartEmptyProject();
+  // The window shows the document as it is (at a run's start, empty) and
+  // follows it from now on.
+  state_.document.AddListener(*this);
+  RefreshBlockList();
+  UpdateSummary();
+  UpdateEditActions();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() { state_.document.RemoveListener(*this); }
 
 QAction* Form1::addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
-                           void (Form1::*handler)()) {
+                           void (Form1::*handler)(), Changes changes) {
   auto* action = new QAction(QString::fromUtf8(caption), this);
   action->setObjectName(QString::fromLatin1(name));
+  action->setProperty("changesTape", changes == Changes::Tape);
   action->setShortcut(shortcut);
   connect(action, &QAction::triggered, this, handler);
   addAction(action);  // the shortcut works while the menus are closed
@@ -154,30 +159,31 @@ QAction* Form1::addCommand(const char* name, const char* caption, const QKeySequ
 }
 
 void Form1::createActions() {
-  addCommand("filenew", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), &Form1::filenew_Click);
-  addCommand("fileopen", "Открыть...", QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::fileopen_Click);
+  constexpr Changes tape = Changes::Tape;
+  addCommand("filenew", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), &Form1::filenew_Click, tape);
+  addCommand("fileopen", "Открыть...", QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::fileopen_Click, tape);
   addCommand("filesave", "Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::filesave_Click);
   addCommand("filesaveas", "Сохранить как...", {}, &Form1::filesaveas_Click);
-  addCommand("loadwav", "Загрузить из WAV-файла", QKeySequence(Qt::CTRL | Qt::Key_W), &Form1::loadwav_Click);
+  addCommand("loadwav", "Загрузить из WAV-файла", QKeySequence(Qt::CTRL | Qt::Key_W), &Form1::loadwav_Click, tape);
   addCommand("filesavewav", "Сохранить в WAV...", {}, &Form1::filesavewav_Click);
   addCommand("fileexit", "Выход", {}, &Form1::fileexit_Click);
-  addCommand("editup", "Вверх", QKeySequence(Qt::CTRL | Qt::Key_Q), &Form1::editup_Click);
-  addCommand("editdowd", "Вниз", QKeySequence(Qt::CTRL | Qt::Key_A), &Form1::editdowd_Click);
-  addCommand("editdel", "Удалить", QKeySequence(Qt::Key_Delete), &Form1::editdel_Click);
-  addCommand("editadd", "Добавить файл...", QKeySequence(Qt::CTRL | Qt::Key_F), &Form1::editadd_Click);
-  addCommand("editundo", "Отменить", QKeySequence(Qt::CTRL | Qt::Key_Z), &Form1::editundo_Click);
-  addCommand("editredo", "Повторить", QKeySequence(Qt::CTRL | Qt::Key_Y), &Form1::editredo_Click)
+  addCommand("editup", "Вверх", QKeySequence(Qt::CTRL | Qt::Key_Q), &Form1::editup_Click, tape);
+  addCommand("editdowd", "Вниз", QKeySequence(Qt::CTRL | Qt::Key_A), &Form1::editdowd_Click, tape);
+  addCommand("editdel", "Удалить", QKeySequence(Qt::Key_Delete), &Form1::editdel_Click, tape);
+  addCommand("editadd", "Добавить файл...", QKeySequence(Qt::CTRL | Qt::Key_F), &Form1::editadd_Click, tape);
+  addCommand("editundo", "Отменить", QKeySequence(Qt::CTRL | Qt::Key_Z), &Form1::editundo_Click, tape);
+  addCommand("editredo", "Повторить", QKeySequence(Qt::CTRL | Qt::Key_Y), &Form1::editredo_Click, tape)
       ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   // Enter first, so that the menu names the key as people call it.
-  addCommand("editprops", "Свойства блока...", QKeySequence(Qt::Key_Enter), &Form1::editprops_Click)
+  addCommand("editprops", "Свойства блока...", QKeySequence(Qt::Key_Enter), &Form1::editprops_Click, tape)
       ->setShortcuts({QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
-  addCommand("editmake", "Создать из файла...", {}, &Form1::editmake_Click);
+  addCommand("editmake", "Создать из файла...", {}, &Form1::editmake_Click, tape);
   addCommand("editsavedata", "Сохранить данные...", {}, &Form1::editsavedata_Click);
   addCommand("viewcode", "10-ричный код", QKeySequence(Qt::CTRL | Qt::Key_H), &Form1::viewcode_Click);
   addCommand("viewtext", "Текст", QKeySequence(Qt::CTRL | Qt::Key_T), &Form1::viewtext_Click);
   addCommand("viewbasic", "BASIC-листинг", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::viewbasic_Click);
   addCommand("viewscreen", "Экран", QKeySequence(Qt::CTRL | Qt::Key_R), &Form1::viewscreen_Click);
-  addCommand("toolsksum", "Проверить/исправить контрольные сумму", {}, &Form1::toolsksum_Click);
+  addCommand("toolsksum", "Проверить/исправить контрольные сумму", {}, &Form1::toolsksum_Click, tape);
   addCommand("helpme", "Вызов справки...", QKeySequence(Qt::Key_F1), &Form1::helpme_Click);
   addCommand("helpabout", "О программе...", {}, &Form1::helpabout_Click);
 }
@@ -299,7 +305,7 @@ void Form1::Toolbar1_ButtonClick(const QString& key) {
 }
 
 void Form1::List1_Click() {
-  if (SelectedBlock() >= 0) state_.project.blockSelected = true;
+  if (SelectedBlock() >= 0) state_.document.SetBlockSelected(true);
   ShowHeaderInfo();
 }
 
@@ -317,7 +323,7 @@ std::vector<int> Form1::SelectedBlocksOrSay() {
 
 void Form1::RefreshBlockList() {
   list_->ShowEntries(BlockListEntries(state_.project));
-  state_.project.blockSelected = false;
+  state_.document.SetBlockSelected(false);
   ShowHeaderInfo();
 }
 

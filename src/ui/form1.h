@@ -12,6 +12,7 @@
 
 #include "project/edits.h"
 #include "project/op_result.h"
+#include "project/tape_document.h"
 #include "ui/app_state.h"
 #include "ui/prompts.h"
 
@@ -61,12 +62,20 @@ inline constexpr int kHeaderFrameRoom = 180;
 // come out negative cannot be set: the list then keeps its whole size.
 QSize ListSizeAfterResize(QSize list, QSize client);
 
-class Form1 : public QMainWindow {
+// The window follows the document: the list, the title and the status
+// panels, the edit actions and the deck change when the document says so.
+class Form1 : public QMainWindow, public TapeDocumentListener {
   Q_OBJECT
 
  public:
   Form1(AppState& state, Prompts& prompts, QWidget* parent = nullptr);
   ~Form1() override;
+
+  // What the document tells: the list, summary and deck follow the tape; the
+  // edit actions its history.
+  void TapeChanged(const TapeChange& change) override;
+  void ModifiedChanged(bool modified) override;
+  void HistoryChanged() override;
 
   // Rebuilds the block list: one line per block, no line selected.
   void RefreshBlockList();
@@ -161,6 +170,8 @@ class Form1 : public QMainWindow {
   // Shows the frame with the selected header's fields, or hides it.
   void ShowHeaderInfo();
   void createDeck();
+  // The document's blocks changed: the deck stops before anything shows them.
+  void TapeBlocksChanged();
   void UpdateDeckControls();
   void ShowDeckFailure(const QString& reason);
   void Form_Resize();
@@ -179,11 +190,11 @@ class Form1 : public QMainWindow {
   bool WriteProject();
   // Shows how an operation ended (nothing for plain success).
   void ShowResult(const OpResult& result, const char* title = "");
-  // Open's first steps: the save question, then New. False when cancelled.
-  bool ClearForOpen();
-  // Open's last steps for a chosen file: read it into the emptied project,
-  // which takes its name when it could be read.
-  void OpenChosenFile(const std::string& path);
+  // Open's steps once a file has been chosen: the save question, then the
+  // file read; only a file that could be read replaces the tape (one step of
+  // the history) and becomes the project's file. False when the question
+  // stopped the command.
+  bool OpenChosenFile(const std::string& path);
   // Add file's steps for a chosen file; true when it could be read.
   bool AddChosenFile(const std::string& path);
   // Puts an opened or saved file at the top of the recent files.
@@ -193,18 +204,17 @@ class Form1 : public QMainWindow {
   // The verdict of reading a written WAV file back, in a box.
   void ShowWavCheck(const WavCheckResult& check);
   void MoveSelectedBlock(int offset);
-  // Empties the project, its history and the list (start, New, Open).
-  void StartEmptyProject();
-  // Shows what an edit, undo or redo did: the list rebuilt with the edit's
-  // blocks selected, the summary, and the reason when it was refused.
+  // Shows how an edit, undo or redo ended: its warning, or the reason it was
+  // refused (the list and the summary have followed the document already).
   void ShowEdit(const EditResult& edit);
-  // Turns the blocks a reader appended from index `first` on into one
-  // undoable insertion.
-  void RecordAppendedBlocks(int first);
+  // Commands that change the tape can be used while the document is not
+  // locked; Undo and Redo while there is something to undo or redo.
   void UpdateEditActions();
 
+  // Whether a command changes the tape (and so waits while the deck plays).
+  enum class Changes { Nothing, Tape };
   QAction* addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
-                      void (Form1::*handler)());
+                      void (Form1::*handler)(), Changes changes = Changes::Nothing);
 
   AppState& state_;
   Prompts& prompts_;

@@ -38,7 +38,7 @@ void Form1::MoveSelectedBlock(int offset) {
     ShowBox(kNotTogetherText, "", Buttons::Ok, BoxIcon::Information);
     return;
   }
-  ShowEdit(MoveBlocks(state_.project, state_.history, rows.front(), int(rows.size()), offset));
+  ShowEdit(state_.document.Move(rows.front(), int(rows.size()), offset));
 }
 
 void Form1::editdel_Click() {
@@ -47,7 +47,7 @@ void Form1::editdel_Click() {
   const std::string question =
       rows.size() == 1 ? std::string(kDeleteText) : QString::fromUtf8(kDeleteSeveralText).arg(rows.size()).toStdString();
   if (ShowBox(question, kDeleteTitle, Buttons::YesNo, BoxIcon::None) != Answer::Yes) return;
-  ShowEdit(DeleteBlocks(state_.project, state_.history, rows));
+  ShowEdit(state_.document.Delete(rows));
 }
 
 // Appends the blocks of another tape file (TAP, TZX, PZX or CSW). The project
@@ -64,14 +64,12 @@ void Form1::editadd_Click() {
 // that can be made for them (a header's length) is made only on the user's Yes.
 void Form1::toolsksum_Click() {
   ChecksumOutcome outcome = ChecksumOutcome::AllMatched;
-  // The repaired blocks lose their damage marks.
-  ShowEdit(RepairChecksums(
-      state_.project, state_.history,
+  state_.document.RepairChecksums(
       [this](const ChecksumMismatch& mismatch) {
         return ShowBox(ChecksumQuestionText(mismatch), kChecksumQuestionTitle, Buttons::YesNo, BoxIcon::None) ==
                Answer::Yes;
       },
-      outcome));
+      outcome);
   const BoxIcon icon = outcome == ChecksumOutcome::SomeLeft ? BoxIcon::Critical : BoxIcon::Information;
   ShowBox(ChecksumClosingText(outcome), kChecksumClosingTitle, Buttons::Ok, icon);
 
@@ -88,7 +86,7 @@ void Form1::toolsksum_Click() {
   text += "\n\n";
   text += kFixLengthsQuestion;
   if (ShowBox(text, kPairProblemsTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) return;
-  ShowEdit(FixHeaderLengths(state_.project, state_.history, problems));
+  ShowEdit(state_.document.Replace(HeaderLengthFixes(state_.project, problems)));
 }
 
 }  // namespace reelo

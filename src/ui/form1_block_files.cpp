@@ -92,7 +92,7 @@ void Form1::editmake_Click() {
   // After the last selected block, or at the end of the tape.
   const std::vector<int> rows = SelectedBlocks();
   const int at = state_.project.blockSelected && !rows.empty() ? rows.back() + 1 : state_.project.blockCount();
-  ShowEdit(InsertBlocks(state_.project, state_.history, at, std::move(made.blocks)));
+  ShowEdit(state_.document.Insert(at, std::move(made.blocks)));
 }
 
 void Form1::editsavedata_Click() {

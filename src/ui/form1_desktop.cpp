@@ -111,23 +111,18 @@ void Form1::OpenFiles(const QStringList& paths, bool addOnly) {
   // recent list stop it before they change the project.
   deck().Stop();
   qsizetype next = 0;
-  if (!addOnly) {
-    if (!ClearForOpen()) return;
-    OpenChosenFile(ToLocalPath(paths[next++]));
-  }
+  if (!addOnly && !OpenChosenFile(ToLocalPath(paths[next++]))) return;
   for (; next < paths.size(); ++next) AddChosenFile(ToLocalPath(paths[next]));
 }
 
 // The project keeps its own file name: an added file is a source, not the
 // place the project is saved to.
 bool Form1::AddChosenFile(const std::string& path) {
-  const int before = state_.project.blockCount();
-  const OpResult result = LoadTapeFile(state_.project, path, *progress_);
-  if (result.ok()) RecordAppendedBlocks(before);
-  RefreshBlockList();
-  UpdateSummary();
-  ShowResult(result);
-  return result.ok();
+  const EditResult added = state_.document.Append(ReadTapeFile(path, state_.project.freeSlots(), *progress_));
+  // The list is made anew whatever the outcome, as it always has been.
+  if (!added.changed) RefreshBlockList();
+  ShowEdit(added);
+  return added.status.ok();
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,4 +1,4 @@
-// The "Правка" menu (Undo, Redo), the one way every edit reaches the list,
+// The "Правка" menu (Undo, Redo), how the window follows the document,
 // dragging blocks within the list, and the properties of a header.
 #include <QAction>
 
@@ -17,41 +17,42 @@ constexpr const char* kNotAHeaderText = "Свойства можно измен�
 
 }  // namespace
 
-void Form1::editundo_Click() { ShowEdit(state_.history.Undo(state_.project)); }
+void Form1::editundo_Click() { ShowEdit(state_.document.Undo()); }
 
-void Form1::editredo_Click() { ShowEdit(state_.history.Redo(state_.project)); }
+void Form1::editredo_Click() { ShowEdit(state_.document.Redo()); }
 
-void Form1::StartEmptyProject() {
-  ClearProject(state_.project, state_.history);
-  RefreshBlockList();
-  UpdateSummary();
-  UpdateEditActions();
-}
-
-void Form1::ShowEdit(const EditResult& edit) {
-  if (edit.changed) {
+void Form1::TapeChanged(const TapeChange& change) {
+  if (change.blocks) {
+    // The deck reads the blocks as it plays: it stops before the list shows
+    // the new ones.
+    TapeBlocksChanged();
     RefreshBlockList();
-    list_->SelectRows(edit.selection);
-    UpdateSummary();
+    list_->SelectRows(change.selection);
   }
-  UpdateEditActions();
-  ShowResult(edit.status);
+  UpdateSummary();
 }
 
-void Form1::RecordAppendedBlocks(int first) {
-  RecordAppended(state_.project, state_.history, first);
-  UpdateEditActions();
-}
+// The title does not show the state; the save question and the exit read it
+// from the document when they need it.
+void Form1::ModifiedChanged(bool) {}
+
+void Form1::HistoryChanged() { UpdateEditActions(); }
+
+void Form1::ShowEdit(const EditResult& edit) { ShowResult(edit.status); }
 
 void Form1::UpdateEditActions() {
-  actions_.value(QStringLiteral("editundo"))->setEnabled(state_.history.canUndo());
-  actions_.value(QStringLiteral("editredo"))->setEnabled(state_.history.canRedo());
+  const TapeDocument& document = state_.document;
+  for (QAction* action : std::as_const(actions_)) {
+    if (action->property("changesTape").toBool()) action->setEnabled(!document.locked());
+  }
+  actions_.value(QStringLiteral("editundo"))->setEnabled(document.canUndo());
+  actions_.value(QStringLiteral("editredo"))->setEnabled(document.canRedo());
 }
 
 void Form1::List1_DragDrop(int row) {
   const std::vector<int> rows = SelectedBlocks();
   if (rows.empty()) return;
-  ShowEdit(MoveBlocksTo(state_.project, state_.history, rows, row));
+  ShowEdit(state_.document.MoveTo(rows, row));
 }
 
 void Form1::List1_DblClick(QListWidgetItem* item) {
@@ -76,13 +77,13 @@ void Form1::editprops_Click() {
     Form12 dialog(prompts_, BlockAt(state_.project, index), DataLengthAfter(state_.project, index), this);
     const std::optional<HeaderFields> fields = dialog.Start();
     if (!fields) return;
-    ShowEdit(EditHeader(state_.project, state_.history, index, *fields));
+    ShowEdit(state_.document.EditHeader(index, *fields));
   }
   // A turbo block's timings next, as an edit of their own.
   if (turbo) {
     Form13 timings(prompts_, BlockAt(state_.project, index), this);
     if (const std::optional<TapeBlock> block = timings.Start()) {
-      ShowEdit(ReplaceBlock(state_.project, state_.history, index, *block));
+      ShowEdit(state_.document.Replace({{index, *block}}));
     }
   }
 }

@@ -31,35 +31,28 @@ constexpr const char* kTapLossesQuestion = "\nСохранить в формат
 
 }  // namespace
 
+// New and Open are steps of the history: Undo brings the earlier tape back.
 void Form1::filenew_Click() {
   if (!AskToSaveChanges(kNewTitle)) return;
-  StartEmptyProject();
+  ShowEdit(state_.document.New());
 }
 
+// The dialog comes first: a cancelled dialog leaves the tape as it was.
 void Form1::fileopen_Click() {
-  if (!ClearForOpen()) return;
   const QString chosen = ChooseFile(FileDialogKind::Open, kOpenDialogTitle, kTapeOpenFilter);
   if (chosen.isEmpty()) return;
   OpenChosenFile(ToLocalPath(chosen));
 }
 
-// Open's first steps: the save question, then the project emptied as New
-// empties it.
-bool Form1::ClearForOpen() {
+bool Form1::OpenChosenFile(const std::string& path) {
   if (!AskToSaveChanges(kOpenTitle)) return false;
-  StartEmptyProject();
+  // The tape and the file's name are replaced only when the file could be
+  // read: an unreadable file leaves the tape as it was and must not become
+  // the target of the next Save.
+  const EditResult opened = state_.document.Open(path, ReadTapeFile(path, kMaxBlocks, *progress_));
+  if (opened.status.ok()) NoteRecentFile(path);
+  ShowEdit(opened);
   return true;
-}
-
-void Form1::OpenChosenFile(const std::string& path) {
-  const OpResult result = LoadTapeFile(state_.project, path, *progress_);
-  // The project takes the file's name only when the file could be read: an
-  // unreadable file must not become the target of the next Save.
-  if (result.ok()) state_.project.fileName = path;
-  RefreshBlockList();
-  UpdateSummary();
-  if (result.ok()) NoteRecentFile(path);
-  ShowResult(result);
 }
 
 void Form1::filesave_Click() { SaveProject(); }
@@ -113,11 +106,10 @@ bool Form1::SaveProjectAs() {
   // Declining to replace keeps the project's earlier name, so a later Save
   // cannot write over the file the user chose to keep.
   if (!IsExistingFile(path) || ShowBox(kReplaceText, kReplaceTitle, Buttons::YesNo, BoxIcon::None) == Answer::Yes) {
-    state_.project.fileName = path;
+    state_.document.SetFileName(path);
     saved = WriteProject();
     if (saved) NoteRecentFile(path);
   }
-  UpdateSummary();
   return saved;
 }
 
@@ -128,9 +120,8 @@ bool Form1::WriteProject() {
       ShowBox(TapLossesText(losses) + kTapLossesQuestion, kReplaceTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) {
     return false;
   }
-  const OpResult result = SaveTapeFile(state_.project, *progress_);
   // Undoing back to this point clears `modified` again.
-  if (result.ok()) state_.history.MarkSaved(state_.project);
+  const OpResult result = state_.document.Save([this](TapeProject& project) { return SaveTapeFile(project, *progress_); });
   ShowResult(result, kSaveFailedTitle);
   return result.ok();
 }

@@ -4,16 +4,11 @@
 
 namespace reelo {
 
-// The window appends the decoded records itself when it closes accepted; they
-// become one undoable insertion, and the list and the summary follow.
+// The window adds the decoded records to the document itself when it closes
+// accepted, as one undoable step; the list and the summary follow the document.
 void Form1::loadwav_Click() {
-  const int before = state_.project.blockCount();
   Form11 form(state_, prompts_, this);
-  if (form.exec() == QDialog::Accepted) {
-    RecordAppendedBlocks(before);
-    RefreshBlockList();
-    UpdateSummary();
-  }
+  form.exec();
 }
 
 }  // namespace reelo

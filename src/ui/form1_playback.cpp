@@ -54,14 +54,6 @@ const DeckCommand kDeckCommands[] = {
     {"tapeoutput", "Вывод звука...", nullptr, {}, &Form1::tapeoutput_Click},
 };
 
-// Commands that change the project's blocks: they wait while the deck plays,
-// since the deck reads the blocks as it goes (a menu item and its toolbar
-// button share one action).
-const char* const kEditCommands[] = {
-    "filenew", "fileopen", "loadwav",  "editup",   "editdowd",     "editdel",  "editadd",
-    "editundo", "editredo", "editprops", "editmake", "toolsksum",
-};
-
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
@@ -83,7 +75,6 @@ class DeckParts : public QObject {
   DeckWindow* window = nullptr;
   int volumePercent = kFullVolume;
   int highlighted = -1;                 // the list line shown as playing
-  QList<QAction*> locked;               // edit commands disabled while the deck plays
 };
 
 void DeckPartsDeleter::operator()(DeckParts* parts) const { delete parts; }
@@ -128,21 +119,21 @@ void Form1::createDeck() {
 
   // Adding or removing blocks can make Play possible or not.
   QAbstractItemModel* model = list_->model();
-  // An edit made behind the deck's back stops it before anything shows it.
-  auto blocksChanged = [this] {
-    deck_->deck->Poll();
-    UpdateDeckControls();
-  };
-  connect(model, &QAbstractItemModel::modelReset, deck_.get(), [this, blocksChanged] {
+  auto linesChanged = [this] { UpdateDeckControls(); };
+  connect(model, &QAbstractItemModel::modelReset, deck_.get(), [this, linesChanged] {
     deck_->highlighted = -1;  // the lines were made anew
-    blocksChanged();
+    linesChanged();
   });
-  connect(model, &QAbstractItemModel::rowsInserted, deck_.get(), blocksChanged);
-  connect(model, &QAbstractItemModel::rowsRemoved, deck_.get(), blocksChanged);
+  connect(model, &QAbstractItemModel::rowsInserted, deck_.get(), linesChanged);
+  connect(model, &QAbstractItemModel::rowsRemoved, deck_.get(), linesChanged);
   UseAudioOutput(*deck_->soundCard);
 }
 
 TapeDeck& Form1::deck() { return *deck_->deck; }
+
+void Form1::TapeBlocksChanged() {
+  if (deck_ && deck_->deck) deck_->deck->TapeChanged();
+}
 
 void Form1::UseAudioOutput(AudioOutput& output) {
   SignalOptions options;
@@ -178,18 +169,9 @@ void Form1::UpdateDeckControls() {
   action("tapeprev")->setEnabled(active);
   action("tapenext")->setEnabled(active && deck.block() + 1 < deck.blockCount());
 
-  if (active && deck_->locked.isEmpty()) {
-    for (const char* name : kEditCommands) {
-      QAction* edit = findChild<QAction*>(QString::fromLatin1(name));
-      if (edit && edit->isEnabled()) {
-        edit->setEnabled(false);
-        deck_->locked.append(edit);
-      }
-    }
-  } else if (!active) {
-    for (QAction* edit : deck_->locked) edit->setEnabled(true);
-    deck_->locked.clear();
-  }
+  // The deck reads the blocks as it goes: while it plays or is paused the
+  // document refuses every change, and the commands that make one wait.
+  state_.document.SetLocked(active);
 
   const int row = active ? deck.block() : -1;
   if (row != deck_->highlighted) {

@@ -144,7 +144,7 @@ class TestBlockCommands : public QObject {
     if (content == "truncated") file.resize(file.size() - 3);
     if (content != "missing") WriteFileBytes(added, file);
     w->SetBlocks(FiveBlocks());
-    w->state.project.fileName = (dir / "own.tap").string();
+    w->SetFileName((dir / "own.tap").string());
     w->form->UpdateSummary();
     w->ClickLine(1);
     int linesAtTheBox = -1;

@@ -196,9 +196,10 @@ class TestDesktop : public QObject {
         << none;
     QTest::newRow("drop of a web link is refused") << "drop" << 4 << false << QStringList{"web"} << none << none << 4
                                                    << "keep" << false << none;
-    QTest::newRow("drop of a missing file: its reason, an empty tape")
-        << "drop" << 4 << false << QStringList{"missing.tap"} << QStringList{"Ok"} << QStringList{"box Reelo"} << 0
-        << "" << false << none;
+    // Nothing could be read, so nothing replaces the tape.
+    QTest::newRow("drop of a missing file: its reason, the tape kept")
+        << "drop" << 4 << false << QStringList{"missing.tap"} << QStringList{"Ok"} << QStringList{"box Reelo"} << 4
+        << "keep" << false << none;
   }
   void testOpenFiles() {
     QFETCH(QString, how);

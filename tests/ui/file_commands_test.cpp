@@ -1,5 +1,6 @@
 // The "Файл" menu: the save question of New, Open and Exit, Open, Save, Save as
-// with its extension and replace rules, Save as WAV, and failing saves.
+// with its extension and replace rules, Save as WAV, failing saves, and New
+// and Open as steps that Undo takes back.
 #include <QDir>
 
 #include "project/tap_file.h"
@@ -69,24 +70,27 @@ class TestFileCommands : public QObject {
     for (const auto& c : commands) {
       const QString question = U("box ") + U(c.title);
       const bool open = QLatin1String(c.name) == QLatin1String("open");
-      // Open goes on to its dialog, which these rows cancel.
-      const QStringList openPlan = open ? QStringList{"file:"} : QStringList{};
+      // Open's dialog comes first (the test chooses a file in it), then the
+      // question.
       const QStringList openShown = open ? QStringList{kOpenDialog} : QStringList{};
       const auto row = [&](const char* what) -> QTestData& { return QTest::addRow("%s, %s", c.name, what); };
-      row("not modified") << c.name << false << "" << openPlan << openShown << true << "";
-      row("Нет") << c.name << true << "" << QStringList{"No"} + openPlan << QStringList{question} + openShown << true
-                 << "";
-      row("Отмена") << c.name << true << "own" << QStringList{"Cancel"} << QStringList{question} << false << "";
-      row("Да, saved to its file") << c.name << true << "own" << QStringList{"Yes"} + openPlan
-                                   << QStringList{question} + openShown << true << "own";
-      row("Да, never saved, saved as") << c.name << true << "" << QStringList{"Yes", "file:chosen"} + openPlan
-                                       << QStringList{question, kSaveAsDialog} + openShown << true << "chosen.tap";
+      row("not modified") << c.name << false << "" << QStringList{} << openShown << true << "";
+      row("Нет") << c.name << true << "" << QStringList{"No"} << openShown + QStringList{question} << true << "";
+      row("Отмена") << c.name << true << "own" << QStringList{"Cancel"} << openShown + QStringList{question} << false
+                    << "";
+      row("Да, saved to its file") << c.name << true << "own" << QStringList{"Yes"}
+                                   << openShown + QStringList{question} << true << "own";
+      row("Да, never saved, saved as") << c.name << true << "" << QStringList{"Yes", "file:chosen"}
+                                       << openShown + QStringList{question, kSaveAsDialog} << true << "chosen.tap";
       // The changes are not on disk: the command stops and nothing is lost.
       row("Да, never saved, dialog cancelled") << c.name << true << "" << QStringList{"Yes", "file:"}
-                                               << QStringList{question, kSaveAsDialog} << false << "";
+                                               << openShown + QStringList{question, kSaveAsDialog} << false << "";
       row("Да, the write fails") << c.name << true << "missing/own" << QStringList{"Yes", "Ok"}
-                                 << QStringList{question, kFailedBox} << false << "";
+                                 << openShown + QStringList{question, kFailedBox} << false << "";
     }
+    // A cancelled Open dialog asks nothing and leaves the tape as it was.
+    QTest::newRow("open, dialog cancelled") << "open" << true << "own" << QStringList{"open:"}
+                                            << QStringList{kOpenDialog} << false << "";
   }
 
   void testSaveQuestion() {
@@ -99,7 +103,12 @@ class TestFileCommands : public QObject {
     QFETCH(QString, written);
     const auto blocks = SampleBlocks();
     w->SetBlocks(blocks, modified);
-    if (!file.isEmpty()) w->state.project.fileName = Path(*dir, file);
+    if (!file.isEmpty()) w->SetFileName(Path(*dir, file));
+    // The file Open chooses, kept apart from the files the saves write.
+    TempDir elsewhere;
+    const std::string other = (elsewhere.path() / "other.tap").string();
+    WriteFileBytes(other, FileOf({MakeDataBlock({1, 2, 3})}));
+    if (command == "open" && plan.value(0) != "open:") w->prompts.PlanFile(QString::fromStdString(other));
     Plan(plan);
 
     bool closed = false;
@@ -113,6 +122,10 @@ class TestFileCommands : public QObject {
     const bool exits = command == "exit" || command == "close box";
     if (exits) {
       QCOMPARE(closed, carriesOn);
+    } else if (carriesOn && command == "open") {
+      QCOMPARE(w->Lines(), QStringList{U("      3 байт данных")});
+      QCOMPARE(w->form->windowTitle(), TitleOf(other));
+      QVERIFY(!w->state.project.modified);
     } else if (carriesOn) {
       QCOMPARE(w->state.project.blockCount(), 0);
       QCOMPARE(w->Lines(), QStringList{});
@@ -156,7 +169,8 @@ class TestFileCommands : public QObject {
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("linesAtTheBox");
     QTest::addColumn<bool>("named");
-    QTest::newRow("missing file") << "missing" << int(BoxIcon::Critical) << 0 << false;
+    // An unreadable file leaves the tape that was there (four blocks, modified).
+    QTest::newRow("missing file") << "missing" << int(BoxIcon::Critical) << 4 << false;
     QTest::newRow("last record cut short") << "truncated" << int(BoxIcon::Warning) << 3 << true;
   }
   void testOpenProblems() {
@@ -170,12 +184,15 @@ class TestFileCommands : public QObject {
       bytes.resize(bytes.size() - 100);
       WriteFileBytes(path, bytes);
     }
+    w->SetBlocks(SampleBlocks(), true);
     int linesShown = -1;
-    w->prompts.onBox = [&](const ShownPrompt&) { linesShown = w->List()->count(); };
-    w->prompts.PlanFile(QString::fromStdString(path)).PlanAnswer(Answer::Ok);
+    w->prompts.onBox = [&](const ShownPrompt& shown) {
+      if (shown.title == U("Reelo")) linesShown = w->List()->count();
+    };
+    w->prompts.PlanFile(QString::fromStdString(path)).PlanAnswer(Answer::No).PlanAnswer(Answer::Ok);
     w->Run("fileopen");
 
-    QCOMPARE(w->prompts.shown.size(), std::size_t(2));
+    QCOMPARE(w->prompts.shown.size(), std::size_t(3));
     const ShownPrompt& box = w->prompts.shown.back();
     QCOMPARE(int(box.icon), icon);
     QCOMPARE(box.title, U("Reelo"));
@@ -184,6 +201,42 @@ class TestFileCommands : public QObject {
     // An unreadable file does not become the project's file.
     QCOMPARE(w->state.project.fileName, named ? path : std::string("*"));
     QCOMPARE(w->form->windowTitle(), named ? TitleOf(path) : U("Reelo"));
+    QCOMPARE(w->state.project.modified, !named);
+  }
+
+  // New and Open are steps of the history: Undo brings the earlier tape back
+  // with its name and its unsaved changes, Redo the new one.
+  void testUndoBringsBackTheTape_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("New") << "filenew";
+    QTest::newRow("Open") << "fileopen";
+  }
+  void testUndoBringsBackTheTape() {
+    QFETCH(QString, command);
+    const std::string own = Path(*dir, "own.tap");
+    const std::string other = Path(*dir, "other.tap");
+    WriteFileBytes(other, FileOf({MakeDataBlock({1, 2, 3})}));
+    w->SetBlocks(SampleBlocks(), true);
+    w->SetFileName(own);
+    const QStringList before = w->Lines();
+    if (command == "fileopen") w->prompts.PlanFile(QString::fromStdString(other));
+    w->prompts.PlanAnswer(Answer::No);
+    w->Run(qPrintable(command));
+    const QStringList after = w->Lines();
+    const QString title = w->form->windowTitle();
+    QCOMPARE(after.size(), command == "fileopen" ? 1 : 0);
+    QVERIFY(!w->state.project.modified);
+    QVERIFY(w->Action("editundo")->isEnabled());
+
+    w->Run("editundo");
+    QCOMPARE(w->Lines(), before);
+    QCOMPARE(w->form->windowTitle(), TitleOf(own));
+    QVERIFY2(w->state.project.modified, "the changes that were not saved are still not saved");
+    QVERIFY(!w->Action("editundo")->isEnabled() && w->Action("editredo")->isEnabled());
+
+    w->Run("editredo");
+    QCOMPARE(w->Lines(), after);
+    QCOMPARE(w->form->windowTitle(), title);
     QVERIFY(!w->state.project.modified);
   }
 
@@ -191,7 +244,7 @@ class TestFileCommands : public QObject {
     const auto blocks = SampleBlocks();
     w->SetBlocks(blocks, true);
     const std::string path = Path(*dir, "own.tap");
-    w->state.project.fileName = path;
+    w->SetFileName(path);
     BarSteps steps(w->Find<QProgressBar>("ProgressBar1"));
     w->Run("filesave");
     QVERIFY(w->prompts.shown.empty());
@@ -205,7 +258,7 @@ class TestFileCommands : public QObject {
   // request then must neither start a second save nor end the program.
   void testCloseWhileSavingWaits() {
     w->SetBlocks(SampleBlocks(), true);
-    w->state.project.fileName = Path(*dir, "own.tap");
+    w->SetFileName(Path(*dir, "own.tap"));
     QList<bool> closed;
     connect(w->Find<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this,
             [&] { closed << w->form->close(); });
@@ -256,7 +309,7 @@ class TestFileCommands : public QObject {
     w->SetBlocks(blocks, true);
     const std::string own = Path(*dir, "own.tap");
     const std::string taken = Path(*dir, "taken.tap");
-    w->state.project.fileName = own;
+    w->SetFileName(own);
     WriteFileBytes(taken, {'k', 'e', 'e', 'p'});
     w->prompts.PlanFile(QString::fromStdString(Path(*dir, "taken"))).PlanAnswer(Answer(answer));
     w->Run("filesaveas");
@@ -294,7 +347,7 @@ class TestFileCommands : public QObject {
     const std::string path = Path(*dir, file);
     if (sizeLimit) WriteFileBytes(path, {'o', 'l', 'd'});
     w->SetBlocks({MakeDataBlock(RandomBytes(60000, 1)), MakeDataBlock(RandomBytes(60000, 2))}, true);
-    w->state.project.fileName = path;
+    w->SetFileName(path);
     w->prompts.PlanAnswer(Answer::Ok);
     {
       std::unique_ptr<FileSizeLimit> limit;
@@ -345,7 +398,7 @@ class TestFileCommands : public QObject {
     if (exists) WriteFileBytes(path, {'o', 'l', 'd'});
     w->SetBlocks(SampleBlocks(), true);
     const std::string own = Path(*dir, "own.tap");
-    w->state.project.fileName = own;
+    w->SetFileName(own);
     w->form->UpdateSummary();
     BarSteps steps(w->Find<QProgressBar>("ProgressBar1"));
     w->prompts.PlanFile(QString::fromStdString(Path(*dir, typed)));
@@ -375,7 +428,9 @@ class TestFileCommands : public QObject {
  private:
   void Plan(const QStringList& plan) {
     for (const QString& step : plan) {
-      if (step.startsWith("file:")) {
+      if (step == "open:") {
+        w->prompts.PlanFile(QString());  // Open's dialog cancelled
+      } else if (step.startsWith("file:")) {
         const QString name = step.mid(5);
         w->prompts.PlanFile(name.isEmpty() ? QString() : QString::fromStdString(Path(*dir, name)));
       } else if (step == "Yes") {

@@ -98,9 +98,7 @@ void ShootMainWindow(Shooter& shooter, reelo::QtPrompts& prompts) {
   std::printf("List1 asks for \"%s\" %.2f pt and gets \"%s\" %.2f pt\n", reelo::kListFontFamily,
               reelo::kListFontPoints, qPrintable(listFont.family()), listFont.pointSizeF());
 
-  state.project = SampleTape();
-  form.RefreshBlockList();
-  form.UpdateSummary();
+  state.document.Reset(SampleTape());
   form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(3);
   shooter.Save(form, QStringLiteral("form1_tape"));
 
@@ -109,9 +107,7 @@ void ShootMainWindow(Shooter& shooter, reelo::QtPrompts& prompts) {
 
   // The widest texts the panels can get: 1000 blocks of the largest record.
   const reelo::TapeBlock largest = reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(65533, 4));
-  state.project.blocks.assign(reelo::kMaxBlocks, largest);
-  form.RefreshBlockList();
-  form.UpdateSummary();
+  state.document.Reset(reelo::TapeProject{std::vector<reelo::TapeBlock>(reelo::kMaxBlocks, largest)});
   shooter.Save(form, QStringLiteral("form1_full"));
 
   for (QMenu* menu : form.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
@@ -137,16 +133,16 @@ void ShootEditing(Shooter& shooter) {
   reelo::AppState state;
   reelo::Form1 form(state, prompts);
   form.show();
-  state.project = SampleTape();
-  form.RefreshBlockList();
-  form.UpdateSummary();
+  state.document.Reset(SampleTape());
   auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
   list->setCurrentRow(2);
   shooter.Save(form, QStringLiteral("form1_header_frame"));
 
   for (int index : {0, 4}) {
     // The second: a header that promises more than its data block holds.
-    if (index == 4) state.project.blocks[5] = reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(2000, 3));
+    if (index == 4) {
+      state.document.Replace({{5, reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(2000, 3))}});
+    }
     reelo::Form12 dialog(prompts, state.project.blocks[std::size_t(index)],
                          reelo::DataLengthAfter(state.project, index), &form);
     dialog.show();
@@ -162,7 +158,9 @@ void ShootEditing(Shooter& shooter) {
   form.editmake_Click();
   QFile::remove(binary);
   shooter.Save(form, QStringLiteral("form1_created_block"));
-  state.project.modified = false;
+  reelo::TapeProject shown = state.project;
+  shown.modified = false;
+  state.document.Reset(std::move(shown));
 }
 
 void ShootBoxes(Shooter& shooter) {

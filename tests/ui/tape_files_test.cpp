@@ -260,7 +260,9 @@ class TestTapeFiles : public QObject {
     w->prompts.PlanFile(QString::fromStdString(path));
     w->Run("fileopen");
     QCOMPARE(w->state.project.blocks, blocks);
-    w->state.project.modified = true;
+    TapeProject reopened = w->state.project;
+    reopened.modified = true;
+    w->state.document.Reset(std::move(reopened));
     w->Run("filesave");
     QCOMPARE(ReadFileBytes(path), written);
   }

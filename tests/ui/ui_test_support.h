@@ -51,13 +51,16 @@ struct MainWindow {
     return {Find<QLabel>("StatusBar1_Panel1")->text(), Find<QLabel>("StatusBar1_Panel2")->text(),
             Find<QLabel>("StatusBar1_Panel3")->text()};
   }
-  // Puts blocks into the project as if they had been loaded.
+  // Puts blocks into the project as if they had been loaded (the document
+  // starts again from them; the window follows).
   void SetBlocks(std::vector<TapeBlock> blocks, bool modified = false) {
-    state.project.blocks = std::move(blocks);
-    state.project.modified = modified;
-    form->RefreshBlockList();
-    form->UpdateSummary();
+    TapeProject project;
+    project.blocks = std::move(blocks);
+    project.modified = modified;
+    state.document.Reset(std::move(project));
   }
+  // Gives the project a file, as a Save as would.
+  void SetFileName(const std::string& path) { state.document.SetFileName(path); }
   // Selects a line the way a user does: a click on it.
   void ClickLine(int row) const {
     QListWidget* list = List();

@@ -86,7 +86,7 @@ class TestEditCommands : public QObject {
     dir = std::make_unique<TempDir>();
     WriteFileBytes(*dir / "more.tap", Concat({MakeDataBlock({1}), MakeDataBlock({2}), MakeDataBlock({3})}));
     w->SetBlocks(SampleTape());
-    w->state.project.fileName = (*dir / "own.tap").string();
+    w->SetFileName((*dir / "own.tap").string());
     QApplication::setActiveWindow(w->form.get());
     QVERIFY(QTest::qWaitForWindowActive(w->form.get()));
   }
@@ -142,8 +142,8 @@ class TestEditCommands : public QObject {
     QCOMPARE(w->Lines(), lines);
   }
 
-  // Undoing back to the state of the last save clears `modified`; New leaves
-  // nothing to undo.
+  // Undoing back to the state of the last save clears `modified`; New is a
+  // step like any other, and Undo brings back the tape it replaced.
   void testSavedPoint_data() {
     QTest::addColumn<QStringList>("parts");  // the project is saved between parts
     QTest::addColumn<QList<bool>>("modifiedAfterUndos");
@@ -151,7 +151,8 @@ class TestEditCommands : public QObject {
         << QStringList{"click:2 run:editup", "click:4 run:editdowd"} << QList<bool>{false, true};
     QTest::newRow("edit, save: undo leaves the saved state") << QStringList{"click:2 run:editup", ""}
                                                              << QList<bool>{true};
-    QTest::newRow("New empties the history") << QStringList{"click:2 run:editup no run:filenew"} << QList<bool>{};
+    QTest::newRow("New, undone: the edited tape, then the opened one")
+        << QStringList{"click:2 run:editup no run:filenew"} << QList<bool>{true, false};
   }
   void testSavedPoint() {
     QFETCH(QStringList, parts);

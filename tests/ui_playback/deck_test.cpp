@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "fake_audio_output.h"
+#include "project/tape_document.h"
 #include "tape_builders.h"
 #include "sound/playback/tape_deck.h"
 
@@ -35,6 +36,21 @@ Bytes Reference(const TapeProject& project, const SignalOptions& options, int fi
 std::uint64_t StartOf(const TapeProject& project, const SignalOptions& options, int block) {
   return TapeSignalStream(project, options).blockStart(block);
 }
+
+// Tells the deck when the document's blocks change, as the main window does.
+struct DeckFollowsDocument : TapeDocumentListener {
+  DeckFollowsDocument(TapeDocument& document, TapeDeck& deck) : document(document), deck(deck) {
+    document.AddListener(*this);
+  }
+  ~DeckFollowsDocument() override { document.RemoveListener(*this); }
+  void TapeChanged(const TapeChange& change) override {
+    if (change.blocks) deck.TapeChanged();
+  }
+  void ModifiedChanged(bool) override {}
+  void HistoryChanged() override {}
+  TapeDocument& document;
+  TapeDeck& deck;
+};
 
 }  // namespace
 
@@ -231,8 +247,8 @@ class DeckTest : public QObject {
     QVERIFY(project.blocks == before.blocks);
   }
 
-  // The deck reads the blocks as it plays: after any edit that moves them it
-  // must not read one more sample, and it stops.
+  // The deck reads the blocks as it plays: told of any edit of the document's
+  // blocks, it must not read one more sample, and it stops.
   void testEditStopsPlayback_data() {
     QTest::addColumn<int>("edit");
     QTest::newRow("a block deleted") << 0;
@@ -242,18 +258,23 @@ class DeckTest : public QObject {
   }
   void testEditStopsPlayback() {
     QFETCH(int, edit);
-    TapeProject project = ThreeBlocks();
+    TapeDocument document;
+    document.Reset(ThreeBlocks());
     FakeAudioOutput output;
-    TapeDeck deck(project, output);
+    TapeDeck deck(document.project(), output);
+    DeckFollowsDocument follows(document, deck);
     deck.Play(1);
     output.Play(100);
+    EditResult result;
     switch (edit) {
-      case 0: project.blocks.erase(project.blocks.begin() + 1); break;
-      case 1: project.blocks.push_back(testing::MakeDataBlock({9})); break;
-      case 2: project.blocks[1] = testing::MakeDataBlock({5, 4, 3, 2, 1}); break;
-      case 3: std::swap(project.blocks[1], project.blocks[2]); break;
+      case 0: result = document.Delete({1}); break;
+      case 1: result = document.Insert(3, {testing::MakeDataBlock({9})}); break;
+      case 2: result = document.Replace({{1, testing::MakeDataBlock({5, 4, 3, 2, 1})}}); break;
+      case 3: result = document.Move(1, 1, +1); break;
     }
+    QVERIFY(result.changed);
     QCOMPARE(output.Play(1000), std::uint64_t{0});
+    QCOMPARE(deck.state(), DeckState::Stopped);
     deck.Poll();
     QCOMPARE(deck.state(), DeckState::Stopped);
   }

@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
   QtPrompts prompts;
   Form1 form(state, prompts);
   form.UseAudioOutput(output);
-  state.project.blocks = {MakeHeader(0, "loader", 120), MakeDataBlock(RandomBytes(120)),
-                          MakeHeader(3, "screen", 6912, 16384), MakeDataBlock(RandomBytes(6912))};
+  state.document.Reset(reelo::TapeProject{{MakeHeader(0, "loader", 120), MakeDataBlock(RandomBytes(120)),
+                          MakeHeader(3, "screen", 6912, 16384), MakeDataBlock(RandomBytes(6912))}});
   form.RefreshBlockList();
   form.UpdateSummary();
   form.resize(kWideWidth, form.height());

@@ -109,7 +109,7 @@ class TestScreenWindow : public QObject {
     Form3* form = OpenOn(0);
     QCOMPARE(FirstWrongSquare(form->Image(), shown, ScreenMode::Colour), QString());
     Press(form, "Command4");
-    w->state.project.blocks[0] = SampleScreen(3);
+    w->state.document.Replace({{0, SampleScreen(3)}});
 
     PaintCount paints(form);
     Press(form, qPrintable(button));

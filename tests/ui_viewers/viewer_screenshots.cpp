@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
   Form1 form(state, prompts);
   prompts.setParentWidget(&form);
   form.show();
-  state.project.blocks = {program, MakeDataBlock(Bytes(kText, kText + std::char_traits<char>::length(kText))),
-                          ColourScreen()};
+  state.document.Reset(reelo::TapeProject{{program, MakeDataBlock(Bytes(kText, kText + std::char_traits<char>::length(kText))),
+                          ColourScreen()}});
   form.RefreshBlockList();
   form.UpdateSummary();
 

@@ -68,8 +68,8 @@ class BenchViewerWindows : public QObject {
   void initTestCase() {
     main = std::make_unique<Form1>(state, prompts);
     main->show();
-    state.project.blocks = {MakeDataBlock(RandomBytes(kScreenBytes, 7)), MakeDataBlock(RandomBytes(kLargestData, 8)),
-                            MakeDataBlock(Bytes(kLargestData, 'A')), MakeDataBlock(TextLines())};
+    state.document.Reset(reelo::TapeProject{{MakeDataBlock(RandomBytes(kScreenBytes, 7)), MakeDataBlock(RandomBytes(kLargestData, 8)),
+                            MakeDataBlock(Bytes(kLargestData, 'A')), MakeDataBlock(TextLines())}});
     main->RefreshBlockList();
   }
   void cleanupTestCase() { main.reset(); }

@@ -18,4 +18,9 @@ namespace reelo {
 // cleared, since the window rebuilds the list.
 OpResult AddLoadedBlocks(TapeProject& project, const ImportState& state);
 
+// The same records as a value, for a document to take in as one step: the
+// first `room` of them (the project's free slots), and the Warning above when
+// others were left out.
+TapeRead LoadedBlocksToAdd(const ImportState& state, int room);
+
 }  // namespace reelo

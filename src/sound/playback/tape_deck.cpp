@@ -10,16 +10,6 @@ constexpr int kSecondsPerMinute = 60;
 constexpr const char* kPausedText = "Пауза";
 constexpr const char* kGap = "   ";
 
-// Mixes one value into a running 64-bit hash (FNV-1a over the value's bytes).
-std::uint64_t Mix(std::uint64_t hash, std::uint64_t value) {
-  constexpr std::uint64_t kPrime = 1099511628211ull;
-  for (int i = 0; i < 8; ++i) {
-    hash ^= (value >> (8 * i)) & 0xFF;
-    hash *= kPrime;
-  }
-  return hash;
-}
-
 }  // namespace
 
 QString ClockText(std::uint64_t samples, int sampleRate) {
@@ -35,18 +25,6 @@ int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t posi
   const auto after = std::upper_bound(starts.begin(), starts.end() - 1, position);
   const int block = static_cast<int>(after - starts.begin()) - 1;
   return std::clamp(block, 0, static_cast<int>(starts.size()) - 2);
-}
-
-std::uint64_t BlockStorageFingerprint(const TapeProject& project) {
-  std::uint64_t hash = 14695981039346656037ull;
-  hash = Mix(hash, reinterpret_cast<std::uintptr_t>(project.blocks.data()));
-  hash = Mix(hash, project.blocks.size());
-  for (const TapeBlock& block : project.blocks) {
-    hash = Mix(hash, reinterpret_cast<std::uintptr_t>(block.data()));
-    hash = Mix(hash, block.size());
-    hash = Mix(hash, reinterpret_cast<std::uintptr_t>(block.kept.get()));
-  }
-  return hash;
 }
 
 QString DeckStatusText(const TapeDeck& deck) {
@@ -92,8 +70,7 @@ qint64 SignalSource::bytesAvailable() const {
 
 qint64 SignalSource::readData(char* data, qint64 maxSize) {
   TapeSignalStream* stream = deck_.stream_.get();
-  // After an edit the blocks the stream reads may be gone: not one more sample.
-  if (!stream || !deck_.ProjectUnchanged()) return 0;
+  if (!stream) return 0;
   const int bytesPerSample = stream->bytesPerSample();
   auto* out = reinterpret_cast<std::uint8_t*>(data);
   const std::size_t wanted = static_cast<std::size_t>(maxSize / bytesPerSample);
@@ -163,13 +140,10 @@ int TapeDeck::block() const {
   return BlockAtPosition(starts_, position());
 }
 
-bool TapeDeck::ProjectUnchanged() const { return BlockStorageFingerprint(project_) == fingerprint_; }
-
 bool TapeDeck::Play(int first) {
   Stop();
   if (project_.blocks.empty() || !IsValid(options_)) return false;
   first = std::clamp(first, 0, project_.blockCount() - 1);
-  fingerprint_ = BlockStorageFingerprint(project_);
   stream_ = std::make_unique<TapeSignalStream>(project_, options_, first);
   starts_.resize(project_.blocks.size() + 1);
   for (std::size_t i = 0; i < starts_.size(); ++i) starts_[i] = stream_->blockStart(static_cast<int>(i));
@@ -213,10 +187,6 @@ void TapeDeck::Pause() {
 
 void TapeDeck::Continue() {
   if (state_ != DeckState::Paused) return;
-  if (!ProjectUnchanged()) {
-    Stop();
-    return;
-  }
   state_ = DeckState::Playing;
   switch (pause_) {
     case PauseKind::Suspended:
@@ -242,6 +212,8 @@ void TapeDeck::Stop() {
   if (wasActive) emit Changed();
 }
 
+void TapeDeck::TapeChanged() { Stop(); }
+
 void TapeDeck::NextBlock() {
   if (state_ == DeckState::Stopped) return;
   const int current = block();
@@ -256,10 +228,6 @@ void TapeDeck::PreviousBlock() {
 // Drops what the output holds and goes on from the start of the block:
 // playing when it was playing, paused there when it was paused.
 void TapeDeck::Jump(int target) {
-  if (!ProjectUnchanged()) {
-    Stop();
-    return;
-  }
   EndSession();
   stream_->SeekBlock(target);
   pausedPosition_ = starts_[static_cast<std::size_t>(target)];
@@ -280,10 +248,6 @@ void TapeDeck::Fail(const QString& reason) {
 
 void TapeDeck::Poll() {
   if (state_ == DeckState::Stopped) return;
-  if (!ProjectUnchanged()) {
-    Stop();
-    return;
-  }
   if (state_ != DeckState::Playing || !sessionOpen_) return;
   const std::uint64_t heard = HeardPosition();
   if (heard >= source_->written()) {

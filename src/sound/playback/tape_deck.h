@@ -28,10 +28,6 @@ QString ClockText(std::uint64_t samples, int sampleRate);
 // and, last, the tape's length (the last block for the end and beyond).
 int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t position);
 
-// Fingerprint of the project's block storage (where each block's bytes are and
-// how many): an edit that adds, removes, moves or replaces a block changes it.
-std::uint64_t BlockStorageFingerprint(const TapeProject& project);
-
 class SignalSource;
 class TapeDeck;
 
@@ -46,7 +42,8 @@ class TapeDeck : public QObject {
   // How often the deck looks at the output to move its position (ms).
   static constexpr int kPollInterval = 100;
 
-  // The project is read while the deck plays; it must outlive the deck.
+  // The project is read while the deck plays; it must outlive the deck, and
+  // whoever changes its blocks tells the deck (TapeChanged).
   TapeDeck(const TapeProject& project, AudioOutput& output, QObject* parent = nullptr);
   ~TapeDeck() override;
 
@@ -65,6 +62,9 @@ class TapeDeck : public QObject {
   void Stop();
   void NextBlock();      // to the start of the next block (not from the last)
   void PreviousBlock();  // to the start of the block before (block 0: its start)
+  // The blocks changed: the deck stops at once, without one more sample, since
+  // the blocks it was reading may be gone.
+  void TapeChanged();
 
   DeckState state() const { return state_; }
   // The block being heard, or waiting to be played when paused; -1 stopped.
@@ -97,7 +97,6 @@ class TapeDeck : public QObject {
   void EndSession();
   void Jump(int block);
   void Fail(const QString& reason);
-  bool ProjectUnchanged() const;
   std::uint64_t HeardPosition() const;
 
   const TapeProject& project_;
@@ -109,7 +108,6 @@ class TapeDeck : public QObject {
   std::unique_ptr<TapeSignalStream> stream_;
   std::unique_ptr<SignalSource> source_;
   std::vector<std::uint64_t> starts_;  // of the tape being played
-  std::uint64_t fingerprint_ = 0;
   bool sessionOpen_ = false;           // the output is pulling from source_
   std::uint64_t sessionStart_ = 0;     // tape position of the session's first sample
   std::uint64_t pausedPosition_ = 0;   // the position shown while paused
@@ -123,7 +121,7 @@ class TapeDeck : public QObject {
 
 // The samples of the stream as a sequential device the output reads. Under
 // "pause after each block" it gives nothing past the end of the block it is
-// in until released; it gives nothing at all once the project was edited.
+// in until released; it gives nothing at all once the deck has stopped.
 class SignalSource : public QIODevice {
   Q_OBJECT
 

@@ -242,8 +242,9 @@ void Form11::Command2_Click() {
 }
 
 void Form11::Command3_Click() {
-  const OpResult result = AddLoadedBlocks(state_.project, state_.importState);
-  ShowProblem(result);
+  const EditResult added =
+      state_.document.Append(LoadedBlocksToAdd(state_.importState, state_.project.freeSlots()));
+  ShowProblem(added.status);
   accept();
 }
 
