@@ -157,10 +157,10 @@ OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
 }
 
 // A TZX of blocks of any kind, read whole and kept block by block.
-OpResult LoadTzxKinds(TapeProject& project, const std::string& path, const std::uint8_t* data, std::size_t size,
-                      LoadProgress& progress, TapeLoadCounts& counts) {
+OpResult LoadTzxKinds(std::vector<TapeBlock>& blocks, int room, const std::string& path, const std::uint8_t* data,
+                      std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
   if (size < kTzxHeaderSize) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kTzxCutText);
-  const TzxKinds read = ReadTzxKinds(data, size, static_cast<std::size_t>(project.freeSlots()),
+  const TzxKinds read = ReadTzxKinds(data, size, static_cast<std::size_t>(std::max(room, 0)),
                                      [&progress](std::uint64_t at) { progress.Position(at); });
   for (const TapeBlock& block : read.blocks) {
     if (block.isPlainRecord()) {
@@ -171,7 +171,7 @@ OpResult LoadTzxKinds(TapeProject& project, const std::string& path, const std::
   }
   counts.recordsLeftOut = read.leftOut;
   progress.Position(size);
-  project.blocks.insert(project.blocks.end(), read.blocks.begin(), read.blocks.end());
+  blocks.insert(blocks.end(), read.blocks.begin(), read.blocks.end());
   LoadNotes notes;
   notes.truncatedOffset = read.truncatedOffset;
   notes.truncatedBytes = read.truncatedBytes;
@@ -244,7 +244,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
   FileBytes bytes;
   if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);
   if (format == TapeFormat::Tzx) {
-    const OpResult result = LoadTzxKinds(project, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+    const OpResult result = LoadTzxKinds(blocks, room, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
     if (counts) *counts = tally;
     return result;
   }

@@ -64,7 +64,7 @@ class BenchBlockList : public QObject {
     ScriptedPrompts prompts;
     Form1 form(state, prompts);
     form.show();
-    state.project = Tape(kMaxBlocks, true);
+    state.document.Reset(Tape(kMaxBlocks, true));
     QBENCHMARK {
       form.RefreshBlockList();
       form.repaint();

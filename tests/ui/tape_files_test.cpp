@@ -285,7 +285,9 @@ class TestTapeFiles : public QObject {
     w->prompts.PlanFile(QString::fromStdString(source));
     w->Run("fileopen");
     QCOMPARE(w->state.project.blockCount(), 3);
-    w->state.project.modified = true;
+    TapeProject opened = w->state.project;
+    opened.modified = true;
+    w->state.document.Reset(std::move(opened));
     const std::string path = Path(*dir, "game.tap");
     w->prompts.PlanFile(QString::fromStdString(path)).PlanAnswer(Answer(answer));
     w->Run("filesaveas");

@@ -102,15 +102,12 @@ bool ShootEditor(const QDir& folder) {
   AppState state;
   Form1 form(state, prompts);
   form.show();
-  state.project = SampleTape();
-  form.RefreshBlockList();
-  form.UpdateSummary();
+  state.document.Reset(SampleTape());
   form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(2);
   bool ok = Save(form, folder, "main_window.png");
   Form12 dialog(prompts, state.project.blocks[2], DataLengthAfter(state.project, 2), &form);
   dialog.show();
   ok &= Save(dialog, folder, "properties.png");
-  state.project.modified = false;
   return ok;
 }
 
@@ -121,9 +118,7 @@ bool ShootDeck(const QDir& folder) {
   AppState state;
   Form1 form(state, prompts);
   form.UseAudioOutput(output);
-  state.project = SampleTape();
-  form.RefreshBlockList();
-  form.UpdateSummary();
+  state.document.Reset(SampleTape());
   form.show();
   form.findChild<QAction*>(QStringLiteral("tapeplay"))->trigger();
   output.Play(TapeSignalStream(state.project, SignalOptions{}).blockStart(1) + 30000);
@@ -140,7 +135,6 @@ bool ShootDeck(const QDir& folder) {
   window->adjustSize();
   ok &= Save(*window, folder, "sound_output.png");
   form.findChild<QAction*>(QStringLiteral("tapestop"))->trigger();
-  state.project.modified = false;
   return ok;
 }
 
