@@ -18,7 +18,7 @@
 #include "project/progress.h"
 #include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
 
@@ -36,7 +36,10 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 class QuietHost final : public reelo::testing::QuietImportHost {
  public:
   long long yields = 0;
-  void Yield() override { ++yields; }
+  bool Progress(std::int64_t) override {
+    ++yields;
+    return true;
+  }
 };
 
 TapeBlock RandomDataBlock(unsigned seed) {

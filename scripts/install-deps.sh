@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
-  fuse-emulator-utils zmakebas pasmo sox
+  fuse-emulator-utils zmakebas pasmo sox lame vorbis-tools opus-tools
   python3-numpy python3-scipy
   pulseaudio pulseaudio-utils
   time

@@ -26,18 +26,24 @@ std::vector<TapeBlock> Records() {
   return {testing::MakeHeader(3, "prepared", 120), testing::MakeDataBlock(testing::RandomBytes(120, 11))};
 }
 
-// Prepares and decodes the way reelo-cli does: fitted bounds, "Шум" for every question.
+// Prepares and decodes as reelo-cli does, through a recording session: fitted
+// bounds, "Шум" for every question.
 std::vector<TapeBlock> PrepareAndDecode(const std::string& path, const PrepareOptions& options, PrepareOutcome& outcome,
                                         OpResult& result) {
   testing::TempDir dir;
-  const std::string prepared = (dir / "prepared.wav").string();
-  result = PrepareRecording(path, prepared, options, nullptr, outcome);
+  RecordingSession session(dir.path().string());
+  result = session.Open(path);
   if (!result.ok()) return {};
-  ImportState state;
+  SessionOptions read;
+  read.preparation = options;
   testing::QuietImportHost host;
-  AnalyseSpectrum(state, prepared, host);
-  const auto fit = FitBounds(state.pulseHistogram);
-  DecodeTape(state, fit ? fit->bounds : PulseBounds{}, prepared, host);
+  std::optional<FittedBounds> fit;
+  bool stopped = false;
+  result = session.Fit(read, host, fit, stopped);
+  if (!result.ok()) return {};
+  outcome.channelUsed = session.preparedChannel();
+  ImportState state;
+  result = session.Decode(read, state, fit ? fit->bounds : PulseBounds{}, host);
   return state.loadedBlocks;
 }
 

@@ -65,7 +65,7 @@ TEST_P(MeasurePulseTest, LengthAndPositionAfter) {
   RecordingReader recording(bufferSize);
   ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
   FakeHost host;
-  RunPacer pacer(host);
+  Pacer pacer = EventsPacer(host);
   std::int64_t position = c.start;
   EXPECT_EQ(MeasurePulse(recording, position, pacer), c.length);
   EXPECT_EQ(position, c.positionAfter);
@@ -87,7 +87,7 @@ TEST(MeasurePulse, ReadsTheHighHalfOfEveryCycleInTurn) {
     RecordingReader recording(bufferSize);
     ASSERT_TRUE(recording.Open(path.string()).ok());
     FakeHost host;
-    RunPacer pacer(host);
+    Pacer pacer = EventsPacer(host);
     std::int64_t position = kDecodeStartPosition;
     std::vector<int> lengths;
     while (position <= recording.length()) lengths.push_back(MeasurePulse(recording, position, pacer));
@@ -103,14 +103,14 @@ TEST(MeasurePulse, YieldsByTimeNotByPulse) {
   ASSERT_TRUE(recording.Open((dir / "flat.wav").string()).ok());
 
   FakeHost eager;  // interval 0: every clock check yields
-  RunPacer eagerPacer(eager);
+  Pacer eagerPacer = EventsPacer(eager);
   std::int64_t position = 1;
   EXPECT_EQ(MeasurePulse(recording, position, eagerPacer), 0);
   EXPECT_GE(eager.yields, (1 << 20) / kSamplesPerClockCheck - 1);
 
   FakeHost patient;
   patient.interval = std::chrono::hours(1);
-  RunPacer patientPacer(patient);
+  Pacer patientPacer = EventsPacer(patient);
   position = 1;
   MeasurePulse(recording, position, patientPacer);
   EXPECT_EQ(patient.yields, 0);

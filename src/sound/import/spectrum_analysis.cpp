@@ -8,15 +8,8 @@ namespace reelo {
 namespace {
 
 void MeasureAll(ImportRun& run) {
-  const std::int64_t fileLength = run.recording.length();
-  long long pulses = 0;
-  while (run.position <= fileLength && !run.state.stopRequested) {
+  while (run.position <= run.recording.length() && !run.state.stopRequested) {
     CountPulse(run.state.pulseHistogram, MeasurePulse(run.recording, run.position, run.pacer));
-    if (pulses % kPulsesPerProgressStep == 0) {
-      if (run.pacer.RepaintDue()) run.host.DrawSpectrum();
-      run.host.ShowImportProgress(run.position);
-    }
-    ++pulses;
   }
 }
 
@@ -28,24 +21,19 @@ void CountPulse(PulseHistogram& histogram, int length) {
   if (counter < kHistogramCap) ++counter;
 }
 
-OpResult AnalyseSpectrum(ImportState& state, const std::string& wavFileName, ImportHost& host) {
+void AnalyseSpectrum(ImportState& state, RecordingReader& recording, ImportEvents& events) {
+  state.stopRequested = false;
+  state.pulseHistogram.fill(0);
+  events.Begin(kAnalysisStatusText, recording.expectedLength());
+  ImportRun run(recording, events, state, kAnalysisStartPosition);
+  MeasureAll(run);
+}
+
+OpResult AnalyseSpectrum(ImportState& state, const std::string& wavFileName, ImportEvents& events) {
   if (wavFileName.empty()) return OpResult::Success();
   RecordingReader recording;
   if (OpResult opened = recording.Open(wavFileName); !opened.ok()) return opened;
-
-  host.LockImportControls();
-  state.stopRequested = false;
-  host.SetProgressMaximum(recording.length());
-  host.SetStatusText(kAnalysisStatusText);
-  state.pulseHistogram.fill(0);
-
-  ImportRun run(recording, host, state, kAnalysisStartPosition);
-  MeasureAll(run);
-
-  recording.Close();
-  host.FinishImportRun();
-  host.UnlockImportControls();
-  host.DrawSpectrum();
+  AnalyseSpectrum(state, recording, events);
   return recording.ReadOutcome(wavFileName);
 }
 
