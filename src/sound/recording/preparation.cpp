@@ -243,6 +243,7 @@ std::size_t PreparedStream::Read(float* out, std::size_t maxSamples) {
 }
 
 OpResult PreparedStream::status() const {
+  if (file_.overBudget()) return OpResult::Fail(std::string(kMpegDamagedText) + " " + source_);
   if (file_.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source_);
   return OpResult::Success();
 }

@@ -101,6 +101,7 @@ OpResult MeasureQuality(const std::string& path, PrepareProgress* progress, Qual
   std::vector<ChannelScanner> scanners = MakeScanners(file.info());
   Pacer pacer = PassPacer(progress, kMeasureStatusText, file.info().frames);
   if (!ScanFrames(file, file.info().frames, pacer, scanners)) return OpResult::Fail(kPrepareStoppedText);
+  if (file.overBudget()) return OpResult::Fail(std::string(kMpegDamagedText) + " " + path);
   if (file.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + path);
   report = BuildQualityReport(file.info(), scanners);
   return OpResult::Success();

@@ -271,6 +271,12 @@ void Form11::Command5_Click() {
   const QString chosen =
       prompts_.ChooseFile({FileDialogKind::Open, QString::fromUtf8(kSoundDialogTitle), QString::fromUtf8(kSoundFilter)});
   if (chosen.isEmpty()) return;
+  // Another recording: the previous one's spectrum and quality are no longer shown.
+  if (ToLocalPath(chosen) != state_.WavFileName) {
+    state_.importState.pulseHistogram.fill(0);
+    analysed_.reset();
+    DrawSpectrum();
+  }
   state_.WavFileName = ToLocalPath(chosen);
   fileButton_->setText(chosen);
   LookAtRecording(true);
