@@ -19,10 +19,10 @@
 #include "project/progress.h"
 #include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
-#include "sound/import/run_pacer.h"
+#include "sound/recording/pacer.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
 
@@ -40,7 +40,10 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 class QuietHost final : public reelo::testing::QuietImportHost {
  public:
   long long yields = 0;
-  void Yield() override { ++yields; }
+  bool Progress(std::int64_t) override {
+    ++yields;
+    return true;
+  }
 };
 
 TapeBlock RandomDataBlock(unsigned seed) {
@@ -124,7 +127,7 @@ void BM_MeasurePulse(benchmark::State& state) {
   for (auto _ : state) {
     reelo::RecordingReader recording;
     if (!recording.Open(Recording()).ok()) std::abort();
-    reelo::RunPacer pacer(host);
+    reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
     std::int64_t position = reelo::kDecodeStartPosition;
     long long sum = 0;
     while (position <= recording.length()) sum += reelo::MeasurePulse(recording, position, pacer);
@@ -136,11 +139,11 @@ void BM_MeasurePulse(benchmark::State& state) {
 void BM_MeasurePulses(benchmark::State& state) {
   QuietHost host;
   const bool stop = false;
-  std::vector<int> lengths(static_cast<std::size_t>(reelo::kPulsesPerProgressStep));
+  std::vector<int> lengths(1024);
   for (auto _ : state) {
     reelo::RecordingReader recording;
     if (!recording.Open(Recording()).ok()) std::abort();
-    reelo::RunPacer pacer(host);
+    reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
     std::int64_t position = reelo::kDecodeStartPosition;
     long long sum = 0;
     while (position <= recording.length()) {

@@ -1,8 +1,6 @@
 // reelo-cli decode and analyse: a recording prepared, its bounds fitted and
 // decoded as the load-from-WAV window does, with every bad-signal question
 // answered "Шум".
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -10,11 +8,8 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "project/checksum.h"
-#include "sound/import/import_host.h"
 #include "sound/import/loaded_blocks.h"
-#include "sound/import/spectrum_analysis.h"
-#include "sound/import/tape_decoder.h"
-#include "sound/recording/fitted_bounds.h"
+#include "sound/recording/recording_session.h"
 
 namespace reelo::cli {
 namespace {
@@ -23,34 +18,29 @@ constexpr int kBarWidth = 30;
 
 // The window's part in a run, for the command line: report lines on out, a
 // bar on err when that is a terminal, every question answered "Шум".
-class CliHost final : public ImportHost, public PrepareProgress {
+class CliEvents final : public RecordingEvents {
  public:
-  CliHost(Io& io, bool report) : io_(io), report_(report) {}
-  ~CliHost() override { EndBar(); }
-
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override { EndBar(); }
-  void SetProgressMaximum(std::int64_t maximum) override { maximum_ = maximum; }
-  void ShowImportProgress(std::int64_t position) override { DrawBar(position); }
-  void FinishImportRun() override { EndBar(); }
-  void SetStatusText(const std::string& text) override { label_ = text; }
-  void ClearReport() override {}
-  void AddReportLine(const std::string& line) override {
-    if (!report_) return;
-    EndBar();
-    io_.out << line << '\n';
-  }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override { return QuestionReply::Noise; }
+  CliEvents(Io& io, bool report) : io_(io), report_(report) {}
+  ~CliEvents() override { EndBar(); }
 
   void Begin(const std::string& label, std::int64_t total) override {
     label_ = label;
     maximum_ = total;
   }
-  bool Advance(std::int64_t done) override {
+  bool Progress(std::int64_t done) override {
     DrawBar(done);
     return true;
+  }
+  void ReportLine(const std::string& line) override {
+    if (!report_) return;
+    EndBar();
+    io_.out << line << '\n';
+  }
+  QuestionReply AskBadSignal(const BadSignalQuestion&) override { return QuestionReply::Noise; }
+  void EndBar() {
+    if (!barShown_) return;
+    io_.err << "\r\033[K" << std::flush;
+    barShown_ = false;
   }
 
  private:
@@ -62,11 +52,6 @@ class CliHost final : public ImportHost, public PrepareProgress {
             << std::min<std::int64_t>(value, maximum_) * 100 / maximum_ << "% " << std::flush;
     barShown_ = true;
   }
-  void EndBar() {
-    if (!barShown_) return;
-    io_.err << "\r\033[K" << std::flush;
-    barShown_ = false;
-  }
 
   Io& io_;
   bool report_;
@@ -75,27 +60,13 @@ class CliHost final : public ImportHost, public PrepareProgress {
   bool barShown_ = false;
 };
 
-// The prepared copy lives in the temporary folder while the command runs.
-class TempRecording {
- public:
-  TempRecording() {
-    static int counter = 0;
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    path_ = (dir / ("reelo-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".wav")).string();
-  }
-  ~TempRecording() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-  }
-  TempRecording(const TempRecording&) = delete;
-  TempRecording& operator=(const TempRecording&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+// The prepared copy lives in the temporary folder while the command runs, so
+// the decoding reads what the fitting of the bounds prepared.
+std::string TempFolder() {
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+  return ec ? std::string("/tmp") : dir.string();
+}
 
 std::string BoundsText(const PulseBounds& bounds) {
   std::string text;
@@ -133,60 +104,62 @@ void PrintQuality(const QualityReport& report, Io& io) {
   for (const std::string& warning : QualityWarnings(report)) io.out << "Внимание: " << warning << '\n';
 }
 
-// The recording as the decoder will read it: prepared into temp, or the
-// recording itself. Prints the summary and the quality report. False (after
-// printing the reason) when it cannot be read or prepared.
-bool MakeDecoderFile(const std::string& recording, const RecordingDecodeOptions& options, const TempRecording& temp,
-                     CliHost& host, Io& io, std::string& decoderFile) {
-  RecordingInfo info;
-  if (OpResult probed = ProbeRecording(recording, info); !probed.ok()) {
-    PrintFailure(io, probed.message, probed.detail);
+SessionOptions ReadOptions(const RecordingDecodeOptions& options) {
+  SessionOptions read;
+  read.prepare = options.prepare;
+  read.preparation.clean = true;
+  read.preparation.channel = options.channel;
+  read.preparation.measureQuality = options.printReport;
+  return read;
+}
+
+// Opens the recording and says how it will be read. False (after printing the
+// reason) when it cannot be opened.
+bool OpenRecording(RecordingSession& session, const std::string& recording, const RecordingDecodeOptions& options,
+                   CliEvents& events, Io& io) {
+  if (OpResult opened = session.Open(recording); !opened.ok()) {
+    PrintFailure(io, opened.message, opened.detail);
     return false;
   }
-  decoderFile = recording;
-  if (!info.readable) {
+  if (!session.info().readable) {
     io.err << "reelo-cli: " << kUnknownFormatWarning << '\n';
     return true;
   }
-  if (!options.prepare) {
-    if (options.printReport) {
-      QualityReport report;
-      if (OpResult measured = MeasureQuality(recording, &host, report); measured.ok()) PrintQuality(report, io);
-    }
-    return true;
+  if (!session.ReadsPrepared(ReadOptions(options)) && options.printReport) {
+    QualityReport report;
+    if (session.MeasureQuality(events, report).ok()) PrintQuality(report, io);
   }
-  PrepareOptions prepare;
-  prepare.clean = true;
-  prepare.channel = options.channel;
-  prepare.measureQuality = options.printReport;
-  PrepareOutcome outcome;
-  if (OpResult prepared = PrepareRecording(recording, temp.path(), prepare, &host, outcome); !prepared.ok()) {
-    PrintFailure(io, prepared.message, prepared.detail);
-    return false;
-  }
-  if (options.printReport) {
-    io.out << outcome.summary << '\n';
-    if (outcome.qualityMeasured) PrintQuality(outcome.quality, io);
-  }
-  decoderFile = temp.path();
   return true;
 }
 
+// After the first run that prepared the recording: its summary and quality.
+void PrintPreparation(const RecordingSession& session, const RecordingDecodeOptions& options, Io& io) {
+  if (!options.printReport || session.preparedSummary().empty()) return;
+  io.out << session.preparedSummary() << '\n';
+  if (session.preparedQuality()) PrintQuality(*session.preparedQuality(), io);
+}
+
 // The bounds for the run: given, the defaults, or fitted to the spectrum.
-PulseBounds ChooseBounds(const RecordingDecodeOptions& options, const std::string& decoderFile, ImportHost& quiet,
-                         Io& io) {
-  if (options.bounds) return *options.bounds;
-  if (!options.fitBounds) return PulseBounds{};
-  ImportState state;
-  AnalyseSpectrum(state, decoderFile, quiet);
-  const auto fit = FitBounds(state.pulseHistogram);
+// False (after printing the reason) when the recording could not be prepared.
+bool ChooseBounds(RecordingSession& session, const RecordingDecodeOptions& options, CliEvents& events, Io& io,
+                  PulseBounds& bounds) {
+  bounds = options.bounds ? *options.bounds : PulseBounds{};
+  if (options.bounds || !options.fitBounds) return true;
+  std::optional<FittedBounds> fit;
+  bool stopped = false;
+  if (OpResult fitted = session.Fit(ReadOptions(options), events, fit, stopped); !fitted.ok()) {
+    PrintFailure(io, fitted.message, fitted.detail);
+    return false;
+  }
+  PrintPreparation(session, options, io);
+  if (fit) bounds = fit->bounds;
   if (options.printReport) {
     io.out << "Границы: "
            << (fit ? BoundsText(fit->bounds) + " (подобраны)"
                    : BoundsText(PulseBounds{}) + " (по умолчанию: сигнал ленты не найден)")
            << '\n';
   }
-  return fit ? fit->bounds : PulseBounds{};
+  return true;
 }
 
 int RunDecodeCommand(const Args& args, Io& io) {
@@ -206,15 +179,17 @@ int RunAnalyseCommand(const Args& args, Io& io) {
   if (!parsed.error.empty()) return UsageError(io, "analyse", parsed.error);
   RecordingDecodeOptions options;
   if (!ParseRecordingOptions(parsed, options, io, "analyse")) return kExitUsage;
-  CliHost host(io, false);
-  TempRecording temp;
-  std::string decoderFile;
-  if (!MakeDecoderFile(parsed.positional[0], options, temp, host, io, decoderFile)) return kExitUsage;
+  CliEvents events(io, false);
+  RecordingSession session;
+  options.printReport = false;
+  if (!OpenRecording(session, parsed.positional[0], options, events, io)) return kExitUsage;
   ImportState state;
-  if (OpResult analysed = AnalyseSpectrum(state, decoderFile, host); !analysed.ok()) {
+  if (OpResult analysed = session.Analyse(ReadOptions(options), state, events); !analysed.ok()) {
+    events.EndBar();
     PrintFailure(io, analysed.message, analysed.detail);
     return kExitUsage;
   }
+  events.EndBar();
   io.out << "Гистограмма длин импульсов (длина: число):\n";
   for (int i = 0; i < kHistogramBins; ++i) {
     char line[32];
@@ -263,19 +238,20 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 }
 
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io) {
-  CliHost host(io, options.printReport);
-  TempRecording temp;
-  std::string decoderFile;
-  if (!MakeDecoderFile(recording, options, temp, host, io, decoderFile)) return kExitUsage;
-  CliHost quiet(io, false);
-  const PulseBounds bounds = ChooseBounds(options, decoderFile, quiet, io);
+  CliEvents events(io, options.printReport);
+  RecordingSession session(TempFolder());
+  if (!OpenRecording(session, recording, options, events, io)) return kExitUsage;
+  PulseBounds bounds;
+  if (!ChooseBounds(session, options, events, io, bounds)) return kExitUsage;
 
   ImportState state;
-  const OpResult decoded = DecodeTape(state, bounds, decoderFile, host);
+  const DecodeResult decoded = session.Decode(ReadOptions(options), state, bounds, events);
+  events.EndBar();
   if (!decoded.ok()) {
     PrintFailure(io, decoded.message, decoded.detail);
     return kExitUsage;
   }
+  if (!options.fitBounds || options.bounds) PrintPreparation(session, options, io);
   if (decoded.isWarning()) PrintFailure(io, decoded.message, decoded.detail);
   int matching = 0;
   for (const TapeBlock& block : state.loadedBlocks) matching += ChecksumMatches(block) ? 1 : 0;

@@ -1,8 +1,8 @@
 // Blocks that hold a signal rather than bytes, read back with the program's
-// own tape decoder: libspectrum gives their edges, the edges become an 8-bit
-// 22050 Hz recording in a temporary file (levels 95 and 159, as the export
-// writes them), and the decoder reads that file with its default bounds,
-// every doubtful pulse counted as noise.
+// own tape decoder: libspectrum gives their edges, the edges become 8-bit
+// 22050 Hz samples (levels 95 and 159, as the export writes them) that stream
+// into the decoder as it reads, with its default bounds, every doubtful pulse
+// counted as noise.
 #pragma once
 
 #include <libspectrum.h>
@@ -19,10 +19,10 @@ namespace reelo {
 
 // A level held longer than this is cut to it: the decoder takes any half-wave
 // longer than its pilot bound for noise, so nothing is lost, and long pauses
-// do not fill the disk.
+// cost no time.
 inline constexpr std::int64_t kMaxRenderedRun = 22050;
 // The longest signal one run renders: 3 hours at 22050 Hz, longer than both
-// sides of any cassette, and at most about 240 MB of temporary file.
+// sides of any cassette.
 inline constexpr std::int64_t kMaxRenderedSamples = std::int64_t{3} * 3600 * 22050;
 
 struct SignalDecode {
@@ -32,8 +32,8 @@ struct SignalDecode {
 };
 
 // Decodes blocks first .. first + count - 1 of the tape as one recording.
-// tick is called now and then so a window can repaint. An Error only when the
-// temporary recording could not be written or read.
+// tick is called now and then so a window can repaint. Always succeeds: the
+// signal is rendered as it is read, with no file to fail.
 OpResult DecodeSignalBlocks(libspectrum_tape* tape, int first, int count, SignalDecode& result,
                             const std::function<void()>& tick);
 

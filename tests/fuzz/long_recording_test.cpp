@@ -68,11 +68,16 @@ class Host final : public testing::QuietImportHost {
   std::vector<std::int64_t> questionPositions;
   std::vector<QuestionPicture> pictures;
 
-  void ShowImportProgress(std::int64_t position) override { lastProgress = std::max(lastProgress, position); }
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
-    questionPositions.push_back(position);
-    pictures.push_back(BuildQuestionPicture(recording, position, length));
-    return QuietImportHost::AskBadSignal(position, length, recording);
+  bool Progress(std::int64_t position) override {
+    lastProgress = std::max(lastProgress, position);
+    return true;
+  }
+  // Every look at the clock reports, so the last report comes near the end.
+  std::chrono::nanoseconds ProgressInterval() const override { return std::chrono::nanoseconds{0}; }
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override {
+    questionPositions.push_back(question.position);
+    pictures.push_back(question.picture);
+    return QuietImportHost::AskBadSignal(question);
   }
 };
 

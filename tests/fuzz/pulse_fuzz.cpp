@@ -42,8 +42,8 @@ Plan PlanFrom(Steering& s) {
   return plan;
 }
 
-void CheckMeasurement(const Bytes& rec, RecordingReader& reader, ImportHost& host, const Plan& plan) {
-  RunPacer pacer(host);
+void CheckMeasurement(const Bytes& rec, RecordingReader& reader, ImportEvents& host, const Plan& plan) {
+  Pacer pacer = EventsPacer(host);
   std::int64_t position = plan.start;
   std::int64_t refPosition = plan.start;
   const auto f = static_cast<std::int64_t>(rec.size());
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   reelo::ImportState state;
   ScriptedHost host(state, AnswerScript(plan.answers));
   host.SetRecording(rec);
-  host.LockImportControls();
+  host.Begin("", reader.length());
 
   CheckMeasurement(rec, reader, host, plan);
   CheckClassification(rec, reader, host, state, plan);

@@ -19,7 +19,8 @@
 
 #include "fuzz_support.h"
 #include "sound/export/signal_stream.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
+#include "sound/recording/recording_session.h"
 #include "sound/import/import_state.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
@@ -61,19 +62,11 @@ constexpr std::array<FileFormat, 9> kFormats = {{
 }};
 
 // Every question is answered "Шум", as reelo-cli does.
-class QuietHost final : public ImportHost, public PrepareProgress {
+class QuietHost final : public RecordingEvents {
  public:
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override {}
-  void AddReportLine(const std::string&) override {}
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override { return QuestionReply::Noise; }
+  bool Progress(std::int64_t) override { return true; }
+  void ReportLine(const std::string&) override {}
+  QuestionReply AskBadSignal(const BadSignalQuestion&) override { return QuestionReply::Noise; }
   void Begin(const std::string& label, std::int64_t total) override {
     FUZZ_CHECK(IsUtf8(label) && total >= 0);
     total_ = total;
@@ -260,6 +253,19 @@ void RunTapeSignal(Steering& s, const Bytes& payload, const PrepareOptions& chos
   ImportState state;
   FUZZ_CHECK(DecodeTape(state, fit->bounds, prepared, host).ok());
   FUZZ_CHECK(state.loadedBlocks == project.blocks);
+
+  // The same preparation streamed into the runs, with no file between.
+  RecordingSession session;
+  FUZZ_CHECK(session.Open(source).ok());
+  SessionOptions read;
+  read.preparation = options;
+  std::optional<FittedBounds> streamedFit;
+  bool stopped = false;
+  FUZZ_CHECK(session.Fit(read, host, streamedFit, stopped).ok() && !stopped);
+  FUZZ_CHECK(streamedFit.has_value() && streamedFit->bounds == fit->bounds);
+  ImportState streamed;
+  FUZZ_CHECK(session.Decode(read, streamed, fit->bounds, host).ok());
+  FUZZ_CHECK(streamed.loadedBlocks == project.blocks);
 }
 
 }  // namespace

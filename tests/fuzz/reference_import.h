@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
+#include "sound/import/import_pictures.h"
 #include "sound/import/import_pictures.h"
 #include "sound/import/import_state.h"
 #include "sound/import/pulse_classifier.h"
@@ -85,42 +86,38 @@ struct RunTrace {
 };
 
 // The window, scripted: answers from the script, an optional stop from the
-// Stop button at the n-th yield, and the protocol checked on the way
-// (lock before everything, unlock last, no question while unlocked).
-class ScriptedHost final : public ImportHost {
+// Stop button at the n-th progress report, and the protocol checked on the
+// way (the run begins before anything else, and only once).
+class ScriptedHost final : public ImportEvents {
  public:
   ScriptedHost(ImportState& state, AnswerScript answers, int stopAtYield = 0)
       : state_(state), answers_(std::move(answers)), stopAtYield_(stopAtYield) {}
 
   RunTrace trace;
-  int locks = 0, unlocks = 0, finishes = 0, draws = 0, yields = 0;
+  int begins = 0, yields = 0;
   std::int64_t maximum = -1;
 
-  void Yield() override {
-    FUZZ_CHECK(locks == 1 && unlocks == 0);
+  void Begin(const std::string&, std::int64_t length) override {
+    ++begins;
+    maximum = length;
+  }
+  bool Progress(std::int64_t position) override {
+    FUZZ_CHECK(begins == 1);
+    FUZZ_CHECK(trace.progress.empty() || position >= trace.progress.back());
+    trace.progress.push_back(position);
     if (++yields == stopAtYield_) state_.stopRequested = true;
+    return true;
   }
-  std::chrono::nanoseconds YieldInterval() const override { return std::chrono::nanoseconds{0}; }
-  void LockImportControls() override { ++locks; }
-  void UnlockImportControls() override {
-    FUZZ_CHECK(locks == 1);
-    ++unlocks;
-  }
-  void SetProgressMaximum(std::int64_t m) override { maximum = m; }
-  void ShowImportProgress(std::int64_t position) override { trace.progress.push_back(position); }
-  void FinishImportRun() override { ++finishes; }
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { trace.lines.clear(); }
-  void AddReportLine(const std::string& line) override { trace.lines.push_back(line); }
-  void DrawSpectrum() override { ++draws; }
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
-    FUZZ_CHECK(locks == 1 && unlocks == 0);
-    trace.questions.push_back({position, length});
-    const QuestionPicture picture = BuildQuestionPicture(recording, position, length);
-    FUZZ_CHECK(picture.bandRight == kQuestionEndX && picture.bandLeft == kQuestionEndX - length);
+  std::chrono::nanoseconds ProgressInterval() const override { return std::chrono::nanoseconds{0}; }
+  void ReportLine(const std::string& line) override { trace.lines.push_back(line); }
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override {
+    FUZZ_CHECK(begins == 1);
+    trace.questions.push_back({question.position, question.length});
+    const QuestionPicture& picture = question.picture;
+    FUZZ_CHECK(picture.bandRight == kQuestionEndX && picture.bandLeft == kQuestionEndX - question.length);
     for (int i = 0; i < kQuestionSampleCount; ++i) {
       FUZZ_CHECK(picture.samples[static_cast<std::size_t>(i)] ==
-                 RefSample(recording_, position - kQuestionSamplesBefore + i));
+                 RefSample(recording_, question.position - kQuestionSamplesBefore + i));
     }
     return answers_.Next();
   }
@@ -178,7 +175,6 @@ class RefDecoder {
   }
 
   void Step() {
-    if (pulses_ % kPulsesPerProgressStep == 0) trace.progress.push_back(pos_);
     ++pulses_;
   }
 

@@ -14,7 +14,7 @@
 #include "project/progress.h"
 #include "project/tap_file.h"
 #include "quiet_import_host.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
 #include "tape_builders.h"
@@ -37,9 +37,9 @@ class CollectingHost final : public testing::QuietImportHost {
  public:
   std::vector<int> questionLengths;
 
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
-    questionLengths.push_back(length);
-    return QuietImportHost::AskBadSignal(position, length, recording);
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override {
+    questionLengths.push_back(question.length);
+    return QuietImportHost::AskBadSignal(question);
   }
 };
 

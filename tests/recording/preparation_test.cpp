@@ -26,33 +26,24 @@ std::vector<TapeBlock> Records() {
   return {testing::MakeHeader(3, "prepared", 120), testing::MakeDataBlock(testing::RandomBytes(120, 11))};
 }
 
-// Prepares and decodes the way reelo-cli does: fitted bounds, "Шум" for every question.
+// Prepares and decodes as reelo-cli does, through a recording session: fitted
+// bounds, "Шум" for every question.
 std::vector<TapeBlock> PrepareAndDecode(const std::string& path, const PrepareOptions& options, PrepareOutcome& outcome,
                                         OpResult& result) {
   testing::TempDir dir;
-  const std::string prepared = (dir / "prepared.wav").string();
-  result = PrepareRecording(path, prepared, options, nullptr, outcome);
+  RecordingSession session(dir.path().string());
+  result = session.Open(path);
   if (!result.ok()) return {};
-  // The header other programs read: RIFF size, 8-bit mono PCM at 22050 Hz, data size.
-  const testing::Bytes file = testing::ReadFileBytes(prepared);
-  auto field = [&file](std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file.at(at + static_cast<std::size_t>(i));
-    return value;
-  };
-  EXPECT_EQ(field(4, 4), file.size() - 8);
-  EXPECT_EQ(field(20, 2), 1u);
-  EXPECT_EQ(field(22, 2), 1u);
-  EXPECT_EQ(field(24, 4), 22050u);
-  EXPECT_EQ(field(28, 4), 22050u);
-  EXPECT_EQ(field(32, 2), 1u);
-  EXPECT_EQ(field(34, 2), 8u);
-  EXPECT_EQ(field(40, 4), file.size() - 44);
-  ImportState state;
+  SessionOptions read;
+  read.preparation = options;
   testing::QuietImportHost host;
-  AnalyseSpectrum(state, prepared, host);
-  const auto fit = FitBounds(state.pulseHistogram);
-  DecodeTape(state, fit ? fit->bounds : PulseBounds{}, prepared, host);
+  std::optional<FittedBounds> fit;
+  bool stopped = false;
+  result = session.Fit(read, host, fit, stopped);
+  if (!result.ok()) return {};
+  outcome.channelUsed = session.preparedChannel();
+  ImportState state;
+  result = session.Decode(read, state, fit ? fit->bounds : PulseBounds{}, host);
   return state.loadedBlocks;
 }
 

@@ -32,13 +32,12 @@ using testing::TempDir;
 // "noise" and counted.
 class CountingHost final : public testing::QuietImportHost {
  public:
-  int locks = 0, unlocks = 0, questions = 0;
+  int begins = 0, questions = 0;
 
-  void LockImportControls() override { ++locks; }
-  void UnlockImportControls() override { ++unlocks; }
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
+  void Begin(const std::string&, std::int64_t) override { ++begins; }
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override {
     ++questions;
-    return QuietImportHost::AskBadSignal(position, length, recording);
+    return QuietImportHost::AskBadSignal(question);
   }
 };
 
@@ -180,8 +179,7 @@ TEST_P(HostileRecording, RunsToTheEndAndFindsNothing) {
   EXPECT_EQ(decoding.lines, (std::vector<std::string>{kReportLoading, kReportFinished, BlocksFoundLine(0)}));
   EXPECT_EQ(decoding.questions, 0);
   EXPECT_EQ(state.loadedBlockCount(), 0);
-  EXPECT_EQ(decoding.locks, 1);
-  EXPECT_EQ(decoding.unlocks, 1);
+  EXPECT_EQ(decoding.begins, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileRecording, ::testing::ValuesIn(RecordingCases()),

@@ -28,12 +28,12 @@ using testing::TempDir;
 
 constexpr auto kPatience = std::chrono::seconds(5);
 
-// The window's report, every question answered "noise", and the locks counted.
+// The window's report, every question answered "noise", and the runs begun counted.
 class QuietHost final : public testing::QuietImportHost {
  public:
-  int locks = 0;
+  int begins = 0;
 
-  void LockImportControls() override { ++locks; }
+  void Begin(const std::string&, std::int64_t) override { ++begins; }
 };
 
 std::vector<TapeBlock> SomeBlocks() {
@@ -85,7 +85,7 @@ TEST(HostilePaths, AFileGoneBeforeReadingChangesNothing) {
     EXPECT_EQ(r.message, "Не удалось открыть звуковой файл " + wav);
     EXPECT_EQ(r.detail, "файл или папка не найдены");
   }
-  EXPECT_EQ(host.locks, 0) << "a run that cannot start leaves the window's controls alone";
+  EXPECT_EQ(host.begins, 0) << "a run that cannot start never begins";
   EXPECT_EQ(state.loadedBlocks, before.loadedBlocks);
   EXPECT_EQ(state.pulseHistogram, before.pulseHistogram);
 
@@ -122,7 +122,7 @@ TEST(HostilePaths, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   EXPECT_EQ(analysis.message, "Не удалось открыть звуковой файл " + pipe);
   const OpResult decoding = WithinPatience(pipe, [&] { return DecodeTape(state, PulseBounds{}, pipe, host); });
   EXPECT_EQ(decoding.kind, OpResult::Kind::Error);
-  EXPECT_EQ(host.locks, 0);
+  EXPECT_EQ(host.begins, 0);
   const OpResult load = WithinPatience(pipe, [&] { return LoadTapFile(project, pipe, progress); });
   EXPECT_EQ(load.kind, OpResult::Kind::Error);
   EXPECT_EQ(load.message, "Не удалось открыть файл " + pipe);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -12,16 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/import_pictures.h"
 #include "sound/import/recording_reader.h"
+#include "sound/recording/recording_session.h"
 #include "tape_builders.h"
 
 namespace reelo::testing {
 
-// Records every call in `calls` ("lock", "line:Загрузка...", "progress:1234",
-// ...), answers questions from a script and fails the test on an unplanned one.
-class FakeHost : public ImportHost {
+// Records every event in `calls` ("begin:Загрузка. Подождите...:1234",
+// "line:Загрузка...", ...), every progress report in `progress`, answers
+// questions from a script and fails the test on an unplanned one.
+class FakeHost : public RecordingEvents {
  public:
   struct Question {
     std::int64_t position;
@@ -35,45 +38,55 @@ class FakeHost : public ImportHost {
   std::vector<Question> questions;
   std::deque<QuestionReply> replies;  // answers to the questions, in order
   std::chrono::nanoseconds interval{0};
-  int yields = 0;
-  int spectrumDraws = 0;
+  int yields = 0;  // progress reports: the window's turns
+  bool stopAnswer = false;  // Progress answers false (the window's "Стоп") once set
   std::function<void()> onYield;
   std::function<void(const std::string&)> onLine;
 
-  void Yield() override {
+  void Begin(const std::string& label, std::int64_t length) override {
+    calls.push_back("begin:" + label + ":" + std::to_string(length));
+  }
+  bool Progress(std::int64_t position) override {
     ++yields;
+    progress.push_back(position);
     if (onYield) onYield();
+    return !stopAnswer;
   }
-  std::chrono::nanoseconds YieldInterval() const override { return interval; }
-  void LockImportControls() override { calls.push_back("lock"); }
-  void UnlockImportControls() override { calls.push_back("unlock"); }
-  void SetProgressMaximum(std::int64_t maximum) override { calls.push_back("max:" + std::to_string(maximum)); }
-  void ShowImportProgress(std::int64_t position) override { progress.push_back(position); }
-  void FinishImportRun() override { calls.push_back("finish"); }
-  void SetStatusText(const std::string& text) override { calls.push_back("status:" + text); }
-  void ClearReport() override {
-    calls.push_back("clear");
-    lines.clear();
-  }
-  void AddReportLine(const std::string& line) override {
+  std::chrono::nanoseconds ProgressInterval() const override { return interval; }
+  void ReportLine(const std::string& line) override {
     calls.push_back("line:" + line);
     lines.push_back(line);
     if (onLine) onLine(line);
   }
-  void DrawSpectrum() override {
-    calls.push_back("draw");
-    ++spectrumDraws;
-  }
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override {
-    questions.push_back({position, length, BuildQuestionPicture(recording, position, length)});
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override {
+    questions.push_back({question.position, question.length, question.picture});
     if (replies.empty()) {
-      ADD_FAILURE() << "unexpected bad-signal question: length " << length << " at position " << position;
+      ADD_FAILURE() << "unexpected bad-signal question: length " << question.length << " at position "
+                    << question.position;
       return QuestionReply::Noise;
     }
     const QuestionReply reply = replies.front();
     replies.pop_front();
     return reply;
   }
+};
+
+// Samples given out in pieces of at most `piece` bytes, as a preparation hands
+// its output to a run.
+class BytesStream final : public ByteStream {
+ public:
+  BytesStream(Bytes bytes, std::size_t piece) : bytes_(std::move(bytes)), piece_(piece) {}
+  std::size_t Read(std::uint8_t* dest, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, bytes_.size() - at_});
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), n, dest);
+    at_ += n;
+    return n;
+  }
+
+ private:
+  Bytes bytes_;
+  std::size_t piece_;
+  std::size_t at_ = 0;
 };
 
 inline constexpr std::uint8_t kLow = 95;

@@ -108,7 +108,7 @@ TEST(RecordingReader, PositionsBeyond32Bits) {
   EXPECT_EQ(recording.length(), size);
   EXPECT_EQ(recording.SampleAt(pulseAt), 200);
   testing::FakeHost host;
-  RunPacer pacer(host);
+  Pacer pacer = EventsPacer(host);
   std::int64_t position = pulseAt - 1000;
   EXPECT_EQ(MeasurePulse(recording, position, pacer), 3);
   EXPECT_EQ(position, pulseAt + 4);

@@ -71,7 +71,7 @@ TEST_P(MeasurePulseTest, LengthAndPositionAfter) {
   RecordingReader recording(bufferSize);
   ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
   FakeHost host;
-  RunPacer pacer(host);
+  Pacer pacer = EventsPacer(host);
   std::int64_t position = c.start;
   EXPECT_EQ(MeasurePulse(recording, position, pacer), c.length);
   EXPECT_EQ(position, c.positionAfter);
@@ -93,7 +93,7 @@ TEST(MeasurePulse, ReadsTheHighHalfOfEveryCycleInTurn) {
     RecordingReader recording(bufferSize);
     ASSERT_TRUE(recording.Open(path.string()).ok());
     FakeHost host;
-    RunPacer pacer(host);
+    Pacer pacer = EventsPacer(host);
     std::int64_t position = kDecodeStartPosition;
     std::vector<int> lengths;
     while (position <= recording.length()) lengths.push_back(MeasurePulse(recording, position, pacer));
@@ -109,14 +109,14 @@ TEST(MeasurePulse, YieldsByTimeNotByPulse) {
   ASSERT_TRUE(recording.Open((dir / "flat.wav").string()).ok());
 
   FakeHost eager;  // interval 0: every clock check yields
-  RunPacer eagerPacer(eager);
+  Pacer eagerPacer = EventsPacer(eager);
   std::int64_t position = 1;
   EXPECT_EQ(MeasurePulse(recording, position, eagerPacer), 0);
   EXPECT_GE(eager.yields, (1 << 20) / kSamplesPerClockCheck - 1);
 
   FakeHost patient;
   patient.interval = std::chrono::hours(1);
-  RunPacer patientPacer(patient);
+  Pacer patientPacer = EventsPacer(patient);
   position = 1;
   MeasurePulse(recording, position, patientPacer);
   EXPECT_EQ(patient.yields, 0);
@@ -182,7 +182,7 @@ TEST(MeasurePulse, GroupsOfSamplesMeasureAsByteByByte) {
         RecordingReader recording(bufferSize);
         ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
         FakeHost host;
-        RunPacer pacer(host);
+        Pacer pacer = EventsPacer(host);
         std::vector<Pulse> single;
         for (std::int64_t p = -3; p <= recording.length();) {
           const int length = MeasurePulse(recording, p, pacer);

@@ -1,34 +1,26 @@
-// The import's window reduced to its report: every other call does nothing,
+// The import's window reduced to its report: every other event does nothing,
 // and each bad-signal question gets the same answer. A test that watches
-// something more derives from it and overrides just that call.
+// something more derives from it and overrides just that event.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sound/import/import_host.h"
+#include "sound/recording/recording_session.h"
 
 namespace reelo::testing {
 
-class QuietImportHost : public ImportHost {
+class QuietImportHost : public RecordingEvents {
  public:
   explicit QuietImportHost(QuestionReply reply = QuestionReply::Noise) : reply_(reply) {}
 
-  // The report's lines since the last ClearReport.
+  // The report's lines.
   std::vector<std::string> lines;
 
-  void Yield() override {}
-  void LockImportControls() override {}
-  void UnlockImportControls() override {}
-  void SetProgressMaximum(std::int64_t) override {}
-  void ShowImportProgress(std::int64_t) override {}
-  void FinishImportRun() override {}
-  void SetStatusText(const std::string&) override {}
-  void ClearReport() override { lines.clear(); }
-  void AddReportLine(const std::string& line) override { lines.push_back(line); }
-  void DrawSpectrum() override {}
-  QuestionReply AskBadSignal(std::int64_t, int, const RecordingReader&) override { return reply_; }
+  bool Progress(std::int64_t) override { return true; }
+  void ReportLine(const std::string& line) override { lines.push_back(line); }
+  QuestionReply AskBadSignal(const BadSignalQuestion&) override { return reply_; }
 
  private:
   QuestionReply reply_;

@@ -1,10 +1,9 @@
-// Reading a signal made by the program back with its own tape decoder: the
-// signal is written to a temporary file (the decoder reads from a file, and a
-// tape's signal can be far larger than memory should hold), then decoded with
-// no window, every doubtful pulse counted as noise.
+// Reading a signal back with the program's own tape decoder, with no window:
+// no report, every doubtful pulse counted as noise. The signal comes from a
+// file, or streams in from whatever renders it (a preparation, the edges of
+// TZX signal blocks) without a file between.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,43 +12,21 @@
 #include "project/op_result.h"
 #include "project/tape_project.h"
 #include "sound/import/pulse_classifier.h"
+#include "sound/import/recording_reader.h"
 
 namespace reelo {
-
-// A temporary file, removed when the object goes.
-
-class TempRecording {
- public:
-  // Creates the file in the system's temporary folder; error() says whether it worked.
-  TempRecording();
-  ~TempRecording();
-  TempRecording(const TempRecording&) = delete;
-  TempRecording& operator=(const TempRecording&) = delete;
-
-  // Appends count samples of one level / a run of bytes (buffered).
-  void Put(std::uint8_t level, std::int64_t count);
-  void Put(const std::uint8_t* bytes, std::size_t size);
-  // Hands the buffer to the file; false once any write failed.
-  bool Flush();
-
-  int error() const { return error_; }  // errno of the first failure, 0 when none
-  const std::string& path() const { return path_; }
-
- private:
-  int fd_ = -1;
-  int error_ = 0;
-  std::string path_;
-  std::vector<std::uint8_t> buffer_;
-};
 
 struct QuietDecode {
   std::vector<TapeBlock> records;  // whole records, in the order found
   bool storeFull = false;          // the decoder stopped at its store's limit
 };
 
-// Decodes the 8-bit recording at path with the given bounds. progress, when
-// set, gets the read position and the file length now and then. An Error when
-// the file cannot be opened.
+// Decodes the recording the reader stands over with the given bounds.
+// progress, when set, gets the read position and the expected length now and then.
+void DecodeQuietly(RecordingReader& recording, const PulseBounds& bounds, QuietDecode& result,
+                   const std::function<void(std::int64_t position, std::int64_t length)>& progress = {});
+
+// The same over an 8-bit recording file. An Error when it cannot be opened.
 OpResult DecodeQuietly(const std::string& path, const PulseBounds& bounds, QuietDecode& result,
                        const std::function<void(std::int64_t position, std::int64_t length)>& progress = {});
 

@@ -1,5 +1,6 @@
 #include "sound/export/wav_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "project/atomic_file.h"
@@ -37,15 +38,6 @@ void Put16(WavHeader& header, std::size_t offset, std::uint16_t value) {
   PutLittleEndian(header.data() + offset, value, 2);
 }
 
-// Patches the two size fields once the samples are written.
-bool WriteSizeFields(AtomicFileWriter& writer, std::uint32_t dataSize) {
-  std::uint8_t field[4];
-  PutLittleEndian(field, dataSize, 4);
-  if (!writer.WriteAt(kDataSizeOffset, field, sizeof field)) return false;
-  PutLittleEndian(field, dataSize + static_cast<std::uint32_t>(kWavRiffOverhead), 4);
-  return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
-}
-
 // Streams every block's signal to the writer, one progress step per block.
 bool WriteSamples(const TapeProject& project, AtomicFileWriter& writer, ProgressScope& scope) {
   SampleSink sink([&writer](const std::uint8_t* samples, std::size_t count) { return writer.Write(samples, count); },
@@ -61,6 +53,15 @@ bool WriteSamples(const TapeProject& project, AtomicFileWriter& writer, Progress
 OpResult SaveFailed(const AtomicFileWriter& writer) { return OpResult::Fail(kSaveFailedText, writer.error()); }
 
 }  // namespace
+
+bool PatchWavSizes(AtomicFileWriter& writer, std::uint64_t dataSize) {
+  const auto size = static_cast<std::uint32_t>(std::min(dataSize, kMaxWavDataSize));
+  std::uint8_t field[4];
+  PutLittleEndian(field, size, 4);
+  if (!writer.WriteAt(kDataSizeOffset, field, sizeof field)) return false;
+  PutLittleEndian(field, size + static_cast<std::uint32_t>(kWavRiffOverhead), 4);
+  return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
+}
 
 WavHeader MakeWavHeader(std::uint32_t dataSize) {
   WavHeader header{};
@@ -95,7 +96,7 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& wavFileName,
   if (!writer.Write(header.data(), header.size())) return SaveFailed(writer);
   if (!WriteSamples(project, writer, scope)) return SaveFailed(writer);
   const std::uint64_t dataSize = writer.size() - kWavHeaderSize;
-  if (!WriteSizeFields(writer, static_cast<std::uint32_t>(dataSize))) return SaveFailed(writer);
+  if (!PatchWavSizes(writer, dataSize)) return SaveFailed(writer);
   if (!writer.Commit()) return SaveFailed(writer);
   return OpResult::Success();
 }

@@ -13,6 +13,8 @@
 
 namespace reelo {
 
+class AtomicFileWriter;
+
 inline constexpr const char* kSaveWavLabel = "Сохранение WAV-файла, подождите...";
 inline constexpr const char* kWavTooLargeText = "Проект слишком велик для WAV-файла. Файл не сохранён.";
 
@@ -25,6 +27,10 @@ using WavHeader = std::array<std::uint8_t, kWavHeaderSize>;
 
 // The 44-byte header for a data chunk of dataSize samples (at most kMaxWavDataSize).
 WavHeader MakeWavHeader(std::uint32_t dataSize);
+
+// Patches the two size fields of a header already written at the start of
+// writer, for dataSize bytes of samples (cut to kMaxWavDataSize).
+bool PatchWavSizes(AtomicFileWriter& writer, std::uint64_t dataSize);
 
 // Writes the project's signal to wavFileName, replacing the file atomically:
 // a failure leaves any earlier file as it was and returns

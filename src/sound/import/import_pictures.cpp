@@ -20,7 +20,7 @@ SpectrumPicture BuildSpectrumPicture(const PulseHistogram& histogram, const Puls
   return picture;
 }
 
-QuestionPicture BuildQuestionPicture(const RecordingReader& recording, std::int64_t position, int length) {
+QuestionPicture BuildQuestionPicture(RecordingReader& recording, std::int64_t position, int length) {
   QuestionPicture picture{};
   picture.bandLeft = kQuestionEndX - length;
   picture.bandRight = kQuestionEndX;

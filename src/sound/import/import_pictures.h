@@ -52,7 +52,6 @@ struct SpectrumPicture {
 
 SpectrumPicture BuildSpectrumPicture(const PulseHistogram& histogram, const PulseBounds& bounds);
 
-inline constexpr int kQuestionSampleCount = 101;
 inline constexpr int kQuestionSamplesBefore = 50;  // samples shown before the question position
 inline constexpr int kQuestionEndX = 49;           // x of the sample that ended the pulse
 inline constexpr int kQuestionMiddleLevel = 127;
@@ -62,15 +61,8 @@ inline constexpr Rgb kQuestionBandColour{255, 255, 0};
 inline constexpr Rgb kQuestionMiddleColour{255, 0, 0};
 inline constexpr Rgb kQuestionLineColour{0, 0, 255};
 
-struct QuestionPicture {
-  // The questioned half-wave: a filled rectangle from (bandLeft, 0) to
-  // (bandRight, 255); its rising sample lies at bandLeft, the falling one at bandRight.
-  int bandLeft, bandRight;
-  // The samples at position - 50 .. position + 50; the rest level where the
-  // recording has no sample. Drawn as one polyline from (0, 127).
-  std::array<std::uint8_t, kQuestionSampleCount> samples;
-};
-
-QuestionPicture BuildQuestionPicture(const RecordingReader& recording, std::int64_t position, int length);
+// The picture of the question (QuestionPicture, in import_events.h) about the
+// pulse of the given length that ended just before position.
+QuestionPicture BuildQuestionPicture(RecordingReader& recording, std::int64_t position, int length);
 
 }  // namespace reelo

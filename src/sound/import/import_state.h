@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "project/tape_project.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 
 namespace reelo {
 

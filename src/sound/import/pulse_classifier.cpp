@@ -1,5 +1,6 @@
 #include "sound/import/pulse_classifier.h"
 
+#include "sound/import/import_pictures.h"
 #include "sound/import/pulse_measure.h"
 
 namespace reelo {
@@ -32,11 +33,21 @@ PulseClass ApplyQuestionReply(ImportState& state, QuestionReply reply) {
   return state.questionAnswer;
 }
 
+Pacer EventsPacer(ImportEvents& events, ImportState* state) {
+  return Pacer(
+      [&events, state](std::int64_t position) {
+        const bool goOn = events.Progress(position);
+        if (!goOn && state) state->stopRequested = true;
+        return goOn;
+      },
+      events.ProgressInterval(), kSamplesPerClockCheck);
+}
+
 PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds) {
   const int length = MeasurePulse(run.recording, run.position, run.pacer);
   if (const auto found = ClassifyLength(length, bounds, run.state.dataFound)) return *found;
-  const QuestionReply reply = run.host.AskBadSignal(run.position, length, run.recording);
-  return ApplyQuestionReply(run.state, reply);
+  const BadSignalQuestion question{run.position, length, BuildQuestionPicture(run.recording, run.position, length)};
+  return ApplyQuestionReply(run.state, run.events.AskBadSignal(question));
 }
 
 }  // namespace reelo

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/import_state.h"
 #include "sound/import/recording_reader.h"
-#include "sound/import/run_pacer.h"
+#include "sound/recording/pacer.h"
 
 namespace reelo {
 
@@ -26,6 +26,7 @@ struct PulseBounds {
   std::array<int, kCount> value = kDefaults;
 
   int operator[](int i) const { return value[static_cast<std::size_t>(i)]; }
+  bool operator==(const PulseBounds&) const = default;
 };
 
 // The class of a pulse of the given length, or nothing when the user has to
@@ -39,19 +40,23 @@ std::optional<PulseClass> ClassifyLength(int length, const PulseBounds& bounds, 
 // box keeps the previous answer. The answer is remembered for next time.
 PulseClass ApplyQuestionReply(ImportState& state, QuestionReply reply);
 
+// The pacer of a run: the read position goes to events.Progress by time; a
+// false answer requests the stop (state.stopRequested, when a state is given).
+Pacer EventsPacer(ImportEvents& events, ImportState* state = nullptr);
+
 // The open recording of one run and everything the run talks to.
 struct ImportRun {
   RecordingReader& recording;
-  ImportHost& host;
+  ImportEvents& events;
   ImportState& state;
-  RunPacer pacer;
+  Pacer pacer;
   std::int64_t position;
 
-  ImportRun(RecordingReader& rec, ImportHost& h, ImportState& s, std::int64_t start)
-      : recording(rec), host(h), state(s), pacer(h), position(start) {}
+  ImportRun(RecordingReader& rec, ImportEvents& e, ImportState& s, std::int64_t start)
+      : recording(rec), events(e), state(s), pacer(EventsPacer(e, &s)), position(start) {}
 };
 
-// Measures the next pulse and classifies it, asking the host about a pulse
+// Measures the next pulse and classifies it, asking the events about a pulse
 // that fits no class. The end of the recording counts as length 0.
 PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds);
 

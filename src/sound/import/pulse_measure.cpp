@@ -65,9 +65,10 @@ inline std::int64_t FirstLow(const std::uint8_t* data, std::int64_t count) {
 
 // Looks for the rising sample in position..F. On success position is just
 // past it (F + 1 when it was the last byte). Otherwise position is F + 1.
-bool FindRise(RecordingReader& recording, std::int64_t& position, std::int64_t last, RunPacer& pacer) {
+// F is asked for at every step: a stream's length is known only at its end.
+bool FindRise(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
   position = std::max<std::int64_t>(position, 1);  // positions before the file read as the rest level
-  while (position <= last) {
+  while (position <= recording.length()) {
     const SampleWindow window = recording.Window(position);
     const std::int64_t count = std::min(window.count, kSamplesPerClockCheck);
     const std::int64_t i = FirstHigh(window.data, count);
@@ -84,10 +85,11 @@ bool FindRise(RecordingReader& recording, std::int64_t& position, std::int64_t l
 // Looks for the falling sample from position on. Only a fall at F - 2 or
 // earlier ends a pulse: the read that reaches position F ends the recording
 // first. On failure position is where that end test stopped the reading.
-bool FindFall(RecordingReader& recording, std::int64_t& position, std::int64_t fileLength, RunPacer& pacer) {
-  const std::int64_t lastFall = fileLength - 2;
-  while (position <= lastFall) {
+bool FindFall(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
+  while (position <= recording.length() - 2) {
     const SampleWindow window = recording.Window(position);
+    const std::int64_t lastFall = recording.length() - 2;
+    if (position > lastFall) break;
     const std::int64_t count = std::min({window.count, lastFall - position + 1, kSamplesPerClockCheck});
     const std::int64_t i = FirstLow(window.data, count);
     if (i < count) {
@@ -97,7 +99,7 @@ bool FindFall(RecordingReader& recording, std::int64_t& position, std::int64_t f
     position += count;
     pacer.Tick(position);
   }
-  position = std::max(position, fileLength - 1) + 1;
+  position = std::max(position, recording.length() - 1) + 1;
   return false;
 }
 
@@ -157,29 +159,29 @@ class NearPulses {
 };
 
 // The searches, for a pulse the masks do not settle.
-int MeasureFarPulse(RecordingReader& recording, std::int64_t& position, std::int64_t fileLength, RunPacer& pacer) {
-  if (position > fileLength) {
+int MeasureFarPulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
+  if (position > recording.length()) {
     ++position;  // one read past the end, whatever it delivers
     return 0;
   }
-  if (!FindRise(recording, position, fileLength, pacer) || position > fileLength) return 0;
+  if (!FindRise(recording, position, pacer) || position > recording.length()) return 0;
   const std::int64_t start = position;
-  if (!FindFall(recording, position, fileLength, pacer)) return 0;
+  if (!FindFall(recording, position, pacer)) return 0;
   const std::int64_t length = position - start;
   return length > kMaxPulseLength ? 0 : static_cast<int>(length);
 }
 
 }  // namespace
 
-int MeasurePulse(RecordingReader& recording, std::int64_t& position, RunPacer& pacer) {
+int MeasurePulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
   pacer.Tick(position);
   NearPulses near;
   int length = 0;
   if (near.Measure(recording, position, length)) return length;
-  return MeasureFarPulse(recording, position, recording.length(), pacer);
+  return MeasureFarPulse(recording, position, pacer);
 }
 
-int MeasurePulses(RecordingReader& recording, std::int64_t& position, RunPacer& pacer, const bool& stop,
+int MeasurePulses(RecordingReader& recording, std::int64_t& position, Pacer& pacer, const bool& stop,
                   int* lengths, int maxCount) {
   NearPulses near;
   std::int64_t at = position;
@@ -189,7 +191,7 @@ int MeasurePulses(RecordingReader& recording, std::int64_t& position, RunPacer& 
     int length = 0;
     if (!near.Measure(recording, at, length)) {
       std::int64_t far = at;  // a copy, so that at can stay in a register
-      length = MeasureFarPulse(recording, far, recording.length(), pacer);
+      length = MeasureFarPulse(recording, far, pacer);
       at = far;
     }
     lengths[count++] = length;

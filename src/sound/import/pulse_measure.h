@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "sound/import/recording_reader.h"
-#include "sound/import/run_pacer.h"
+#include "sound/recording/pacer.h"
 
 namespace reelo {
 
@@ -16,6 +16,10 @@ inline constexpr std::uint8_t kRiseLevel = 128;
 inline constexpr std::uint8_t kFallLevel = 126;
 // The longest half-wave measured; a longer one gives 0, like the end.
 inline constexpr int kMaxPulseLength = 1000;
+
+// A run looks at the clock (its pacer) every this many samples read, and
+// reports its progress once every this many pulses at most.
+inline constexpr std::int64_t kSamplesPerClockCheck = 4096;
 
 // Where the runs start reading: the analysis reads the last header byte as a
 // sample, the decoder skips the header and the first five samples.
@@ -34,13 +38,13 @@ inline constexpr std::int64_t kDecodeStartPosition = 50;
 //    or at F + 1 when the rise was at F - 1);
 //  - called with position beyond F: one read, position + 1.
 // The pacer is ticked as samples are read, so long runs of samples yield too.
-int MeasurePulse(RecordingReader& recording, std::int64_t& position, RunPacer& pacer);
+int MeasurePulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer);
 
 // MeasurePulse one pulse after another into lengths, while fewer than
 // maxCount are measured, position is at most F and stop is false (looked at
 // before each pulse, as a run's loop does). Returns how many were measured.
 // The same lengths and positions as single calls, at a lower cost per pulse.
-int MeasurePulses(RecordingReader& recording, std::int64_t& position, RunPacer& pacer, const bool& stop,
+int MeasurePulses(RecordingReader& recording, std::int64_t& position, Pacer& pacer, const bool& stop,
                   int* lengths, int maxCount);
 
 }  // namespace reelo

@@ -13,13 +13,23 @@
 namespace reelo {
 namespace {
 
+// Samples a stream keeps behind the position asked for: the bad-signal view
+// looks 50 back from the position just after its pulse.
+constexpr std::int64_t kKeepBehind = 64;
+// Samples a stream holds beyond the window it hands out, until it has ended.
+constexpr std::int64_t kLookAhead = 2;
+// Room beyond a refill: what is kept behind, the look-ahead, and the reach of
+// the bad-signal view beyond the run's position.
+constexpr std::int64_t kStreamRoom = 192;
+
 OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenSoundFailedText) + " " + path, SystemErrorText(err));
 }
 
 }  // namespace
 
-RecordingReader::RecordingReader(std::size_t bufferSize) : buffer_(std::max<std::size_t>(bufferSize, 1)) {}
+RecordingReader::RecordingReader(std::size_t bufferSize)
+    : buffer_(std::max<std::size_t>(bufferSize, 1)), refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
 
 RecordingReader::~RecordingReader() { Close(); }
 
@@ -43,16 +53,63 @@ OpResult RecordingReader::Open(const std::string& path) {
   length_ = static_cast<std::int64_t>(st.st_size);
   bufferStart_ = 0;
   bufferCount_ = 0;
+  usable_ = 0;
   readFailed_ = false;
   readError_.clear();
   return OpResult::Success();
 }
 
+void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
+  Close();
+  stream_ = &stream;
+  expectedLength_ = kStreamLeadIn + std::max<std::int64_t>(expectedLength, 0);
+  buffer_.resize(static_cast<std::size_t>(refillSize_ + kStreamRoom));
+  length_ = kUnknownLength;
+  readFailed_ = false;
+  readError_.clear();
+  // The lead-in goes into the buffer like samples of the stream.
+  std::fill_n(buffer_.begin(), kStreamLeadIn, kOutsideSample);
+  bufferStart_ = 1;
+  bufferCount_ = kStreamLeadIn;
+  usable_ = 0;
+}
+
 void RecordingReader::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  stream_ = nullptr;
   bufferStart_ = 0;
   bufferCount_ = 0;
+  usable_ = 0;
+}
+
+void RecordingReader::ReadStreamTo(std::int64_t last) {
+  const auto size = static_cast<std::int64_t>(buffer_.size());
+  while (length_ == kUnknownLength && bufferStart_ + bufferCount_ <= last && bufferCount_ < size) {
+    const std::int64_t wanted = std::min(size - bufferCount_, last - (bufferStart_ + bufferCount_) + 1);
+    const std::size_t got = stream_->Read(buffer_.data() + bufferCount_, static_cast<std::size_t>(wanted));
+    if (got == 0) length_ = bufferStart_ + bufferCount_ - 1;
+    bufferCount_ += static_cast<std::int64_t>(std::min<std::size_t>(got, static_cast<std::size_t>(wanted)));
+  }
+}
+
+// Keeps a little of what lies behind the position, reads on, and hands out
+// all but the look-ahead until the stream has ended.
+SampleWindow RecordingReader::RefillStream(std::int64_t position) {
+  static constexpr std::uint8_t kOutside = kOutsideSample;
+  for (;;) {
+    if (position < 1 || position < bufferStart_ || position > length_) return {&kOutside, 1};
+    const std::int64_t end = bufferStart_ + bufferCount_;
+    const std::int64_t keepFrom = std::min(std::max(bufferStart_, position - kKeepBehind), end);
+    std::copy(buffer_.begin() + (keepFrom - bufferStart_), buffer_.begin() + bufferCount_, buffer_.begin());
+    bufferCount_ = end - keepFrom;
+    bufferStart_ = keepFrom;
+    ReadStreamTo(position + refillSize_ - 1 + kLookAhead);
+    usable_ = length_ == kUnknownLength ? std::max<std::int64_t>(0, bufferCount_ - kLookAhead) : bufferCount_;
+    const std::int64_t offset = position - bufferStart_;
+    if (offset < usable_) return {buffer_.data() + offset, usable_ - offset};
+    if (length_ != kUnknownLength) return {&kOutside, 1};
+  }
 }
 
 std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) const {
@@ -69,11 +126,13 @@ std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std:
 }
 
 SampleWindow RecordingReader::Refill(std::int64_t position) {
+  if (stream_) return RefillStream(position);
   // Callers ask only for positions in 1..F; anything else gets one outside sample.
   if (position < 1 || position > length_) {
     buffer_[0] = kOutsideSample;
     bufferStart_ = position;
     bufferCount_ = 1;
+    usable_ = 1;
     return {buffer_.data(), 1};
   }
   const std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), length_ - position + 1);
@@ -90,6 +149,7 @@ SampleWindow RecordingReader::Refill(std::int64_t position) {
   }
   bufferStart_ = position;
   bufferCount_ = wanted;
+  usable_ = wanted;
   return {buffer_.data(), wanted};
 }
 
@@ -100,8 +160,14 @@ OpResult RecordingReader::ReadOutcome(const std::string& path) const {
   return result;
 }
 
-std::uint8_t RecordingReader::SampleAt(std::int64_t position) const {
+std::uint8_t RecordingReader::SampleAt(std::int64_t position) {
   if (position < 1 || position > length_) return kOutsideSample;
+  if (stream_) {
+    ReadStreamTo(position);
+    const std::int64_t offset = position - bufferStart_;
+    const bool held = offset >= 0 && offset < bufferCount_ && position <= length_;
+    return held ? buffer_[static_cast<std::size_t>(offset)] : kOutsideSample;
+  }
   const std::int64_t offset = position - bufferStart_;
   if (offset >= 0 && offset < bufferCount_) return buffer_[static_cast<std::size_t>(offset)];
   std::uint8_t sample = kOutsideSample;

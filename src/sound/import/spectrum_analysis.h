@@ -6,8 +6,9 @@
 #include <string>
 
 #include "project/op_result.h"
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/import_state.h"
+#include "sound/import/recording_reader.h"
 
 namespace reelo {
 
@@ -19,9 +20,13 @@ void CountPulse(PulseHistogram& histogram, int length);
 
 // Measures every pulse of the recording from the analysis start position and
 // counts it in state.pulseHistogram (cleared first). Stops early when
-// state.stopRequested becomes true; the counts gathered so far are kept.
-// An empty file name does nothing. A file that cannot be opened does not
-// start the run (the controls are never locked) and gives the Error.
-OpResult AnalyseSpectrum(ImportState& state, const std::string& wavFileName, ImportHost& host);
+// state.stopRequested becomes true (or the events' Progress answers false);
+// the counts gathered so far are kept. The events' Progress is the time to
+// repaint the spectrum. Begins with events.Begin(kAnalysisStatusText, F).
+void AnalyseSpectrum(ImportState& state, RecordingReader& recording, ImportEvents& events);
+
+// The same over a file read byte by byte. An empty file name does nothing. A
+// file that cannot be opened does not start the run and gives the Error.
+OpResult AnalyseSpectrum(ImportState& state, const std::string& wavFileName, ImportEvents& events);
 
 }  // namespace reelo

@@ -15,22 +15,21 @@ class TapeDecoder {
  public:
   enum class Outcome { Finished, StoreFull, Stopped };
 
-  TapeDecoder(ImportRun& run, const PulseBounds& bounds)
-      : run_(run), bounds_(bounds), fileLength_(run.recording.length()) {}
+  TapeDecoder(ImportRun& run, const PulseBounds& bounds) : run_(run), bounds_(bounds) {}
 
   Outcome Run() {
-    while (run_.position <= fileLength_) {
+    while (!Ended()) {
       run_.state.dataFound = false;
       if (!SearchFor(PulsePilot)) return Outcome::Stopped;
-      if (run_.position > fileLength_) break;
+      if (Ended()) break;
       if (!SearchFor(PulseZero)) return Outcome::Stopped;
-      if (run_.position > fileLength_) break;
+      if (Ended()) break;
       run_.state.dataFound = true;
-      run_.host.AddReportLine(kReportDataFound);
+      run_.events.ReportLine(kReportDataFound);
       // The store is found full only when another record begins, so a tape of
       // exactly the store's size decodes without the message.
       if (run_.state.loadedBlockCount() >= kMaxLoadedBlocks) {
-        run_.host.AddReportLine(kReportStoreFull);
+        run_.events.ReportLine(kReportStoreFull);
         return Outcome::StoreFull;
       }
       if (!ReadRecord()) return Outcome::Stopped;
@@ -39,15 +38,13 @@ class TapeDecoder {
   }
 
  private:
+  // The read position is past F (a stream's F is known once it has ended).
+  bool Ended() const { return run_.position > run_.recording.length(); }
+
   // Classifies the next pulse; false when a stop has been requested.
   bool Classify(PulseClass& pulse) {
     pulse = ClassifyPulse(run_, bounds_);
     return !run_.state.stopRequested;
-  }
-
-  void ProgressStep() {
-    if (pulses_ % kPulsesPerProgressStep == 0) run_.host.ShowImportProgress(run_.position);
-    ++pulses_;
   }
 
   // Passes over pulses until one of the wanted class or the end of the recording.
@@ -55,8 +52,7 @@ class TapeDecoder {
     PulseClass pulse = PulseNoise;
     do {
       if (!Classify(pulse)) return false;
-      ProgressStep();
-    } while (run_.position <= fileLength_ && pulse != wanted);
+    } while (!Ended() && pulse != wanted);
     return true;
   }
 
@@ -84,7 +80,7 @@ class TapeDecoder {
     record_[0] = static_cast<std::uint8_t>(length & 0xFF);
     record_[1] = static_cast<std::uint8_t>(length >> 8);
     run_.state.loadedBlocks.push_back(std::move(record_));
-    run_.host.AddReportLine(BlockReportLine(length));
+    run_.events.ReportLine(BlockReportLine(length));
   }
 
   // A record that ends before its first whole byte is reported as lost.
@@ -92,7 +88,7 @@ class TapeDecoder {
     if (RecordLength() > 0) {
       CompleteRecord();
     } else {
-      run_.host.AddReportLine(kReportSignalLost);
+      run_.events.ReportLine(kReportSignalLost);
     }
   }
 
@@ -102,34 +98,21 @@ class TapeDecoder {
   bool ReadRecord() {
     record_.assign(kLengthFieldSize, 0);
     bool ended = false;
-    while (run_.position <= fileLength_ && !ended) {
+    while (!Ended() && !ended) {
       std::uint8_t byte = 0;
       bool lost = false;
       if (!ReadByte(byte, lost)) return false;
       if (!lost) record_.push_back(byte);
       ended = lost || RecordLength() >= kMaxLoadedRecordLength;
       if (ended) EndRecord();
-      ProgressStep();
     }
     return true;
   }
 
   ImportRun& run_;
   const PulseBounds bounds_;
-  const std::int64_t fileLength_;
-  long long pulses_ = 0;
   TapeBlock record_;
 };
-
-void StartRun(ImportState& state, ImportHost& host, std::int64_t fileLength) {
-  host.LockImportControls();
-  state.stopRequested = false;
-  host.ClearReport();
-  host.AddReportLine(kReportLoading);
-  host.SetProgressMaximum(fileLength);
-  host.SetStatusText(kDecodeStatusText);
-  state.loadedBlocks.clear();
-}
 
 }  // namespace
 
@@ -137,22 +120,36 @@ std::string BlockReportLine(int length) { return "          Блок данны�
 
 std::string BlocksFoundLine(int count) { return "Найдено блоков:" + NumberText(count); }
 
-OpResult DecodeTape(ImportState& state, const PulseBounds& bounds, const std::string& wavFileName, ImportHost& host) {
-  if (wavFileName.empty()) return OpResult::Success();
-  RecordingReader recording;
-  if (OpResult opened = recording.Open(wavFileName); !opened.ok()) return opened;
-
-  StartRun(state, host, recording.length());
-  ImportRun run(recording, host, state, kDecodeStartPosition);
+DecodeResult DecodeTape(ImportState& state, const PulseBounds& bounds, RecordingReader& recording,
+                        ImportEvents& events) {
+  state.stopRequested = false;
+  state.loadedBlocks.clear();
+  events.ReportLine(kReportLoading);
+  events.Begin(kDecodeStatusText, recording.expectedLength());
+  ImportRun run(recording, events, state, kDecodeStartPosition);
   const TapeDecoder::Outcome outcome = TapeDecoder(run, bounds).Run();
-  recording.Close();
-  if (outcome != TapeDecoder::Outcome::Stopped) {
-    host.FinishImportRun();
-    host.AddReportLine(kReportFinished);
-    host.AddReportLine(BlocksFoundLine(state.loadedBlockCount()));
+  DecodeResult result;
+  result.stopped = outcome == TapeDecoder::Outcome::Stopped;
+  result.storeFull = outcome == TapeDecoder::Outcome::StoreFull;
+  if (!result.stopped) {
+    events.ReportLine(kReportFinished);
+    events.ReportLine(BlocksFoundLine(state.loadedBlockCount()));
   }
-  host.UnlockImportControls();
-  return recording.ReadOutcome(wavFileName);
+  return result;
+}
+
+DecodeResult DecodeTape(ImportState& state, const PulseBounds& bounds, const std::string& wavFileName,
+                        ImportEvents& events) {
+  DecodeResult result;
+  if (wavFileName.empty()) return result;
+  RecordingReader recording;
+  if (OpResult opened = recording.Open(wavFileName); !opened.ok()) {
+    static_cast<OpResult&>(result) = opened;
+    return result;
+  }
+  result = DecodeTape(state, bounds, recording, events);
+  static_cast<OpResult&>(result) = recording.ReadOutcome(wavFileName);
+  return result;
 }
 
 }  // namespace reelo

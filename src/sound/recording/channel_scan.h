@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sound/recording/pacer.h"
 #include "sound/recording/quality_report.h"
 #include "sound/recording/signal_stages.h"
 
@@ -89,27 +90,20 @@ namespace reelo {
 class SoundFile;
 class PrepareProgress;
 
-// Tells the progress how far a pass got: at the pass's first full block of
-// kFramesPerBlock frames, then about every kPrepareReportIntervalMs.
-class PassPacer {
- public:
-  PassPacer(PrepareProgress* progress, const char* label, std::int64_t total);
-  // False once the progress asked to stop.
-  bool Advance(std::int64_t done);
-
- private:
-  PrepareProgress* progress_;
-  std::int64_t lastCheck_ = 0;
-  long long lastReport_;
-  bool asked_ = false;  // the progress was asked once in this pass
-};
+// The pacer of a pass: the pass begins now (its label and length in frames),
+// and the frames done go to progress->Advance about every
+// kPrepareReportIntervalMs. Without a progress nothing is reported.
+Pacer PassPacer(PrepareProgress* progress, const char* label, std::int64_t total);
 
 // Frames read per block by every pass.
 inline constexpr std::int64_t kFramesPerBlock = 16384;
 
 // Feeds up to maxFrames frames of file, from where it stands, to one scanner
 // per channel. False when the progress asked to stop.
-bool ScanFrames(SoundFile& file, std::int64_t maxFrames, PassPacer& pacer, std::vector<ChannelScanner>& scanners);
+bool ScanFrames(SoundFile& file, std::int64_t maxFrames, Pacer& pacer, std::vector<ChannelScanner>& scanners);
+
+// Feeds count interleaved frames to one scanner per channel.
+void ScanBlock(const std::vector<float>& frames, std::int64_t count, std::vector<ChannelScanner>& scanners);
 
 // One scanner per channel of the recording.
 std::vector<ChannelScanner> MakeScanners(const RecordingInfo& info);

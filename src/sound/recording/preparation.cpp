@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "project/atomic_file.h"
+#include "sound/export/wav_writer.h"
 #include "sound/recording/channel_scan.h"
 #include "sound/recording/signal_stages.h"
 #include "sound/recording/sound_file.h"
@@ -26,30 +27,6 @@ constexpr double kSignalShare = 0.90;   // the loud ones
 constexpr double kLeastSignalToNoise = 0.1;
 // Digital silence (a lead-in added on the computer) says nothing of the tape's hiss.
 constexpr double kDigitalSilenceRms = 1e-6;
-
-constexpr std::size_t kWavHeaderSize = 44;
-constexpr std::uint64_t kMaxWavDataSize = std::numeric_limits<std::uint32_t>::max() - 36;
-
-void PutLe(std::uint8_t* at, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::array<std::uint8_t, kWavHeaderSize> WavHeader(std::uint64_t dataSize) {
-  const auto size = static_cast<std::uint32_t>(std::min(dataSize, kMaxWavDataSize));
-  std::array<std::uint8_t, kWavHeaderSize> h{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                             'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0};
-  PutLe(&h[4], size + 36, 4);
-  PutLe(&h[24], kDecoderSampleRate, 4);
-  PutLe(&h[28], kDecoderSampleRate, 4);
-  PutLe(&h[32], 1, 2);
-  PutLe(&h[34], 8, 2);
-  h[36] = 'd';
-  h[37] = 'a';
-  h[38] = 't';
-  h[39] = 'a';
-  PutLe(&h[40], size, 4);
-  return h;
-}
 
 // The chosen channel of interleaved frames (or their mean, for -1).
 void PickChannel(const std::vector<float>& frames, int channels, int channel, std::vector<float>& mono) {
@@ -81,7 +58,8 @@ int FixedChannel(const RecordingInfo& info, ChannelChoice choice) {
 // slicer sees.
 class Stage {
  public:
-  Stage(const RecordingInfo& info, int channel) : info_(info), channel_(channel), conditioner_(kDecoderSampleRate) {}
+  Stage(const RecordingInfo& info, int channel, bool invert = false)
+      : info_(info), channel_(channel), invert_(invert), conditioner_(kDecoderSampleRate) {}
   bool Init(std::string& error) { return resampler_.Init(info_.sampleRate, kDecoderSampleRate, error); }
 
   // The samples at the decoder's rate for one block of frames (nullptr: the end).
@@ -89,6 +67,7 @@ class Stage {
     out_.clear();
     if (frames) {
       PickChannel(*frames, info_.channels, channel_, mono_);
+      if (invert_) std::transform(mono_.begin(), mono_.end(), mono_.begin(), [](float x) { return -x; });
       resampler_.Process(mono_.data(), mono_.size(), out_);
     } else {
       resampler_.Flush(out_);
@@ -100,6 +79,7 @@ class Stage {
  private:
   const RecordingInfo& info_;
   int channel_;
+  bool invert_;
   Resampler resampler_;
   Conditioner conditioner_;
   std::vector<float> mono_, out_;
@@ -111,7 +91,7 @@ OpResult ResamplerFailure(const std::string& source, const std::string& reason) 
 
 // The RMS of the prepared signal where the recording is silent, from its
 // first minute that is not digital silence. An Error on a stop.
-OpResult MeasureNoise(SoundFile& file, int channel, PassPacer& pacer, const std::string& source, double& noise) {
+OpResult MeasureNoise(SoundFile& file, int channel, Pacer& pacer, const std::string& source, double& noise) {
   Stage stage(file.info(), channel);
   std::string error;
   if (!stage.Init(error)) return ResamplerFailure(source, error);
@@ -121,65 +101,41 @@ OpResult MeasureNoise(SoundFile& file, int channel, PassPacer& pacer, const std:
   while (levels.histogram().total() < enough) {
     if (file.Read(frames, kFramesPerBlock) == 0) break;
     for (float y : stage.Run(&frames, true)) levels.Add(y);
-    if (!pacer.Advance(file.framesRead())) return OpResult::Fail(kPrepareStoppedText);
+    if (!pacer.Tick(file.framesRead())) return OpResult::Fail(kPrepareStoppedText);
   }
   const LevelHistogram& histogram = levels.histogram();
   noise = std::min(histogram.Percentile(kNoiseShare), histogram.Percentile(kSignalShare) * kLeastSignalToNoise);
   return OpResult::Success();
 }
 
-struct Output {
-  AtomicFileWriter writer;
-  std::uint64_t samples = 0;
-
-  void Put(const std::vector<std::uint8_t>& levels) {
-    writer.Write(levels.data(), levels.size());
-    samples += levels.size();
-  }
-};
-
-// The main pass: every frame through the stage and the slicer (or the plain
-// conversion) into the output.
-OpResult Convert(SoundFile& file, int channel, const PrepareOptions& options, double noise, PassPacer& pacer,
-                 const std::string& source, Output& output) {
-  Stage stage(file.info(), channel);
-  std::string error;
-  if (!stage.Init(error)) return ResamplerFailure(source, error);
-  Slicer slicer(kDecoderSampleRate, noise);
-  std::vector<float> frames;
-  std::vector<std::uint8_t> levels;
-  std::int64_t done = 0;
-  for (bool last = false; !last;) {
-    const std::int64_t got = file.Read(frames, kFramesPerBlock);
-    last = got == 0;
-    const std::vector<float>& samples = stage.Run(last ? nullptr : &frames, options.clean);
-    if (options.clean) {
-      slicer.Process(samples.data(), samples.size(), levels);
-    } else {
-      levels.resize(samples.size());
-      std::transform(samples.begin(), samples.end(), levels.begin(), PlainSample);
-    }
-    output.Put(levels);
-    done += got;
-    if (output.writer.failed()) break;
-    if (!pacer.Advance(done)) return OpResult::Fail(kPrepareStoppedText);
-  }
-  if (options.clean) {
-    slicer.Finish(levels);
-    output.Put(levels);
-  }
-  if (file.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source);
-  return OpResult::Success();
-}
-
 }  // namespace
 
-OpResult PrepareRecording(const std::string& source, const std::string& preparedPath, const PrepareOptions& options,
-                          PrepareProgress* progress, PrepareOutcome& outcome) {
+// The stage, the slicer and the file of the conversion pass, behind the pimpl
+// so the header needs none of them.
+struct PreparedStream::Conversion {
+  Conversion(const RecordingInfo& info, int channel, bool invert, double noise)
+      : stage(info, channel, invert), slicer(kDecoderSampleRate, noise) {}
+  Stage stage;
+  Slicer slicer;
+  std::vector<float> frames;
+  std::vector<ChannelScanner> scanners;  // for the quality report, when asked for
+};
+
+PreparedStream::PreparedStream() = default;
+PreparedStream::~PreparedStream() = default;
+
+OpResult PreparedStream::Open(const std::string& source, const PrepareOptions& options, PrepareProgress* progress,
+                              PrepareOutcome& outcome) {
   outcome = PrepareOutcome{};
-  SoundFile file;
-  if (OpResult opened = file.Open(source); !opened.ok()) return opened;
-  const RecordingInfo info = file.info();
+  conversion_.reset();
+  quality_.reset();
+  pending_.clear();
+  taken_ = 0;
+  ended_ = false;
+  source_ = source;
+  options_ = options;
+  if (OpResult opened = file_.Open(source); !opened.ok()) return opened;
+  const RecordingInfo info = file_.info();
 
   auto stopped = [&outcome](OpResult result) {
     outcome.stopped = result.message == kPrepareStoppedText;
@@ -187,14 +143,12 @@ OpResult PrepareRecording(const std::string& source, const std::string& prepared
   };
 
   int channel = FixedChannel(info, options.channel);
-  const bool choose = options.channel == ChannelChoice::Auto && info.channels > 1;
-  if (options.measureQuality || choose) {
+  if (options.channel == ChannelChoice::Auto && info.channels > 1) {
+    // The channel whose pilot tones are cleaner, from the first minutes.
     std::vector<ChannelScanner> scanners = MakeScanners(info);
-    const std::int64_t limit = std::min(
-        info.frames, options.measureQuality ? info.frames : static_cast<std::int64_t>(kChoiceSeconds * info.sampleRate));
-    const std::int64_t step =
-        options.measureQuality ? limit : static_cast<std::int64_t>(kChoiceStepSeconds * info.sampleRate);
-    PassPacer pacer(progress, kMeasureStatusText, limit);
+    const std::int64_t limit = std::min(info.frames, static_cast<std::int64_t>(kChoiceSeconds * info.sampleRate));
+    const auto step = static_cast<std::int64_t>(kChoiceStepSeconds * info.sampleRate);
+    Pacer pacer = PassPacer(progress, kMeasureStatusText, limit);
     auto enoughPilots = [&scanners] {
       for (const ChannelScanner& s : scanners) {
         if (s.pilotRuns() >= kChoicePilots) return true;
@@ -202,43 +156,131 @@ OpResult PrepareRecording(const std::string& source, const std::string& prepared
       return false;
     };
     do {
-      const std::int64_t next = std::min(limit - file.framesRead(), step);
-      if (!ScanFrames(file, next, pacer, scanners)) return stopped(OpResult::Fail(kPrepareStoppedText));
-    } while (file.framesRead() < limit && !file.truncated() && !enoughPilots());
-    if (file.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source);
-    QualityReport report = BuildQualityReport(info, scanners);
-    if (choose) channel = report.betterChannel;
-    if (options.measureQuality) {
-      outcome.quality = std::move(report);
-      outcome.qualityMeasured = true;
-    }
+      const std::int64_t next = std::min(limit - file_.framesRead(), step);
+      if (!ScanFrames(file_, next, pacer, scanners)) return stopped(OpResult::Fail(kPrepareStoppedText));
+    } while (file_.framesRead() < limit && !file_.truncated() && !enoughPilots());
+    if (file_.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source);
+    channel = BuildQualityReport(info, scanners).betterChannel;
   }
 
-  PassPacer pacer(progress, kPrepareStatusText, info.frames);
   double noise = 0;
   if (options.clean) {
-    if (OpResult rewound = file.Rewind(); !rewound.ok()) return rewound;
-    if (OpResult measured = MeasureNoise(file, channel, pacer, source, noise); !measured.ok()) return stopped(measured);
+    Pacer pacer = PassPacer(progress, kPrepareStatusText, info.frames);
+    if (OpResult rewound = file_.Rewind(); !rewound.ok()) return rewound;
+    if (OpResult measured = MeasureNoise(file_, channel, pacer, source, noise); !measured.ok()) return stopped(measured);
   }
-  if (OpResult rewound = file.Rewind(); !rewound.ok()) return rewound;
-
-  Output output;
-  const auto header = WavHeader(0);
-  if (!output.writer.Open(preparedPath) || !output.writer.Write(header.data(), header.size())) {
-    return OpResult::Fail(std::string(kPrepareWriteFailedText) + " " + preparedPath, output.writer.error());
-  }
-  if (OpResult converted = Convert(file, channel, options, noise, pacer, source, output); !converted.ok()) {
-    output.writer.Abort();
-    return stopped(converted);
-  }
-  const auto sized = WavHeader(output.samples);
-  output.writer.WriteAt(0, sized.data(), sized.size());
-  if (output.writer.failed() || !output.writer.Commit()) {
-    return OpResult::Fail(std::string(kPrepareWriteFailedText) + " " + preparedPath, output.writer.error());
+  if (OpResult rewound = file_.Rewind(); !rewound.ok()) return rewound;
+  conversion_ = std::make_unique<Conversion>(file_.info(), channel, options.invert, noise);
+  // The quality report is measured on the way, from the frames the
+  // conversion reads anyway.
+  if (options.measureQuality) conversion_->scanners = MakeScanners(info);
+  std::string error;
+  if (!conversion_->stage.Init(error)) {
+    conversion_.reset();
+    return ResamplerFailure(source, error);
   }
   outcome.channelUsed = channel;
-  outcome.samplesWritten = static_cast<std::int64_t>(output.samples);
   outcome.summary = PreparationSummary(info, options, channel);
+  return OpResult::Success();
+}
+
+std::int64_t PreparedStream::length() const {
+  const RecordingInfo& info = file_.info();
+  if (info.sampleRate <= 0) return -1;
+  return static_cast<std::int64_t>(static_cast<double>(info.frames) * kDecoderSampleRate / info.sampleRate);
+}
+
+std::int64_t PreparedStream::framesDone() const { return file_.framesRead(); }
+
+// One more block of levels from the recording (the resampler's and the
+// slicer's last ones after its end).
+bool PreparedStream::Produce() {
+  if (!conversion_ || ended_) return false;
+  Conversion& c = *conversion_;
+  const std::int64_t got = file_.Read(c.frames, kFramesPerBlock);
+  const bool last = got == 0;
+  if (!c.scanners.empty()) ScanBlock(c.frames, got, c.scanners);
+  if (last && !c.scanners.empty() && !file_.truncated()) {
+    for (ChannelScanner& scanner : c.scanners) scanner.Finish();
+    quality_ = BuildQualityReport(file_.info(), c.scanners);
+    c.scanners.clear();
+  }
+  const std::vector<float>& samples = c.stage.Run(last ? nullptr : &c.frames, options_.clean);
+  if (options_.clean) {
+    c.slicer.Process(samples.data(), samples.size(), pending_);
+    if (last) {
+      std::vector<std::uint8_t> rest;
+      c.slicer.Finish(rest);
+      pending_.insert(pending_.end(), rest.begin(), rest.end());
+    }
+  } else {
+    pending_.resize(samples.size());
+    std::transform(samples.begin(), samples.end(), pending_.begin(), PlainSample);
+  }
+  taken_ = 0;
+  ended_ = last;
+  return true;
+}
+
+std::size_t PreparedStream::Read(std::uint8_t* dest, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    if (taken_ == pending_.size() && !Produce()) break;
+    const std::size_t part = std::min(size - done, pending_.size() - taken_);
+    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(taken_), part, dest + done);
+    taken_ += part;
+    done += part;
+  }
+  samplesGiven_ += static_cast<std::int64_t>(done);
+  return done;
+}
+
+std::size_t PreparedStream::Read(float* out, std::size_t maxSamples) {
+  levels_.resize(maxSamples);
+  const std::size_t got = Read(levels_.data(), maxSamples);
+  for (std::size_t i = 0; i < got; ++i) out[i] = LevelToSample(levels_[i]);
+  return got;
+}
+
+OpResult PreparedStream::status() const {
+  if (file_.overBudget()) return OpResult::Fail(std::string(kMpegDamagedText) + " " + source_);
+  if (file_.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + source_);
+  return OpResult::Success();
+}
+
+OpResult PrepareRecording(const std::string& source, const std::string& preparedPath, const PrepareOptions& options,
+                          PrepareProgress* progress, PrepareOutcome& outcome) {
+  PreparedStream stream;
+  if (OpResult opened = stream.Open(source, options, progress, outcome); !opened.ok()) return opened;
+  AtomicFileWriter writer;
+  const WavHeader header = MakeWavHeader(0);
+  if (!writer.Open(preparedPath) || !writer.Write(header.data(), header.size())) {
+    return OpResult::Fail(std::string(kPrepareWriteFailedText) + " " + preparedPath, writer.error());
+  }
+  Pacer pacer = PassPacer(progress, kPrepareStatusText, stream.info().frames);
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(kFramesPerBlock));
+  for (;;) {
+    const std::size_t got = stream.Read(block.data(), block.size());
+    if (got == 0 || !writer.Write(block.data(), got)) break;
+    if (!pacer.Tick(stream.framesDone())) {
+      writer.Abort();
+      outcome.stopped = true;
+      return OpResult::Fail(kPrepareStoppedText);
+    }
+  }
+  if (OpResult read = stream.status(); !read.ok()) {
+    writer.Abort();
+    return read;
+  }
+  const std::uint64_t samples = writer.size() - kWavHeaderSize;
+  if (writer.failed() || !PatchWavSizes(writer, samples) || !writer.Commit()) {
+    return OpResult::Fail(std::string(kPrepareWriteFailedText) + " " + preparedPath, writer.error());
+  }
+  outcome.samplesWritten = static_cast<std::int64_t>(samples);
+  if (stream.quality()) {
+    outcome.quality = *stream.quality();
+    outcome.qualityMeasured = true;
+  }
   return OpResult::Success();
 }
 

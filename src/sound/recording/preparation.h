@@ -1,6 +1,8 @@
 // Preparing a recording for the decoder: any recording libsndfile reads is
-// turned into an 8-bit unsigned mono 22050 Hz WAV with the 44-byte header, the
-// form the decoder (and the bad-signal question's picture) reads.
+// turned into 8-bit unsigned mono samples at 22050 Hz, the form the decoder
+// (and the bad-signal question's picture) reads. The samples stream straight
+// into a run (PreparedStream), or are written as a WAV file with the 44-byte
+// header (PrepareRecording).
 //
 // The work is one streaming pass over blocks of samples, with constant memory:
 // channel choice, resampling (libsoxr), and, with cleaning on, removal of DC and
@@ -11,9 +13,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "project/op_result.h"
+#include "sound/import/recording_reader.h"
+#include "sound/recording/sample_source.h"
+#include "sound/recording/sound_file.h"
 #include "sound/recording/quality_report.h"
 #include "sound/recording/recording_info.h"
 
@@ -31,10 +39,13 @@ struct PrepareOptions {
   // the recording is only converted (channel, rate, 8 bits).
   bool clean = true;
   ChannelChoice channel = ChannelChoice::Auto;
-  // Measure the whole recording for the quality report on the way (one more
-  // pass); without it only the automatic channel choice measures, and only
-  // the recording's first minutes.
+  // Measure the whole recording for the quality report on the way (from the
+  // frames the conversion reads); the automatic channel choice measures only
+  // the recording's first minutes either way.
   bool measureQuality = false;
+  // Turn the signal upside down (a recording made in antiphase, or a file
+  // written with its polarity inverted): the decoder measures the high half-waves.
+  bool invert = false;
 };
 
 // The window's defaults for a recording: cleaning on for every readable
@@ -69,14 +80,67 @@ struct PrepareOutcome {
   // One line for the window: "Запись подготовлена: 44100 Гц, 16 бит, стерео ->
   // 22050 Гц, 8 бит, моно (левый канал), очистка сигнала".
   std::string summary;
-  // The report of the measuring pass over the whole recording, filled when
-  // measureQuality asked for it.
+  // The report measured over the whole recording, filled when measureQuality
+  // asked for it (by PrepareRecording; a stream has it once read to its end).
   QualityReport quality;
   bool qualityMeasured = false;
   int channelUsed = 0;         // 0-based; -1 when the channels were mixed
   std::int64_t samplesWritten = 0;
   bool stopped = false;        // the progress asked to stop; nothing was written
 };
+
+// The preparation as a stream: Open runs the passes that must come first
+// (the channel choice, the quality report when asked for, the noise floor),
+// then every Read converts as much of the recording as it is asked for, so a
+// run pulls the prepared samples without a file between. The same samples as
+// a file by PrepareRecording, as 8-bit levels (ByteStream) or as -1..1 floats
+// (SampleSource).
+class PreparedStream final : public ByteStream, public SampleSource {
+ public:
+  PreparedStream();
+  ~PreparedStream() override;
+  PreparedStream(const PreparedStream&) = delete;
+  PreparedStream& operator=(const PreparedStream&) = delete;
+
+  // Errors as for PrepareRecording; a stop through progress gives an Error
+  // with kPrepareStoppedText and outcome.stopped.
+  OpResult Open(const std::string& source, const PrepareOptions& options, PrepareProgress* progress,
+                PrepareOutcome& outcome);
+
+  std::size_t Read(std::uint8_t* dest, std::size_t size) override;
+  std::size_t Read(float* out, std::size_t maxSamples) override;
+  int rate() const override { return kDecoderSampleRate; }
+  // The samples expected from the recording's length (the resampler's own
+  // count may differ by a few).
+  std::int64_t length() const override;
+
+  const RecordingInfo& info() const { return file_.info(); }
+  std::int64_t framesDone() const;
+  std::int64_t samplesGiven() const { return samplesGiven_; }
+  // After the reading: an Error when the recording changed or vanished meanwhile.
+  OpResult status() const;
+  // The quality report, once the stream has been read to its end with
+  // measureQuality asked for.
+  const std::optional<QualityReport>& quality() const { return quality_; }
+
+ private:
+  struct Conversion;
+  bool Produce();
+
+  SoundFile file_;
+  std::string source_;
+  PrepareOptions options_;
+  std::unique_ptr<Conversion> conversion_;
+  std::vector<std::uint8_t> pending_;  // levels of the last block not yet read
+  std::size_t taken_ = 0;
+  bool ended_ = false;
+  std::int64_t samplesGiven_ = 0;
+  std::vector<std::uint8_t> levels_;
+  std::optional<QualityReport> quality_;
+};
+
+// A level of the decoder's form as a sample of -1..1 (128 is 0).
+inline float LevelToSample(std::uint8_t level) { return (static_cast<float>(level) - 128.0f) / 128.0f; }
 
 // Prepares source into preparedPath (replaced atomically: a failure or a stop
 // leaves no file there, or leaves an older file as it was). Errors, in Russian:

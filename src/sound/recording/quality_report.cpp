@@ -14,11 +14,6 @@ namespace {
 // A near pilot is measured against the program's own export rather than the ROM.
 constexpr double kExportPilotTolerance = 0.003;
 
-long long NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // A number with a decimal comma: "-6,0", "+2,1" (with sign when asked).
 std::string Decimal(double value, int digits, bool sign = false) {
   char text[64];
@@ -50,23 +45,22 @@ std::string Duration(const RecordingInfo& info) {
 
 }  // namespace
 
-PassPacer::PassPacer(PrepareProgress* progress, const char* label, std::int64_t total)
-    : progress_(progress), lastReport_(NowMs()) {
-  if (progress_) progress_->Begin(label, total);
+Pacer PassPacer(PrepareProgress* progress, const char* label, std::int64_t total) {
+  if (!progress) return Pacer(nullptr, std::chrono::milliseconds(kPrepareReportIntervalMs), kFramesPerBlock);
+  progress->Begin(label, total);
+  // Every pass asks at its first block: a short recording may be done
+  // before the interval has passed once.
+  return Pacer([progress](std::int64_t done) { return progress->Advance(done); },
+               std::chrono::milliseconds(kPrepareReportIntervalMs), kFramesPerBlock, true);
 }
 
-bool PassPacer::Advance(std::int64_t done) {
-  if (!progress_) return true;
-  if (done - lastCheck_ < kFramesPerBlock) return true;
-  lastCheck_ = done;
-  // The first block of a pass always asks, so a stop is seen however fast the
-  // machine runs; after that, about every kPrepareReportIntervalMs.
-  const long long now = NowMs();
-  if (asked_ && now - lastReport_ < kPrepareReportIntervalMs) return true;
-  asked_ = true;
-  const bool goOn = progress_->Advance(done);
-  lastReport_ = NowMs();
-  return goOn;
+void ScanBlock(const std::vector<float>& frames, std::int64_t count, std::vector<ChannelScanner>& scanners) {
+  const std::size_t channels = scanners.size();
+  const std::size_t samples = std::min(frames.size(), static_cast<std::size_t>(count) * channels);
+  for (std::size_t c = 0; c < channels; ++c) {
+    ChannelScanner& scanner = scanners[c];
+    for (std::size_t i = c; i < samples; i += channels) scanner.Add(frames[i]);
+  }
 }
 
 std::vector<ChannelScanner> MakeScanners(const RecordingInfo& info) {
@@ -74,19 +68,15 @@ std::vector<ChannelScanner> MakeScanners(const RecordingInfo& info) {
                                      ChannelScanner(info.sampleRate, info.floatingPoint ? 0 : info.bitsPerSample));
 }
 
-bool ScanFrames(SoundFile& file, std::int64_t maxFrames, PassPacer& pacer, std::vector<ChannelScanner>& scanners) {
+bool ScanFrames(SoundFile& file, std::int64_t maxFrames, Pacer& pacer, std::vector<ChannelScanner>& scanners) {
   std::vector<float> frames;
-  const auto channels = scanners.size();
   std::int64_t done = 0;
   while (done < maxFrames) {
     const std::int64_t got = file.Read(frames, std::min(kFramesPerBlock, maxFrames - done));
     if (got == 0) break;
-    for (std::size_t c = 0; c < channels; ++c) {
-      ChannelScanner& scanner = scanners[c];
-      for (std::size_t i = c; i < frames.size(); i += channels) scanner.Add(frames[i]);
-    }
+    ScanBlock(frames, got, scanners);
     done += got;
-    if (!pacer.Advance(file.framesRead())) return false;
+    if (!pacer.Tick(file.framesRead())) return false;
   }
   for (ChannelScanner& scanner : scanners) scanner.Finish();
   return true;
@@ -111,8 +101,9 @@ OpResult MeasureQuality(const std::string& path, PrepareProgress* progress, Qual
   SoundFile file;
   if (OpResult opened = file.Open(path); !opened.ok()) return opened;
   std::vector<ChannelScanner> scanners = MakeScanners(file.info());
-  PassPacer pacer(progress, kMeasureStatusText, file.info().frames);
+  Pacer pacer = PassPacer(progress, kMeasureStatusText, file.info().frames);
   if (!ScanFrames(file, file.info().frames, pacer, scanners)) return OpResult::Fail(kPrepareStoppedText);
+  if (file.overBudget()) return OpResult::Fail(std::string(kMpegDamagedText) + " " + path);
   if (file.truncated()) return OpResult::Fail(std::string(kSoundChangedText) + " " + path);
   report = BuildQualityReport(file.info(), scanners);
   return OpResult::Success();

@@ -32,6 +32,10 @@ constexpr float kDigitalSilence = 1e-4f;    // -80 dBFS: a floor for recordings 
 // Samples kept open to an edge: the rise from zero to the threshold takes a
 // few samples at most; an edge further back is placed at this distance.
 constexpr std::size_t kHold = 24;
+// A stretch after the last edge whose peak stays below this share of the
+// envelope, ended by silence, is the step into a pause (the filters ringing
+// as the level drops to rest), not a half-wave.
+constexpr float kStepIntoPauseShare = 0.6f;
 
 }  // namespace
 
@@ -199,6 +203,10 @@ void Slicer::Process(const float* samples, std::size_t count, std::vector<std::u
     ++sinceEdge_;
     peak_ = std::max(peak_, magnitude);
     if (sinceEdge_ > gapLimit_ || level_ < closeLevel_) {
+      if (state_ == State::Low && peak_ < kStepIntoPauseShare * envelope_) {
+        // The last high half-wave runs on into the pause, as in a clean signal.
+        for (auto it = levels_.rbegin(); it != levels_.rend() && *it == kSliceLow; ++it) *it = kSliceRest;
+      }
       state_ = State::Silent;
       levels_.back() = kSliceRest;
       continue;
@@ -211,7 +219,8 @@ void Slicer::Process(const float* samples, std::size_t count, std::vector<std::u
       Switch(State::Low);
     }
   }
-  const std::size_t settled = levels_.size() - std::min(kHold, levels_.size());
+  const std::size_t held = kHold + static_cast<std::size_t>(gapLimit_) + 2;
+  const std::size_t settled = levels_.size() - std::min(held, levels_.size());
   finished.assign(levels_.begin(), levels_.begin() + static_cast<std::ptrdiff_t>(settled));
   levels_.erase(levels_.begin(), levels_.begin() + static_cast<std::ptrdiff_t>(settled));
 }

@@ -16,6 +16,15 @@ namespace reelo {
 
 inline constexpr const char* kSoundUnreadableText = "Формат звукового файла не распознан";
 inline constexpr const char* kSoundChangedText = "Звуковой файл изменился или исчез во время чтения";
+inline constexpr const char* kMpegDamagedText =
+    "Файл MP3 повреждён (не начинается с кадра MPEG или тега ID3, или его кадры не читаются): запись не расшифрована";
+
+// The guard of MPEG decoding. No real MP3 gives more than about 24 samples per
+// byte (8 kbit/s at 24 kHz) or takes more than a few microseconds per byte to
+// decode; a stream that does is damaged.
+inline constexpr std::int64_t kMpegMaxFramesPerByte = 64;
+inline constexpr long long kMpegDecodeNsPerByte = 20000;
+inline constexpr long long kMpegDecodeFloorNs = 2000000000LL;
 
 class SoundFile {
  public:
@@ -41,6 +50,9 @@ class SoundFile {
   // was rewritten) it also sets truncated().
   std::int64_t Read(std::vector<float>& frames, std::int64_t maxFrames);
   bool truncated() const { return truncated_; }
+  // An MPEG stream's decoding went over its budget (frames or time per byte
+  // of the file): it is damaged, and the reading ended.
+  bool overBudget() const { return overBudget_; }
   // The file opened but libsndfile does not know its format.
   bool unknownFormat() const { return unknownFormat_; }
   std::int64_t framesRead() const { return framesRead_; }
@@ -55,6 +67,10 @@ class SoundFile {
   std::int64_t framesRead_ = 0;
   bool truncated_ = false;
   bool unknownFormat_ = false;
+  bool mpeg_ = false;
+  bool overBudget_ = false;
+  long long decodeNs_ = 0;
+  bool OverBudget(long long ns, std::int64_t frames);
 };
 
 }  // namespace reelo

@@ -1,6 +1,6 @@
-// The load-from-WAV window as the host of the import runs: what a run does to
-// the controls, the report, the progress bar and the spectrum picture, and how
-// it lets the window process its events.
+// The load-from-WAV window and the runs' events: what a run does to the
+// controls, the report, the progress bar and the spectrum picture, and how it
+// lets the window process its events.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -119,11 +119,38 @@ void Form11::DrawSpectrum() {
   for (std::size_t i = 0; i < boundLabels_.size(); ++i) boundLabels_[i]->setText(QString::fromStdString(picture.labels[i]));
 }
 
+// A pass of the preparation or a run begins.
+void Form11::Begin(const std::string& label, std::int64_t total) {
+  SetStatusText(label);
+  pendingProgress_ = -1;
+  SetProgressMaximum(total);
+  SetBarValue(0);
+}
+
+// The window's turn: the progress, the spectrum while an analysis runs, and
+// its pending events (the Stop button among them).
+bool Form11::Progress(std::int64_t done) {
+  ShowImportProgress(done);
+  if (analysing_) DrawSpectrum();
+  Yield();
+  return !state_.importState.stopRequested;
+}
+
+// A decoding's report starts afresh with its first line, so a preparation that
+// fails before the decoding begins leaves the previous report in place.
+void Form11::ReportLine(const std::string& line) {
+  if (!reportCleared_) {
+    ClearReport();
+    reportCleared_ = true;
+  }
+  AddReportLine(line);
+}
+
 // Once the user has asked for an answer to stand, the later questions of the
 // run are answered with it and not shown.
-QuestionReply Form11::AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) {
+QuestionReply Form11::AskBadSignal(const BadSignalQuestion& badSignal) {
   if (standingReply_) return *standingReply_;
-  Form5 question(BuildQuestionPicture(recording, position, length), this);
+  Form5 question(badSignal.picture, this);
   question.exec();
   if (question.applyToRest()) standingReply_ = question.reply();
   return question.reply();

@@ -12,6 +12,7 @@
 #include "sound/import/loaded_blocks.h"
 #include "sound/import/spectrum_analysis.h"
 #include "sound/import/tape_decoder.h"
+#include "ui/import/prepared_file.h"
 #include "ui/file_names.h"
 #include "ui/import/import_layout.h"
 #include "ui/import/import_texts.h"
@@ -97,7 +98,8 @@ void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
 Form11::Form11(AppState& state, Prompts& prompts, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       state_(state),
-      prompts_(prompts) {
+      prompts_(prompts),
+      session_(ProgramCacheFolder()) {
   setObjectName(QStringLiteral("Form11"));
   setWindowTitle(QString::fromUtf8(kLoadWavCaption));
   setWindowIcon(ToolbarIcon(QStringLiteral("tape")));
@@ -213,32 +215,48 @@ PulseBounds Form11::Bounds() const {
   return bounds;
 }
 
+// The recording is prepared as the decoder reads it (or read from the copy an
+// earlier run left); the report starts with the decoding's first line.
 void Form11::Command1_Click() {
   if (state_.WavFileName.empty()) return;
   RunImport([this] {
-    std::string path;
-    OpResult result = RecordingToRead(path);
-    if (!result.ok() || path.empty()) return result;
-    result = DecodeTape(state_.importState, Bounds(), path, *this);
-    if (result.ok()) checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
-    return result;
+    if (OpResult opened = OpenForRun(); !opened.ok()) return opened;
+    LockImportControls();
+    reportCleared_ = false;
+    const DecodeResult decoded = session_.Decode(ReadOptions(), state_.importState, Bounds(), *this);
+    if (reportCleared_ && !decoded.stopped) FinishImportRun();
+    UnlockImportControls();
+    ShowPreparedLine();
+    if (decoded.ok() && reportCleared_) {
+      checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
+    }
+    return static_cast<const OpResult&>(decoded);
   });
 }
 
-// The quality of a recording that was not prepared (or prepared for a chosen
-// channel, which needs no measuring pass) is measured after the analysis.
+// The quality of the recording is measured after the analysis.
 void Form11::Command2_Click() {
   if (state_.WavFileName.empty()) return;
   RunImport([this] {
-    std::string path;
-    OpResult result = RecordingToRead(path);
-    if (!result.ok() || path.empty()) return result;
-    result = AnalyseSpectrum(state_.importState, path, *this);
+    OpResult result = AnalysisRun();
     if (!result.ok() || state_.importState.stopRequested) return result;
-    analysed_ = reading_;
     const OpResult measured = MeasureRecording();
     return measured.kind == OpResult::Kind::Ok ? result : measured;
   });
+}
+
+OpResult Form11::AnalysisRun() {
+  if (OpResult opened = OpenForRun(); !opened.ok()) return opened;
+  LockImportControls();
+  analysing_ = true;
+  const OpResult result = session_.Analyse(ReadOptions(), state_.importState, *this);
+  analysing_ = false;
+  FinishImportRun();
+  UnlockImportControls();
+  DrawSpectrum();
+  ShowPreparedLine();
+  if (result.ok() && !state_.importState.stopRequested) analysed_ = reading_;
+  return result;
 }
 
 void Form11::Command3_Click() {
@@ -254,6 +272,12 @@ void Form11::Command5_Click() {
   const QString chosen =
       prompts_.ChooseFile({FileDialogKind::Open, QString::fromUtf8(kSoundDialogTitle), QString::fromUtf8(kSoundFilter)});
   if (chosen.isEmpty()) return;
+  // Another recording: the previous one's spectrum and quality are no longer shown.
+  if (ToLocalPath(chosen) != state_.WavFileName) {
+    state_.importState.pulseHistogram.fill(0);
+    analysed_.reset();
+    DrawSpectrum();
+  }
   state_.WavFileName = ToLocalPath(chosen);
   fileButton_->setText(chosen);
   LookAtRecording(true);
@@ -277,7 +301,7 @@ void Form11::reject() {
 }
 
 void Form11::done(int result) {
-  prepared_.Remove();
+  session_.RemovePreparedCopy();
   QDialog::done(result);
 }
 

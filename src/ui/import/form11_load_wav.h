@@ -1,7 +1,8 @@
 // The load-from-WAV window: choose a recording, look at its pulse-length
 // spectrum, set the six pulse bounds, decode it with a running report, and add
-// the decoded records to the project. The window is the import runs' host: the
-// runs lock it, report through it, and let it process events as they go.
+// the decoded records to the project. The recording goes through a recording
+// session of the core; the window gets the runs' events (progress, report
+// lines, the bad-signal question) and processes its own events as they go.
 #pragma once
 
 #include <QDialog>
@@ -11,9 +12,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/pulse_classifier.h"
 #include "sound/recording/preparation.h"
+#include "sound/recording/recording_session.h"
 #include "ui/app_state.h"
 #include "ui/import/prepared_file.h"
 #include "ui/prompts.h"
@@ -47,7 +49,7 @@ class WrappingButton final : public QPushButton {
   void paintEvent(QPaintEvent* event) override;
 };
 
-class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
+class Form11 final : public QDialog, public RecordingEvents {
   Q_OBJECT
 
  public:
@@ -59,7 +61,7 @@ class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
   // The preparation the controls ask for ("Очистка сигнала", "Канал").
   PrepareOptions Options() const;
   // Where the window keeps its prepared copy of the recording.
-  const PreparedRecording& prepared() const { return prepared_; }
+  const PreparedRecording& prepared() const { return session_.preparedCopy(); }
   // True while an analysis or decoding run is going on.
   bool running() const { return running_; }
 
@@ -67,24 +69,21 @@ class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
   // that a run over a small recording still gives the window its turns.
   void SetYieldInterval(std::chrono::nanoseconds interval) { yieldInterval_ = interval; }
 
-  // ImportHost: what the runs do to the window.
-  void Yield() override;
-  std::chrono::nanoseconds YieldInterval() const override { return yieldInterval_; }
-  void LockImportControls() override;
-  void UnlockImportControls() override;
-  void SetProgressMaximum(std::int64_t maximum) override;
-  void ShowImportProgress(std::int64_t position) override;
-  void FinishImportRun() override;
-  void SetStatusText(const std::string& text) override;
-  void ClearReport() override;
-  void AddReportLine(const std::string& line) override;
-  void DrawSpectrum() override;
-  QuestionReply AskBadSignal(std::int64_t position, int length, const RecordingReader& recording) override;
+  // The events of the runs and of the preparation's passes: a pass or run
+  // begins (status line, the bar's maximum), its progress (the window
+  // processes its events; false once "Стоп" was pressed), report lines, and
+  // the bad-signal question.
+  void Begin(const std::string& label, std::int64_t total) override;
+  bool Progress(std::int64_t done) override;
+  bool Advance(std::int64_t framesDone) override { return Progress(framesDone); }
+  std::chrono::nanoseconds ProgressInterval() const override { return yieldInterval_; }
+  void ReportLine(const std::string& line) override;
+  QuestionReply AskBadSignal(const BadSignalQuestion& question) override;
 
-  // PrepareProgress: the preparation and the quality measurement show their
-  // progress like the runs and stop on "Стоп".
-  void Begin(const std::string& label, std::int64_t totalFrames) override;
-  bool Advance(std::int64_t framesDone) override;
+  // A line added to the report (a run's lines go through ReportLine).
+  void AddReportLine(const std::string& line);
+  // Repaints the spectrum picture from the import state's histogram.
+  void DrawSpectrum();
 
  public slots:
   void Command1_Click();  // "Загрузка... (LOAD \"\")"
@@ -109,21 +108,36 @@ class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
   void createPreparationFrame();
   void createQualityFrame();
   void Form_Load();
+  // What a run does to the window: everything but "Стоп" disabled and back,
+  // the bar and the status line.
+  void LockImportControls();
+  void UnlockImportControls();
+  void SetProgressMaximum(std::int64_t maximum);
+  void ShowImportProgress(std::int64_t position);
+  void FinishImportRun();
+  void SetStatusText(const std::string& text);
+  void ClearReport();
+  // Lets the window process pending events, showing the progress first.
+  void Yield();
+  // The options the session reads the recording with.
+  SessionOptions ReadOptions() const;
   // Takes the chosen recording's format for the format line and, when it is
   // newly chosen, sets the preparation controls to its defaults.
   void LookAtRecording(bool newlyChosen);
   void ShowFormat(const RecordingInfo& info);
-  // The file the runs read: the user's own recording, or its prepared copy,
-  // prepared now unless it is ready. An empty path with Ok: the preparation
-  // was stopped, nothing is to run.
-  OpResult RecordingToRead(std::string& path);
-  OpResult Prepare(const SourceStamp& source, const PrepareOptions& options);
+  // Opens the chosen recording in the session for a run and notes what the
+  // run will read. An Error when it cannot be opened.
+  OpResult OpenForRun();
+  // After a run that may have prepared the recording: the preparation's line.
+  void ShowPreparedLine();
   // Measures the quality of the chosen recording unless it is shown already.
   OpResult MeasureRecording();
   void ShowQuality(const QualityReport& report, const SourceStamp& source);
   void ClearQuality(const QString& text);
   void SetQualityText(const QString& lines, const QString& warnings);
   OpResult FitBoundsRun();
+  // The spectrum analysis of what the decoder reads, into the import state.
+  OpResult AnalysisRun();
   void SetControlsEnabled(bool enabled);
   // Runs an analysis or a decoding, then shows what went wrong, if anything,
   // and closes the window if its close box was pressed meanwhile.
@@ -179,8 +193,9 @@ class Form11 final : public QDialog, public ImportHost, public PrepareProgress {
   };
   std::optional<Reading> reading_;
   std::optional<Reading> analysed_;
-  PreparedRecording prepared_;
-  std::string preparedSummary_;
+  RecordingSession session_;
+  bool analysing_ = false;      // the spectrum is repainted at the run's progress
+  bool reportCleared_ = false;  // a decoding's first line clears the report
   std::optional<SourceStamp> qualityOf_;  // the recording whose quality is shown
 };
 

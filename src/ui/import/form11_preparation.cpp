@@ -100,16 +100,20 @@ PrepareOptions Form11::Options() const {
   return options;
 }
 
+SessionOptions Form11::ReadOptions() const {
+  SessionOptions read;
+  read.preparation = Options();
+  return read;
+}
+
 void Form11::LookAtRecording(bool newlyChosen) {
-  RecordingInfo info;
-  infoKnown_ = !state_.WavFileName.empty() && ProbeRecording(state_.WavFileName, info).ok();
-  info_ = infoKnown_ ? info : RecordingInfo{};
+  infoKnown_ = !state_.WavFileName.empty() && session_.Open(state_.WavFileName).ok();
+  info_ = infoKnown_ ? session_.info() : RecordingInfo{};
   if (newlyChosen) {
     const PrepareOptions defaults = DefaultPrepareOptions(info_);
     clean_->setChecked(defaults.clean && (info_.readable || !infoKnown_));
     channel_->setCurrentIndex(0);
     preparedLine_->clear();
-    preparedSummary_.clear();
     if (!qualityOf_ || qualityOf_->path != state_.WavFileName) ClearQuality(QString::fromUtf8(kQualityHint));
   }
   ShowFormat(info_);
@@ -128,49 +132,25 @@ void Form11::ShowFormat(const RecordingInfo& info) {
   }
 }
 
-OpResult Form11::RecordingToRead(std::string& path) {
-  path = state_.WavFileName;
-  const std::optional<SourceStamp> source = StampOf(path);
+OpResult Form11::OpenForRun() {
+  state_.importState.stopRequested = false;
   LookAtRecording(false);
-  // A recording that cannot be looked at is left to the run, which says why
-  // it cannot open it, as it always did.
-  if (!source || !infoKnown_) {
+  if (!infoKnown_) {
     reading_.reset();
-    return OpResult::Success();
+    return session_.Open(state_.WavFileName);
   }
-  const PrepareOptions options = Options();
-  if (!NeedsPreparation(info_, options)) {
-    reading_ = Reading{*source, false, options};
-    preparedLine_->setText(info_.readable ? QString::fromUtf8(kReadAsItIs) : QString());
-    return OpResult::Success();
-  }
-  if (!prepared_.Holds(*source, options)) {
-    OpResult result = Prepare(*source, options);
-    if (!result.ok() || state_.importState.stopRequested) {
-      path.clear();
-      return state_.importState.stopRequested ? OpResult::Success() : result;
-    }
-  }
-  reading_ = Reading{*source, true, options};
-  preparedLine_->setText(QString::fromStdString(preparedSummary_));
-  path = prepared_.path();
+  const std::optional<SourceStamp> source = StampOf(state_.WavFileName);
+  if (!source) return session_.Open(state_.WavFileName);
+  reading_ = Reading{*source, session_.ReadsPrepared(ReadOptions()), Options()};
   return OpResult::Success();
 }
 
-OpResult Form11::Prepare(const SourceStamp& source, const PrepareOptions& options) {
-  std::string target;
-  if (OpResult reserved = prepared_.Reserve(target); !reserved.ok()) return reserved;
-  state_.importState.stopRequested = false;
-  LockImportControls();
-  PrepareOutcome outcome;
-  const OpResult result = PrepareRecording(source.path, target, options, this, outcome);
-  UnlockImportControls();
-  if (outcome.stopped) state_.importState.stopRequested = true;
-  if (!result.ok() || outcome.stopped) return result;
-  prepared_.Remember(source, options);
-  preparedSummary_ = outcome.summary;
-  if (outcome.qualityMeasured) ShowQuality(outcome.quality, source);
-  return result;
+void Form11::ShowPreparedLine() {
+  if (reading_ && reading_->prepared) {
+    preparedLine_->setText(QString::fromStdString(session_.preparedSummary()));
+  } else {
+    preparedLine_->setText(info_.readable ? QString::fromUtf8(kReadAsItIs) : QString());
+  }
 }
 
 OpResult Form11::MeasureRecording() {
@@ -179,7 +159,7 @@ OpResult Form11::MeasureRecording() {
   state_.importState.stopRequested = false;
   LockImportControls();
   QualityReport report;
-  const OpResult result = MeasureQuality(source->path, this, report);
+  const OpResult result = session_.MeasureQuality(*this, report);
   UnlockImportControls();
   if (state_.importState.stopRequested) return OpResult::Success();
   if (result.ok()) ShowQuality(report, *source);
@@ -212,32 +192,16 @@ void Form11::SetQualityText(const QString& lines, const QString& warnings) {
 // The histogram of what the decoder reads is needed: the last analysis when
 // it was of the same reading, or a new one.
 OpResult Form11::FitBoundsRun() {
-  std::string path;
-  OpResult result = RecordingToRead(path);
-  if (!result.ok() || path.empty()) return result;
+  OpResult result = OpenForRun();
+  if (!result.ok()) return result;
   if (!reading_ || analysed_ != reading_) {
-    result = AnalyseSpectrum(state_.importState, path, *this);
+    result = AnalysisRun();
     if (!result.ok() || state_.importState.stopRequested) return result;
-    analysed_ = reading_;
   }
   const std::optional<FittedBounds> fitted = FitBounds(state_.importState.pulseHistogram);
   if (!fitted) return OpResult::Warn(kNoFitText);
   for (int i = 0; i < PulseBounds::kCount; ++i) bounds_[static_cast<std::size_t>(i)]->setValue(fitted->bounds[i]);
   return result;
-}
-
-// ImportHost's progress serves the preparation too: its passes count frames.
-void Form11::Begin(const std::string& label, std::int64_t totalFrames) {
-  SetStatusText(label);
-  pendingProgress_ = -1;
-  SetProgressMaximum(totalFrames);
-  SetBarValue(0);
-}
-
-bool Form11::Advance(std::int64_t framesDone) {
-  ShowImportProgress(framesDone);
-  Yield();
-  return !state_.importState.stopRequested;
 }
 
 }  // namespace reelo

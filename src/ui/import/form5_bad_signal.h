@@ -7,7 +7,7 @@
 
 class QCheckBox;
 
-#include "sound/import/import_host.h"
+#include "sound/import/import_events.h"
 #include "sound/import/import_pictures.h"
 
 namespace reelo {
