@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth
   fuse-emulator-utils zmakebas pasmo sox
+  lame vorbis-tools espeak-ng
   python3-numpy python3-scipy
   pulseaudio pulseaudio-utils
   time
