@@ -201,6 +201,25 @@ std::vector<float> JoinSplits(const std::vector<float>& halves, double pilot) {
   return out;
 }
 
+// A byte sent after the checksum (some savers send one, 0) completes like any
+// other and still matches, since x ^ 0 == x. It is dropped where the record's
+// length is known: a header is 19 bytes, and the data after a header is as
+// long as the header says.
+constexpr std::size_t kHeaderBytes = 19;
+void DropByteAfterChecksum(SignalRecord& record, std::size_t expected) {
+  if (!record.checksumOk || record.bytes.size() != expected + 1 || record.bytes.back() != 0) return;
+  record.bytes.pop_back();
+  record.confidence.resize(record.bytes.size() * 8);
+}
+
+std::size_t ExpectedLength(const SignalRecord& record, const SignalRecord* header) {
+  if (!record.bytes.empty() && record.bytes[0] == 0x00) return kHeaderBytes;
+  if (header && header->checksumOk && header->bytes.size() == kHeaderBytes && header->bytes[0] == 0x00) {
+    return static_cast<std::size_t>(header->bytes[12] | header->bytes[13] << 8) + 2;
+  }
+  return 0;
+}
+
 std::string RecordLine(int number, const SignalRecord& record) {
   std::string line = "Блок" + NumberText(number) + ":" + NumberText(static_cast<long long>(record.bytes.size())) +
                      " байт, флаг" + NumberText(record.bytes.empty() ? 0 : record.bytes[0]);
@@ -371,6 +390,7 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
       record.repairedBits = RepairBits(record.bytes, record.confidence, limits);
       record.checksumOk = record.repairedBits > 0;
     }
+    DropByteAfterChecksum(record, ExpectedLength(record, result.records.empty() ? nullptr : &result.records.back()));
     if (options.reportLines) events.ReportLine(RecordLine(static_cast<int>(result.records.size()) + 1, record));
     result.records.push_back(std::move(record));
   };
