@@ -27,8 +27,11 @@ constexpr double kPilotLow = 0.75, kPilotHigh = 1.3;
 constexpr int kMinPilot = 400;
 constexpr float kPilotSteady = 0.12f;
 constexpr float kPilotJitter = 1.0f;     // samples: an edge of an unfiltered square wave moves by one
-constexpr int kPilotMissesAllowed = 3;   // per kPilotMissWindow half-waves
-constexpr int kPilotMissWindow = 64;
+// Half-waves that do not fit (noise splits some) are counted with a memory
+// that fades with each good one; the pilot is given up when about one in five
+// does not fit.
+constexpr float kMissFade = 0.95f;
+constexpr float kMissLimit = 4.0f;
 constexpr int kPilotAverage = 32;        // pilot half-waves in the running mean
 
 // Sync: one half-wave shorter than this share of the pilot, and with the next
@@ -43,6 +46,13 @@ constexpr float kDataLongest = 2.0f;
 constexpr float kNoiseHalf = 0.12f;
 constexpr int kNoiseRun = 12;
 constexpr double kPeriodMin = 0.5, kPeriodMax = 1.45;  // of the 0 and the 1 period
+// While the data is read, periods outside the bits' range are counted with a
+// fading memory; noise in the pause after a block soon passes this score.
+constexpr float kBadFade = 0.8f, kBadLimit = 2.5f;
+// So many half-waves in a row that fit the pilot end the data: the next
+// block's pilot (no data bit's half-wave is that long and steady).
+constexpr int kPilotRunEnds = 16;
+constexpr float kPilotRunSteady = 0.1f;
 // A half-wave shorter than this share of the 0 bit's half-wave is a split made
 // by noise: it joins its neighbours.
 constexpr double kSplitShare = 0.45;
@@ -273,7 +283,25 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       return false;
     }
     halves_.push_back(length);
-    if (shortRun_ >= kNoiseRun || halves_.size() >= kMaxRecordBytes * 16) {
+    if (halves_.size() % 2 == 0) {
+      const float period = halves_[halves_.size() - 2] + length;
+      const bool bad = period < kPeriodMin * kZeroPeriod * pilotHalf_ || period > kPeriodMax * kOnePeriod * pilotHalf_;
+      badScore_ = badScore_ * kBadFade + (bad ? 1.0f : 0.0f);
+    }
+    pilotRun_ = std::fabs(length - pilotHalf_) < kPilotRunSteady * pilotHalf_ ? pilotRun_ + 1 : 0;
+    if (pilotRun_ >= kPilotRunEnds) {
+      // The next block's pilot: the data ends before it, and the pilot goes on.
+      halves_.resize(halves_.size() - static_cast<std::size_t>(kPilotRunEnds));
+      const float pilot = pilotHalf_;
+      const bool done = CloseData(endSample);
+      StartSearch();
+      state_ = State::Pilot;
+      pilotHalf_ = pilot;
+      pilotCount_ = kPilotRunEnds;
+      pilotStart_ = endSample - static_cast<std::int64_t>(pilot * kPilotRunEnds);
+      return done;
+    }
+    if (shortRun_ >= kNoiseRun || badScore_ > kBadLimit || halves_.size() >= kMaxRecordBytes * 16) {
       const bool done = CloseData(endSample);
       StartSearch();
       return done;
@@ -288,6 +316,8 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       dataStart_ = endSample;
       halves_.clear();
       shortRun_ = 0;
+      pilotRun_ = 0;
+      badScore_ = 0;
       return false;
     }
     state_ = State::Pilot;
@@ -305,7 +335,8 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       pilotHalf_ += (length - pilotHalf_) / static_cast<float>(n);
     }
     state_ = State::Pilot;
-    if (++pilotCount_ % kPilotMissWindow == 0) pilotMisses_ = 0;
+    ++pilotCount_;
+    pilotMisses_ *= kMissFade;
     return false;
   }
   if (pilotCount_ >= kMinPilot && length < kSyncFirstMax * pilotHalf_ && length > kSyncFirstMin * pilotHalf_) {
@@ -313,7 +344,7 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
     state_ = State::Sync;
     return false;
   }
-  if (++pilotMisses_ > kPilotMissesAllowed || pilotCount_ < kMinPilot / 4) {
+  if (++pilotMisses_ > kMissLimit) {
     StartSearch();
     if (pilotLike) return Add(length, endSample);
   }

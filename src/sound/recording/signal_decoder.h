@@ -77,13 +77,15 @@ class BlockReader {
   float minPilot_, maxPilot_;  // the range of a pilot half-wave, in samples
   State state_ = State::Search;
   int pilotCount_ = 0;
-  int pilotMisses_ = 0;
+  float pilotMisses_ = 0;
   double pilotSum_ = 0;        // of the last pilot half-waves, for their mean
   float pilotHalf_ = 0;        // the running mean of pilot half-waves
   std::int64_t pilotStart_ = 0;
   std::int64_t dataStart_ = 0;
   float syncFirst_ = 0;
-  int shortRun_ = 0;           // consecutive half-waves far too short (noise after the block)
+  int shortRun_ = 0;
+  int pilotRun_ = 0;           // half-waves in a row that fit the pilot
+  float badScore_ = 0;         // periods outside the bits' range, fading           // consecutive half-waves far too short (noise after the block)
   std::vector<float> halves_;  // of the record being read
   SignalRecord record_;
   bool hasRecord_ = false;
