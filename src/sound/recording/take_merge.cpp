@@ -86,19 +86,22 @@ SignalRecord Combine(const std::vector<const SignalRecord*>& group) {
   out.repairedBits = 0;
   const std::size_t bits = out.bytes.size() * 8;
   for (std::size_t b = 0; b < bits; ++b) {
-    int votes = 0, weight = 0;  // for 1 positive
+    int votes = 0, weight = 0, surest = 0;  // votes and weight: for 1 positive
     for (const SignalRecord* r : group) {
       const bool one = r->bytes[b / 8] >> (7 - b % 8) & 1;
-      const int c = b < r->confidence.size() ? r->confidence[b] : 0;
+      const int c = r->confidence[b];
       votes += one ? 1 : -1;
       weight += one ? c : -c;
+      surest = std::max(surest, c);
     }
     const bool one = votes != 0 ? votes > 0 : weight > 0;
     const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (b % 8));
     out.bytes[b / 8] = static_cast<std::uint8_t>(one ? out.bytes[b / 8] | mask : out.bytes[b / 8] & ~mask);
-    const int margin = std::abs(weight) / static_cast<int>(group.size());
-    out.confidence[b] = static_cast<std::uint8_t>(std::clamp(votes == 0 || (votes > 0) == (weight > 0) ? margin : 0,
-                                                             0, 255));
+    // Takes that agree are as sure as the surest of them; where they differ,
+    // the winning side's margin.
+    const bool unanimous = std::abs(votes) == static_cast<int>(group.size());
+    const int margin = (one ? weight : -weight) / static_cast<int>(group.size());
+    out.confidence[b] = static_cast<std::uint8_t>(unanimous ? surest : std::clamp(margin, 0, 255));
   }
   out.checksumOk = RecordSyndrome(out.bytes) == 0;
   return out;
