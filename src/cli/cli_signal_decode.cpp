@@ -114,7 +114,7 @@ bool DecodeTake(const std::string& path, const RecordingDecodeOptions& options, 
     take.origins.assign(take.records.size(), "");
     return true;
   }
-  for (MergedRecord& merged : MergeTakes(perChannel)) {
+  for (MergedRecord& merged : MergeTakes(perChannel, RepairLimits{}, true)) {
     take.origins.push_back(merged.combined ? "оба канала" : ChannelName(channels[static_cast<std::size_t>(merged.takes.front())]));
     take.records.push_back(std::move(merged.record));
   }

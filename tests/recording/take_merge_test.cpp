@@ -33,13 +33,21 @@ struct MergeRow {
   std::vector<std::vector<std::uint8_t>> bytes;  // merged records
   std::vector<std::string> sources;               // TakeSourceText of each
   std::vector<bool> ok;
+  bool sameClock = false;
 };
+
+// A record read at samples from..to of its recording.
+SignalRecord At(SignalRecord r, std::int64_t from, std::int64_t to) {
+  r.dataSample = from;
+  r.endSample = to;
+  return r;
+}
 
 class MergeTable : public ::testing::TestWithParam<MergeRow> {};
 
 TEST_P(MergeTable, GivesTheRecordsAndTheirSources) {
   const MergeRow& row = GetParam();
-  const std::vector<MergedRecord> merged = MergeTakes(row.takes);
+  const std::vector<MergedRecord> merged = MergeTakes(row.takes, RepairLimits{}, row.sameClock);
   ASSERT_EQ(merged.size(), row.bytes.size());
   for (std::size_t i = 0; i < merged.size(); ++i) {
     EXPECT_EQ(merged[i].record.bytes, row.bytes[i]) << i;
@@ -69,6 +77,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Both takes wrong at the same bit, surely: kept bad, from the surer take.
         MergeRow{"same_error_everywhere", {{Rec(Flip(kB, 9))}, {Rec(Flip(kB, 9), {{1, 0}})}}, {Flip(kB, 9)},
                  {"из записи 1"}, {false}},
+        // Take 1 lost the end of the data block: the shorter record joins it.
+        MergeRow{"cut_short_record_joins_its_own",
+                 {{Rec(kA), Rec({0xFF, 0x10, 0x20})}, {Rec(kA), Rec(kB)}}, {kA, kB},
+                 {"из записи 1", "из записи 2"}, {true, true}},
+        // Channels of one recording: the bad channel's records match by place,
+        // even when they read as something else entirely.
+        MergeRow{"channels_match_by_place",
+                 {{At(Rec({0x00, 0x99, 0x98}), 100, 200), At(Rec({0x7F, 0x01}), 300, 390)},
+                  {At(Rec(kA), 110, 205), At(Rec(kB), 300, 400)}},
+                 {kA, kB}, {"из записи 2", "из записи 2"}, {true, true}, true},
+        MergeRow{"channels_apart_stay_apart",
+                 {{At(Rec(kA), 100, 200)}, {At(Rec(kA), 300, 400)}}, {kA, kA}, {"из записи 1", "из записи 2"},
+                 {true, true}, true},
         MergeRow{"one_take", {{Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 1"}, {true, true}},
         MergeRow{"no_records", {{}, {}}, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -75,7 +75,7 @@ constexpr std::size_t kMinRecordBytes = 2;
 constexpr double kHighPassHz = 250.0;
 constexpr double kLowPassHz = 6000.0;
 constexpr float kThresholdShare = 0.3f;
-constexpr double kEnvelopeSeconds = 0.004;
+constexpr double kEnvelopeSeconds = 0.0015;
 constexpr float kSilenceFloor = 3e-4f;   // about -70 dBFS: below it nothing is an edge
 
 constexpr std::size_t kBlockSamples = 8192;

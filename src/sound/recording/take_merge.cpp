@@ -16,15 +16,29 @@ constexpr std::size_t kComparedBytes = 64;
 // compared bytes agree (a bad take has a few wrong bits, not wrong bytes).
 constexpr double kSameShare = 0.6;
 
-// How alike two records are: 0 for different records, else 1 + the share of
-// equal bytes among the first ones.
+// How alike two records are: 0 for different records. Records of one length
+// and flag score 1 + the share of equal bytes among the first ones; records
+// of another length whose first bytes agree (one take lost the end of the
+// block) score less than any of those.
 double Likeness(const SignalRecord& a, const SignalRecord& b) {
-  if (a.bytes.size() != b.bytes.size() || a.bytes.empty() || a.bytes[0] != b.bytes[0]) return 0;
-  const std::size_t n = std::min(a.bytes.size(), kComparedBytes);
+  if (a.bytes.empty() || b.bytes.empty() || a.bytes[0] != b.bytes[0]) return 0;
+  const std::size_t n = std::min({a.bytes.size(), b.bytes.size(), kComparedBytes});
   std::size_t equal = 0;
   for (std::size_t i = 0; i < n; ++i) equal += a.bytes[i] == b.bytes[i] ? 1 : 0;
   const double share = static_cast<double>(equal) / static_cast<double>(n);
-  return share >= kSameShare ? 1 + share : 0;
+  if (share < kSameShare) return 0;
+  return a.bytes.size() == b.bytes.size() ? 1 + share : share / 2;
+}
+
+// For channels of one recording: the share of the shorter record's stretch
+// that the other's covers, 0 below half.
+double Overlap(const SignalRecord& a, const SignalRecord& b) {
+  const std::int64_t from = std::max(a.dataSample, b.dataSample);
+  const std::int64_t to = std::min(a.endSample, b.endSample);
+  const std::int64_t shorter = std::min(a.endSample - a.dataSample, b.endSample - b.dataSample);
+  if (to <= from || shorter <= 0) return 0;
+  const double share = static_cast<double>(to - from) / static_cast<double>(shorter);
+  return share >= 0.5 ? 1 + share : 0;
 }
 
 // One record of the tape and what each take holds of it.
@@ -33,21 +47,21 @@ struct Slot {
   std::vector<int> takes;
 };
 
-double SlotLikeness(const Slot& slot, const SignalRecord& record) {
+double SlotLikeness(const Slot& slot, const SignalRecord& record, bool sameClock) {
   double best = 0;
-  for (const SignalRecord* r : slot.records) best = std::max(best, Likeness(*r, record));
+  for (const SignalRecord* r : slot.records) best = std::max(best, sameClock ? Overlap(*r, record) : Likeness(*r, record));
   return best;
 }
 
 // Aligns a take's records to the slots (order kept, most likeness in all) and
 // adds them: to their matched slot, or as new slots in their place.
-void AddTake(std::vector<Slot>& slots, const std::vector<SignalRecord>& take, int takeIndex) {
+void AddTake(std::vector<Slot>& slots, const std::vector<SignalRecord>& take, int takeIndex, bool sameClock) {
   const std::size_t n = slots.size(), m = take.size();
   std::vector<double> score((n + 1) * (m + 1), 0);
   auto at = [&](std::size_t i, std::size_t j) -> double& { return score[i * (m + 1) + j]; };
   for (std::size_t i = n; i-- > 0;) {
     for (std::size_t j = m; j-- > 0;) {
-      const double like = SlotLikeness(slots[i], take[j]);
+      const double like = SlotLikeness(slots[i], take[j], sameClock);
       double best = std::max(at(i + 1, j), at(i, j + 1));
       if (like > 0) best = std::max(best, like + at(i + 1, j + 1));
       at(i, j) = best;
@@ -57,7 +71,7 @@ void AddTake(std::vector<Slot>& slots, const std::vector<SignalRecord>& take, in
   std::size_t i = 0, j = 0;
   while (i < n || j < m) {
     if (i < n && j < m) {
-      const double like = SlotLikeness(slots[i], take[j]);
+      const double like = SlotLikeness(slots[i], take[j], sameClock);
       if (like > 0 && at(i, j) == like + at(i + 1, j + 1)) {
         slots[i].records.push_back(&take[j]);
         slots[i].takes.push_back(takeIndex);
@@ -148,7 +162,8 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
 
 }  // namespace
 
-std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>>& takes, const RepairLimits& limits) {
+std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>>& takes, const RepairLimits& limits,
+                                     bool sameClock) {
   if (takes.empty()) return {};
   // The take with most records sets the first slots.
   std::size_t first = 0;
@@ -156,9 +171,9 @@ std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>
     if (takes[t].size() > takes[first].size()) first = t;
   }
   std::vector<Slot> slots;
-  AddTake(slots, takes[first], static_cast<int>(first));
+  AddTake(slots, takes[first], static_cast<int>(first), sameClock);
   for (std::size_t t = 0; t < takes.size(); ++t) {
-    if (t != first) AddTake(slots, takes[t], static_cast<int>(t));
+    if (t != first) AddTake(slots, takes[t], static_cast<int>(t), sameClock);
   }
   std::vector<MergedRecord> merged;
   merged.reserve(slots.size());

@@ -22,8 +22,11 @@ struct MergedRecord {
 
 // The takes' records in tape order. A take that holds none of the others'
 // records adds its records as they are; identical takes give that take.
+// sameClock: the takes are channels of one recording, so a record is the same
+// record in each where their places in the recording overlap, whatever was
+// read (a bad channel's record may be cut short or longer).
 std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>>& takes,
-                                     const RepairLimits& limits = {});
+                                     const RepairLimits& limits = {}, bool sameClock = false);
 
 // "из записи 2", "собран из записей 1, 2, 3" (takes counted from 1).
 std::string TakeSourceText(const MergedRecord& merged);
