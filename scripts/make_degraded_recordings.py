@@ -382,15 +382,15 @@ def write_special(path, x, fmt, erng, workdir):
 
 
 def make_takes(outdir, count, seed, work, rows):
-    """count takes of the long tape through one hard chain: pink noise, a
-    3.5 kHz head, wow and deep dropouts, each take its own realisation."""
+    """count takes of the long tape through one hard chain: pink noise at 8 dB,
+    a 3.5 kHz head, wow and deep dropouts, each take its own realisation."""
     tape = make_long_tape(outdir, np.random.default_rng([seed, 999]))
     base = render(tape, BASE_RATE / 0.97, work) * BASE_PEAK
     for take in range(count):
         trng = np.random.default_rng([seed, 1000 + take])
         x = warp(lowpass(base, 3500, order=4), wow(len(base), trng, 0.012, 0.004))
-        x = highpass(dropouts(x, trng, count=6, deepest=20), 80, order=2)
-        x = add_noise(x, 9, trng, "pink")
+        x = highpass(dropouts(x, trng, count=10, deepest=26), 80, order=2)
+        x = add_noise(x, 8, trng, "pink")
         name = "take_%d__s16_44100.wav" % (take + 1)
         write_wav(os.path.join(outdir, name), x, BASE_RATE, "s16", work)
         rows.append((name, "takes", "s16_44100", "tape_long.tap", "takes"))
