@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::size_t kSteeringBytes = 8;
 constexpr int kRates[] = {8000, 11025, 22050, 44100, 48000, 96000};
-constexpr std::size_t kMaxSamples = 1 << 20;
+constexpr std::size_t kMaxSamples = 1 << 18;
 
 class PieceSource final : public SampleSource {
  public:

@@ -291,14 +291,19 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
     pilotRun_ = std::fabs(length - pilotHalf_) < kPilotRunSteady * pilotHalf_ ? pilotRun_ + 1 : 0;
     if (pilotRun_ >= kPilotRunEnds) {
       // The next block's pilot: the data ends before it, and the pilot goes on.
-      halves_.resize(halves_.size() - static_cast<std::size_t>(kPilotRunEnds));
+      double run = 0;
+      for (int k = 0; k < kPilotRunEnds; ++k) {
+        run += halves_.back();
+        halves_.pop_back();
+      }
+      const std::int64_t pilotFrom = endSample - static_cast<std::int64_t>(run);
       const float pilot = pilotHalf_;
-      const bool done = CloseData(endSample);
+      const bool done = CloseData(pilotFrom);
       StartSearch();
       state_ = State::Pilot;
       pilotHalf_ = pilot;
       pilotCount_ = kPilotRunEnds;
-      pilotStart_ = endSample - static_cast<std::int64_t>(pilot * kPilotRunEnds);
+      pilotStart_ = pilotFrom;
       return done;
     }
     if (shortRun_ >= kNoiseRun || badScore_ > kBadLimit || halves_.size() >= kMaxRecordBytes * 16) {
