@@ -142,3 +142,119 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// Sounds that are not a tape signal, and tape signals without a pilot of their
+// own: none gives a record.
+struct JunkRow {
+  const char* name;
+  std::function<std::vector<float>(int rate)> make;
+};
+
+std::vector<float> Tone(int rate, double seconds, const std::function<double(double)>& hz) {
+  std::vector<float> out;
+  double phase = 0;
+  for (int i = 0; i < static_cast<int>(seconds * rate); ++i) {
+    phase += 2 * 3.14159265 * hz(static_cast<double>(i) / rate) / rate;
+    out.push_back(static_cast<float>(0.4 * std::sin(phase)));
+  }
+  return out;
+}
+
+class JunkTable : public ::testing::TestWithParam<JunkRow> {};
+
+TEST_P(JunkTable, GivesNoRecord) {
+  const int rate = 44100;
+  MemorySource source(GetParam().make(rate), rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  EXPECT_EQ(result.records.size(), 0u);
+  EXPECT_TRUE(events.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Junk, JunkTable,
+    ::testing::Values(
+        JunkRow{"white_noise", [](int rate) { return testing::Noisy(std::vector<float>(rate * 4, 0.0f), -20); }},
+        // A vibrato around the pilot's 807 Hz: never steady for a pilot's length.
+        JunkRow{"vibrato_near_pilot",
+                [](int rate) { return Tone(rate, 4, [](double t) { return 807 * (1 + 0.2 * std::sin(2 * 3.14159 * 6 * t)); }); }},
+        // Notes of a melody, a tenth of a second each.
+        JunkRow{"melody",
+                [](int rate) {
+                  return Tone(rate, 4, [](double t) { return 440.0 * std::pow(2.0, (static_cast<int>(t * 10) * 7 % 12) / 12.0); });
+                }},
+        JunkRow{"clicks",
+                [](int rate) {
+                  std::vector<float> x(static_cast<std::size_t>(rate * 3), 0.0f);
+                  for (std::size_t i = 0; i < x.size(); i += static_cast<std::size_t>(rate / 50)) x[i] = 0.9f;
+                  return x;
+                }},
+        // A data block's bits with a pilot far too short (40 half-waves).
+        JunkRow{"fragment_without_pilot",
+                [](int rate) { return RomSignal({kData}, rate, 1.0, 40, 0.3); }},
+        JunkRow{"silence", [](int rate) { return std::vector<float>(static_cast<std::size_t>(rate), 0.0f); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RunRow {
+  const char* name;
+  int maxRecords;
+  int stopAfter;        // progress calls before the stop
+  std::size_t records;  // kept
+  bool stopped, storeFull;
+};
+
+class RunTable : public ::testing::TestWithParam<RunRow> {};
+
+TEST_P(RunTable, StopsAndFillsAsAsked) {
+  const RunRow& row = GetParam();
+  // Three records, and a long silence after them for the stop to land in.
+  std::vector<float> x = RomSignal({kHeader, kData, kHeader}, 22050, 1.0, 1200, 0.3);
+  x.resize(x.size() + 22050 * 60, 0.0f);
+  MemorySource source(x, 22050);
+  Events events;
+  events.stopAfter_ = row.stopAfter;
+  SignalDecodeOptions options;
+  options.maxRecords = row.maxRecords;
+  const SignalDecodeResult result = DecodeSignal(source, events, options);
+  EXPECT_EQ(result.records.size(), row.records);
+  EXPECT_EQ(result.stopped, row.stopped);
+  EXPECT_EQ(result.storeFull, row.storeFull);
+  EXPECT_EQ(events.lines.size(), row.records);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunTable,
+                         ::testing::Values(RunRow{"whole", 1000, 1 << 30, 3, false, false},
+                                           RunRow{"store_of_two", 2, 1 << 30, 2, false, true},
+                                           RunRow{"store_of_three_exactly", 3, 1 << 30, 3, false, false},
+                                           RunRow{"stopped_at_once", 1000, 0, 0, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SignalDecoder, ReportsARepairedBit) {
+  // The data block's first data bit (bit 8 of the record) made doubtful: its
+  // first half-wave lasts longer, so its period sits near the bound, on the
+  // wrong side. The checksum's syndrome names its column; the repair flips it.
+  const TapeBlock record = MakeRecord(0xFF, {0x00, 0x55, 0xAA});
+  std::vector<float> x = RomSignal({record}, 44100, 1.0, 1200, 0.3);
+  // The first data byte's first bit (a 0: 855 + 855 T) begins after the pilot
+  // sync and the flag (eight 1 bits); its middle edge moves so the period reads
+  // as 1.6 zero periods, just past the bound.
+  const double samplesPerT = 44100.0 / 3500000.0;
+  const auto bitStart = static_cast<std::size_t>(0.2 * 44100 + (1200 * 2168 + 667 + 735 + 16 * 1710) * samplesPerT);
+  const auto stretch = static_cast<std::size_t>(855 * 1.25 * samplesPerT);
+  const float level = x[bitStart + 2];
+  x.insert(x.begin() + static_cast<std::ptrdiff_t>(bitStart + 2), stretch, level);
+  MemorySource source(x, 44100);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 1u);
+  EXPECT_EQ(result.records[0].bytes, Body(record));
+  EXPECT_EQ(result.records[0].repairedBits, 1);
+  ASSERT_EQ(events.lines.size(), 1u);
+  EXPECT_EQ(events.lines[0], "Блок 1: 5 байт, флаг 255, контрольная сумма верна, исправлено битов: 1");
+}
+
+}  // namespace
+}  // namespace reelo

@@ -431,6 +431,11 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
     result.records.push_back(std::move(record));
   };
 
+  // A stop asked for before anything is read is honoured too.
+  if (!events.Progress(0)) {
+    result.stopped = true;
+    return result;
+  }
   while (!result.storeFull) {
     const std::size_t got = source.Read(block.data(), block.size());
     if (got == 0) break;
