@@ -154,9 +154,14 @@ int DecodeRecordingTakes(const std::vector<std::string>& recordings, const Recor
   } else {
     std::vector<std::vector<SignalRecord>> all;
     for (TakeRecords& take : takes) all.push_back(std::move(take.records));
-    for (MergedRecord& merged : MergeTakes(all)) {
-      origins.push_back(TakeSourceText(merged));
-      records.push_back(std::move(merged.record));
+    std::vector<MergedRecord> merged = MergeTakes(all);
+    for (int t : UnmatchedTakes(merged, static_cast<int>(all.size()))) {
+      PrintFailure(io, "Ни один блок записи " + recordings[static_cast<std::size_t>(t)] +
+                           " не совпал с блоками других записей: возможно, это запись другой ленты");
+    }
+    for (MergedRecord& m : merged) {
+      origins.push_back(TakeSourceText(m));
+      records.push_back(std::move(m.record));
     }
   }
   int matching = 0;

@@ -96,3 +96,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+TEST(TakeMerge, NamesTakesThatShareNoRecordWithTheOthers) {
+  const std::vector<std::uint8_t> other{0xFF, 0x01, 0x02, 0x03, 0xFF ^ 0x01 ^ 0x02 ^ 0x03};
+  struct Row {
+    const char* name;
+    std::vector<std::vector<SignalRecord>> takes;
+    std::vector<int> unmatched;
+  };
+  const std::vector<Row> rows = {
+      {"same_tape", {{Rec(kA), Rec(kB)}, {Rec(kB)}}, {}},
+      {"third_take_of_another_tape", {{Rec(kA), Rec(kB)}, {Rec(kA)}, {Rec(other)}}, {2}},
+      {"silent_take_is_no_other_tape", {{Rec(kA)}, {}}, {}},
+      {"one_take", {{Rec(kA)}}, {}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(UnmatchedTakes(MergeTakes(row.takes), static_cast<int>(row.takes.size())), row.unmatched) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace reelo

@@ -177,8 +177,30 @@ std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>
   }
   std::vector<MergedRecord> merged;
   merged.reserve(slots.size());
-  for (const Slot& slot : slots) merged.push_back(Resolve(slot, limits));
+  for (const Slot& slot : slots) {
+    merged.push_back(Resolve(slot, limits));
+    merged.back().present = slot.takes;
+  }
   return merged;
+}
+
+std::vector<int> UnmatchedTakes(const std::vector<MergedRecord>& merged, int takeCount) {
+  std::vector<int> records(static_cast<std::size_t>(takeCount), 0), shared(static_cast<std::size_t>(takeCount), 0);
+  for (const MergedRecord& m : merged) {
+    for (int t : m.present) {
+      if (t < 0 || t >= takeCount) continue;
+      ++records[static_cast<std::size_t>(t)];
+      if (m.present.size() > 1) ++shared[static_cast<std::size_t>(t)];
+    }
+  }
+  // Only against other takes that hold records: a silent take proves nothing.
+  const auto holding = std::count_if(records.begin(), records.end(), [](int n) { return n > 0; });
+  std::vector<int> out;
+  if (holding < 2) return out;
+  for (int t = 0; t < takeCount; ++t) {
+    if (records[static_cast<std::size_t>(t)] > 0 && shared[static_cast<std::size_t>(t)] == 0) out.push_back(t);
+  }
+  return out;
 }
 
 std::string TakeSourceText(const MergedRecord& merged) {

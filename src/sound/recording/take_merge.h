@@ -18,7 +18,12 @@ struct MergedRecord {
   SignalRecord record;
   std::vector<int> takes;  // the takes (from 0) it came from: one, or those combined
   bool combined = false;   // its bits were combined from the takes listed
+  std::vector<int> present;  // every take that holds this record, good or bad
 };
+
+// The takes (from 0) that hold records but share none of them with another
+// take that holds records: most likely a recording of another tape.
+std::vector<int> UnmatchedTakes(const std::vector<MergedRecord>& merged, int takeCount);
 
 // The takes' records in tape order. A take that holds none of the others'
 // records adds its records as they are; identical takes give that take.
