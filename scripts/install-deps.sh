@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth openbox
-  fuse-emulator-utils zmakebas pasmo sox lame vorbis-tools opus-tools
+  fuse-emulator-utils zmakebas pasmo sox lame vorbis-tools opus-tools espeak-ng
   python3-numpy python3-scipy python3-png
   pulseaudio pulseaudio-utils
   time

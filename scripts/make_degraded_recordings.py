@@ -11,12 +11,24 @@ through one simulated cassette effect each, and written in five formats:
   s24_96000       24-bit mono, 96000 Hz (made from float by sox -R)
   f32_44100       32-bit float mono, 44100 Hz
 
+Each effect belongs to a group: "ordinary" (one effect, noise to 10 dB SNR,
+speed to +-5%), "hard" (combinations of them), "harsh" (noise to 6 dB SNR,
+a 3 kHz head, azimuth error, +-8% speed, 3% wow, hum at -6 dB, -36 dBFS, a
+dead or an antiphase channel, MP3 at 64 and 128 kbit/s and Ogg Vorbis through
+lame and oggenc, 8000 and 11025 Hz) and "intro" (a spoken title before the
+tape, and speech alone, which holds no record). With --takes N a longer tape
+of ten records is also recorded N times through one hard chain, each take
+with its own noise, wow and dropouts (group "takes", files take_<i>__...).
+
 Output folder: the recordings, the tapes they hold and manifest.tsv (file,
-effect, format, tape). Everything follows from --seed, so the same seed gives
-the same files.
+effect, format, tape, group). Everything follows from --seed, so the same seed
+gives the same files.
 
 Usage: scripts/make_degraded_recordings.py OUTDIR [--seed N] [--effects a,b]
-Needs python3-numpy, python3-scipy, zmakebas, pasmo, tape2wav, sox.
+       [--groups ordinary,hard,harsh,intro] [--formats u8_22050,s16_44100]
+       [--takes N]
+Needs python3-numpy, python3-scipy, zmakebas, pasmo, tape2wav, sox, lame,
+vorbis-tools, espeak-ng.
 """
 import argparse
 import os
@@ -54,6 +66,20 @@ def make_code_tap(path, name, data, workdir):
             f.write(" defb " + ",".join(str(b) for b in data[i:i + 16]) + "\n")
         f.write(" end start\n")
     run(["pasmo", "--tap", "--name", name, asm, path])
+
+
+def make_long_tape(outdir, rng):
+    """Ten records: five code blocks of 200 to 2000 bytes with their headers."""
+    work = os.path.join(outdir, "work")
+    os.makedirs(work, exist_ok=True)
+    path = os.path.join(outdir, "tape_long.tap")
+    with open(path, "wb") as out:
+        for i, size in enumerate((200, 2000, 700, 1200, 400)):
+            part = os.path.join(work, "long_%d.tap" % i)
+            make_code_tap(part, "long%d" % i, rng.integers(0, 256, size), work)
+            with open(part, "rb") as f:
+                out.write(f.read())
+    return path
 
 
 def make_tapes(outdir, rng):
@@ -188,6 +214,39 @@ def effect_table():
         x = x + 0.05 * BASE_PEAK * np.sin(2 * np.pi * 50 * t) + 0.03
         return add_noise(x, 25, rng)
 
+    def speech(work):
+        wav = os.path.join(work, "speech.wav")
+        run(["espeak-ng", "-s", "150", "-w", wav,
+             "Side one. Reelo test tape number three. Press play on tape, then any key. Loading now."])
+        rate, data = wavfile.read(wav)
+        x = data.astype(np.float64) / 32768.0
+        x = resample_from(x, rate)
+        return 0.9 * BASE_PEAK * x / max(1e-9, float(np.max(np.abs(x))))
+
+    def intro(tap, rng, work):
+        words = speech(work)
+        gap = np.zeros(int(0.4 * BASE_RATE))
+        return cassette(np.concatenate([words, gap, plain(tap, rng, work)]), rng)
+
+    def speech_only(tap, rng, work):
+        words = speech(work)
+        music = 0.3 * BASE_PEAK * np.sin(2 * np.pi * 440 * np.arange(len(words)) / BASE_RATE) * \
+            (np.arange(len(words)) % (BASE_RATE // 2) < BASE_RATE // 4)
+        return cassette(np.concatenate([words, music, words]), rng)
+
+    def azimuth(x, rng):
+        # Two tracks of the head a few microseconds apart, summed, and the
+        # phase smear of a misaligned head (a first-order all-pass at 1.5 kHz).
+        delay = rng.uniform(40e-6, 70e-6) * BASE_RATE
+        shifted = np.interp(np.arange(len(x)) - delay, np.arange(len(x)), x)
+        c = (np.tan(np.pi * 1500 / BASE_RATE) - 1) / (np.tan(np.pi * 1500 / BASE_RATE) + 1)
+        return lowpass(signal.lfilter([c, 1], [1, c], 0.5 * (x + shifted)), 6000)
+
+    def hum_6db(x, rng):
+        t = np.arange(len(x)) / BASE_RATE
+        return x + 0.5 * BASE_PEAK * np.sin(2 * np.pi * 50 * t + rng.uniform(0, 6)) + \
+            0.15 * BASE_PEAK * np.sin(2 * np.pi * 150 * t)
+
     return [
         ("clean", plain),
         ("lowpass_5k", lambda tap, rng, work: cassette(plain(tap, rng, work), rng, lp=5000)),
@@ -220,7 +279,55 @@ def effect_table():
         ("hum_strong", chain(lambda x, rng: hum(x, rng) * 0.5 + hum(np.zeros(len(x)), rng))),
         ("dc_drift", chain(lambda x, rng: x + 0.35 * np.sin(2 * np.pi * 0.4 * np.arange(len(x)) / BASE_RATE))),
         ("quiet_30db_noise", chain(lambda x, rng: add_noise(x * 10 ** (-24 / 20), 20, rng))),
+        ("white_6db", chain(lambda x, rng: add_noise(x, 6, rng))),
+        ("pink_6db", chain(lambda x, rng: add_noise(x, 6, rng, "pink"))),
+        ("white_8db", chain(lambda x, rng: add_noise(x, 8, rng))),
+        ("lowpass_3k_noise", lambda tap, rng, work: add_noise(lowpass(plain(tap, rng, work), 3000, order=4), 20, rng)),
+        ("azimuth", chain(azimuth)),
+        ("speed_plus8", speed(1.08)),
+        ("speed_minus8", speed(0.92)),
+        ("wow_3pct", chain(lambda x, rng: warp(x, wow(len(x), rng, 0.03, 0.004)))),
+        ("hum_6db", chain(hum_6db)),
+        ("quiet_36dbfs", chain(lambda x, rng: x * 10 ** (-30 / 20))),
+        ("dead_channel", chain(lambda x, rng: x)),
+        ("antiphase", chain(lambda x, rng: x)),
+        ("mp3_64", chain(lambda x, rng: x)),
+        ("mp3_128", chain(lambda x, rng: x)),
+        ("ogg_q2", chain(lambda x, rng: x)),
+        ("rate_8000", chain(lambda x, rng: add_noise(x, 25, rng))),
+        ("rate_11025", chain(lambda x, rng: add_noise(x, 25, rng))),
+        ("spoken_intro", intro),
+        ("speech_only", speech_only),
     ]
+
+
+ORDINARY = {"clean", "lowpass_5k", "highpass_100", "speed_plus5", "speed_minus5", "speed_minus2", "wow_flutter",
+            "white_20db", "white_15db", "pink_15db", "hum_50hz", "dropouts", "dc_offset", "polarity", "quiet_24db",
+            "clipped_12db", "dc_offset_large", "white_12db", "wow_strong", "white_10db", "pink_12db", "dc_drift"}
+HARD = {"cassette_mix", "dropouts_deep", "speed_plus5_noise", "clipped_dc", "worn_tape", "wow_noise", "hum_strong",
+        "quiet_30db_noise"}
+INTRO = {"spoken_intro", "speech_only"}
+# Harsh effects written in one form of their own instead of the five formats.
+SPECIAL_FORMAT = {"dead_channel": "s16_44100_dead", "antiphase": "s16_44100_anti", "mp3_64": "mp3_64",
+                  "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "rate_8000": "s16_8000", "rate_11025": "s16_11025"}
+
+
+def group_of(effect):
+    if effect in ORDINARY:
+        return "ordinary"
+    if effect in HARD:
+        return "hard"
+    if effect in INTRO:
+        return "intro"
+    return "harsh"
+
+
+def resample_from(x, rate):
+    """x at rate, brought to BASE_RATE."""
+    if rate == BASE_RATE:
+        return x
+    g = np.gcd(int(rate), BASE_RATE)
+    return signal.resample_poly(x, BASE_RATE // g, int(rate) // g)
 
 
 def resample(x, rate):
@@ -244,6 +351,51 @@ def write_wav(path, x, rate, kind, workdir):
         run(["sox", "-R", tmp, "-b", "24", "-e", "signed-integer", path])
 
 
+def write_lossy(path, x, kind, workdir):
+    """An MP3 or Ogg file of x at BASE_RATE, and the WAV it decodes back to
+    (written at path): the lossy file is kept beside it."""
+    tmp = os.path.join(workdir, "lossy_in.wav")
+    wavfile.write(tmp, BASE_RATE, np.round(np.clip(x, -1, 1) * 32767).astype(np.int16))
+    if kind.startswith("mp3"):
+        lossy = path[:-4] + ".mp3"
+        run(["lame", "--quiet", "-b", kind.split("_")[1], "-m", "m", tmp, lossy])
+        run(["lame", "--quiet", "--decode", lossy, path])
+    else:
+        lossy = path[:-4] + ".ogg"
+        run(["oggenc", "--quiet", "-q", kind.split("_q")[1], "-o", lossy, tmp])
+        run(["oggdec", "--quiet", "-o", path, lossy])
+
+
+def write_special(path, x, fmt, erng, workdir):
+    if fmt in ("mp3_64", "mp3_128", "ogg_q2"):
+        write_lossy(path, x, fmt, workdir)
+    elif fmt.startswith("s16_44100_"):
+        if fmt.endswith("dead"):
+            other = add_noise(np.zeros(len(x)), 0, erng) * 1e-4
+        else:
+            other = -x
+        y = np.stack([x, other] if erng.integers(0, 2) else [other, x], axis=1)
+        write_wav(path, y, BASE_RATE, "s16", workdir)
+    else:
+        rate = int(fmt.split("_")[1])
+        write_wav(path, resample(x, rate), rate, "s16", workdir)
+
+
+def make_takes(outdir, count, seed, work, rows):
+    """count takes of the long tape through one hard chain: pink noise at 8 dB,
+    a 3.5 kHz head, wow and deep dropouts, each take its own realisation."""
+    tape = make_long_tape(outdir, np.random.default_rng([seed, 999]))
+    base = render(tape, BASE_RATE / 0.97, work) * BASE_PEAK
+    for take in range(count):
+        trng = np.random.default_rng([seed, 1000 + take])
+        x = warp(lowpass(base, 3500, order=4), wow(len(base), trng, 0.012, 0.004))
+        x = highpass(dropouts(x, trng, count=10, deepest=26), 80, order=2)
+        x = add_noise(x, 8, trng, "pink")
+        name = "take_%d__s16_44100.wav" % (take + 1)
+        write_wav(os.path.join(outdir, name), x, BASE_RATE, "s16", work)
+        rows.append((name, "takes", "s16_44100", "tape_long.tap", "takes"))
+
+
 FORMATS = [
     ("u8_22050", 22050, "u8", 1),
     ("s16_44100", 44100, "s16", 1),
@@ -258,7 +410,12 @@ def main():
     parser.add_argument("outdir")
     parser.add_argument("--seed", type=int, default=2026)
     parser.add_argument("--effects", default="")
+    parser.add_argument("--groups", default="ordinary,hard,harsh,intro")
+    parser.add_argument("--formats", default=",".join(f[0] for f in FORMATS))
+    parser.add_argument("--takes", type=int, default=0)
     args = parser.parse_args()
+    groups = set(args.groups.split(","))
+    formats = [f for f in FORMATS if f[0] in args.formats.split(",")]
     os.makedirs(args.outdir, exist_ok=True)
     work = os.path.join(args.outdir, "work")
     rng = np.random.default_rng(args.seed)
@@ -266,25 +423,38 @@ def main():
     wanted = set(filter(None, args.effects.split(",")))
     rows = []
     for index, (effect, build) in enumerate(effect_table()):
-        if wanted and effect not in wanted:
+        if (wanted and effect not in wanted) or group_of(effect) not in groups:
             continue
         tape = "tape1" if index % 2 == 0 else "tape2"
         erng = np.random.default_rng([args.seed, index])
         x = build(tapes[tape], erng, work)
+        if effect in SPECIAL_FORMAT:
+            fmt = SPECIAL_FORMAT[effect]
+            name = "%s__%s.wav" % (effect, fmt)
+            write_special(os.path.join(args.outdir, name), x, fmt, erng, work)
+            rows.append((name, effect, fmt, tape + ".tap", group_of(effect)))
+            print(effect, file=sys.stderr)
+            continue
+        if effect == "speech_only":
+            tape = "none"
         # A second, worse take of the same signal for the stereo files.
         worse = lowpass(add_noise(x, 8, erng), 2500)
         worse_left = bool(erng.integers(0, 2))
-        for fmt, rate, kind, channels in FORMATS:
+        for fmt, rate, kind, channels in formats:
             y = resample(x, rate)
             if channels == 2:
                 w = resample(worse, rate)[:len(y)]
                 y = np.stack([w, y] if worse_left else [y, w], axis=1)
             name = "%s__%s.wav" % (effect, fmt)
             write_wav(os.path.join(args.outdir, name), y, rate, kind, work)
-            rows.append((name, effect, fmt, tape + ".tap"))
+            rows.append((name, effect, fmt, tape + ".tap", group_of(effect)))
         print(effect, file=sys.stderr)
+    if args.takes > 0:
+        make_takes(args.outdir, args.takes, args.seed, work, rows)
+    with open(os.path.join(args.outdir, "none.tap"), "wb"):
+        pass
     with open(os.path.join(args.outdir, "manifest.tsv"), "w") as f:
-        f.write("file\teffect\tformat\ttape\n")
+        f.write("file\teffect\tformat\ttape\tgroup\n")
         for row in rows:
             f.write("\t".join(row) + "\n")
 

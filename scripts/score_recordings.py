@@ -7,10 +7,15 @@ settings, or the options given with --cli-args) and fuse-utils' audio2tape
 lets it close the last block; default Schmitt trigger; then tapeconv to TAP)
 decode the recording, and their records are compared byte for byte with the
 tape it holds. Prints the records recovered and the unmatched (garbage)
-records per effect, per format and in all.
+records per effect, per format, per group and in all.
 
-Usage: scripts/score_recordings.py SETDIR --cli build/src/cli/reelo-cli
-       [--cli-args "--exact"] [--no-audio2tape] [--tsv results.tsv]
+Given several sets (the same generator with other seeds), it also prints for
+each group the mean over the sets and the worst set. The takes of a set (group
+"takes") are scored one by one and, for reelo-cli, all together in one
+decode (row "takes_merged").
+
+Usage: scripts/score_recordings.py SETDIR [SETDIR...] --cli build/src/cli/reelo-cli
+       [--cli-args "--exact"] [--no-audio2tape] [--tsv results.tsv] [--quiet]
 """
 import argparse
 import collections
@@ -77,50 +82,107 @@ def decode_audio2tape(wav, tmp):
     return tap_records(tap)
 
 
+def decode_reelo_takes(cli, extra, wavs, tmp):
+    out = os.path.join(tmp, "reelo.tap")
+    if os.path.exists(out):
+        os.remove(out)
+    quiet([cli, "decode"] + wavs + [out] + extra)
+    return tap_records(out)
+
+
+def score_set(setdir, cli, extra, tools, lines):
+    """totals[(kind, group)][tool] = [expected, recovered, garbage] of one set."""
+    with open(os.path.join(setdir, "manifest.tsv")) as f:
+        rows = [line.rstrip("\n").split("\t") for line in f][1:]
+    totals = collections.defaultdict(lambda: collections.defaultdict(lambda: [0, 0, 0]))
+
+    def add(keys, tool, expected, recovered, garbage):
+        for key in keys:
+            t = totals[key][tool]
+            t[0] += expected
+            t[1] += recovered
+            t[2] += garbage
+
+    takes = collections.defaultdict(list)
+    with tempfile.TemporaryDirectory() as tmp:
+        for row in rows:
+            name, effect, fmt, tape = row[:4]
+            group = row[4] if len(row) > 4 else "all"
+            wav = os.path.join(setdir, name)
+            expected = tap_records(os.path.join(setdir, tape))
+            if group == "takes":
+                takes[tape].append(wav)
+            for tool in tools:
+                found = decode_reelo(cli, extra, wav, tmp) if tool == "reelo" else decode_audio2tape(wav, tmp)
+                recovered, garbage = score(expected, found)
+                lines.append("%s\t%s\t%s\t%d\t%d\t%d" % (setdir, name, tool, len(expected), recovered, garbage))
+                add((("effect", effect), ("format", fmt), ("group", group), ("all", "all")), tool, len(expected),
+                    recovered, garbage)
+            print(name, file=sys.stderr)
+        for tape, wavs in takes.items():
+            expected = tap_records(os.path.join(setdir, tape))
+            recovered, garbage = score(expected, decode_reelo_takes(cli, extra, wavs, tmp))
+            lines.append("%s\t%s\treelo\t%d\t%d\t%d" % (setdir, "takes_merged", len(expected), recovered, garbage))
+            add((("group", "takes_merged"),), "reelo", len(expected), recovered, garbage)
+    return totals
+
+
+def cell(t):
+    e, r, g = t
+    return "%d/%d %5.1f%% g%d" % (r, e, 100.0 * r / e if e else 0, g)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("setdir")
+    parser.add_argument("setdirs", nargs="+")
     parser.add_argument("--cli", required=True)
     parser.add_argument("--cli-args", default="")
     parser.add_argument("--no-audio2tape", action="store_true")
     parser.add_argument("--tsv")
+    parser.add_argument("--quiet", action="store_true", help="only the summary over the sets")
     args = parser.parse_args()
     extra = shlex.split(args.cli_args)
-
-    with open(os.path.join(args.setdir, "manifest.tsv")) as f:
-        rows = [line.rstrip("\n").split("\t") for line in f][1:]
     tools = ["reelo"] + ([] if args.no_audio2tape else ["audio2tape"])
-    # totals[(group kind, group)][tool] = [expected, recovered, garbage]
-    totals = collections.defaultdict(lambda: collections.defaultdict(lambda: [0, 0, 0]))
-    lines = ["file\ttool\texpected\trecovered\tgarbage"]
-    with tempfile.TemporaryDirectory() as tmp:
-        for name, effect, fmt, tape in rows:
-            wav = os.path.join(args.setdir, name)
-            expected = tap_records(os.path.join(args.setdir, tape))
-            for tool in tools:
-                found = decode_reelo(args.cli, extra, wav, tmp) if tool == "reelo" else decode_audio2tape(wav, tmp)
-                recovered, garbage = score(expected, found)
-                lines.append("%s\t%s\t%d\t%d\t%d" % (name, tool, len(expected), recovered, garbage))
-                for key in (("effect", effect), ("format", fmt), ("all", "all")):
-                    t = totals[key][tool]
-                    t[0] += len(expected)
-                    t[1] += recovered
-                    t[2] += garbage
-            print(name, file=sys.stderr)
+    lines = ["set\tfile\ttool\texpected\trecovered\tgarbage"]
+    per_set = [score_set(d, args.cli, extra, tools, lines) for d in args.setdirs]
     if args.tsv:
         with open(args.tsv, "w") as f:
             f.write("\n".join(lines) + "\n")
 
-    header = "%-16s" % "" + "".join("%24s" % t for t in tools)
-    for kind in ("effect", "format", "all"):
-        print("\nper %s (recovered/expected, garbage)" % kind)
-        print(header)
-        for key in sorted(k for k in totals if k[0] == kind):
-            cells = ""
-            for tool in tools:
-                e, r, g = totals[key][tool]
-                cells += "%24s" % ("%d/%d %5.1f%% g%d" % (r, e, 100.0 * r / e if e else 0, g))
-            print("%-16s%s" % (key[1], cells))
+    header = "%-18s" % "" + "".join("%24s" % t for t in tools)
+    if not args.quiet:
+        for setdir, totals in zip(args.setdirs, per_set):
+            print("\n== %s" % setdir)
+            for kind in ("effect", "format", "group", "all"):
+                print("\nper %s (recovered/expected, garbage)" % kind)
+                print(header)
+                for key in sorted(k for k in totals if k[0] == kind):
+                    print("%-18s%s" % (key[1], "".join("%24s" % cell(totals[key][tool]) for tool in tools)))
+
+    # Over the sets: per group, the mean share, the worst set's share and the
+    # unmatched records in all.
+    print("\nover %d sets: per group mean / worst set (recovered share), unmatched records in all" % len(per_set))
+    print("%-18s" % "" + "".join("%42s" % t for t in tools))
+    keys = sorted({k for totals in per_set for k in totals if k[0] in ("group", "all")})
+    for key in keys:
+        cells = ""
+        for tool in tools:
+            shares, garbage, expected, recovered = [], 0, 0, 0
+            for totals in per_set:
+                if key in totals and tool in totals[key]:
+                    e, r, g = totals[key][tool]
+                    if e:
+                        shares.append(100.0 * r / e)
+                    garbage += g
+                    expected += e
+                    recovered += r
+            if not shares and not garbage:
+                cells += "%42s" % "-"
+                continue
+            mean = sum(shares) / len(shares) if shares else 0
+            worst = min(shares) if shares else 0
+            cells += "%42s" % ("%d/%d mean %5.1f%% worst %5.1f%% g%d" % (recovered, expected, mean, worst, garbage))
+        print("%-18s%s" % (key[1], cells))
 
 
 if __name__ == "__main__":

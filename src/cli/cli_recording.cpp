@@ -15,6 +15,11 @@ namespace reelo::cli {
 namespace {
 
 constexpr int kBarWidth = 30;
+constexpr std::size_t kMaxTakes = 16;
+
+// The prepared path without bounds given by hand reads the recording with the
+// period decoder; bounds, --exact and --no-prepare keep the pulse decoder.
+bool UsesPeriodDecoder(const RecordingDecodeOptions& options) { return options.prepare && !options.bounds; }
 
 // The window's part in a run, for the command line: report lines on out, a
 // bar on err when that is a terminal, every question answered "Шум".
@@ -164,14 +169,19 @@ bool ChooseBounds(RecordingSession& session, const RecordingDecodeOptions& optio
 
 int RunDecodeCommand(const Args& args, Io& io) {
   const ParsedArgs parsed = ParseArgs(
-      args, {{"--exact", false}, {"--channel", true}, {"--bounds", true}, {"--no-prepare", false}}, 2, 2);
+      args, {{"--exact", false}, {"--channel", true}, {"--bounds", true}, {"--no-prepare", false}}, 2, kMaxTakes + 1);
   if (!parsed.error.empty()) return UsageError(io, "decode", parsed.error);
   RecordingDecodeOptions options;
   if (!ParseRecordingOptions(parsed, options, io, "decode")) return kExitUsage;
+  const std::vector<std::string> takes(parsed.positional.begin(), parsed.positional.end() - 1);
+  if (takes.size() > 1 && !UsesPeriodDecoder(options)) {
+    return UsageError(io, "decode", "несколько записей одной ленты читаются только с подготовкой, без --bounds");
+  }
   TapeProject project;
-  const int status = DecodeRecording(parsed.positional[0], options, project, io);
+  const int status =
+      takes.size() > 1 ? DecodeRecordingTakes(takes, options, project, io) : DecodeRecording(takes[0], options, project, io);
   if (status != kExitOk) return status;
-  return WriteTape(project, parsed.positional[1], io) ? kExitOk : kExitUsage;
+  return WriteTape(project, parsed.positional.back(), io) ? kExitOk : kExitUsage;
 }
 
 int RunAnalyseCommand(const Args& args, Io& io) {
@@ -238,6 +248,12 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 }
 
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io) {
+  if (UsesPeriodDecoder(options)) {
+    RecordingInfo info;
+    if (OpResult probed = ProbeRecording(recording, info); probed.ok() && info.readable) {
+      return DecodeRecordingTakes({recording}, options, project, io);
+    }
+  }
   CliEvents events(io, options.printReport);
   RecordingSession session(TempFolder());
   if (!OpenRecording(session, recording, options, events, io)) return kExitUsage;

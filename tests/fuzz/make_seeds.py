@@ -336,6 +336,43 @@ def preparation_seeds():
         write("recording_fuzz", name, seed)
 
 
+# ---- The period decoder, the repair and the take merger -------------------
+
+def signal_decoder_seeds():
+    # Steering: the way (1: bytes are half-waves), the rate's index, piece sizes
+    # (word, byte), the level, three spare; then the sound.
+    def halves(rec, rate):
+        return bytes(min(255, max(1, p)) for p in rom_pulses(rec, rate, pilots=600))
+    data = block(0xFF, bytes([0x12, 0x34, 0x56]))
+    hd = header(3, "seed", 3, 32768)
+    rnd = random.Random(11)
+    seeds = {
+        "halves_22050": bytes([1, 2, 0x00, 0x10, 7, 200, 0, 0]) + halves(data, 22050) + bytes([0]),
+        "halves_8000_two": bytes([1, 0, 0x05, 0x00, 1, 120, 0, 0]) + halves(hd, 8000) + bytes([0]) +
+        halves(data, 8000),
+        "halves_44100_cut": bytes([1, 3, 0x40, 0x00, 33, 255, 0, 0]) + halves(data, 44100)[:-20],
+        "raw_noise": bytes([0, 3, 0x00, 0x01, 3, 255, 0, 0]) + bytes(rnd.randrange(256) for _ in range(3000)),
+    }
+    for name, seed in seeds.items():
+        write("signal_decoder_fuzz", name, seed)
+
+
+def take_repair_seeds():
+    # Steering: repair limit, takes, flip pattern (word); then records: length
+    # byte (mod 24, + 2), the bytes, one confidence byte per byte.
+    def rec(body, conf):
+        return bytes([len(body) - 2]) + body + conf
+    good = block(0xFF, bytes([0x12, 0x34, 0x56]))[2:]
+    bad = bytes([good[0], good[1] ^ 4]) + good[2:]
+    seeds = {
+        "good_and_bad_three_takes": bytes([3, 2, 5, 0]) + rec(good, bytes([200] * 5)) +
+        rec(bad, bytes([200, 20, 200, 200, 200])),
+        "header_two_takes": bytes([2, 1, 9, 1]) + rec(header(3, "seed", 3, 32768)[2:], bytes([90] * 19)),
+    }
+    for name, seed in seeds.items():
+        write("take_repair_fuzz", name, seed)
+
+
 def main():
     # The named seeds are written over; inputs kept from fuzzing findings
     # (named by their hash) stay, since they guard against the faults they found.
@@ -349,6 +386,8 @@ def main():
     maker_seeds()
     tape_format_seeds()
     preparation_seeds()
+    signal_decoder_seeds()
+    take_repair_seeds()
     print("seeds written to", CORPUS, file=sys.stderr)
 
 

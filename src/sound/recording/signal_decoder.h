@@ -1,0 +1,94 @@
+// The decoder of the prepared path: reads a tape signal from any sample
+// source, at any rate from 8000 Hz up, and returns the records it found as
+// values. It does its own conditioning (high-pass for hum and DC, low-pass for
+// hiss), finds the edges at the zero crossings between the points where the
+// signal passes a threshold that follows its envelope, placing each edge
+// between samples, and decides bits on whole periods measured against the
+// 0 and 1 periods it follows through the block, starting from the block's own
+// pilot. Every bit gets a confidence. Only a block with a pilot and sync of its
+// own gives a record, so speech, music, clicks and noise give none.
+//
+// Memory: one block of samples and the half-waves of the record being read;
+// nothing grows with the recording's length.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sound/recording/sample_source.h"
+
+namespace reelo {
+
+// One record as read from the signal.
+struct SignalRecord {
+  std::vector<std::uint8_t> bytes;       // flag .. checksum (the TAP record without its length)
+  std::vector<std::uint8_t> confidence;  // per bit (bytes.size() * 8, most significant first), 0..255
+  bool checksumOk = false;
+  int repairedBits = 0;                  // bits changed by the checksum-guided repair
+  std::int64_t pilotSample = 0;          // where its pilot began
+  std::int64_t dataSample = 0;           // where its first bit began
+  std::int64_t endSample = 0;            // where its last bit ended
+  int pilotHalfWaves = 0;
+  double pilotHalfMicroseconds = 0;      // the pilot's half-wave, so its speed against the ROM's 619 µs
+};
+
+struct SignalDecodeOptions {
+  bool repair = true;          // try checksum-guided repair on records that fail
+  int maxRepairBits = 3;       // at most this many bits changed per record
+  int maxRecords = 1000;       // the store: the run ends when it is full
+  bool reportLines = true;     // a report line per record
+};
+
+struct SignalDecodeResult {
+  std::vector<SignalRecord> records;
+  bool stopped = false;    // Progress returned false
+  bool storeFull = false;  // maxRecords reached before the end of the recording
+  std::int64_t samplesRead = 0;
+};
+
+// The mean confidence (0..255) of a record's bits, and the least.
+int MeanConfidence(const SignalRecord& record);
+int LeastConfidence(const SignalRecord& record);
+
+// Decodes everything the source delivers.
+SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, const SignalDecodeOptions& options = {});
+
+// The decoder's parts, open for the tests and the take merger: the stream of
+// half-waves (in samples, between interpolated edges) goes into a BlockReader,
+// which finds pilots and syncs and hands back whole records.
+class BlockReader {
+ public:
+  explicit BlockReader(double rate);
+  // One half-wave: its length in samples and where it ended. True when a
+  // record was finished by it (take it with TakeRecord).
+  bool Add(float length, std::int64_t endSample);
+  // The end of the recording: finishes a record in progress.
+  bool Finish(std::int64_t endSample);
+  bool HasRecord() const { return hasRecord_; }
+  SignalRecord TakeRecord();
+
+ private:
+  enum class State { Search, Pilot, Sync, Data };
+  void StartSearch();
+  bool CloseData(std::int64_t endSample);
+  bool DecodeData();
+
+  double rate_;
+  float minPilot_, maxPilot_;  // the range of a pilot half-wave, in samples
+  State state_ = State::Search;
+  int pilotCount_ = 0;
+  float pilotMisses_ = 0;
+  double pilotSum_ = 0;        // of the last pilot half-waves, for their mean
+  float pilotHalf_ = 0;        // the running mean of pilot half-waves
+  std::int64_t pilotStart_ = 0;
+  std::int64_t dataStart_ = 0;
+  float syncFirst_ = 0;
+  int shortRun_ = 0;
+  int pilotRun_ = 0;           // half-waves in a row that fit the pilot
+  float badScore_ = 0;         // periods outside the bits' range, fading           // consecutive half-waves far too short (noise after the block)
+  std::vector<float> halves_;  // of the record being read
+  SignalRecord record_;
+  bool hasRecord_ = false;
+};
+
+}  // namespace reelo

@@ -1,0 +1,260 @@
+// The prepared path's decoder on signals made in code: the ROM's signal at
+// several rates and speeds, with drift and wow inside a block, noise, and
+// sounds that are not a tape at all.
+#include "sound/recording/signal_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "recording_builders.h"
+
+namespace reelo {
+namespace {
+
+using testing::RomSignal;
+
+class MemorySource final : public SampleSource {
+ public:
+  MemorySource(std::vector<float> samples, int rate) : samples_(std::move(samples)), rate_(rate) {}
+  int rate() const override { return rate_; }
+  std::int64_t length() const override { return static_cast<std::int64_t>(samples_.size()); }
+  std::size_t Read(float* out, std::size_t maxSamples) override {
+    const std::size_t n = std::min(maxSamples, samples_.size() - position_);
+    std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), n, out);
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::vector<float> samples_;
+  int rate_;
+  std::size_t position_ = 0;
+};
+
+class Events final : public DecodeEvents {
+ public:
+  bool Progress(std::int64_t) override { return ++calls_ <= stopAfter_; }
+  void ReportLine(const std::string& line) override { lines.push_back(line); }
+  std::vector<std::string> lines;
+  int stopAfter_ = 1 << 30;
+
+ private:
+  int calls_ = 0;
+};
+
+// A TAP record (with its length field) of flag and data, checksum computed.
+TapeBlock MakeRecord(std::uint8_t flag, const std::vector<std::uint8_t>& data) {
+  TapeBlock block;
+  const std::size_t length = data.size() + 2;
+  block.push_back(static_cast<std::uint8_t>(length & 0xFF));
+  block.push_back(static_cast<std::uint8_t>(length >> 8));
+  block.push_back(flag);
+  std::uint8_t x = flag;
+  for (std::uint8_t b : data) {
+    block.push_back(b);
+    x ^= b;
+  }
+  block.push_back(x);
+  return block;
+}
+
+std::vector<std::uint8_t> Body(const TapeBlock& block) { return {block.begin() + 2, block.end()}; }
+
+std::vector<std::uint8_t> Bytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::vector<std::uint8_t> out(n);
+  for (auto& b : out) b = static_cast<std::uint8_t>(gen());
+  return out;
+}
+
+const TapeBlock kHeader = MakeRecord(0x00, {0x03, 'r', 'e', 'e', 'l', 'o', ' ', ' ', ' ', ' ', ' ', 0x2C, 0x01,
+                                            0x00, 0x80, 0x00, 0x80});
+const TapeBlock kData = MakeRecord(0xFF, Bytes(300, 5));
+
+// Plays a signal with a speed that changes over time (1 = as made).
+std::vector<float> Warped(const std::vector<float>& x, const std::function<double(double)>& speedAt, int rate) {
+  std::vector<float> out;
+  double position = 0;
+  while (position + 1 < static_cast<double>(x.size())) {
+    const auto i = static_cast<std::size_t>(position);
+    const double f = position - static_cast<double>(i);
+    out.push_back(static_cast<float>(x[i] * (1 - f) + x[i + 1] * f));
+    position += speedAt(static_cast<double>(out.size()) / rate);
+  }
+  return out;
+}
+
+struct SignalRow {
+  const char* name;
+  int rate;
+  double speed;            // of the whole recording
+  double driftPerSecond;   // speed change inside the recording
+  double wowDepth;         // share, at 0.7 Hz
+  double lowPassHz;        // 0: none
+  double snrDb;            // 0: no noise
+  float gain;
+  float offset;
+};
+
+class DecodeSignalTable : public ::testing::TestWithParam<SignalRow> {};
+
+TEST_P(DecodeSignalTable, GivesTheRecordsExactly) {
+  const SignalRow& row = GetParam();
+  std::vector<float> x = RomSignal({kHeader, kData}, row.rate, row.speed, 1200, 0.3);
+  if (row.driftPerSecond != 0 || row.wowDepth != 0) {
+    x = Warped(x, [&](double t) { return 1 + row.driftPerSecond * t + row.wowDepth * std::sin(2 * 3.14159 * 0.7 * t); },
+               row.rate);
+  }
+  if (row.lowPassHz > 0) x = testing::LowPassed(x, row.lowPassHz, row.rate);
+  x = testing::Scaled(x, row.gain, row.offset);
+  if (row.snrDb > 0) x = testing::Noisy(x, row.snrDb);
+  MemorySource source(x, row.rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 2u);
+  EXPECT_EQ(result.records[0].bytes, Body(kHeader));
+  EXPECT_EQ(result.records[1].bytes, Body(kData));
+  EXPECT_TRUE(result.records[0].checksumOk);
+  EXPECT_TRUE(result.records[1].checksumOk);
+  EXPECT_EQ(result.records[1].confidence.size(), 302u * 8);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_FALSE(result.storeFull);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, DecodeSignalTable,
+    ::testing::Values(SignalRow{"clean_44100", 44100, 1.0, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"clean_22050", 22050, 1.0, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"clean_11025", 11025, 1.0, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"clean_8000", 8000, 1.0, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"clean_96000", 96000, 1.0, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"slow_8_percent", 44100, 0.92, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"fast_8_percent", 44100, 1.08, 0, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"drift_6_percent_in_block", 44100, 1.0, 0.02, 0, 0, 0, 0.5f, 0},
+                      SignalRow{"wow_3_percent", 44100, 1.0, 0, 0.03, 0, 0, 0.5f, 0},
+                      SignalRow{"lowpass_3k_22050", 22050, 1.0, 0, 0, 3000, 0, 0.5f, 0},
+                      SignalRow{"quiet_36db_offset", 22050, 1.0, 0, 0, 0, 0, 0.016f, 0.2f},
+                      SignalRow{"noise_12db_lowpass", 44100, 1.0, 0, 0, 4000, 12, 0.5f, 0},
+                      SignalRow{"inverted", 44100, 1.0, 0, 0, 0, 0, -0.5f, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// Sounds that are not a tape signal, and tape signals without a pilot of their
+// own: none gives a record.
+struct JunkRow {
+  const char* name;
+  std::function<std::vector<float>(int rate)> make;
+};
+
+std::vector<float> Tone(int rate, double seconds, const std::function<double(double)>& hz) {
+  std::vector<float> out;
+  double phase = 0;
+  for (int i = 0; i < static_cast<int>(seconds * rate); ++i) {
+    phase += 2 * 3.14159265 * hz(static_cast<double>(i) / rate) / rate;
+    out.push_back(static_cast<float>(0.4 * std::sin(phase)));
+  }
+  return out;
+}
+
+class JunkTable : public ::testing::TestWithParam<JunkRow> {};
+
+TEST_P(JunkTable, GivesNoRecord) {
+  const int rate = 44100;
+  MemorySource source(GetParam().make(rate), rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  EXPECT_EQ(result.records.size(), 0u);
+  EXPECT_TRUE(events.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Junk, JunkTable,
+    ::testing::Values(
+        JunkRow{"white_noise", [](int rate) { return testing::Noisy(std::vector<float>(rate * 4, 0.0f), -20); }},
+        // A vibrato around the pilot's 807 Hz: never steady for a pilot's length.
+        JunkRow{"vibrato_near_pilot",
+                [](int rate) { return Tone(rate, 4, [](double t) { return 807 * (1 + 0.2 * std::sin(2 * 3.14159 * 6 * t)); }); }},
+        // Notes of a melody, a tenth of a second each.
+        JunkRow{"melody",
+                [](int rate) {
+                  return Tone(rate, 4, [](double t) { return 440.0 * std::pow(2.0, (static_cast<int>(t * 10) * 7 % 12) / 12.0); });
+                }},
+        JunkRow{"clicks",
+                [](int rate) {
+                  std::vector<float> x(static_cast<std::size_t>(rate * 3), 0.0f);
+                  for (std::size_t i = 0; i < x.size(); i += static_cast<std::size_t>(rate / 50)) x[i] = 0.9f;
+                  return x;
+                }},
+        // A data block's bits with a pilot far too short (40 half-waves).
+        JunkRow{"fragment_without_pilot",
+                [](int rate) { return RomSignal({kData}, rate, 1.0, 40, 0.3); }},
+        JunkRow{"silence", [](int rate) { return std::vector<float>(static_cast<std::size_t>(rate), 0.0f); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RunRow {
+  const char* name;
+  int maxRecords;
+  int stopAfter;        // progress calls before the stop
+  std::size_t records;  // kept
+  bool stopped, storeFull;
+};
+
+class RunTable : public ::testing::TestWithParam<RunRow> {};
+
+TEST_P(RunTable, StopsAndFillsAsAsked) {
+  const RunRow& row = GetParam();
+  // Three records, and a long silence after them for the stop to land in.
+  std::vector<float> x = RomSignal({kHeader, kData, kHeader}, 22050, 1.0, 1200, 0.3);
+  x.resize(x.size() + 22050 * 60, 0.0f);
+  MemorySource source(x, 22050);
+  Events events;
+  events.stopAfter_ = row.stopAfter;
+  SignalDecodeOptions options;
+  options.maxRecords = row.maxRecords;
+  const SignalDecodeResult result = DecodeSignal(source, events, options);
+  EXPECT_EQ(result.records.size(), row.records);
+  EXPECT_EQ(result.stopped, row.stopped);
+  EXPECT_EQ(result.storeFull, row.storeFull);
+  EXPECT_EQ(events.lines.size(), row.records);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunTable,
+                         ::testing::Values(RunRow{"whole", 1000, 1 << 30, 3, false, false},
+                                           RunRow{"store_of_two", 2, 1 << 30, 2, false, true},
+                                           RunRow{"store_of_three_exactly", 3, 1 << 30, 3, false, false},
+                                           RunRow{"stopped_at_once", 1000, 0, 0, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SignalDecoder, ReportsARepairedBit) {
+  // The data block's first data bit (bit 8 of the record) made doubtful: its
+  // first half-wave lasts longer, so its period sits near the bound, on the
+  // wrong side. The checksum's syndrome names its column; the repair flips it.
+  const TapeBlock record = MakeRecord(0xFF, {0x00, 0x55, 0xAA});
+  std::vector<float> x = RomSignal({record}, 44100, 1.0, 1200, 0.3);
+  // The first data byte's first bit (a 0: 855 + 855 T) begins after the pilot
+  // sync and the flag (eight 1 bits); its middle edge moves so the period reads
+  // as 1.6 zero periods, just past the bound.
+  const double samplesPerT = 44100.0 / 3500000.0;
+  const auto bitStart = static_cast<std::size_t>(0.2 * 44100 + (1200 * 2168 + 667 + 735 + 16 * 1710) * samplesPerT);
+  const auto stretch = static_cast<std::size_t>(855 * 1.25 * samplesPerT);
+  const float level = x[bitStart + 2];
+  x.insert(x.begin() + static_cast<std::ptrdiff_t>(bitStart + 2), stretch, level);
+  MemorySource source(x, 44100);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 1u);
+  EXPECT_EQ(result.records[0].bytes, Body(record));
+  EXPECT_EQ(result.records[0].repairedBits, 1);
+  ASSERT_EQ(events.lines.size(), 1u);
+  EXPECT_EQ(events.lines[0], "Блок 1: 5 байт, флаг 255, контрольная сумма верна, исправлено битов: 1");
+}
+
+}  // namespace
+}  // namespace reelo

@@ -1,0 +1,122 @@
+// Merging takes: which take each record comes from, and bits combined where no
+// take is right.
+#include "sound/recording/take_merge.h"
+
+#include <gtest/gtest.h>
+
+namespace reelo {
+namespace {
+
+// A record from bytes; checksumOk follows the bytes. Every bit's confidence is
+// sure, except those listed (bit index -> confidence).
+SignalRecord Rec(std::vector<std::uint8_t> bytes, std::vector<std::pair<std::size_t, std::uint8_t>> doubts = {}) {
+  SignalRecord r;
+  r.bytes = std::move(bytes);
+  r.confidence.assign(r.bytes.size() * 8, 200);
+  for (auto [bit, c] : doubts) r.confidence[bit] = c;
+  r.checksumOk = RecordSyndrome(r.bytes) == 0;
+  return r;
+}
+
+// Header-like and data records: 00 41 42 (checksum 03), FF 10 20 30 (checksum FF).
+const std::vector<std::uint8_t> kA{0x00, 0x41, 0x42, 0x03};
+const std::vector<std::uint8_t> kB{0xFF, 0x10, 0x20, 0x30, 0xFF};
+
+std::vector<std::uint8_t> Flip(std::vector<std::uint8_t> bytes, std::size_t bit) {
+  bytes[bit / 8] ^= static_cast<std::uint8_t>(0x80u >> (bit % 8));
+  return bytes;
+}
+
+struct MergeRow {
+  const char* name;
+  std::vector<std::vector<SignalRecord>> takes;
+  std::vector<std::vector<std::uint8_t>> bytes;  // merged records
+  std::vector<std::string> sources;               // TakeSourceText of each
+  std::vector<bool> ok;
+  bool sameClock = false;
+};
+
+// A record read at samples from..to of its recording.
+SignalRecord At(SignalRecord r, std::int64_t from, std::int64_t to) {
+  r.dataSample = from;
+  r.endSample = to;
+  return r;
+}
+
+class MergeTable : public ::testing::TestWithParam<MergeRow> {};
+
+TEST_P(MergeTable, GivesTheRecordsAndTheirSources) {
+  const MergeRow& row = GetParam();
+  const std::vector<MergedRecord> merged = MergeTakes(row.takes, RepairLimits{}, row.sameClock);
+  ASSERT_EQ(merged.size(), row.bytes.size());
+  for (std::size_t i = 0; i < merged.size(); ++i) {
+    EXPECT_EQ(merged[i].record.bytes, row.bytes[i]) << i;
+    EXPECT_EQ(TakeSourceText(merged[i]), row.sources[i]) << i;
+    EXPECT_EQ(merged[i].record.checksumOk, row.ok[i]) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MergeTable,
+    ::testing::Values(
+        MergeRow{"identical_takes_give_the_first", {{Rec(kA), Rec(kB)}, {Rec(kA), Rec(kB)}}, {kA, kB},
+                 {"из записи 1", "из записи 1"}, {true, true}},
+        MergeRow{"good_take_wins", {{Rec(kA), Rec(Flip(kB, 13))}, {Rec(kA), Rec(kB)}}, {kA, kB},
+                 {"из записи 1", "из записи 2"}, {true, true}},
+        // Take 2 lost the header; take 1 lost the data block.
+        MergeRow{"records_missing_in_each_take", {{Rec(kA)}, {Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 2"},
+                 {true, true}},
+        // Each of three takes has another bit wrong (sure-looking): the majority is right.
+        MergeRow{"majority_of_three",
+                 {{Rec(Flip(kB, 9))}, {Rec(Flip(kB, 20))}, {Rec(Flip(kB, 33))}}, {kB},
+                 {"собран из записей 1, 2, 3"}, {true}},
+        // Two takes disagree on two bits; each is doubtful where it is wrong.
+        MergeRow{"confidence_of_two",
+                 {{Rec(Flip(kB, 9), {{9, 20}})}, {Rec(Flip(kB, 20), {{20, 30}})}}, {kB},
+                 {"собран из записей 1, 2"}, {true}},
+        // Both takes wrong at the same bit, surely: kept bad, from the surer take.
+        MergeRow{"same_error_everywhere", {{Rec(Flip(kB, 9))}, {Rec(Flip(kB, 9), {{1, 0}})}}, {Flip(kB, 9)},
+                 {"из записи 1"}, {false}},
+        // Take 1 lost the end of the data block: the shorter record joins it.
+        MergeRow{"cut_short_record_joins_its_own",
+                 {{Rec(kA), Rec({0xFF, 0x10, 0x20})}, {Rec(kA), Rec(kB)}}, {kA, kB},
+                 {"из записи 1", "из записи 2"}, {true, true}},
+        // Channels of one recording: the bad channel's records match by place,
+        // even when they read as something else entirely.
+        MergeRow{"channels_match_by_place",
+                 {{At(Rec({0x00, 0x99, 0x98}), 100, 200), At(Rec({0x7F, 0x01}), 300, 390)},
+                  {At(Rec(kA), 110, 205), At(Rec(kB), 300, 400)}},
+                 {kA, kB}, {"из записи 2", "из записи 2"}, {true, true}, true},
+        MergeRow{"channels_apart_stay_apart",
+                 {{At(Rec(kA), 100, 200)}, {At(Rec(kA), 300, 400)}}, {kA, kA}, {"из записи 1", "из записи 2"},
+                 {true, true}, true},
+        MergeRow{"one_take", {{Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 1"}, {true, true}},
+        MergeRow{"no_records", {{}, {}}, {}, {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+TEST(TakeMerge, NamesTakesThatShareNoRecordWithTheOthers) {
+  const std::vector<std::uint8_t> other{0xFF, 0x01, 0x02, 0x03, 0xFF ^ 0x01 ^ 0x02 ^ 0x03};
+  struct Row {
+    const char* name;
+    std::vector<std::vector<SignalRecord>> takes;
+    std::vector<int> unmatched;
+  };
+  const std::vector<Row> rows = {
+      {"same_tape", {{Rec(kA), Rec(kB)}, {Rec(kB)}}, {}},
+      {"third_take_of_another_tape", {{Rec(kA), Rec(kB)}, {Rec(kA)}, {Rec(other)}}, {2}},
+      {"silent_take_is_no_other_tape", {{Rec(kA)}, {}}, {}},
+      {"one_take", {{Rec(kA)}}, {}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(UnmatchedTakes(MergeTakes(row.takes), static_cast<int>(row.takes.size())), row.unmatched) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace reelo
