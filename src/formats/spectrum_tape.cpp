@@ -117,29 +117,8 @@ BlockFate FateOf(const std::vector<SpectrumBlock>& blocks, std::size_t i) {
   return BlockFate::Unknown;
 }
 
-// A record of the given bytes after its length field.
-TapeBlock MakeRecordOf(const std::uint8_t* data, std::size_t length) {
-  // Filled by appending, not zeroed first: on a long tape the zeroing would
-  // cost as much as the copy.
-  TapeBlock record;
-  record.reserve(length + 2);
-  record.push_back(static_cast<std::uint8_t>(length & 0xFF));
-  record.push_back(static_cast<std::uint8_t>(length >> 8));
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-  // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
-#pragma GCC diagnostic ignored "-Wstringop-overflow"
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#endif
-  if (length > 0) record.insert(record.end(), data, data + length);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-  return record;
-}
-
 TapeBlock RecordOf(SpectrumBlock block) {
-  return MakeRecordOf(libspectrum_tape_block_data(block), libspectrum_tape_block_data_length(block));
+  return MakeRecord(libspectrum_tape_block_data(block), libspectrum_tape_block_data_length(block));
 }
 
 bool ChecksumMatches(const TapeBlock& record) {

@@ -40,31 +40,13 @@ void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-TapeBlock RecordOf(const std::uint8_t* data, std::size_t length) {
-  TapeBlock record;
-  record.reserve(length + 2);
-  record.push_back(static_cast<std::uint8_t>(length & 0xFF));
-  record.push_back(static_cast<std::uint8_t>(length >> 8));
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-  // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
-#pragma GCC diagnostic ignored "-Wstringop-overflow"
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#endif
-  record.insert(record.end(), data, data + length);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-  return record;
-}
-
 // The block made of one TZX block's ID and body.
 TapeBlock BlockOf(std::uint8_t id, const std::uint8_t* body, std::size_t size) {
   const RecordLayout* layout = RecordLayoutOf(id);
   if (layout != nullptr && size >= layout->head + static_cast<std::size_t>(layout->lengthBytes)) {
     const std::size_t length = Little(body + layout->head, layout->lengthBytes);
     if (length <= static_cast<std::size_t>(kMaxRecordLength)) {
-      TapeBlock record = RecordOf(body + layout->head + layout->lengthBytes, length);
+      TapeBlock record = MakeRecord(body + layout->head + layout->lengthBytes, length);
       if (id == tzx::kStandard) return StandardBlock(std::move(record), static_cast<int>(Little(body, 2)));
       record.kept = std::make_shared<const KeptFields>(KeptFields{id, {body, body + layout->head}});
       return record;

@@ -1,6 +1,7 @@
 // The tape project: the one document Reelo edits, an ordered list of TAP records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -63,5 +64,6 @@ std::string NumberText(long long x);
 
 // A whole record made from its flag, data and checksum bytes (length field added).
 TapeBlock MakeRecord(const std::vector<std::uint8_t>& body);
+TapeBlock MakeRecord(const std::uint8_t* body, std::size_t size);
 
 }  // namespace reelo
