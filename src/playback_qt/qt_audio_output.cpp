@@ -206,7 +206,7 @@ QList<AudioDeviceChoice> AudioOutputChoices() {
   return choices;
 }
 
-QtAudioOutput::QtAudioOutput(QObject* parent) : AudioOutput(parent) {
+QtAudioOutput::QtAudioOutput(QObject* parent) : QObject(parent) {
   watch_.setInterval(kWatchInterval);
   connect(&watch_, &QTimer::timeout, this, &QtAudioOutput::Watch);
   feed_.setInterval(kFeedInterval);
@@ -232,7 +232,11 @@ void QtAudioOutput::OnSinkThread(F f) {
       Qt::QueuedConnection);
 }
 
-QString QtAudioOutput::Start(QIODevice& source, const AudioFormat& format) {
+std::string QtAudioOutput::Start(PlaybackSource& source, const AudioFormat& format) {
+  return Open(source, format).toStdString();
+}
+
+QString QtAudioOutput::Open(PlaybackSource& source, const AudioFormat& format) {
   Stop();
   // A device that has gone would make the sound server refuse the stream
   // while Qt waits for it to open, so it is looked up in the present list.
@@ -346,7 +350,8 @@ void QtAudioOutput::Feed() {
   }
   if (room <= 0) return;
   QByteArray chunk(room, Qt::Uninitialized);
-  const qint64 got = source_->read(chunk.data(), room);
+  const auto got = static_cast<qint64>(
+      source_->Read(reinterpret_cast<std::uint8_t*>(chunk.data()), static_cast<std::size_t>(room)));
   if (got <= 0) return;
   {
     std::lock_guard lock(sound_->mutex);
@@ -396,7 +401,7 @@ void QtAudioOutput::Watch() {
   }
 }
 
-// Reported from the event loop, so the deck's handler may stop this output.
+// Reported from the event loop, so the deck may stop this output there.
 void QtAudioOutput::ReportFailure(const QString& reason) {
   if (failing_) return;
   failing_ = true;
@@ -404,7 +409,9 @@ void QtAudioOutput::ReportFailure(const QString& reason) {
   QMetaObject::invokeMethod(
       this,
       [this, reason, session] {
-        if (session == session_ && sound_) emit Failed(reason);  // not once stopped or started anew
+        if (session != session_ || !sound_) return;  // not once stopped or started anew
+        if (source_) source_->OutputFailed(reason.toStdString());
+        emit Failed(reason);
       },
       Qt::QueuedConnection);
 }

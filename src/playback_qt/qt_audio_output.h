@@ -3,12 +3,14 @@
 // a server that stalls or refuses a new stream can hold Qt's open for as long
 // as it likes (for ever, when the stream fails while Qt waits for it), and
 // the caller's thread must never wait for that. The caller's thread pulls the
-// samples from the deck and hands them over through a small buffer.
+// samples from the deck (on a timer of its event loop) and hands them over
+// through a small buffer.
 #pragma once
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -36,7 +38,7 @@ QList<AudioDeviceChoice> AudioOutputChoices();
 struct SoundSession;
 class SinkRunner;
 
-class QtAudioOutput : public AudioOutput {
+class QtAudioOutput : public QObject, public AudioOutput {
   Q_OBJECT
 
  public:
@@ -67,14 +69,20 @@ class QtAudioOutput : public AudioOutput {
   const QByteArray& device() const { return deviceId_; }
   double volume() const { return volume_; }
 
-  QString Start(QIODevice& source, const AudioFormat& format) override;
+  std::string Start(PlaybackSource& source, const AudioFormat& format) override;
   void Suspend() override;
   void Resume() override;
   void Stop() override;
   std::uint64_t PlayedSamples() const override;
   void SetVolume(double volume) override;
 
+ signals:
+  // The output stopped by itself (after the source heard of it); the reason
+  // is in Russian.
+  void Failed(const QString& reason);
+
  private:
+  QString Open(PlaybackSource& source, const AudioFormat& format);
   void Feed();
   void Watch();
   void ReportFailure(const QString& reason);
@@ -90,7 +98,7 @@ class QtAudioOutput : public AudioOutput {
   std::shared_ptr<SoundSession> sound_;
   QThread* thread_ = nullptr;
   SinkRunner* runner_ = nullptr;
-  QIODevice* source_ = nullptr;
+  PlaybackSource* source_ = nullptr;
   QTimer feed_;
   QTimer watch_;
   qint64 lastProcessed_ = -1;

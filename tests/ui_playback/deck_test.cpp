@@ -7,7 +7,7 @@
 #include "fake_audio_output.h"
 #include "project/tape_document.h"
 #include "tape_builders.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 
 namespace reelo {
 namespace {
@@ -233,7 +233,7 @@ class DeckTest : public QObject {
     FakeAudioOutput output;
     TapeDeck deck(project, output);
     QSignalSpy failed(&deck, &TapeDeck::Failed);
-    const QString reason = QString::fromUtf8("звуковой сервер не принял поток");
+    const std::string reason = "звуковой сервер не принял поток";
     if (atStart) output.refusal = reason;
     QCOMPARE(deck.Play(0), !atStart);
     if (!atStart) {
@@ -241,7 +241,7 @@ class DeckTest : public QObject {
       output.Fail(reason);
     }
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().first().toString(), reason);
+    QCOMPARE(failed.first().first().toString(), QString::fromStdString(reason));
     QCOMPARE(deck.state(), DeckState::Stopped);
     QCOMPARE(deck.block(), -1);
     QVERIFY(project.blocks == before.blocks);
@@ -310,7 +310,7 @@ class DeckTest : public QObject {
     QFETCH(qulonglong, samples);
     QFETCH(int, rate);
     QFETCH(QString, text);
-    QCOMPARE(ClockText(samples, rate), text);
+    QCOMPARE(QString::fromStdString(ClockText(samples, rate)), text);
   }
 };
 
