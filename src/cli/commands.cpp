@@ -57,9 +57,12 @@ const std::vector<Command>& Commands() {
       {"view", "basic|text|dump ЛЕНТА N | screen ЛЕНТА N ВЫХОД.png",
        "блок N как BASIC-листинг, текст или дамп (в стандартный вывод) или как картинка экрана (PNG)", "",
        RunView},
-      {"play", "ЛЕНТА.tap [--from N] [--pause-after-block]", "проиграть ленту через звуковую карту",
+      {"play", "ЛЕНТА [--from N] [--pause-after-block] [--rate N] [--bits N] [--invert] [--rom-timings]",
+       "проиграть ленту (TAP, TZX, PZX, CSW) через звуковую карту",
        "  --from N              начать с блока N (с 1)\n"
        "  --pause-after-block   останавливаться после каждого блока; Enter — дальше\n"
+       "  --rate, --bits, --invert, --rom-timings: звук, как у convert в WAV\n"
+       "  Блок остановки ленты останавливает воспроизведение; Enter — дальше\n"
        "  Ctrl+C останавливает воспроизведение (код выхода 130)",
        HandOverPlay},
   };

@@ -24,6 +24,7 @@
 
 #include "cli/commands.h"
 #include "external_tools.h"
+#include "sound_server_support.h"
 #include "project/tap_file.h"
 #include "quiet_import_host.h"
 #include "sound/export/tape_signal.h"
@@ -37,6 +38,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::Child;
+using testing::Env;
+using testing::FileHolds;
 using testing::Quoted;
 using testing::RunTool;
 
@@ -53,52 +57,6 @@ constexpr std::size_t kHeldQuietSamples = kRate * 3 / 2;
 // audio2tape needs rest before the first pilot and an edge after the last
 // pause (as in the export's own round-trip test).
 constexpr std::size_t kLeadIn = 200, kTailRest = 2000, kClosingPulse = 200;
-
-std::string Env(const fs::path& dir) {
-  return "env -u PULSE_SERVER -u PULSE_SINK XDG_RUNTIME_DIR=" + Quoted(dir / "run") + " HOME=" + Quoted(dir) + " ";
-}
-
-// A command run through the shell in its own process; Wait gives its status.
-class Child {
- public:
-  explicit Child(const std::string& command) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // The exit status, or -1 when it is still running after the timeout.
-  int Wait(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return -1;
-  }
-  void Signal(int signal) const {
-    if (pid_ > 0) kill(pid_, signal);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
-bool FileHolds(const fs::path& path, const std::string& text) {
-  const Bytes bytes = testing::ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end()).find(text) != std::string::npos;
-}
 
 // The longest run of quiet samples that has sound both before and after it.
 std::size_t LongestInnerQuiet(const Bytes& samples) {
