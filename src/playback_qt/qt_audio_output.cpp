@@ -34,8 +34,9 @@ constexpr int kCloseWaitMilliseconds = 1000;
 // The least kept ready for the sink, whatever its buffer.
 constexpr int kLeastFeedMilliseconds = 50;
 
-// Sound threads inside Qt's open right now.
+// Sound threads inside Qt's open right now, and sound threads not yet ended.
 std::atomic<int> opensUnderway{0};
+std::atomic<int> threadsRunning{0};
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -193,7 +194,7 @@ class SinkRunner final : public QObject {
   QTimer publish_;
 };
 
-bool SoundOpenStillHeld() { return opensUnderway > 0; }
+bool SoundOpenStillHeld() { return opensUnderway > 0 || threadsRunning > 0; }
 
 QList<AudioDeviceChoice> AudioOutputChoices() {
   const QList<QAudioDevice> devices = QMediaDevices::audioOutputs();
@@ -271,6 +272,9 @@ QString QtAudioOutput::Open(PlaybackSource& source, const AudioFormat& format) {
   connect(thread_, &QThread::started, runner_, &SinkRunner::Open);
   connect(thread_, &QThread::finished, runner_, &QObject::deleteLater);
   connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+  // Counted down on the sound thread itself, as it ends.
+  connect(thread_, &QThread::finished, [] { --threadsRunning; });
+  ++threadsRunning;
   Feed();  // the first samples wait for the sink
   sinceStart_.start();
   thread_->start();

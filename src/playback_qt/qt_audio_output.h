@@ -26,9 +26,10 @@ struct AudioDeviceChoice {
   QString description;
 };
 
-// True while a sound thread is still inside Qt's open of a stream the server
-// never answered: Qt's sound engine, torn down at exit, would free what that
-// thread waits on, so a program ends with std::_Exit then.
+// True while a sound thread still runs: inside Qt's open of a stream the
+// server never answered, or still closing a stream the output's destructor
+// stopped waiting for. Qt's sound engine, torn down at exit, would free what
+// that thread uses, so a program ends with std::_Exit then.
 bool SoundOpenStillHeld();
 
 // The outputs the system offers now, the system's default first as an entry

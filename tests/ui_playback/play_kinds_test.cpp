@@ -66,7 +66,7 @@ std::vector<KindTape> KindTapes() {
   const TapeBlock data = MakeDataBlock(RandomBytes(40, 61));
   const Bytes code = Body(MakeDataBlock(RandomBytes(30, 62)));
   return {
-      {"standard", Tzx({TzxRom(data, 500)}), false},
+      {"standard", Tzx({TzxRom(data), TzxRom(data, 500)}), false},
       {"turbo, last byte of 6 bits", Tzx({Turbo(Body(data), 6, 500, {1500, 400, 450, 500, 1000, 800})}), false},
       {"pure tone", Tzx({TzxPureTone(2168, 400), TzxPause(300), TzxPureTone(1000, 301), TzxPause(500)}), false},
       {"pulse sequence", Tzx({TzxPureTone(1500, 100), TzxPulses({667, 735, 300, 1200, 2000, 500}), TzxPause(500)}),
