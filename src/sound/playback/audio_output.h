@@ -25,7 +25,8 @@ class PlaybackSource {
  public:
   virtual ~PlaybackSource() = default;
   // Copies up to maxBytes of whole samples to data; returns how many bytes.
-  // 0: nothing now (held at a block's end, or the tape is over).
+  // 0: nothing now (held at a block's end, or the tape is over); nothing
+  // says when there is more, so an output asks again on its own clock.
   virtual std::size_t Read(std::uint8_t* data, std::size_t maxBytes) = 0;
   // The output stopped by itself: the device went away or the sound server
   // dropped the stream; the reason is in Russian. Called from the caller's
