@@ -296,6 +296,36 @@ class DeckTest : public QObject {
     QCOMPARE(deck.state(), DeckState::Stopped);
   }
 
+  // Nobody calls Poll here: the deck's own timer moves it on, to the end of
+  // the tape, and to the hold after a block under the option.
+  void testTimerPollsWhileNotStopped_data() {
+    QTest::addColumn<bool>("pauseAfterBlock");
+    QTest::newRow("to the end") << false;
+    QTest::newRow("to the hold after the first block") << true;
+  }
+  void testTimerPollsWhileNotStopped() {
+    QFETCH(bool, pauseAfterBlock);
+    const TapeProject project = ThreeBlocks();
+    FakeAudioOutput output;
+    TapeDeck deck(project, output);
+    deck.setPauseAfterBlock(pauseAfterBlock);
+    QSignalSpy finished(&deck, &TapeDeck::Finished);
+    QVERIFY(deck.Play(0));
+    output.PlayAll();
+    if (pauseAfterBlock) {
+      QTRY_VERIFY(deck.heldAfterBlock());
+      QCOMPARE(deck.block(), 1);
+      deck.Continue();
+      output.PlayAll();
+      QTRY_VERIFY(deck.heldAfterBlock());
+      QCOMPARE(deck.block(), 2);
+      deck.Continue();
+      output.PlayAll();
+    }
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(deck.state(), DeckState::Stopped);
+  }
+
   void testClockText_data() {
     QTest::addColumn<qulonglong>("samples");
     QTest::addColumn<int>("rate");
