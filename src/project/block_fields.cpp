@@ -25,10 +25,10 @@ struct ArchiveEntry {
   const char* caption;
 };
 constexpr ArchiveEntry kArchiveEntries[] = {
-    {0x00, "Title", "Название:"},  {0x01, "Publisher", "Издатель:"}, {0x02, "Author", "Автор:"},
+    {0x00, "Title", "Имя:"},  {0x01, "Publisher", "Фирма:"}, {0x02, "Author", "Автор:"},
     {0x03, "Year", "Год:"},        {0x04, "Language", "Язык:"},      {0x05, "Genre", "Жанр:"},
-    {0x06, "Price", "Цена:"},      {0x07, "Loader", "Загрузчик:"},   {0x08, "Origin", "Источник:"},
-    {0xFF, "Comment", "Коммент.:"},
+    {0x06, "Price", "Цена:"},      {0x07, "Loader", "Загр.:"},   {0x08, "Origin", "Откуда:"},
+    {0xFF, "Comment", "Заметка:"},
 };
 
 using Head = std::vector<std::uint8_t>;
@@ -83,7 +83,7 @@ void TurboRows(const TurboTimings& t, Rows& rows) {
       .Add("Sync", "Синхро:", Plain(t.sync1) + " / " + Plain(t.sync2))
       .Add("Zero", "Бит 0:", Tstates(t.zero))
       .Add("One", "Бит 1:", Tstates(t.one))
-      .Add("UsedBits", "Посл. байт:", Plain(t.usedBits) + " бит")
+      .Add("UsedBits", "Биты:", Plain(t.usedBits) + " в посл. байте")
       .Add("Pause", "Пауза:", Ms(t.pause));
 }
 
@@ -105,7 +105,7 @@ void RecordRows(const TapeBlock& block, Rows& rows, BlockFields& fields) {
   } else if (id == tzx::kPureData) {
     rows.Add("Zero", "Бит 0:", Tstates(Number(head, 0, 2)))
         .Add("One", "Бит 1:", Tstates(Number(head, 2, 2)))
-        .Add("UsedBits", "Посл. байт:", Plain(Number(head, 4, 1)) + " бит");
+        .Add("UsedBits", "Биты:", Plain(Number(head, 4, 1)) + " в посл. байте");
   }
   if (!fields.turbo && block.kept) rows.Add("Pause", "Пауза:", Ms(PauseOf(block).value_or(0)));
 }
@@ -128,19 +128,19 @@ void ArchiveRows(const Head& head, Rows& rows) {
 void OtherRows(std::uint8_t id, const Head& head, Rows& rows) {
   switch (id) {
     case tzx::kPureTone:
-      rows.Kind("Тон").Add("Pulse", "Импульс:", Tstates(Number(head, 0, 2))).Add("Count", "Импульсов:", Plain(Number(head, 2, 2)));
+      rows.Kind("Тон").Add("Pulse", "Импульс:", Tstates(Number(head, 0, 2))).Add("Count", "Число:", Plain(Number(head, 2, 2)) + " импульсов");
       return;
-    case tzx::kPulseSequence: rows.Kind("Импульсы").Add("Count", "Импульсов:", Plain(Number(head, 0, 1))); return;
+    case tzx::kPulseSequence: rows.Kind("Импульсы").Add("Count", "Число:", Plain(Number(head, 0, 1)) + " импульсов"); return;
     case tzx::kPause: {
       const std::uint32_t ms = Number(head, 0, 2);
       rows.Kind(ms == 0 ? "Стоп ленты" : "Пауза").Add("Pause", "Пауза:", Ms(ms));
       return;
     }
     case tzx::kStopIn48k: rows.Kind("Стоп в режиме 48K"); return;
-    case tzx::kGroupStart: rows.Kind("Группа").Add("Name", "Название:", Text(head, 1, Number(head, 0, 1))); return;
+    case tzx::kGroupStart: rows.Kind("Группа").Add("Name", "Имя:", Text(head, 1, Number(head, 0, 1))); return;
     case tzx::kGroupEnd: rows.Kind("Конец группы"); return;
     case tzx::kJump: rows.Kind("Переход").Add("Offset", "Блоков:", Plain(static_cast<std::int16_t>(Number(head, 0, 2)))); return;
-    case tzx::kLoopStart: rows.Kind("Цикл").Add("Count", "Повторов:", Plain(Number(head, 0, 2))); return;
+    case tzx::kLoopStart: rows.Kind("Цикл").Add("Count", "Повторы:", Plain(Number(head, 0, 2))); return;
     case tzx::kLoopEnd: rows.Kind("Конец цикла"); return;
     case tzx::kText: rows.Kind("Текст").Add("Text", "Текст:", Text(head, 1, Number(head, 0, 1))); return;
     case tzx::kMessage:
@@ -148,7 +148,7 @@ void OtherRows(std::uint8_t id, const Head& head, Rows& rows) {
       return;
     case tzx::kArchiveInfo: rows.Kind("Об архиве"); ArchiveRows(head, rows); return;
     case tzx::kHardware: rows.Kind("Оборудование").Add("Count", "Записей:", Plain(Number(head, 0, 1))); return;
-    case tzx::kCustomInfo: rows.Kind("Доп. информация").Add("Name", "Название:", Text(head, 0, 16)).Add("Size", "Размер:", Bytes(Number(head, 16, 4))); return;
+    case tzx::kCustomInfo: rows.Kind("Доп. информация").Add("Name", "Имя:", Text(head, 0, 16)).Add("Size", "Размер:", Bytes(Number(head, 16, 4))); return;
     case tzx::kDirectRecording:
       rows.Kind("Прямая запись").Add("Sample", "Отсчёт:", Tstates(Number(head, 0, 2))).Add("Size", "Размер:", Bytes(Number(head, 5, 3))).Add("Pause", "Пауза:", Ms(Number(head, 2, 2)));
       return;

@@ -25,7 +25,9 @@ constexpr int kValueWidth = 105;
 constexpr int kFirstRowTop = 16;
 constexpr int kRowHeight = 18;
 constexpr int kFieldHeight = 17;
-constexpr int kBottomMargin = 6;
+// Below the last row, and below the button.
+constexpr int kRowsBottomMargin = 1;
+constexpr int kButtonBottomMargin = 5;
 constexpr int kButtonHeight = 22;
 constexpr int kButtonGap = 4;
 // Room the sunken frame of a value takes from its text.
@@ -38,7 +40,7 @@ constexpr const char* kTimingsCaption = "Скорость блока...";
 void Form1::createHeaderFrame() {
   headerFrame_ = new QGroupBox(QStringLiteral("Информация о заголовке"), client_);
   headerFrame_->setObjectName(QStringLiteral("Frame1"));
-  headerFrame_->resize(kFrameWidth, kFirstRowTop + 4 * kRowHeight + kBottomMargin - 1);
+  headerFrame_->resize(kFrameWidth, kFirstRowTop + 4 * kRowHeight + kRowsBottomMargin);
   headerTimings_ = new QPushButton(QString::fromUtf8(kTimingsCaption), headerFrame_);
   headerTimings_->setObjectName(QStringLiteral("Frame1_Timings"));
   headerTimings_->setToolTip(QStringLiteral("Изменить скорость турбо-блока"));
@@ -94,13 +96,11 @@ void Form1::ShowHeaderInfo() {
     headerFrame_->setTitle(QString::fromStdString(fields.title));
     headerFrame_->setToolTip(QString::fromStdString(TurboTimingsText(block)));
     ShowFieldRows(fields.rows);
-    int height = kFirstRowTop + static_cast<int>(fields.rows.size()) * kRowHeight;
+    const int rowsBottom = kFirstRowTop + static_cast<int>(fields.rows.size()) * kRowHeight;
     headerTimings_->setVisible(fields.turbo);
-    if (fields.turbo) {
-      headerTimings_->setGeometry(kValueLeft, height + kButtonGap, kValueWidth, kButtonHeight);
-      height += kButtonGap + kButtonHeight;
-    }
-    headerFrame_->resize(kFrameWidth, height + kBottomMargin - 1);
+    headerTimings_->setGeometry(kCaptionLeft, rowsBottom + kButtonGap, kValueLeft + kValueWidth - kCaptionLeft, kButtonHeight);
+    headerFrame_->resize(kFrameWidth, fields.turbo ? rowsBottom + kButtonGap + kButtonHeight + kButtonBottomMargin
+                                                   : rowsBottom + kRowsBottomMargin);
   }
   if (show == headerFrame_->isVisibleTo(this)) return;
   headerFrame_->setVisible(show);
