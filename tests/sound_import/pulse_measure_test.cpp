@@ -233,7 +233,9 @@ TEST(MeasurePulse, GroupsOfSamplesMeasureAsByteByByte) {
           ASSERT_EQ(batched.size(), expected.size());
           for (std::size_t i = 0; i < expected.size(); ++i) {
             EXPECT_EQ(batched[i].length, expected[i].length) << "pulse " << i;
-            if (batched[i].positionAfter >= 0) EXPECT_EQ(batched[i].positionAfter, expected[i].positionAfter) << i;
+            if (batched[i].positionAfter >= 0) {
+              EXPECT_EQ(batched[i].positionAfter, expected[i].positionAfter) << i;
+            }
           }
         }
       }
