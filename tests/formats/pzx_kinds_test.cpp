@@ -19,50 +19,6 @@ using namespace reelo::testing;
 const TapeBlock kHeader = MakeHeader(3, "screen", 6912);
 const TapeBlock kData = MakeDataBlock(RandomBytes(20, 7));
 
-Bytes PzxBlock(const char* tag, const Bytes& body) {
-  Bytes out(tag, tag + 4);
-  PutWord(out, static_cast<std::uint32_t>(body.size()), 4);
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
-}
-
-Bytes Words(std::initializer_list<int> words) {
-  Bytes out;
-  for (int w : words) PutWord(out, static_cast<std::uint32_t>(w), 2);
-  return out;
-}
-
-Bytes Data(std::uint32_t bits, int tail, std::initializer_list<int> zero, std::initializer_list<int> one,
-           const Bytes& bytes) {
-  Bytes out;
-  PutWord(out, bits, 4);
-  PutWord(out, static_cast<std::uint32_t>(tail), 2);
-  out.push_back(static_cast<std::uint8_t>(zero.size()));
-  out.push_back(static_cast<std::uint8_t>(one.size()));
-  for (int v : zero) PutWord(out, static_cast<std::uint32_t>(v), 2);
-  for (int v : one) PutWord(out, static_cast<std::uint32_t>(v), 2);
-  out.insert(out.end(), bytes.begin(), bytes.end());
-  return PzxBlock("DATA", out);
-}
-
-Bytes RomData(const TapeBlock& record, int tail = 945) {
-  return Data(static_cast<std::uint32_t>((record.size() - 2) * 8), tail, {855, 855}, {1710, 1710}, Body(record));
-}
-
-Bytes Pause(std::uint32_t ticks) {
-  Bytes out;
-  PutWord(out, ticks, 4);
-  return PzxBlock("PAUS", out);
-}
-
-Bytes Pzx(std::initializer_list<Bytes> blocks, const Bytes& info = {}) {
-  Bytes header{1, 0};
-  header.insert(header.end(), info.begin(), info.end());
-  Bytes out = PzxBlock("PZXT", header);
-  for (const Bytes& b : blocks) out.insert(out.end(), b.begin(), b.end());
-  return out;
-}
-
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // The tape as a TZX file holds it.
@@ -101,24 +57,24 @@ TEST(PzxKinds, EveryPzxBlockBecomesItsTzxKind) {
   };
   const std::vector<Row> rows = {
       {"ROM header and data with their pauses",
-       Pzx({PzxBlock("PULS", Words({0x8000 | 8063, 2168, 667, 735})), RomData(kHeader), Pause(3500000), romPilot,
-            RomData(kData), Pause(7000000)}),
+       PzxFile({PzxBlock("PULS", Words({0x8000 | 8063, 2168, 667, 735})), PzxRomData(kHeader), PzxPause(3500000), romPilot,
+            PzxRomData(kData), PzxPause(7000000)}),
        Cat({TzxRom(kHeader, 1000), TzxRom(kData, 2000)}), 0},
       {"turbo with its timings, 6 bits in the last byte and a pause of 0.5 s",
-       Pzx({PzxBlock("PULS", Words({0x8000 | 3000, 1500, 400, 450})),
-            Data(static_cast<std::uint32_t>(turboData.size() * 8 - 2), 945, {500, 500}, {1000, 1000}, turboData),
-            Pause(1750000)}),
+       PzxFile({PzxBlock("PULS", Words({0x8000 | 3000, 1500, 400, 450})),
+            PzxData(static_cast<std::uint32_t>(turboData.size() * 8 - 2), 945, {500, 500}, {1000, 1000}, turboData),
+            PzxPause(1750000)}),
        turbo, 0},
       {"a pause of no whole ms stays a block of its own, the tail pulse kept",
-       Pzx({romPilot, RomData(kData), Pause(3500001)}),
+       PzxFile({romPilot, PzxRomData(kData), PzxPause(3500001)}),
        Cat({TzxRom(kData, 0), TzxPulses({945}), TzxPause(1000)}), 0},
       {"a tone, single pulses and a pulse too long for one field",
-       Pzx({PzxBlock("PULS", Words({0x8000 | 100, 2168, 667, 735, 0x8001, 0x8001, 34464}))}),
+       PzxFile({PzxBlock("PULS", Words({0x8000 | 100, 2168, 667, 735, 0x8001, 0x8001, 34464}))}),
        Cat({TzxPureTone(2168, 100), TzxPulses({667, 735, 65535, 0, 34465})}), 0},
-      {"data without a pilot is pure data", Pzx({RomData(kData, 0)}), pureData, 0},
-      {"data of other pulses is generalised data", Pzx({Data(8, 0, {500}, {500, 500}, {0xA5})}), generalised, 0},
+      {"data without a pilot is pure data", PzxFile({PzxRomData(kData, 0)}), pureData, 0},
+      {"data of other pulses is generalised data", PzxFile({PzxData(8, 0, {500}, {500, 500}, {0xA5})}), generalised, 0},
       {"stops, a browse point, a short pause and the header's information",
-       Pzx({PzxBlock("STOP", {0, 0}), PzxBlock("STOP", {1, 0}), PzxBlock("BRWS", Text("Level 2")), Pause(100)},
+       PzxFile({PzxBlock("STOP", {0, 0}), PzxBlock("STOP", {1, 0}), PzxBlock("BRWS", Text("Level 2")), PzxPause(100)},
            Cat({Text("Game"), {0}, Text("Author"), {0}, Text("Me"), {0}, Text("Note"), {0}, Text("x"), {0}})),
        Cat({{0x32, 20, 0, 3, 0x00, 4, 'G', 'a', 'm', 'e', 0x02, 2, 'M', 'e', 0xFF, 7, 'N', 'o', 't', 'e', ':', ' ',
              'x'},
@@ -128,7 +84,7 @@ TEST(PzxKinds, EveryPzxBlockBecomesItsTzxKind) {
             TzxPause(1)}),
        0},
       {"a block TZX has no place for is left out and counted",
-       Pzx({PzxBlock("XTRA", {1, 2, 3}), PzxBlock("PULS", Words({1000}))}), TzxPulses({1000}), 1},
+       PzxFile({PzxBlock("XTRA", {1, 2, 3}), PzxBlock("PULS", Words({1000}))}), TzxPulses({1000}), 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -146,8 +102,8 @@ TEST(PzxKinds, EveryPzxBlockBecomesItsTzxKind) {
 
 // Every PZX cut at every byte, and headers that say nothing can be read.
 TEST(PzxKinds, DamagedPzxLoadsWhatCanBeReadOrSaysWhy) {
-  const Bytes whole = Pzx({PzxBlock("PULS", Words({0x8000 | 3223, 2168, 667, 735})), RomData(kData), Pause(3500000),
-                           PzxBlock("BRWS", Text("x")), PzxBlock("STOP", {0, 0}), Data(8, 0, {500}, {500, 500}, {1})},
+  const Bytes whole = PzxFile({PzxBlock("PULS", Words({0x8000 | 3223, 2168, 667, 735})), PzxRomData(kData), PzxPause(3500000),
+                           PzxBlock("BRWS", Text("x")), PzxBlock("STOP", {0, 0}), PzxData(8, 0, {500}, {500, 500}, {1})},
                           Cat({Text("Game"), {0}}));
   for (std::size_t cut = 4; cut < whole.size(); ++cut) {
     SCOPED_TRACE(cut);
