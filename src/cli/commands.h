@@ -35,11 +35,11 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 // none was found, kExitUsage (after printing the reason in Russian) when the
 // recording cannot be read or prepared.
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io);
-// cli_signal_decode.cpp: one or more recordings (takes) of one tape decoded by
-// the period decoder, merged, repaired where the checksum allows; the records
-// appended to project. Status as DecodeRecording.
-int DecodeRecordingTakes(const std::vector<std::string>& recordings, const RecordingDecodeOptions& options,
-                         TapeProject& project, Io& io);
+// The same over one or more recordings (takes) of one tape: with preparation
+// and no bounds given they are read by periods, merged and repaired where the
+// checksum allows; several takes otherwise are refused by the caller.
+int DecodeRecordings(const std::vector<std::string>& recordings, const RecordingDecodeOptions& options,
+                     TapeProject& project, Io& io);
 // cli_blocks.cpp: a program from BASIC text, a CODE block from a binary.
 int RunBas2Tap(const Args& args, Io& io);
 int RunBin2Tap(const Args& args, Io& io);
