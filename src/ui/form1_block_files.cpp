@@ -6,6 +6,7 @@
 #include "blocks/block_export.h"
 #include "blocks/block_makers.h"
 #include "project/block_access.h"
+#include "project/block_list.h"
 #include "project/header_info.h"
 #include "project/tap_file.h"
 #include "ui/block_list_widget.h"
@@ -29,6 +30,12 @@ constexpr const char* kMakeAnywayQuestion = "Всё равно создать б
 constexpr const char* kSaveDataDialogTitle = "Сохранить данные блока";
 constexpr const char* kReplaceText = "Файл с таким именем уже существует, заменить?";
 constexpr const char* kReplaceTitle = "Сохранение файла";
+constexpr const char* kNoDataText =
+    "В блоке %1 «%2» нет данных для сохранения.\n"
+    "Сохранить можно данные стандартных и турбо блоков и чистые данные.";
+constexpr const char* kNoDataInSelectionText =
+    "В выбранных блоках нет данных для сохранения.\n"
+    "Сохранить можно данные стандартных и турбо блоков и чистые данные.";
 
 // "Name (*.ext)|*.ext" for every kind offered, in the core's order.
 QString FilterOf(const std::vector<DataFileKind>& kinds) {
@@ -98,8 +105,21 @@ void Form1::editmake_Click() {
 void Form1::editsavedata_Click() {
   const std::vector<int> rows = SelectedBlocksOrSay();
   if (rows.empty()) return;
+  // Blocks that carry no bytes (pauses, texts, tones...) add nothing to the
+  // file; a selection of nothing but those is said, not saved as an empty file.
   std::vector<TapeBlock> blocks;
-  for (int row : rows) blocks.push_back(BlockAt(state_.project, row));
+  for (int row : rows) {
+    if (BlockAt(state_.project, row).holdsRecord()) blocks.push_back(BlockAt(state_.project, row));
+  }
+  if (blocks.empty()) {
+    const QString text =
+        rows.size() == 1 ? QString::fromUtf8(kNoDataText)
+                               .arg(rows.front() + 1)
+                               .arg(QString::fromStdString(BlockListLine(BlockAt(state_.project, rows.front()))).trimmed())
+                         : QString::fromUtf8(kNoDataInSelectionText);
+    ShowBox(text.toStdString(), kSaveDataDialogTitle, Buttons::Ok, BoxIcon::Information);
+    return;
+  }
   // The kinds the first block allows; a screen kind saves that block.
   const std::vector<DataFileKind> kinds = DataFileKinds(blocks.front());
   int type = 0;

@@ -222,7 +222,16 @@ class TestTapeKinds : public QObject {
       QVERIFY(w->prompts.shown.empty());
       return;
     }
-    QCOMPARE(w->prompts.shown.size(), std::size_t(4));
+    // Saving the data of such a block says so instead of writing an empty file.
+    w->prompts.PlanAnswer(Answer::Ok);
+    w->Run("editsavedata");
+    QCOMPARE(w->prompts.shown.size(), std::size_t(5));
+    QCOMPARE(w->prompts.shown.back().title, U("Сохранить данные блока"));
+    QCOMPARE(w->prompts.shown.back().text, U("В блоке %1 «%2» нет данных для сохранения.\n"
+                                             "Сохранить можно данные стандартных и турбо блоков и чистые данные.")
+                                               .arg(row + 1)
+                                               .arg(line));
+    w->prompts.shown.pop_back();
     for (const ShownPrompt& box : w->prompts.shown) {
       QCOMPARE(box.title, U("Просмотр блока"));
       QCOMPARE(box.text, U("В блоке %1 «%2» нет данных для просмотра.\n"
