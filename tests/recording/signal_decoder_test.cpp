@@ -258,3 +258,53 @@ TEST(SignalDecoder, ReportsARepairedBit) {
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A data block with no header before it: its length is known from nothing but
+// its signal, so the ringing and hiss after its last bit must not add a byte
+// (a 0 would still match the checksum), nor may its end lose one.
+struct HeaderlessRow {
+  const char* name;
+  int rate;
+  double lowPassHz;  // 0: none
+  double snrDb;      // 0: no noise
+  std::uint8_t checksum;
+};
+
+class HeaderlessTable : public ::testing::TestWithParam<HeaderlessRow> {};
+
+TEST_P(HeaderlessTable, GivesTheBlockAtItsOwnLength) {
+  const HeaderlessRow& row = GetParam();
+  std::vector<std::uint8_t> data = Bytes(40, 9);
+  // The record's last byte is its checksum: 0 is what an added byte would be.
+  std::uint8_t x = 0xFF;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) x ^= data[i];
+  data.back() = static_cast<std::uint8_t>(x ^ row.checksum);
+  const TapeBlock record = MakeRecord(0xFF, data);
+  std::vector<float> signal = RomSignal({record, record}, row.rate, 1.0, 1200, 0.4);
+  if (row.lowPassHz > 0) signal = testing::LowPassed(signal, row.lowPassHz, row.rate);
+  if (row.snrDb > 0) signal = testing::Noisy(signal, row.snrDb);
+  MemorySource source(signal, row.rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 2u);
+  for (const SignalRecord& r : result.records) {
+    EXPECT_EQ(r.bytes.size(), 42u);
+    EXPECT_EQ(r.bytes, Body(record));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HeaderlessTable,
+    ::testing::Values(HeaderlessRow{"clean_44100", 44100, 0, 0, 0x00}, HeaderlessRow{"clean_22050", 22050, 0, 0, 0x00},
+                      HeaderlessRow{"lowpass_3k_44100", 44100, 3000, 0, 0x00},
+                      HeaderlessRow{"lowpass_3k_noise_20db", 44100, 3000, 20, 0x00},
+                      HeaderlessRow{"noise_20db_8000", 8000, 0, 20, 0x00},
+                      HeaderlessRow{"checksum_ff", 44100, 0, 0, 0xFF},
+                      HeaderlessRow{"checksum_ff_noise", 22050, 4000, 15, 0xFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
