@@ -308,3 +308,61 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace reelo
+
+#include "sound/recording/take_merge.h"
+
+namespace reelo {
+namespace {
+
+// A dropout: the signal sinks to a fiftieth for these milliseconds from
+// 'at' seconds, with hiss all along.
+std::vector<float> WithDropout(std::vector<float> x, int rate, double at, double milliseconds, unsigned seed) {
+  const auto from = static_cast<std::size_t>(at * rate);
+  const auto to = std::min(x.size(), from + static_cast<std::size_t>(milliseconds / 1000 * rate));
+  for (std::size_t i = from; i < to; ++i) x[i] *= 0.02f;
+  return testing::Noisy(x, 30, seed);
+}
+
+// The data block's samples begin after the header (0.2 s of lead, the pilot,
+// 19 bytes and a pause of 0.3 s) and its own pilot; its 302 bytes take about
+// 2.2 s. Dropouts at these seconds land in its bytes.
+struct DropoutRow {
+  const char* name;
+  std::vector<double> dropouts;  // one take each: where its dropout lies
+  std::size_t wrongBytesAtMost;  // in the record of each take alone
+};
+
+class DropoutTable : public ::testing::TestWithParam<DropoutRow> {};
+
+TEST_P(DropoutTable, KeepsTheRecordsLengthAndTheTakesTogetherGiveIt) {
+  const DropoutRow& row = GetParam();
+  const int rate = 44100;
+  const std::vector<float> clean = RomSignal({kHeader, kData}, rate, 1.0, 1200, 0.3);
+  std::vector<std::vector<SignalRecord>> takes;
+  for (std::size_t t = 0; t < row.dropouts.size(); ++t) {
+    MemorySource source(WithDropout(clean, rate, row.dropouts[t], 9, static_cast<unsigned>(t + 3)), rate);
+    Events events;
+    SignalDecodeResult result = DecodeSignal(source, events);
+    ASSERT_EQ(result.records.size(), 2u) << t;
+    const SignalRecord& data = result.records[1];
+    // Read through the dropout: the bytes after it are in their place.
+    ASSERT_EQ(data.bytes.size(), 302u) << t;
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < data.bytes.size(); ++i) wrong += data.bytes[i] != Body(kData)[i] ? 1 : 0;
+    EXPECT_LE(wrong, row.wrongBytesAtMost) << t;
+    takes.push_back(std::move(result.records));
+  }
+  const std::vector<MergedRecord> merged = MergeTakes(takes);
+  ASSERT_EQ(merged.size(), 2u);
+  EXPECT_EQ(merged[0].record.bytes, Body(kHeader));
+  EXPECT_EQ(merged[1].record.bytes, Body(kData));
+  EXPECT_TRUE(merged[1].record.checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DropoutTable,
+                         ::testing::Values(DropoutRow{"three_takes", {1.6, 2.4, 3.1}, 4},
+                                           DropoutRow{"two_takes", {1.9, 2.8}, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
