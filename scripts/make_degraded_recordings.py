@@ -15,7 +15,7 @@ Each effect belongs to a group: "ordinary" (one effect, noise to 10 dB SNR,
 speed to +-5%), "hard" (combinations of them), "harsh" (noise to 6 dB SNR,
 a 3 kHz head, azimuth error, +-8% speed, 3% wow, hum at -6 dB, -36 dBFS, a
 dead or an antiphase channel, MP3 at 64 and 128 kbit/s and Ogg Vorbis through
-lame and oggenc, 8000 and 11025 Hz) and "intro" (a spoken title before the
+lame and oggenc, FLAC, 8000 and 11025 Hz) and "intro" (a spoken title before the
 tape, and speech alone, which holds no record). With --takes N a longer tape
 of ten records is also recorded N times through one hard chain, as the same
 cassette re-recorded: its dropouts in the same places, each take with its own
@@ -299,6 +299,7 @@ def effect_table():
         ("rate_11025", chain(lambda x, rng: add_noise(x, 25, rng))),
         ("spoken_intro", intro),
         ("speech_only", speech_only),
+        ("flac", chain(lambda x, rng: add_noise(x, 20, rng))),
     ]
 
 
@@ -310,7 +311,8 @@ HARD = {"cassette_mix", "dropouts_deep", "speed_plus5_noise", "clipped_dc", "wor
 INTRO = {"spoken_intro", "speech_only"}
 # Harsh effects written in one form of their own instead of the five formats.
 SPECIAL_FORMAT = {"dead_channel": "s16_44100_dead", "antiphase": "s16_44100_anti", "mp3_64": "mp3_64",
-                  "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "rate_8000": "s16_8000", "rate_11025": "s16_11025"}
+                  "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "flac": "flac", "rate_8000": "s16_8000",
+                  "rate_11025": "s16_11025"}
 
 
 def group_of(effect):
@@ -370,6 +372,9 @@ def write_lossy(path, x, kind, workdir):
 def write_special(path, x, fmt, erng, workdir):
     if fmt in ("mp3_64", "mp3_128", "ogg_q2"):
         write_lossy(path, x, fmt, workdir)
+    elif fmt == "flac":
+        write_wav(path, x, BASE_RATE, "s16", workdir)
+        run(["sox", "-R", path, path[:-4] + ".flac"])
     elif fmt.startswith("s16_44100_"):
         if fmt.endswith("dead"):
             other = add_noise(np.zeros(len(x)), 0, erng) * 1e-4

@@ -14,7 +14,8 @@ each group the mean over the sets and the worst set. The takes of a set (group
 "takes") are scored one by one and, for reelo-cli, all together in one
 decode (row "takes_merged").
 
-With --formats only the recordings of those formats are scored (the harsh
+MP3, Ogg and FLAC recordings are read by reelo-cli as they are and by
+audio2tape as the WAV the set holds beside them. With --formats only the recordings of those formats are scored (the harsh
 effects written in a form of their own always are). audio2tape's records of a
 recording are kept beside it (FILE.a2t.tap) and read again while the recording
 is unchanged, so scoring another build of reelo-cli costs only its own runs.
@@ -136,8 +137,14 @@ def score_set(setdir, cli, extra, tools, lines, formats=None):
             expected = tap_records(os.path.join(setdir, tape))
             if group == "takes":
                 takes[tape].append(wav)
+            # An MP3, Ogg or FLAC recording is kept beside the WAV it decodes
+            # to: reelo-cli reads the compressed file, audio2tape the WAV.
+            compressed = [wav[:-4] + ext for ext in (".mp3", ".ogg", ".flac") if os.path.exists(wav[:-4] + ext)]
             for tool in tools:
-                found = decode_reelo(cli, extra, wav, tmp) if tool == "reelo" else decode_audio2tape(wav, tmp)
+                if tool == "reelo":
+                    found = decode_reelo(cli, extra, compressed[0] if compressed else wav, tmp)
+                else:
+                    found = decode_audio2tape(wav, tmp)
                 recovered, garbage = score(expected, found)
                 lines.append("%s\t%s\t%s\t%d\t%d\t%d" % (setdir, name, tool, len(expected), recovered, garbage))
                 add((("effect", effect), ("format", fmt), ("group", group), ("all", "all")), tool, len(expected),

@@ -376,7 +376,23 @@ std::pair<std::size_t, std::size_t> WorstStretch(const BitPath& path, std::size_
 // damaged stretch, unknown and of no confidence, so the bits after it stay in
 // their place (for the repair and for other takes); extra bits after the end
 // go.
+constexpr std::size_t kTailBits = 16, kUnseenBits = 2;
 void FitLength(BitPath& path, std::size_t end, std::size_t expectedBits) {
+  // The last bits of a block that end doubtful (the checksum byte fading
+  // into the pause) are still its bits when the length says so; the last one
+  // or two, never seen, are put in unknown (the repair may find them); only
+  // when nothing before was damaged: bits lost there would show up as bits
+  // missing at the end, and the checksum, blind to a shift, could pass.
+  if (expectedBits > end && expectedBits <= end + kTailBits) {
+    const std::size_t seen = std::min(path.bits.size(), expectedBits);
+    if (seen + kUnseenBits >= expectedBits && WorstStretch(path, end).second == 0) {
+      path.bits.resize(seen);
+      path.confidence.resize(seen);
+      path.bits.resize(expectedBits, 0);
+      path.confidence.resize(expectedBits, 0);
+      return;
+    }
+  }
   path.bits.resize(end);
   path.confidence.resize(end);
   path.clean.resize(end);
