@@ -439,6 +439,12 @@ std::size_t ExpectedLength(const SignalRecord& record, const SignalRecord* heade
   return 0;
 }
 
+// A record that is no header, or a header of a type the ROM writes (program,
+// number array, character array, bytes).
+bool PlausibleHeader(const SignalRecord& record) {
+  return record.bytes.size() != kHeaderBytes || record.bytes[0] != 0x00 || record.bytes[1] <= 3;
+}
+
 std::string RecordLine(int number, const SignalRecord& record) {
   std::string line = "Блок" + NumberText(number) + ":" + NumberText(static_cast<long long>(record.bytes.size())) +
                      " байт, флаг" + NumberText(record.bytes.empty() ? 0 : record.bytes[0]);
@@ -707,8 +713,17 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
   auto keep = [&]() {
     SignalRecord record = reader.TakeRecord();
     if (!record.checksumOk && options.repair) {
+      const std::vector<std::uint8_t> before = record.bytes, confidence = record.confidence;
       record.repairedBits = RepairBits(record.bytes, record.confidence, limits);
       record.checksumOk = record.repairedBits > 0;
+      if (record.checksumOk && !PlausibleHeader(record)) {
+        // A header of no type the ROM writes: the bits slipped, and the
+        // checksum, blind to a slip, was made to match by chance.
+        record.bytes = before;
+        record.confidence = confidence;
+        record.repairedBits = 0;
+        record.checksumOk = false;
+      }
     }
     DropByteAfterChecksum(record, ExpectedLength(record, result.records.empty() ? nullptr : &result.records.back()));
     const bool header = record.checksumOk && record.bytes.size() == kHeaderBytes && record.bytes[0] == 0x00;

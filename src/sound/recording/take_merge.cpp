@@ -17,16 +17,36 @@ constexpr std::size_t kComparedBytes = 64;
 // compared bytes agree (a bad take has a few wrong bits, not wrong bytes).
 constexpr double kSameShare = 0.6, kSameShareOfOneLength = 0.25;
 constexpr std::size_t kLenientFrom = 16;
+constexpr int kShiftedBits = 3;
 
 // How alike two records are: 0 for different records. Records of one length
 // and flag score 1 + the share of equal bytes among the first ones; records
 // of another length whose first bytes agree (one take lost the end of the
 // block) score less than any of those.
+// The byte of a record's bits that starts shift bits after byte i (0 past its ends).
+std::uint8_t ShiftedByte(const std::vector<std::uint8_t>& bytes, std::size_t i, int shift) {
+  const long long first = static_cast<long long>(i) * 8 + shift;
+  std::uint8_t out = 0;
+  for (int k = 0; k < 8; ++k) {
+    const long long bit = first + k;
+    const bool one = bit >= 0 && bit < static_cast<long long>(bytes.size()) * 8 &&
+                     (bytes[static_cast<std::size_t>(bit / 8)] >> (7 - bit % 8) & 1);
+    out = static_cast<std::uint8_t>(out << 1 | (one ? 1 : 0));
+  }
+  return out;
+}
+
 double Likeness(const SignalRecord& a, const SignalRecord& b) {
   if (a.bytes.empty() || b.bytes.empty() || a.bytes[0] != b.bytes[0]) return 0;
   const std::size_t n = std::min({a.bytes.size(), b.bytes.size(), kComparedBytes});
+  // Bytes compared in place, and with one take's bits a few bits early or
+  // late (bits lost or made up early in a record shift all that follows).
   std::size_t equal = 0;
-  for (std::size_t i = 0; i < n; ++i) equal += a.bytes[i] == b.bytes[i] ? 1 : 0;
+  for (int shift = -kShiftedBits; shift <= kShiftedBits; ++shift) {
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < n; ++i) same += a.bytes[i] == ShiftedByte(b.bytes, i, shift) ? 1 : 0;
+    equal = std::max(equal, same);
+  }
   const double share = static_cast<double>(equal) / static_cast<double>(n);
   // Of one length, a record whose bits slipped in a dropout still holds many
   // bytes in their place; longer records of one length that differ hold
@@ -230,17 +250,34 @@ int MeanOf(const std::vector<std::uint8_t>& values, std::size_t from, std::size_
   return sum / static_cast<int>(to - from);
 }
 
+// How sure a take is around reference bit i: its bits next to its partner
+// of i (or of the nearest reference bit before i that has one).
+int Around(const BitList& take, const Alignment& a, std::size_t i) {
+  for (std::size_t k = std::min(i, a.partner.size() - 1) + 1; k-- > 0 && !a.partner.empty();) {
+    const int j = a.partner[k];
+    if (j >= 0) {
+      const auto at = static_cast<std::size_t>(j);
+      return MeanOf(take.confidence, at >= 2 ? at - 2 : 0, std::min(take.bits.size(), at + 3));
+    }
+    if (i - k > 8) break;
+  }
+  return 0;
+}
+
 // One bit from several readings: the majority over three or more, the surer
 // side where the votes tie (always with two). The confidence is how clearly
 // it won.
-std::pair<std::uint8_t, std::uint8_t> Vote(const std::vector<std::pair<std::uint8_t, std::uint8_t>>& readings) {
+// With byConfidence the sum of the confidences decides over three or more
+// too (two takes damaged in one place, the third sure there).
+std::pair<std::uint8_t, std::uint8_t> Vote(const std::vector<std::pair<std::uint8_t, std::uint8_t>>& readings,
+                                           bool byConfidence) {
   int votes = 0, weight = 0, surest = 0;
   for (auto [bit, c] : readings) {
     votes += bit ? 1 : -1;
     weight += bit ? c : -c;
     surest = std::max<int>(surest, c);
   }
-  const bool one = votes != 0 && readings.size() >= 3 ? votes > 0 : weight > 0;
+  const bool one = votes != 0 && readings.size() >= 3 && !(byConfidence && weight != 0) ? votes > 0 : weight > 0;
   const bool unanimous = std::abs(votes) == static_cast<int>(readings.size());
   const int margin = (one ? weight : -weight) / static_cast<int>(readings.size());
   return {static_cast<std::uint8_t>(one ? 1 : 0), static_cast<std::uint8_t>(unanimous ? surest : std::clamp(margin, 0, 255))};
@@ -250,7 +287,7 @@ std::pair<std::uint8_t, std::uint8_t> Vote(const std::vector<std::pair<std::uint
 // surest take of the commonest length): each reference bit voted with the
 // takes' bits at its place, dropped when most takes have nothing there, and
 // bits most takes hold between two reference bits put in.
-SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::size_t reference) {
+SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::size_t reference, bool byConfidence) {
   const BitList ref = BitsOf(*group[reference]);
   std::vector<BitList> lists;
   std::vector<Alignment> alignments;
@@ -275,14 +312,19 @@ SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::
       }
     }
     bool put = holders * 2 > takes;
-    if (holders * 2 == takes) {
-      // A tie (two takes): the surer side.
-      int theirs = 0;
+    if (holders > 0 && (holders * 2 == takes || byConfidence)) {
+      // A tie (two takes), or weighed: the surer side. Those that hold the
+      // bits weigh as sure as those bits; the others as their bits around.
+      int theirs = 0, others = MeanOf(ref.confidence, i >= 2 ? i - 2 : 0, std::min(n, i + 2));
       for (std::size_t t = 0; t < alignments.size(); ++t) {
         const auto [from, to] = alignments[t].inserted[i];
-        if (to > from) theirs = std::max(theirs, MeanOf(lists[t].confidence, static_cast<std::size_t>(from), static_cast<std::size_t>(to)));
+        if (to > from) {
+          theirs += MeanOf(lists[t].confidence, static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+        } else {
+          others += Around(lists[t], alignments[t], i);
+        }
       }
-      put = theirs > MeanOf(ref.confidence, i >= 2 ? i - 2 : 0, std::min(n, i + 2));
+      put = theirs > others;
     }
     if (put) {
       for (std::size_t k = 0; k < length; ++k) {
@@ -294,7 +336,7 @@ SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::
           readings.emplace_back(lists[t].bits[b], lists[t].confidence[b]);
         }
         if (readings.empty()) continue;
-        const auto [bit, c] = Vote(readings);
+        const auto [bit, c] = Vote(readings, byConfidence);
         out.bits.push_back(bit);
         out.confidence.push_back(c);
       }
@@ -302,21 +344,29 @@ SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::
     if (i == n) break;
     readings.clear();
     readings.emplace_back(ref.bits[i], ref.confidence[i]);
-    int absent = 0, absentConfidence = 0;
+    int absent = 0, absentConfidence = 0, absentWeight = 0;
     for (std::size_t t = 0; t < alignments.size(); ++t) {
       const int j = alignments[t].partner[i];
       if (j == kPastTheTake) continue;
       if (j < 0) {
         ++absent;
         const auto at = static_cast<std::size_t>(std::max(0, alignments[t].inserted[i].first));
-        absentConfidence = std::max(absentConfidence, MeanOf(lists[t].confidence, at >= 2 ? at - 2 : 0, std::min(lists[t].bits.size(), at + 2)));
+        const int around = MeanOf(lists[t].confidence, at >= 2 ? at - 2 : 0, std::min(lists[t].bits.size(), at + 2));
+        absentConfidence = std::max(absentConfidence, around);
+        absentWeight += around;
         continue;
       }
       readings.emplace_back(lists[t].bits[static_cast<std::size_t>(j)], lists[t].confidence[static_cast<std::size_t>(j)]);
     }
     const int present = static_cast<int>(readings.size());
-    if (absent > present || (absent == present && absentConfidence > ref.confidence[i])) continue;
-    const auto [bit, c] = Vote(readings);
+    if (byConfidence && absent > 0) {
+      int presentWeight = 0;
+      for (auto [bit, c] : readings) presentWeight += c;
+      if (absentWeight > presentWeight) continue;
+    } else if (absent > present || (absent == present && absentConfidence > ref.confidence[i])) {
+      continue;
+    }
+    const auto [bit, c] = Vote(readings, byConfidence);
     out.bits.push_back(bit);
     out.confidence.push_back(c);
   }
@@ -383,7 +433,17 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
     if (r->bytes.size() == group[reference]->bytes.size()) sameLength.push_back(r);
   }
   if (sameLength.size() >= 2) candidates.push_back(Combine(sameLength));
-  candidates.push_back(CombineAligned(group, reference));
+  // Lined up on the leading take, then on each of the others of its length
+  // (the leading one may be the one whose bits slipped), by majority and then
+  // by confidence.
+  for (bool byConfidence : {false, true}) {
+    candidates.push_back(CombineAligned(group, reference, byConfidence));
+    for (std::size_t k = 0; k < group.size() && group.size() >= 3; ++k) {
+      if (k != reference && group[k]->bytes.size() == group[reference]->bytes.size()) {
+        candidates.push_back(CombineAligned(group, k, byConfidence));
+      }
+    }
+  }
   for (SignalRecord& combined : candidates) {
     if (combined.checksumOk) return {std::move(combined), groupTakes, true, {}};
   }
