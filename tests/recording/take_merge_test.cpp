@@ -87,6 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{At(Rec({0x00, 0x99, 0x98}), 100, 200), At(Rec({0x7F, 0x01}), 300, 390)},
                   {At(Rec(kA), 110, 205), At(Rec(kB), 300, 400)}},
                  {kA, kB}, {"из записи 2", "из записи 2"}, {true, true}, true},
+        // A block with no header: one channel rang on for a byte of 0 after
+        // it, which still matches.
+        MergeRow{"byte_after_the_block_dropped",
+                 {{At(Rec({0xFF, 0x10, 0x20, 0x30, 0xFF, 0x00}), 100, 210)}, {At(Rec(kB), 100, 200)}}, {kB},
+                 {"из записи 2"}, {true}, true},
         MergeRow{"channels_apart_stay_apart",
                  {{At(Rec(kA), 100, 200)}, {At(Rec(kA), 300, 400)}}, {kA, kA}, {"из записи 1", "из записи 2"},
                  {true, true}, true},

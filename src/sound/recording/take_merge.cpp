@@ -384,13 +384,19 @@ SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::
 
 MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   // A take whose checksum matches as read, else the one repaired with fewest bits.
+  // Of two that match, the shorter when the other is it with a 0 byte more:
+  // a byte completed after the block (by ringing, or sent by the saver)
+  // still matches, and a block with no header has no length to cut it to.
+  auto better = [](const SignalRecord& r, const SignalRecord& than) {
+    if (r.repairedBits != than.repairedBits) return r.repairedBits < than.repairedBits;
+    return r.bytes.size() + 1 == than.bytes.size() && than.bytes.back() == 0 &&
+           std::equal(r.bytes.begin(), r.bytes.end(), than.bytes.begin());
+  };
   int chosen = -1;
   for (std::size_t k = 0; k < slot.records.size(); ++k) {
     const SignalRecord& r = *slot.records[k];
     if (!r.checksumOk) continue;
-    if (chosen < 0 || r.repairedBits < slot.records[static_cast<std::size_t>(chosen)]->repairedBits) {
-      chosen = static_cast<int>(k);
-    }
+    if (chosen < 0 || better(r, *slot.records[static_cast<std::size_t>(chosen)])) chosen = static_cast<int>(k);
   }
   if (chosen >= 0 && slot.records[static_cast<std::size_t>(chosen)]->repairedBits == 0) {
     return {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false, {}};
