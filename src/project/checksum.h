@@ -14,7 +14,8 @@ std::uint8_t ComputedChecksum(const TapeBlock& block);
 // The byte at L + 1.
 std::uint8_t StoredChecksum(const TapeBlock& block);
 // True when the stored checksum equals the computed one. A record of length 0
-// has no checksum byte and always matches.
+// has no checksum byte and always matches; so does the record of a pure data
+// block, whose last byte is data of its own loader.
 bool ChecksumMatches(const TapeBlock& block);
 
 enum class ChecksumOutcome { AllMatched, AllRepaired, SomeLeft };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "project/block_fields.h"
 #include "project/edits.h"
 #include "project/op_result.h"
 #include "project/tape_document.h"
@@ -20,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QListWidgetItem;
 class QMenu;
+class QPushButton;
 class QStatusBar;
 class QToolBar;
 
@@ -92,6 +94,9 @@ class Form1 : public QMainWindow, public TapeDocumentListener {
   // The selected block's index; or, when the user has selected no line since
   // the list was last rebuilt, "Блок не выбран" and -1.
   int SelectedBlockOrSay();
+  // The same for the views: a block of a kind that carries no data is named
+  // in a box that says so, and -1.
+  int SelectedDataBlockOrSay();
 
   // Turns on what lasts between runs: the "Последние файлы" submenu of the
   // "Файл" menu, filled from `memory` and kept up to date by every open and
@@ -167,8 +172,14 @@ class Form1 : public QMainWindow, public TapeDocumentListener {
   void createBlockList();
   void createStatusBar();
   void createHeaderFrame();
-  // Shows the frame with the selected header's fields, or hides it.
+  // Shows the frame with the selected block's fields, or hides it.
   void ShowHeaderInfo();
+  void ShowFieldRows(const std::vector<BlockField>& rows);
+  // The frame's "Скорость блока..." button: the selected turbo block's timings.
+  void Frame1_Timings_Click();
+  // Asks for new timings of the turbo block `block` (at `index`, or a header
+  // edited just now) and makes the change, with the header's, as one step.
+  void EditTurboTimings(int index, const TapeBlock& block);
   void createDeck();
   // The document's blocks changed: the deck stops before anything shows them.
   void TapeBlocksChanged();
@@ -224,7 +235,9 @@ class Form1 : public QMainWindow, public TapeDocumentListener {
   QToolBar* toolbar_ = nullptr;
   BlockListWidget* list_ = nullptr;
   QGroupBox* headerFrame_ = nullptr;
-  QLabel* headerValues_[4] = {};
+  std::vector<QLabel*> headerCaptions_;
+  std::vector<QLabel*> headerValues_;
+  QPushButton* headerTimings_ = nullptr;
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};
   Form9* progress_ = nullptr;

@@ -1,6 +1,7 @@
 // The "Правка" menu (Undo, Redo), how the window follows the document,
 // dragging blocks within the list, and the properties of a header.
 #include <QAction>
+#include <QPushButton>
 
 #include "project/block_access.h"
 #include "project/block_kinds.h"
@@ -47,6 +48,7 @@ void Form1::UpdateEditActions() {
   }
   actions_.value(QStringLiteral("editundo"))->setEnabled(document.canUndo());
   actions_.value(QStringLiteral("editredo"))->setEnabled(document.canRedo());
+  if (headerTimings_) headerTimings_->setEnabled(!document.locked());
 }
 
 void Form1::List1_DragDrop(int row) {
@@ -61,31 +63,51 @@ void Form1::List1_DblClick(QListWidgetItem* item) {
   if (IsHeader(block) || TurboTimingsOf(block)) editprops_Click();
 }
 
-// The properties of the first selected block, which must be a header. The
-// dialog offers the length of the data block after it and marks a header
-// whose length differs; its answer becomes one undoable edit.
+// The properties of the first selected block, which must be a header or a
+// turbo block. The header dialog offers the length of the data block after it
+// and marks a header whose length differs; a turbo block's timings follow in
+// their own dialog. What the user changed in both becomes one undoable edit.
 void Form1::editprops_Click() {
   const int index = SelectedBlockOrSay();
   if (index < 0) return;
-  const std::optional<HeaderInfo> info = ReadHeader(BlockAt(state_.project, index));
-  const bool turbo = TurboTimingsOf(BlockAt(state_.project, index)).has_value();
+  const TapeBlock& block = BlockAt(state_.project, index);
+  const std::optional<HeaderInfo> info = ReadHeader(block);
+  const bool turbo = TurboTimingsOf(block).has_value();
   if (!info && !turbo) {
     ShowBox(kNotAHeaderText, "", Buttons::Ok, BoxIcon::Information);
     return;
   }
-  if (info) {
-    Form12 dialog(prompts_, BlockAt(state_.project, index), DataLengthAfter(state_.project, index), this);
-    const std::optional<HeaderFields> fields = dialog.Start();
-    if (!fields) return;
+  if (!info) {
+    EditTurboTimings(index, block);
+    return;
+  }
+  Form12 dialog(prompts_, block, DataLengthAfter(state_.project, index), this);
+  const std::optional<HeaderFields> fields = dialog.Start();
+  if (!fields) return;
+  if (!turbo) {
     ShowEdit(state_.document.EditHeader(index, *fields));
+    return;
   }
-  // A turbo block's timings next, as an edit of their own.
-  if (turbo) {
-    Form13 timings(prompts_, BlockAt(state_.project, index), this);
-    if (const std::optional<TapeBlock> block = timings.Start()) {
-      ShowEdit(state_.document.Replace({{index, *block}}));
-    }
+  const HeaderBuild built = BuildHeader(block, *fields);
+  if (!built.status.ok()) {
+    ShowResult(built.status);
+    return;
   }
+  EditTurboTimings(index, built.block);
+}
+
+void Form1::Frame1_Timings_Click() {
+  const int index = SelectedBlockOrSay();
+  if (index < 0 || !TurboTimingsOf(BlockAt(state_.project, index))) return;
+  EditTurboTimings(index, BlockAt(state_.project, index));
+}
+
+// Cancel in the timings dialog keeps the block as given: a header edited just
+// before still changes.
+void Form1::EditTurboTimings(int index, const TapeBlock& block) {
+  Form13 timings(prompts_, block, this);
+  TapeBlock changed = timings.Start().value_or(block);
+  ShowEdit(state_.document.Replace({{index, std::move(changed)}}));
 }
 
 }  // namespace reelo

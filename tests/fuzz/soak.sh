@@ -9,7 +9,8 @@
 #    the TAP must come back byte for byte, and the decode's peak memory must
 #    not grow with the length (a ~1-hour and a ~10-hour recording; first a
 #    recording of one block alone).
-# 2. edit_soak: random edits with undo and redo on a 1000-block project.
+# 2. edit_soak: random edits of a 1000-block tape of mixed kinds through the
+#    document, with undo and redo, each step checked against a plain model.
 # 3. A 1000-block tape exported with ROM timings and decoded back.
 # 4. reelo-cli play of a tape into the null sink of a private sound server:
 #    it must run to the end in real time.
@@ -128,7 +129,7 @@ if [[ $parts == *1* ]]; then
 fi
 
 if [[ $parts == *2* ]]; then
-  echo "== 2. Random edits with undo and redo on a 1000-block project"
+  echo "== 2. Random edits with undo and redo on a 1000-block tape of mixed kinds"
   measure edits "$edit_soak" "$edits" "$seed" || fail "edit_soak (see $work/edits.log)"
   sed 's/^/  /' "$work/edits.log"
 fi

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "formats/tape_file.h"
+#include "project/block_fields.h"
 #include "sound/export/signal_stream.h"
 #include "fuzz_support.h"
 
@@ -106,6 +107,8 @@ bool CheckLoad(TapeProject& project, const Bytes& file, const std::string& path)
         FUZZ_CHECK(it->size() >= 2 && RecordLength(*it) == static_cast<int>(it->size()) - 2);
       } else {
         FUZZ_CHECK(it->empty() && it->kept);
+        // The block frame names every kind, whatever its fields hold.
+        FUZZ_CHECK(!BlockFieldsOf(*it).rows.empty());
       }
     }
     // An Ok load is one of standard blocks that all fitted.

@@ -30,7 +30,16 @@ INSTANTIATE_TEST_SUITE_P(Records, ChecksumMatchTest,
                                            MatchCase{"FlagDiffersFromChecksum", MakeRawRecord({0x42, 0x43}), false},
                                            MatchCase{"LoneZeroFlag", MakeRawRecord({0x00}), true},
                                            MatchCase{"LoneNonZeroFlag", MakeRawRecord({0x07}), false},
-                                           MatchCase{"EmptyRecordAlwaysMatches", MakeRawRecord({}), true}),
+                                           MatchCase{"EmptyRecordAlwaysMatches", MakeRawRecord({}), true},
+                                           MatchCase{"PureDataLastByteIsNoChecksum",
+                                                     TapeBlock(MakeRawRecord({0xFF, 1, 2, 0}).bytes(),
+                                                               std::make_shared<const KeptFields>(KeptFields{
+                                                                   0x14, {0x2C, 0x01, 0x58, 0x02, 8, 0, 0}})),
+                                                     true},
+                                           MatchCase{"TurboRecordIsChecked",
+                                                     TapeBlock(MakeRawRecord({0xFF, 1, 2, 0}).bytes(),
+                                                               std::make_shared<const KeptFields>(KeptFields{0x11, {}})),
+                                                     false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChecksumText, QuestionHasOneSpaceBeforeEachNumber) {

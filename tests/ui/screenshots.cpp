@@ -28,6 +28,7 @@
 #include "project/header_info.h"
 #include "scripted_prompts.h"
 #include "ui/editor/form12_block_properties.h"
+#include "ui/editor/form13_turbo_timings.h"
 #include "ui/form1.h"
 #include "ui/form9_progress.h"
 #include "ui/qt_prompts.h"
@@ -163,6 +164,52 @@ void ShootEditing(Shooter& shooter) {
   state.document.Reset(std::move(shown));
 }
 
+// A tape of other kinds than TAP records: the frame of a turbo header (its
+// timings and the button that changes them), of turbo data, a tone, a text
+// and archive information; the timings dialog.
+void ShootKinds(Shooter& shooter) {
+  using reelo::KeptFields;
+  using reelo::TapeBlock;
+  const auto kept = [](TapeBlock record, std::uint8_t id, reelo::testing::Bytes head) {
+    return TapeBlock(record.bytes(), std::make_shared<const KeptFields>(KeptFields{id, std::move(head)}));
+  };
+  const reelo::testing::Bytes timings{0xDC, 0x05, 0x90, 0x01, 0xC2, 0x01, 0xF4, 0x01, 0xE8, 0x03, 0xB8, 0x0B, 8, 0xF4, 0x01};
+  reelo::testing::Bytes lastSix = timings;
+  lastSix[12] = 6;
+  // Archive information with an entry of every kind.
+  const std::pair<std::uint8_t, std::string> entries[] = {
+      {0x00, "Reelo: the turbo tape of a test"}, {0x01, "Reelo"}, {0x02, "v19"}, {0x03, "1987"}, {0x04, "English"},
+      {0x05, "Arcade"}, {0x06, "1.99"}, {0x07, "Speedlock 1"}, {0x08, "Original"}, {0xFF, "Made in a test"}};
+  reelo::testing::Bytes archive{0, 0, static_cast<std::uint8_t>(std::size(entries))};
+  for (const auto& [id, value] : entries) {
+    archive.push_back(id);
+    archive.push_back(static_cast<std::uint8_t>(value.size()));
+    archive.insert(archive.end(), value.begin(), value.end());
+  }
+  archive[0] = static_cast<std::uint8_t>(archive.size() - 2);
+  reelo::testing::Bytes text{10, 'L', 'o', 'a', 'd', 'i', 'n', 'g', '.', '.', '.'};
+  reelo::testing::ScriptedPrompts prompts;
+  reelo::AppState state;
+  reelo::Form1 form(state, prompts);
+  form.show();
+  state.document.Reset(reelo::TapeProject{{
+      kept({}, 0x32, archive), kept({}, 0x30, text), kept({}, 0x12, {0x78, 0x08, 0xD0, 0x07}),
+      kept(reelo::testing::MakeHeader(3, "screen", 6912, 16384), 0x11, timings),
+      kept(reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(6912, 2)), 0x11, lastSix),
+      kept({}, 0x20, {0xDC, 0x05})}});
+  auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
+  const std::pair<int, const char*> shots[] = {{3, "form1_turbo_header_frame"}, {4, "form1_turbo_data_frame"},
+                                               {2, "form1_tone_frame"},         {1, "form1_text_frame"},
+                                               {0, "form1_archive_frame"}};
+  for (const auto& [row, name] : shots) {
+    list->setCurrentRow(row);
+    shooter.Save(form, QString::fromLatin1(name));
+  }
+  reelo::Form13 dialog(prompts, state.project.blocks[4], &form);
+  dialog.show();
+  shooter.Save(dialog, QStringLiteral("form13_turbo_timings"));
+}
+
 void ShootBoxes(Shooter& shooter) {
   const auto u = [](const char* text) { return QString::fromUtf8(text); };
   const MessageSpec boxes[] = {
@@ -186,6 +233,9 @@ void ShootBoxes(Shooter& shooter) {
        u(reelo::kChecksumClosingTitle), Buttons::Ok, BoxIcon::Information, {}},
       {QString::fromStdString(reelo::ChecksumClosingText(reelo::ChecksumOutcome::SomeLeft)),
        u(reelo::kChecksumClosingTitle), Buttons::Ok, BoxIcon::Critical, {}},
+      {u("В блоке 2 «Текст: Loading...» нет данных для просмотра.\n"
+         "Просмотреть можно блоки с данными: стандартные, турбо и чистые данные."),
+       u("Просмотр блока"), Buttons::Ok, BoxIcon::Information, {}},
   };
   int i = 0;
   for (const MessageSpec& box : boxes) shooter.SaveBox(box, QStringLiteral("box%1").arg(++i), nullptr);
@@ -302,6 +352,7 @@ int main(int argc, char** argv) {
   reelo::QtPrompts prompts;
   ShootMainWindow(shooter, prompts);
   ShootEditing(shooter);
+  ShootKinds(shooter);
   ShootBoxes(shooter);
   ShootDialogs(shooter);
   ShootDesktop(shooter, prompts);
