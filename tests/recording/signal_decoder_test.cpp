@@ -366,3 +366,82 @@ INSTANTIATE_TEST_SUITE_P(Rows, DropoutTable,
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// The half-waves of a record as the edge finder hands them over, with what
+// noise does to edges: a spike that splits a half-wave in three, an edge that
+// is never seen (two half-waves become one). The reader mends them and keeps
+// every later bit in its place.
+struct MendRow {
+  const char* name;
+  std::function<void(std::vector<float>&)> damage;  // on the data's half-waves (two per bit)
+};
+
+class MendTable : public ::testing::TestWithParam<MendRow> {};
+
+TEST_P(MendTable, ReadsTheRecordExactly) {
+  const double perT = 44100.0 / 3500000.0;
+  const TapeBlock record = MakeRecord(0xFF, Bytes(24, 4));
+  std::vector<float> data;
+  for (std::size_t i = 2; i < record.size(); ++i) {
+    for (int bit = 7; bit >= 0; --bit) {
+      const float half = static_cast<float>(((record[i] >> bit) & 1 ? 1710 : 855) * perT);
+      data.push_back(half);
+      data.push_back(half);
+    }
+  }
+  GetParam().damage(data);
+  BlockReader reader(44100);
+  std::int64_t at = 0;
+  auto add = [&](float length) {
+    at += static_cast<std::int64_t>(length);
+    return reader.Add(length, at);
+  };
+  for (int i = 0; i < 800; ++i) add(static_cast<float>(2168 * perT));
+  add(static_cast<float>(667 * perT));
+  add(static_cast<float>(735 * perT));
+  for (float half : data) ASSERT_FALSE(add(half));
+  ASSERT_TRUE(add(44100.0f));  // the pause
+  const SignalRecord r = reader.TakeRecord();
+  EXPECT_EQ(r.bytes, Body(record));
+  EXPECT_TRUE(r.checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MendTable,
+    ::testing::Values(
+        MendRow{"clean", [](std::vector<float>&) {}},
+        // Bit 20's first half split by a spike of one sample.
+        MendRow{"half_wave_split",
+                [](std::vector<float>& h) {
+                  const float a = h[40];
+                  h[40] = a * 0.4f;
+                  h.insert(h.begin() + 41, {1.0f, a * 0.6f - 1.0f});
+                }},
+        // Bit 30's middle edge lost: its two half-waves read as one.
+        MendRow{"middle_edge_lost",
+                [](std::vector<float>& h) {
+                  h[60] += h[61];
+                  h.erase(h.begin() + 61);
+                }},
+        // The edge between bits 40 and 41 lost.
+        MendRow{"edge_between_bits_lost",
+                [](std::vector<float>& h) {
+                  h[81] += h[82];
+                  h.erase(h.begin() + 82);
+                }},
+        // Two of these far apart in one record.
+        MendRow{"split_and_lost_edge",
+                [](std::vector<float>& h) {
+                  h[121] += h[122];
+                  h.erase(h.begin() + 122);
+                  const float a = h[30];
+                  h[30] = a * 0.5f;
+                  h.insert(h.begin() + 31, {1.2f, a * 0.5f - 1.2f});
+                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
