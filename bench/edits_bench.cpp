@@ -1,10 +1,12 @@
 // Undo and redo of each kind of edit on a full project (1000 blocks, a header
-// and a 6912-byte data block in turn, about 3.5 MB), New and Open among them
+// and a 6912-byte data block in turn, about 3.5 MB, every other pair a turbo
+// header and a data block with a pause of its own), New and Open among them
 // (through the document, as the window makes them), and the memory the
 // history holds after many edits: bounded by its limit, whatever the count.
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -27,7 +29,13 @@ TapeProject FullProject() {
   std::vector<std::uint8_t> data(kDataBytes);
   for (int i = 0; i < kBlocks / 2; ++i) {
     for (auto& b : data) b = static_cast<std::uint8_t>(gen());
-    const reelo::MadeBlocks made = reelo::MakeCodeBlocks(data, "block", 16384);
+    reelo::MadeBlocks made = reelo::MakeCodeBlocks(data, "block", 16384);
+    if (i % 2 == 1) {
+      made.blocks[0].kept = std::make_shared<const reelo::KeptFields>(reelo::KeptFields{
+          reelo::tzx::kTurbo, {0x78, 0x08, 0x9B, 0x02, 0xDF, 0x02, 0x57, 0x03, 0xAE, 0x06, 0x97, 0x0C, 8, 0xF4, 0x01}});
+      made.blocks[1].kept =
+          std::make_shared<const reelo::KeptFields>(reelo::KeptFields{reelo::tzx::kStandard, {0xD0, 0x07}});
+    }
     project.blocks.insert(project.blocks.end(), made.blocks.begin(), made.blocks.end());
   }
   return project;

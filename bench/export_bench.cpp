@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "plain_save.h"
 #include "project/tape_project.h"
 #include "sound/export/tape_signal.h"
 #include "sound/export/wav_writer.h"
@@ -119,6 +120,21 @@ void BM_PlainWrite(benchmark::State& state) { PlainWrite(state, false); }
 void BM_PlainWriteSynced(benchmark::State& state) { PlainWrite(state, true); }
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainWriteSynced)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same bytes as the export replaces its file: a temporary file beside the
+// target, written in 1 MB chunks, fsynced and renamed over it. This is the
+// plain operation of the same durability as the export's.
+void BM_PlainSave(benchmark::State& state) {
+  const std::int64_t total = FullWavSize();
+  const std::vector<char> chunk(kPlainChunkSize, static_cast<char>(reelo::kRestLevel));
+  for (auto _ : state) {
+    auto piece = [&](long long, std::size_t) { return chunk.data(); };
+    if (!reelo::bench::PlainSave(kPlainPath, total, chunk.size(), piece)) state.SkipWithError("save failed");
+  }
+  state.SetBytesProcessed(state.iterations() * total);
+  std::remove(kPlainPath);
+}
+BENCHMARK(BM_PlainSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -119,24 +119,39 @@ void BM_AnalyseSpectrum(benchmark::State& state) {
   ReportMemory(state);
 }
 
+// The level search the runs use, by its number in reelo::LevelSearch; a
+// search the processor lacks skips the benchmark.
+bool ChooseSearch(benchmark::State& state) {
+  const auto search = static_cast<reelo::LevelSearch>(state.range(0));
+  static const char* const kNames[] = {"scalar", "sse2", "avx2"};
+  state.SetLabel(kNames[state.range(0)]);
+  if (reelo::UseLevelSearch(search)) return true;
+  state.SkipWithError("not available on this processor");
+  return false;
+}
+
 // The exact decoder's pulse measurement alone: every pulse of the recording
 // from the decoder's start position, one call per pulse as the decoder makes
-// them, then in the batches the spectrum analysis uses.
+// them, then in the batches of the first figures.
 void BM_MeasurePulse(benchmark::State& state) {
+  if (!ChooseSearch(state)) return;
   QuietHost host;
   for (auto _ : state) {
     reelo::RecordingReader recording;
     if (!recording.Open(Recording()).ok()) std::abort();
     reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
+    reelo::PulseCursor cursor;
     std::int64_t position = reelo::kDecodeStartPosition;
     long long sum = 0;
-    while (position <= recording.length()) sum += reelo::MeasurePulse(recording, position, pacer);
+    while (position <= recording.length()) sum += cursor.Measure(recording, position, pacer);
     benchmark::DoNotOptimize(sum);
   }
   state.SetBytesProcessed(state.iterations() * RecordingSize());
+  reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
 }
 
 void BM_MeasurePulses(benchmark::State& state) {
+  if (!ChooseSearch(state)) return;
   QuietHost host;
   const bool stop = false;
   std::vector<int> lengths(1024);
@@ -144,21 +159,23 @@ void BM_MeasurePulses(benchmark::State& state) {
     reelo::RecordingReader recording;
     if (!recording.Open(Recording()).ok()) std::abort();
     reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
+    reelo::PulseCursor cursor;
     std::int64_t position = reelo::kDecodeStartPosition;
     long long sum = 0;
     while (position <= recording.length()) {
-      const int n = reelo::MeasurePulses(recording, position, pacer, stop, lengths.data(),
+      const int n = reelo::MeasurePulses(cursor, recording, position, pacer, stop, lengths.data(),
                                          static_cast<int>(lengths.size()));
       for (int i = 0; i < n; ++i) sum += lengths[static_cast<std::size_t>(i)];
     }
     benchmark::DoNotOptimize(sum);
   }
   state.SetBytesProcessed(state.iterations() * RecordingSize());
+  reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
 }
 
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MeasurePulse)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MeasurePulses)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MeasurePulse)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MeasurePulses)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeTape)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AnalyseSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -2,8 +2,7 @@
 // read the way a sound card asks for it (a 20 ms period at a time), as a share
 // of one core against the time the sound lasts. Goal: under 1 % at 22050 Hz.
 //   core_% = CPU time spent / length of the sound made, in percent.
-// With the deck built (Qt Multimedia found), also through the deck's own
-// source, which checks the project for edits before every read.
+// Also through the deck's own source, as a sound output pulls it.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -15,11 +14,8 @@
 #include "sound/export/signal_stream.h"
 
 #if REELO_BENCH_DECK
-#include <QCoreApplication>
-#include <QIODevice>
-
 #include "sound/playback/audio_output.h"
-#include "sound/playback/tape_deck.h"
+#include "sound/playback/tape_player.h"
 #endif
 
 namespace {
@@ -98,7 +94,7 @@ BENCHMARK(BM_GeneratorPeriods)
 // An output that plays nothing: the benchmark pulls the samples itself.
 class SilentOutput : public reelo::AudioOutput {
  public:
-  QString Start(QIODevice& source, const reelo::AudioFormat&) override {
+  std::string Start(reelo::PlaybackSource& source, const reelo::AudioFormat&) override {
     source_ = &source;
     return {};
   }
@@ -107,10 +103,10 @@ class SilentOutput : public reelo::AudioOutput {
   void Stop() override { source_ = nullptr; }
   std::uint64_t PlayedSamples() const override { return 0; }
   void SetVolume(double) override {}
-  QIODevice* source() const { return source_; }
+  reelo::PlaybackSource* source() const { return source_; }
 
  private:
-  QIODevice* source_ = nullptr;
+  reelo::PlaybackSource* source_ = nullptr;
 };
 
 // Through the deck, with the most blocks a project holds (the edit check
@@ -118,18 +114,18 @@ class SilentOutput : public reelo::AudioOutput {
 void BM_DeckPeriods(benchmark::State& state) {
   const reelo::TapeProject project = DataProject(reelo::kMaxBlocks, 512);
   const int rate = 22050;
-  const qint64 period = rate * kPeriodMilliseconds / 1000;
+  const std::size_t period = rate * kPeriodMilliseconds / 1000;
   SilentOutput output;
-  reelo::TapeDeck deck(project, output);
+  reelo::TapePlayer deck(project, output);
   deck.Play(0);
-  std::vector<char> buffer(static_cast<std::size_t>(period));
+  std::vector<std::uint8_t> buffer(period);
   std::uint64_t samples = 0;
   const double cpuStart = ThreadSeconds();
   for (auto _ : state) {
-    qint64 got = output.source() ? output.source()->read(buffer.data(), period) : 0;
-    if (got <= 0) {
+    std::size_t got = output.source() ? output.source()->Read(buffer.data(), period) : 0;
+    if (got == 0) {
       deck.Play(0);  // round again
-      got = output.source()->read(buffer.data(), period);
+      got = output.source()->Read(buffer.data(), period);
     }
     samples += static_cast<std::uint64_t>(got);
     benchmark::DoNotOptimize(buffer.data());
@@ -142,9 +138,6 @@ BENCHMARK(BM_DeckPeriods);
 }  // namespace
 
 int main(int argc, char** argv) {
-#if REELO_BENCH_DECK
-  QCoreApplication app(argc, argv);  // the deck's timers need one
-#endif
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "plain_save.h"
 #include "project/tap_file.h"
 
 namespace {
@@ -81,6 +82,21 @@ void BM_PlainWrite(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * TapeSize());
 }
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
+
+// The same bytes as a save replaces its file: a temporary file beside the
+// target, fsynced and renamed over it (the plain operation of the same
+// durability; BM_PlainWrite overwrites in place and promises less).
+void BM_PlainSave(benchmark::State& state) {
+  std::vector<char> bytes(static_cast<std::size_t>(TapeSize()), 'x');
+  const std::string target = TapePath().string() + ".plain";
+  for (auto _ : state) {
+    auto piece = [&](long long offset, std::size_t) { return bytes.data() + offset; };
+    if (!reelo::bench::PlainSave(target, TapeSize(), bytes.size(), piece)) state.SkipWithError("save failed");
+  }
+  fs::remove(target);
+  state.SetBytesProcessed(state.iterations() * TapeSize());
+}
+BENCHMARK(BM_PlainSave)->Unit(benchmark::kMillisecond);
 
 void BM_SaveTapFile(benchmark::State& state) {
   reelo::NullProgress progress;

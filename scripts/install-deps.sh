@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake make pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   llvm
   qt6-base-dev qt6-translations-l10n libgl-dev qt6-multimedia-dev
   libsndfile1-dev libsoxr-dev libspectrum-dev

@@ -28,19 +28,6 @@ bool EndsWith(const std::string& name, const std::string& ending) {
   return true;
 }
 
-// Reads a tape of any format into an empty project, printing any warning.
-// A WAV recording is refused by the reader with its own message.
-bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
-  NullProgress progress;
-  const OpResult result = LoadTapeFile(project, path, progress);
-  if (!result.ok()) {
-    PrintFailure(io, result.message, result.detail);
-    return false;
-  }
-  if (result.isWarning()) io.err << result.message << '\n';
-  return true;
-}
-
 // A sound recording rather than a tape image, by the name's ending: convert
 // decodes it as `decode` does.
 bool IsRecordingName(const std::string& name) {
@@ -51,6 +38,17 @@ bool IsRecordingName(const std::string& name) {
 }
 
 }  // namespace
+
+bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io) {
+  NullProgress progress;
+  const OpResult result = LoadTapeFile(project, path, progress);
+  if (!result.ok()) {
+    PrintFailure(io, result.message, result.detail);
+    return false;
+  }
+  if (result.isWarning()) io.err << result.message << '\n';
+  return true;
+}
 
 int RunList(const Args& args, Io& io) {
   const ParsedArgs parsed = ParseArgs(args, {}, 1, 1);
@@ -68,18 +66,18 @@ int RunList(const Args& args, Io& io) {
   return project.blockCount() > 0 ? kExitOk : kExitNothing;
 }
 
-bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io) {
+bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io, const char* command) {
   long long value = 0;
   if (parsed.has("--rate")) {
     if (!ParseNumber(parsed.value("--rate"), 1, 1000000, value)) {
-      UsageError(io, "convert", "неверная частота");
+      UsageError(io, command, "неверная частота");
       return false;
     }
     options.sampleRate = static_cast<int>(value);
   }
   if (parsed.has("--bits")) {
     if (!ParseNumber(parsed.value("--bits"), 1, 64, value)) {
-      UsageError(io, "convert", "неверная разрядность");
+      UsageError(io, command, "неверная разрядность");
       return false;
     }
     options.bitsPerSample = static_cast<int>(value);
@@ -87,11 +85,11 @@ bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& optio
   options.inverted = parsed.has("--invert");
   if (parsed.has("--rom-timings")) options.timings = SignalTimings::Rom;
   if (!wav && !(options == SignalOptions{})) {
-    UsageError(io, "convert", "параметры звука действуют только для WAV-файла");
+    UsageError(io, command, "параметры звука действуют только для WAV-файла");
     return false;
   }
   if (!IsValid(options)) {
-    UsageError(io, "convert", "частота 22050, 44100 или 48000, разрядность 8 или 16");
+    UsageError(io, command, "частота 22050, 44100 или 48000, разрядность 8 или 16");
     return false;
   }
   return true;

@@ -1,6 +1,8 @@
 // reelo-cli play: the tape deck without windows, for a small computer wired to
 // a Spectrum's EAR socket. Qt Core and Multimedia only: an event loop and the
-// sound server's output. The block and the time go to standard error; Enter
+// sound server's output. Any tape the program reads (TAP, TZX, PZX, CSW) plays
+// with each block's own timings; a stop of the tape holds as "pause after each
+// block" does, until Enter. The block and the time go to standard error; Enter
 // continues after "pause after each block"; Ctrl+C stops the sound and ends
 // with status 130 (128 + SIGINT, as a shell reports an interrupted program).
 #include <QCoreApplication>
@@ -15,7 +17,7 @@
 
 #include "cli/commands.h"
 #include "playback_qt/qt_audio_output.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 
 namespace reelo::cli {
 namespace {
@@ -100,10 +102,19 @@ class StatusPrinter {
 }  // namespace
 
 int RunPlay(const Args& args, Io& io) {
-  const ParsedArgs parsed = ParseArgs(args, {{"--from", true}, {"--pause-after-block", false}}, 1, 1);
+  const ParsedArgs parsed = ParseArgs(args,
+                                      {{"--from", true},
+                                       {"--pause-after-block", false},
+                                       {"--rate", true},
+                                       {"--bits", true},
+                                       {"--invert", false},
+                                       {"--rom-timings", false}},
+                                      1, 1);
   if (!parsed.error.empty()) return UsageError(io, "play", parsed.error);
+  SignalOptions options;
+  if (!ReadConvertOptions(parsed, true, options, io, "play")) return kExitUsage;
   TapeProject project;
-  if (!ReadTape(parsed.positional[0], project, io)) return kExitUsage;
+  if (!ReadAnyTape(parsed.positional[0], project, io)) return kExitUsage;
   if (project.blocks.empty()) {
     PrintFailure(io, kEmptyTapeText);
     return kExitNothing;
@@ -125,6 +136,7 @@ int RunPlay(const Args& args, Io& io) {
     QtAudioOutput output;
     output.setBufferMilliseconds(kBufferMs);
     TapeDeck deck(project, output);
+    deck.setOptions(options);
     deck.setPauseAfterBlock(parsed.has("--pause-after-block"));
     StatusPrinter status(io);
     bool inputClosed = false;

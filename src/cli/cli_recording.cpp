@@ -1,6 +1,8 @@
-// reelo-cli decode and analyse: a recording prepared, its bounds fitted and
-// decoded as the load-from-WAV window does, with every bad-signal question
-// answered "Шум".
+// reelo-cli decode and analyse through a recording session, as the
+// load-from-WAV window reads a recording: by periods (the recording and its
+// takes, merged and repaired) by default; prepared with fitted or given bounds,
+// or as it stands (--exact), through the pulse decoder, with every bad-signal
+// question answered "Шум".
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -115,6 +117,7 @@ SessionOptions ReadOptions(const RecordingDecodeOptions& options) {
   read.preparation.clean = true;
   read.preparation.channel = options.channel;
   read.preparation.measureQuality = options.printReport;
+  read.periods = !options.bounds;
   return read;
 }
 
@@ -132,7 +135,15 @@ bool OpenRecording(RecordingSession& session, const std::string& recording, cons
   }
   if (!session.ReadsPrepared(ReadOptions(options)) && options.printReport) {
     QualityReport report;
-    if (session.MeasureQuality(events, report).ok()) PrintQuality(report, io);
+    if (!options.prepare && !options.fitBounds) {
+      // --exact reads the file once, as the decoder does: its format is
+      // known from the probe, and a measuring pass would cost several times
+      // the decoding.
+      report.info = session.info();
+      io.out << QualityLines(report).front() << '\n';
+    } else if (session.MeasureQuality(events, report).ok()) {
+      PrintQuality(report, io);
+    }
   }
   return true;
 }
@@ -178,8 +189,7 @@ int RunDecodeCommand(const Args& args, Io& io) {
     return UsageError(io, "decode", "несколько записей одной ленты читаются только с подготовкой, без --bounds");
   }
   TapeProject project;
-  const int status =
-      takes.size() > 1 ? DecodeRecordingTakes(takes, options, project, io) : DecodeRecording(takes[0], options, project, io);
+  const int status = DecodeRecordings(takes, options, project, io);
   if (status != kExitOk) return status;
   return WriteTape(project, parsed.positional.back(), io) ? kExitOk : kExitUsage;
 }
@@ -248,17 +258,27 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 }
 
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io) {
-  if (UsesPeriodDecoder(options)) {
-    RecordingInfo info;
-    if (OpResult probed = ProbeRecording(recording, info); probed.ok() && info.readable) {
-      return DecodeRecordingTakes({recording}, options, project, io);
-    }
-  }
+  return DecodeRecordings({recording}, options, project, io);
+}
+
+int DecodeRecordings(const std::vector<std::string>& recordings, const RecordingDecodeOptions& options,
+                     TapeProject& project, Io& io) {
   CliEvents events(io, options.printReport);
   RecordingSession session(TempFolder());
-  if (!OpenRecording(session, recording, options, events, io)) return kExitUsage;
+  if (!OpenRecording(session, recordings.front(), options, events, io)) return kExitUsage;
+  for (std::size_t t = 1; t < recordings.size(); ++t) {
+    if (OpResult added = session.AddTake(recordings[t]); !added.ok()) {
+      PrintFailure(io, added.message, added.detail);
+      return kExitUsage;
+    }
+  }
+  const bool periods = session.DecodesPeriods(ReadOptions(options));
+  if (recordings.size() > 1 && !periods) {
+    PrintFailure(io, kSoundUnreadableText, recordings.front());
+    return kExitUsage;
+  }
   PulseBounds bounds;
-  if (!ChooseBounds(session, options, events, io, bounds)) return kExitUsage;
+  if (!periods && !ChooseBounds(session, options, events, io, bounds)) return kExitUsage;
 
   ImportState state;
   const DecodeResult decoded = session.Decode(ReadOptions(options), state, bounds, events);
@@ -267,7 +287,7 @@ int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& 
     PrintFailure(io, decoded.message, decoded.detail);
     return kExitUsage;
   }
-  if (!options.fitBounds || options.bounds) PrintPreparation(session, options, io);
+  if (!periods && (!options.fitBounds || options.bounds)) PrintPreparation(session, options, io);
   if (decoded.isWarning()) PrintFailure(io, decoded.message, decoded.detail);
   int matching = 0;
   for (const TapeBlock& block : state.loadedBlocks) matching += ChecksumMatches(block) ? 1 : 0;

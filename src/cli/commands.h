@@ -35,11 +35,11 @@ bool ParseRecordingOptions(const ParsedArgs& parsed, RecordingDecodeOptions& opt
 // none was found, kExitUsage (after printing the reason in Russian) when the
 // recording cannot be read or prepared.
 int DecodeRecording(const std::string& recording, const RecordingDecodeOptions& options, TapeProject& project, Io& io);
-// cli_signal_decode.cpp: one or more recordings (takes) of one tape decoded by
-// the period decoder, merged, repaired where the checksum allows; the records
-// appended to project. Status as DecodeRecording.
-int DecodeRecordingTakes(const std::vector<std::string>& recordings, const RecordingDecodeOptions& options,
-                         TapeProject& project, Io& io);
+// The same over one or more recordings (takes) of one tape: with preparation
+// and no bounds given they are read by periods, merged and repaired where the
+// checksum allows; several takes otherwise are refused by the caller.
+int DecodeRecordings(const std::vector<std::string>& recordings, const RecordingDecodeOptions& options,
+                     TapeProject& project, Io& io);
 // cli_blocks.cpp: a program from BASIC text, a CODE block from a binary.
 int RunBas2Tap(const Args& args, Io& io);
 int RunBin2Tap(const Args& args, Io& io);
@@ -47,15 +47,21 @@ int RunBin2Tap(const Args& args, Io& io);
 int RunList(const Args& args, Io& io);
 int RunConvert(const Args& args, Io& io);
 // Reads --rate, --bits, --invert and --rom-timings into options (sound options
-// are refused unless wav); false after printing a usage error.
-bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io);
+// are refused unless wav); false after printing a usage error for command.
+bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& options, Io& io,
+                        const char* command = "convert");
+// Reads a tape of any format (TAP, TZX, PZX, CSW) into an empty project,
+// printing any warning; false after printing why it cannot be read. A WAV
+// recording is refused by the reader with its own message.
+bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io);
 // Converts one file as `convert ВХОД ВЫХОД` does (a recording is decoded; the
 // output's ending picks TAP, TZX or WAV, written atomically). Returns kExitOk,
 // kExitNothing (no blocks) or kExitUsage, after printing why on io.err.
 int ConvertFile(const std::string& input, const std::string& output, const SignalOptions& options, Io& io);
 int RunView(const Args& args, Io& io);
-// play TAPE [--from N] [--pause-after-block]: the tape through the sound card
-// (cli_play.cpp, built into reelo-cli-play only: it needs Qt).
+// play TAPE [--from N] [--pause-after-block] [sound options as convert's]: the
+// tape through the sound card (cli_play.cpp, built into reelo-cli-play only:
+// it needs Qt).
 int RunPlay(const Args& args, Io& io);
 // reelo-cli's play row: replaces the process by reelo-cli-play beside it with
 // the same arguments (cli_play_handover.cpp); returns only when it cannot.

@@ -16,6 +16,7 @@
 
 #include "formats/load_progress.h"
 #include "formats/load_summary.h"
+#include "formats/pzx_file.h"
 #include "formats/spectrum_tape.h"
 #include "formats/tzx_blocks.h"
 #include "formats/tzx_file.h"
@@ -54,6 +55,12 @@ OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenFailedText) + " " + path, SystemErrorText(err));
 }
 
+OpResult TooLargeFailure(const std::string& path, std::uint64_t size) {
+  return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
+                        "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
+                            " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
+}
+
 const char* LoadLabel(TapeFormat format) {
   switch (format) {
     case TapeFormat::Tzx: return kLoadTzxLabel;
@@ -62,27 +69,6 @@ const char* LoadLabel(TapeFormat format) {
     case TapeFormat::Tap: break;
   }
   return kLoadTapLabel;
-}
-
-// A TZX of standard blocks only, read block by block; nothing when the file
-// turns out to hold anything else.
-std::optional<OpResult> LoadStandardTzx(std::vector<TapeBlock>& blocks, int room, const std::string& path, int fd,
-                                        std::uint64_t size, LoadProgress& progress, TapeLoadCounts& counts) {
-  // The walk may stop at a block of another kind after taking some records:
-  // they are kept apart until the file has proved to be standard blocks only.
-  std::vector<TapeBlock> records;
-  int leftOut = 0;
-  int error = 0;
-  const auto step = [&progress](std::uint64_t position) { progress.Position(position); };
-  const StandardTzxRead read =
-      ReadStandardTzx(fd, size, static_cast<std::size_t>(std::max(room, 0)), records, leftOut, error, step);
-  if (read == StandardTzxRead::NotStandard) return std::nullopt;
-  if (read == StandardTzxRead::Failed) return OpenFailure(path, error);
-  counts.taken = static_cast<int>(records.size());
-  counts.recordsLeftOut = leftOut;
-  blocks = std::move(records);
-  const std::string summary = LoadSummaryText(counts, LoadNotes{});
-  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
 
 // The whole file read into memory that is not zeroed first (the read fills
@@ -156,27 +142,51 @@ OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
   return saved;
 }
 
-// A TZX of blocks of any kind, read whole and kept block by block.
-OpResult LoadTzxKinds(std::vector<TapeBlock>& blocks, int room, const std::string& path, const std::uint8_t* data,
-                      std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
-  if (size < kTzxHeaderSize) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kTzxCutText);
-  const TzxKinds read = ReadTzxKinds(data, size, static_cast<std::size_t>(std::max(room, 0)),
-                                     [&progress](std::uint64_t at) { progress.Position(at); });
-  for (const TapeBlock& block : read.blocks) {
+// The counts, blocks and message of a load of kinds.
+OpResult KeepKinds(std::vector<TapeBlock>& blocks, std::vector<TapeBlock>& read, int leftOut, const LoadNotes& notes,
+                   TapeLoadCounts& counts) {
+  for (const TapeBlock& block : read) {
     if (block.isPlainRecord()) {
       ++counts.taken;
     } else {
       ++counts.keptKinds;
     }
   }
-  counts.recordsLeftOut = read.leftOut;
-  progress.Position(size);
-  blocks.insert(blocks.end(), read.blocks.begin(), read.blocks.end());
+  counts.recordsLeftOut = leftOut;
+  blocks.insert(blocks.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+  const std::string summary = LoadSummaryText(counts, notes);
+  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
+}
+
+// A TZX of blocks of any kind, read block by block from the open file. A file
+// above the size limit is read only while it holds standard blocks (their
+// records are what a project is limited to); anything else in it refuses it.
+OpResult LoadTzx(std::vector<TapeBlock>& blocks, int room, const std::string& path, int fd, std::uint64_t size,
+                 LoadProgress& progress, TapeLoadCounts& counts) {
+  if (size < kTzxHeaderSize) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, kTzxCutText);
+  TzxKinds read = ReadTzxKinds(fd, size, static_cast<std::size_t>(std::max(room, 0)), size > kMaxTapeFileSize,
+                               [&progress](std::uint64_t at) { progress.Position(at); });
+  if (read.error != 0) return OpenFailure(path, read.error);
+  if (read.kindsRefused) return TooLargeFailure(path, size);
+  // The steps reached the end unless the file stops inside a block or holds none.
+  if (read.truncatedOffset != 0 || size == kTzxHeaderSize) progress.Position(size);
   LoadNotes notes;
   notes.truncatedOffset = read.truncatedOffset;
   notes.truncatedBytes = read.truncatedBytes;
-  const std::string summary = LoadSummaryText(counts, notes);
-  return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
+  return KeepKinds(blocks, read.blocks, read.leftOut, notes, counts);
+}
+
+// A PZX file, read whole, its blocks onto the TZX kinds.
+OpResult LoadPzx(std::vector<TapeBlock>& blocks, int room, const std::string& path, const std::uint8_t* data,
+                 std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+  PzxKinds read = ReadPzxKinds(data, size, static_cast<std::size_t>(std::max(room, 0)));
+  if (!read.failure.empty()) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, read.failure);
+  progress.Position(size);
+  counts.unknown = read.unknown;
+  LoadNotes notes;
+  notes.truncatedOffset = read.truncatedOffset;
+  notes.truncatedBytes = read.truncatedBytes;
+  return KeepKinds(blocks, read.blocks, read.leftOut, notes, counts);
 }
 
 }  // namespace
@@ -227,24 +237,18 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
   if (fstat(file.fd, &st) != 0) return OpenFailure(path, errno);
   const auto size = static_cast<std::uint64_t>(st.st_size);
   LoadProgress shown(progress, LoadLabel(format), size);
-  // A TZX of standard blocks is read in constant memory, whatever its size;
+  // A TZX is read block by block in constant memory beside its blocks;
   // anything else is held whole while libspectrum reads it.
   if (format == TapeFormat::Tzx) {
-    std::optional<OpResult> standard = LoadStandardTzx(blocks, room, path, file.fd, size, shown, tally);
-    if (standard) {
-      if (counts) *counts = tally;
-      return *standard;
-    }
+    const OpResult result = LoadTzx(blocks, room, path, file.fd, size, shown, tally);
+    if (counts) *counts = tally;
+    return result;
   }
-  if (size > kMaxTapeFileSize) {
-    return OpResult::Fail(std::string(kTapeTooLargeText) + " " + path,
-                          "загружаются файлы до" + NumberText(static_cast<long long>(kMaxTapeFileSize >> 20)) +
-                              " МБ, а в этом" + NumberText(static_cast<long long>(size >> 20)) + " МБ");
-  }
+  if (size > kMaxTapeFileSize) return TooLargeFailure(path, size);
   FileBytes bytes;
   if (!bytes.Read(file.fd, static_cast<std::size_t>(size))) return OpenFailure(path, errno);
-  if (format == TapeFormat::Tzx) {
-    const OpResult result = LoadTzxKinds(blocks, room, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+  if (format == TapeFormat::Pzx) {
+    const OpResult result = LoadPzx(blocks, room, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
     if (counts) *counts = tally;
     return result;
   }

@@ -1,24 +1,12 @@
 // Tape files in the formats people keep: TAP, TZX, PZX and CSW in, TAP and TZX
-// out. TAP goes through the project's own reader and writer; the other formats
-// are read through libspectrum, except a TZX of standard-speed blocks only,
-// which is read from its block walk. A TZX is written as standard-speed blocks
-// straight from the project. The format of a file being read is taken from
-// its content (a ".tzx" that holds TAP records reads as TAP), the format of a
-// file being written from its name.
-//
-// What the project holds is always TAP records, so loading a TZX keeps the
-// bytes of every data block and tells the user, in one message, what could not
-// be kept as it was:
-//  - standard-speed data blocks become records as they are ("taken");
-//  - turbo and pure-data blocks whose bytes make a whole record become records
-//    too, their own pulse timings and pauses not kept ("converted");
-//  - signal blocks that hold a recording rather than bytes (CSW, direct
-//    recording, generalised data, pulse sequences, pure tones, data blocks that
-//    do not make a whole record) are rendered as an 8-bit 22050 Hz signal and
-//    decoded with the program's own tape decoder (default bounds, every
-//    doubtful pulse counted as noise); the records found are added;
-//  - blocks that carry no data (pauses, stops, groups, loops, texts, archive
-//    information, hardware lists, custom information) are left out and counted.
+// out. TAP goes through the project's own reader and writer. A TZX is read
+// block by block, every kind kept with its fields (tzx_file.h); a PZX is read
+// onto the same kinds (pzx_file.h). A CSW is read through libspectrum: its
+// signal is decoded with the program's own tape decoder (default bounds,
+// every doubtful pulse counted as noise) and the records found are added. A
+// TZX is written block by block, each kind as it was read. The format of a
+// file being read is taken from its content (a ".tzx" that holds TAP records
+// reads as TAP), the format of a file being written from its name.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,5 @@
 #include "formats/tzx_blocks.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -114,81 +112,6 @@ TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<st
     read += blockSize;
   }
   return walk;
-}
-
-namespace {
-
-constexpr std::size_t kReadChunk = std::size_t{256} << 10;
-
-// Reads exactly size bytes at offset; false with error set otherwise.
-bool ReadAt(int fd, std::uint8_t* dest, std::size_t size, std::uint64_t offset, int& error) {
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, dest, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;  // 0: the file became shorter than it was
-      return false;
-    }
-    dest += n;
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
-StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, std::vector<TapeBlock>& records,
-                                int& leftOut, int& error, const std::function<void(std::uint64_t)>& step) {
-  records.clear();
-  leftOut = 0;
-  if (size < kTzxHeaderSize) return StandardTzxRead::NotStandard;
-  std::vector<std::uint8_t> chunk(kReadChunk);
-  std::uint64_t chunkStart = 0;  // file offset of chunk[0]
-  std::size_t chunkSize = 0;
-  std::uint64_t at = kTzxHeaderSize;
-  while (at < size) {
-    // The block's head, from the chunk or from a new chunk read at the head.
-    if (at < chunkStart || at + kTzxStandardHead > chunkStart + chunkSize) {
-      chunkStart = at;
-      chunkSize = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, size - at));
-      if (!ReadAt(fd, chunk.data(), chunkSize, chunkStart, error)) return StandardTzxRead::Failed;
-    }
-    const std::uint8_t* head = chunk.data() + (at - chunkStart);
-    if (head[0] != kTzxStandardBlock || size - at < kTzxStandardHead) return StandardTzxRead::NotStandard;
-    const std::size_t length = head[3] | (head[4] << 8);
-    const std::uint64_t data = at + kTzxStandardHead;
-    if (size - data < length) return StandardTzxRead::NotStandard;
-    if (records.size() < room) {
-      // What the chunk holds is appended, the rest read straight into the record.
-      const std::size_t held = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunkStart + chunkSize - data));
-      TapeBlock record;
-      record.reserve(length + 2);
-      record.push_back(head[3]);
-      record.push_back(head[4]);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-      // GCC 12 sees the append after the reserve as writing past a 2-byte buffer.
-#pragma GCC diagnostic ignored "-Wstringop-overflow"
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#endif
-      record.insert(record.end(), chunk.data() + (data - chunkStart), chunk.data() + (data - chunkStart) + held);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-      if (held < length) {
-        record.resize(length + 2);
-        if (!ReadAt(fd, record.data() + 2 + held, length - held, data + held, error)) return StandardTzxRead::Failed;
-      }
-      const int pause = head[1] | (head[2] << 8);
-      records.push_back(pause == kStandardPauseMs ? std::move(record) : StandardBlock(std::move(record), pause));
-    } else {
-      ++leftOut;
-    }
-    at = data + length;
-    if (step) step(at);
-  }
-  return StandardTzxRead::Done;
 }
 
 TzxWalk CleanTzxBlocks(std::vector<std::uint8_t>& file) {

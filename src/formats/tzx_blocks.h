@@ -16,8 +16,6 @@
 namespace reelo {
 
 inline constexpr std::size_t kTzxHeaderSize = 10;  // "ZXTape!", 0x1A, major and minor version
-inline constexpr std::uint8_t kTzxStandardBlock = 0x10;
-inline constexpr std::size_t kTzxStandardHead = 5;  // ID, pause (2 bytes), data length (2 bytes)
 
 struct TzxWalk {
   int controlBlocksRemoved = 0;       // call and return blocks (no data; libspectrum does not know them)
@@ -32,14 +30,6 @@ struct TzxWalk {
 // out. Only when something is, cleaned receives the file without it (so a
 // file with nothing to take out is never copied).
 TzxWalk WalkTzxBlocks(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& cleaned);
-
-// Reads a TZX file of standard-speed blocks only from an open file, a chunk at
-// a time, each block's data going straight into its record: the usual TZX is
-// read with no copy of the whole file. Records beyond room are passed over and
-// counted in leftOut; step gets the read position after every block.
-enum class StandardTzxRead { Done, NotStandard, Failed };
-StandardTzxRead ReadStandardTzx(int fd, std::uint64_t size, std::size_t room, std::vector<TapeBlock>& records,
-                                int& leftOut, int& error, const std::function<void(std::uint64_t)>& step);
 
 // The size of a block's body (the bytes after its ID) from the first bytes of
 // that body (left of them in the file), or nothing when the file ends before

@@ -1,6 +1,9 @@
 #include "formats/tzx_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -40,42 +43,141 @@ void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-// The block made of one TZX block's ID and body.
-TapeBlock BlockOf(std::uint8_t id, const std::uint8_t* body, std::size_t size) {
+// The file read a chunk at a time into one buffer for the whole load (not
+// zeroed: every read fills what it uses); each block's bytes are copied from
+// it into the block. Measured against reading each long block straight
+// into its own bytes, this is faster: a block's bytes would have to be zeroed
+// first, and every block would cost a system call.
+class ChunkedFile {
+ public:
+  ChunkedFile(int fd, std::uint64_t size) : fd_(fd), size_(size), chunk_(new std::uint8_t[kChunk]) {}
+
+  // The bytes from at on, at least want of them or up to the file's end;
+  // null when the read failed (error() says why).
+  const std::uint8_t* At(std::uint64_t at, std::size_t want) {
+    const std::uint64_t end = at + std::min<std::uint64_t>(want, size_ - at);
+    if ((at < start_ || end > start_ + held_) && !Fill(at)) return nullptr;
+    return chunk_.get() + (at - start_);
+  }
+
+  // Appends the n bytes at `at` to out.
+  bool AppendTo(std::vector<std::uint8_t>& out, std::uint64_t at, std::size_t n) {
+    while (n > 0) {
+      if ((at < start_ || at >= start_ + held_) && !Fill(at)) return false;
+      const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, start_ + held_ - at));
+      const std::uint8_t* from = chunk_.get() + (at - start_);
+      out.insert(out.end(), from, from + take);
+      at += take;
+      n -= take;
+    }
+    return true;
+  }
+
+  int error() const { return error_; }
+
+ private:
+  static constexpr std::size_t kChunk = std::size_t{256} << 10;
+
+  bool Fill(std::uint64_t at) {
+    start_ = at;
+    held_ = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, size_ - at));
+    for (std::size_t done = 0; done < held_;) {
+      const ssize_t got = ::pread(fd_, chunk_.get() + done, held_ - done, static_cast<off_t>(at + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        error_ = got < 0 ? errno : EIO;  // 0: the file became shorter than it was
+        held_ = 0;
+        return false;
+      }
+      done += static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+
+  int fd_;
+  std::uint64_t size_;
+  std::unique_ptr<std::uint8_t[]> chunk_;
+  std::uint64_t start_ = 0;                 // file offset of chunk_[0]
+  std::size_t held_ = 0;
+  int error_ = 0;
+};
+
+// The most bytes of a block's body its size is read from (a custom
+// information block's length ends at byte 20).
+constexpr std::size_t kLongestSizeField = 20;
+
+// The block at `at` (its ID there, its body of bodySize bytes after it), or
+// false when the read failed.
+bool ReadBlock(ChunkedFile& file, std::uint64_t at, std::uint8_t id, std::size_t bodySize, TapeBlock& block) {
   const RecordLayout* layout = RecordLayoutOf(id);
-  if (layout != nullptr && size >= layout->head + static_cast<std::size_t>(layout->lengthBytes)) {
-    const std::size_t length = Little(body + layout->head, layout->lengthBytes);
+  const std::uint64_t body = at + 1;
+  if (layout != nullptr && bodySize >= layout->head + static_cast<std::size_t>(layout->lengthBytes)) {
+    const std::uint8_t* head = file.At(body, layout->head + static_cast<std::size_t>(layout->lengthBytes));
+    if (head == nullptr) return false;
+    const std::size_t length = Little(head + layout->head, layout->lengthBytes);
     if (length <= static_cast<std::size_t>(kMaxRecordLength)) {
-      TapeBlock record = MakeRecord(body + layout->head + layout->lengthBytes, length);
-      if (id == tzx::kStandard) return StandardBlock(std::move(record), static_cast<int>(Little(body, 2)));
-      record.kept = std::make_shared<const KeptFields>(KeptFields{id, {body, body + layout->head}});
-      return record;
+      // The head is copied before the data is read: the read may refill the chunk.
+      const int pause = static_cast<int>(Little(head, 2));
+      std::shared_ptr<const KeptFields> kept;
+      if (id != tzx::kStandard || pause != kStandardPauseMs) {
+        kept = std::make_shared<const KeptFields>(KeptFields{id, {head, head + layout->head}});
+      }
+      block = TapeBlock();
+      block.reserve(length + 2);
+      block.push_back(static_cast<std::uint8_t>(length & 0xFF));
+      block.push_back(static_cast<std::uint8_t>(length >> 8));
+      if (!file.AppendTo(block, body + layout->head + static_cast<std::size_t>(layout->lengthBytes), length)) {
+        return false;
+      }
+      block.kept = std::move(kept);
+      return true;
     }
   }
-  return TapeBlock({}, std::make_shared<const KeptFields>(KeptFields{id, {body, body + size}}));
+  KeptFields fields{id, {}};
+  fields.head.reserve(bodySize);
+  if (!file.AppendTo(fields.head, body, bodySize)) return false;
+  block = TapeBlock({}, std::make_shared<const KeptFields>(std::move(fields)));
+  return true;
 }
 
 }  // namespace
 
-TzxKinds ReadTzxKinds(const std::uint8_t* file, std::size_t size, std::size_t room,
+TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
                       const std::function<void(std::uint64_t)>& step) {
   TzxKinds read;
-  std::size_t at = kTzxHeaderSize;
+  // The smallest block is 1 byte: no more blocks than that, nor than room.
+  read.blocks.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(room, size)));
+  ChunkedFile file(fd, size);
+  std::uint64_t at = kTzxHeaderSize;
   while (at < size) {
-    const std::uint8_t id = file[at];
+    const std::uint8_t* start = file.At(at, 1 + kLongestSizeField);
+    if (start == nullptr) {
+      read.error = file.error();
+      break;
+    }
+    const std::uint8_t id = start[0];
     const std::uint64_t left = size - at - 1;
-    const std::optional<std::uint64_t> body = TzxBodySize(id, file + at + 1, left);
+    const std::optional<std::uint64_t> body = TzxBodySize(id, start + 1, left);
     if (!body || *body > left) {
       read.truncatedOffset = at;
       read.truncatedBytes = size - at;
       break;
     }
+    if (standardOnly && id != tzx::kStandard) {
+      read.kindsRefused = true;
+      break;
+    }
     if (read.blocks.size() < room) {
-      read.blocks.push_back(BlockOf(id, file + at + 1, static_cast<std::size_t>(*body)));
+      TapeBlock block;
+      if (!ReadBlock(file, at, id, static_cast<std::size_t>(*body), block)) {
+        read.error = file.error();
+        break;
+      }
+      read.blocks.push_back(std::move(block));
     } else {
       ++read.leftOut;
     }
-    at += static_cast<std::size_t>(*body) + 1;
+    at += *body + 1;
     if (step) step(at);
   }
   return read;

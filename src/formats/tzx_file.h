@@ -18,11 +18,17 @@ struct TzxKinds {
   int leftOut = 0;                    // blocks for which the project had no room
   std::uint64_t truncatedOffset = 0;  // offset of a block that runs past the end (0: none)
   std::uint64_t truncatedBytes = 0;   // bytes of it present in the file
+  int error = 0;                      // errno of a failed read (0: none)
+  bool kindsRefused = false;          // a block other than a standard one met while standardOnly
 };
 
-// Reads every block of a whole TZX file (signature included), at most room
-// blocks; step gets the offset after every block.
-TzxKinds ReadTzxKinds(const std::uint8_t* file, std::size_t size, std::size_t room,
+// Reads every block of a TZX file of `size` bytes (signature included) from
+// an open file, at most room blocks, a small chunk at a time: each block's
+// bytes are copied once, from the chunk into the block, so the whole file is
+// never held twice. With standardOnly the read stops at the first block of
+// another kind (kindsRefused), for files too large to keep anything but
+// records. step gets the offset after every block.
+TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
                       const std::function<void(std::uint64_t)>& step = {});
 
 // The TZX file header, version 1.20.

@@ -34,8 +34,9 @@ constexpr int kCloseWaitMilliseconds = 1000;
 // The least kept ready for the sink, whatever its buffer.
 constexpr int kLeastFeedMilliseconds = 50;
 
-// Sound threads inside Qt's open right now.
+// Sound threads inside Qt's open right now, and sound threads not yet ended.
 std::atomic<int> opensUnderway{0};
+std::atomic<int> threadsRunning{0};
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -193,7 +194,7 @@ class SinkRunner final : public QObject {
   QTimer publish_;
 };
 
-bool SoundOpenStillHeld() { return opensUnderway > 0; }
+bool SoundOpenStillHeld() { return opensUnderway > 0 || threadsRunning > 0; }
 
 QList<AudioDeviceChoice> AudioOutputChoices() {
   const QList<QAudioDevice> devices = QMediaDevices::audioOutputs();
@@ -206,7 +207,7 @@ QList<AudioDeviceChoice> AudioOutputChoices() {
   return choices;
 }
 
-QtAudioOutput::QtAudioOutput(QObject* parent) : AudioOutput(parent) {
+QtAudioOutput::QtAudioOutput(QObject* parent) : QObject(parent) {
   watch_.setInterval(kWatchInterval);
   connect(&watch_, &QTimer::timeout, this, &QtAudioOutput::Watch);
   feed_.setInterval(kFeedInterval);
@@ -232,7 +233,11 @@ void QtAudioOutput::OnSinkThread(F f) {
       Qt::QueuedConnection);
 }
 
-QString QtAudioOutput::Start(QIODevice& source, const AudioFormat& format) {
+std::string QtAudioOutput::Start(PlaybackSource& source, const AudioFormat& format) {
+  return Open(source, format).toStdString();
+}
+
+QString QtAudioOutput::Open(PlaybackSource& source, const AudioFormat& format) {
   Stop();
   // A device that has gone would make the sound server refuse the stream
   // while Qt waits for it to open, so it is looked up in the present list.
@@ -267,6 +272,9 @@ QString QtAudioOutput::Start(QIODevice& source, const AudioFormat& format) {
   connect(thread_, &QThread::started, runner_, &SinkRunner::Open);
   connect(thread_, &QThread::finished, runner_, &QObject::deleteLater);
   connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+  // Counted down on the sound thread itself, as it ends.
+  connect(thread_, &QThread::finished, [] { --threadsRunning; });
+  ++threadsRunning;
   Feed();  // the first samples wait for the sink
   sinceStart_.start();
   thread_->start();
@@ -346,7 +354,8 @@ void QtAudioOutput::Feed() {
   }
   if (room <= 0) return;
   QByteArray chunk(room, Qt::Uninitialized);
-  const qint64 got = source_->read(chunk.data(), room);
+  const auto got = static_cast<qint64>(
+      source_->Read(reinterpret_cast<std::uint8_t*>(chunk.data()), static_cast<std::size_t>(room)));
   if (got <= 0) return;
   {
     std::lock_guard lock(sound_->mutex);
@@ -396,7 +405,7 @@ void QtAudioOutput::Watch() {
   }
 }
 
-// Reported from the event loop, so the deck's handler may stop this output.
+// Reported from the event loop, so the deck may stop this output there.
 void QtAudioOutput::ReportFailure(const QString& reason) {
   if (failing_) return;
   failing_ = true;
@@ -404,7 +413,9 @@ void QtAudioOutput::ReportFailure(const QString& reason) {
   QMetaObject::invokeMethod(
       this,
       [this, reason, session] {
-        if (session == session_ && sound_) emit Failed(reason);  // not once stopped or started anew
+        if (session != session_ || !sound_) return;  // not once stopped or started anew
+        if (source_) source_->OutputFailed(reason.toStdString());
+        emit Failed(reason);
       },
       Qt::QueuedConnection);
 }

@@ -3,12 +3,14 @@
 // a server that stalls or refuses a new stream can hold Qt's open for as long
 // as it likes (for ever, when the stream fails while Qt waits for it), and
 // the caller's thread must never wait for that. The caller's thread pulls the
-// samples from the deck and hands them over through a small buffer.
+// samples from the deck (on a timer of its event loop) and hands them over
+// through a small buffer.
 #pragma once
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -24,9 +26,10 @@ struct AudioDeviceChoice {
   QString description;
 };
 
-// True while a sound thread is still inside Qt's open of a stream the server
-// never answered: Qt's sound engine, torn down at exit, would free what that
-// thread waits on, so a program ends with std::_Exit then.
+// True while a sound thread still runs: inside Qt's open of a stream the
+// server never answered, or still closing a stream the output's destructor
+// stopped waiting for. Qt's sound engine, torn down at exit, would free what
+// that thread uses, so a program ends with std::_Exit then.
 bool SoundOpenStillHeld();
 
 // The outputs the system offers now, the system's default first as an entry
@@ -36,7 +39,7 @@ QList<AudioDeviceChoice> AudioOutputChoices();
 struct SoundSession;
 class SinkRunner;
 
-class QtAudioOutput : public AudioOutput {
+class QtAudioOutput : public QObject, public AudioOutput {
   Q_OBJECT
 
  public:
@@ -67,14 +70,20 @@ class QtAudioOutput : public AudioOutput {
   const QByteArray& device() const { return deviceId_; }
   double volume() const { return volume_; }
 
-  QString Start(QIODevice& source, const AudioFormat& format) override;
+  std::string Start(PlaybackSource& source, const AudioFormat& format) override;
   void Suspend() override;
   void Resume() override;
   void Stop() override;
   std::uint64_t PlayedSamples() const override;
   void SetVolume(double volume) override;
 
+ signals:
+  // The output stopped by itself (after the source heard of it); the reason
+  // is in Russian.
+  void Failed(const QString& reason);
+
  private:
+  QString Open(PlaybackSource& source, const AudioFormat& format);
   void Feed();
   void Watch();
   void ReportFailure(const QString& reason);
@@ -90,7 +99,7 @@ class QtAudioOutput : public AudioOutput {
   std::shared_ptr<SoundSession> sound_;
   QThread* thread_ = nullptr;
   SinkRunner* runner_ = nullptr;
-  QIODevice* source_ = nullptr;
+  PlaybackSource* source_ = nullptr;
   QTimer feed_;
   QTimer watch_;
   qint64 lastProcessed_ = -1;

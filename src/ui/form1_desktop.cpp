@@ -13,7 +13,7 @@
 #include "ui/desktop_memory.h"
 #include "ui/file_names.h"
 #include "ui/form1.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 #include "ui/form9_progress.h"
 
 namespace reelo {

@@ -12,7 +12,7 @@
 #include "ui/block_list_widget.h"
 #include "ui/playback/deck_window.h"
 #include "playback_qt/qt_audio_output.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 #include "ui/startup.h"
 
 // The resource registration of the deck's icons; it has to be named outside

@@ -104,6 +104,12 @@ TEST(CliBatch, EachFileOnItsOwnWithASummaryAndTheWorstStatus) {
        "-j: число потоков от 1 до 256"},
       {"three files without --to", {"convert", d + "good.tzx", d + "also.tap", d + "x.tap"}, 2,
        "лишний аргумент " + d + "x.tap (несколько файлов: --to ФОРМАТ --out-dir ПАПКА)"},
+      {"eleven files, ten of them the same",
+       {"convert", "--to", "tap", "--out-dir", d + "out", "--overwrite", d + "also.tap", d + "also.tap", d + "also.tap",
+        d + "also.tap", d + "also.tap", d + "also.tap", d + "also.tap", d + "also.tap", d + "also.tap", d + "also.tap",
+        d + "also.tap"},
+       2,
+       "Переведено 1 из 11 файлов в " + d + "out; с ошибками 10."},
       {"overwrite asked", {"convert", "--to", "tzx", "--out-dir", d + "out", "--overwrite", d + "old.tap"}, 0,
        "Переведено 1 из 1 файла в " + d + "out."},
   };

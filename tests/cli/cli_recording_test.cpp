@@ -18,7 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<TapeBlock> Records() {
-  return {reelo::testing::MakeHeader(3, "cli", 50), reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(50, 9))};
+  // A data block longer than 255 bytes: its length takes both bytes of the TAP length field.
+  return {reelo::testing::MakeHeader(3, "cli", 300),
+          reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(300, 9))};
 }
 
 reelo::testing::Bytes TapBytes(const std::vector<TapeBlock>& records) {
@@ -80,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                "стерео, каналы читаются по отдельности\nБлок 1: 19 байт, флаг 0, контрольная сумма верна (правый канал)",
                "", true},
         CliRow{"two_takes", {"decode", "@tape.wav", "@silence.wav", "@out.tap"}, 0,
-               "Блок 2: 52 байт, флаг 255, контрольная сумма верна (из записи 1)", "", true},
+               "Блок 2: 302 байт, флаг 255, контрольная сумма верна (из записи 1)", "", true},
         CliRow{"takes_need_preparation", {"decode", "@tape.wav", "@tape.wav", "@out.tap", "--exact"}, 2, "",
                "несколько записей одной ленты", false},
         CliRow{"takes_of_which_one_is_missing", {"decode", "@tape.wav", "@gone.wav", "@out.tap"}, 2, "",

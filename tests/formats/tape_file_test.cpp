@@ -150,6 +150,11 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        {WithBadChecksum(kData)},
        Counts({{&C::keptKinds, 1}}),
        kOk},
+      {"turbo block of the longest record",
+       Tzx({TzxTurbo(Body(MakeRawRecord(Bytes(65535, 0x5A))))}),
+       {MakeRawRecord(Bytes(65535, 0x5A))},
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
       {"pure data ending in a part byte keeps its bytes and used bits",
        Tzx({TzxPureData(Body(kData), 5)}),
        {kData},
@@ -192,7 +197,7 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        }()),
        {kData},
        Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 1}})},
-      {"PZX of two records", Pzx({kHeader, kData}), {kHeader, kData}, Counts({{&C::taken, 2}, {&C::pauses, 2}})},
+      {"PZX of two records", Pzx({kHeader, kData}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
       {"a last block cut short", truncated, {kHeader}, Counts({{&C::taken, 1}})},
       {"TAP records in a file named .tzx", Concat({kHeader, kData}), {kHeader, kData}, {}, kOk},
   };
@@ -268,6 +273,16 @@ TEST(TapeFile, KeepsWhatFitsOfATapeLongerThanTheProject) {
   const auto barMaximum = static_cast<long long>(tzx.size()) + 1;
   EXPECT_EQ(progress.maximums, std::vector<long long>{barMaximum});
   EXPECT_EQ(progress.values.size(), 5000u);
+  // A tape of other kinds too (a text first) fills the same room, not a block more.
+  Bytes kinds = Tzx({TzxText(0x30, "A")});
+  for (int i = 0; i < 20; ++i) kinds.insert(kinds.end(), blocks[0].begin(), blocks[0].end());
+  WriteFileBytes(dir / "kinds.tzx", kinds);
+  project.blocks.assign(990, kHeader);
+  NullProgress quiet;
+  EXPECT_EQ(LoadTapeFile(project, (dir / "kinds.tzx").string(), quiet).kind, OpResult::Kind::Warning);
+  ASSERT_EQ(project.blockCount(), 1000);
+  EXPECT_EQ(project.blocks[990].kind(), 0x30);
+  EXPECT_EQ(project.blocks.back(), kData);
   EXPECT_EQ(progress.values.back(), barMaximum);
 }
 

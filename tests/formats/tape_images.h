@@ -96,6 +96,57 @@ inline Bytes TzxSkippable(std::uint8_t id, const Bytes& payload) {
   return out;
 }
 
+// PZX files: a block is its tag, its size and its body; PULS bodies are
+// 16-bit words, DATA bodies a bit count, a tail pulse, the pulses of a 0 and
+// of a 1, then the bytes.
+inline Bytes PzxBlock(const char* tag, const Bytes& body) {
+  Bytes out(tag, tag + 4);
+  PutWord(out, static_cast<std::uint32_t>(body.size()), 4);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+inline Bytes Words(std::initializer_list<int> words) {
+  Bytes out;
+  for (int w : words) PutWord(out, static_cast<std::uint32_t>(w), 2);
+  return out;
+}
+
+inline Bytes PzxData(std::uint32_t bits, int tail, std::initializer_list<int> zero, std::initializer_list<int> one,
+           const Bytes& bytes) {
+  Bytes out;
+  PutWord(out, bits, 4);
+  PutWord(out, static_cast<std::uint32_t>(tail), 2);
+  out.push_back(static_cast<std::uint8_t>(zero.size()));
+  out.push_back(static_cast<std::uint8_t>(one.size()));
+  for (int v : zero) PutWord(out, static_cast<std::uint32_t>(v), 2);
+  for (int v : one) PutWord(out, static_cast<std::uint32_t>(v), 2);
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return PzxBlock("DATA", out);
+}
+
+// Data with the ROM's bit pulses; it starts high after a ROM pilot and sync
+// (an odd number of pulses from the low level a PULS block starts at).
+inline Bytes PzxRomData(const TapeBlock& record, int tail = 945, bool high = true) {
+  const auto bits = static_cast<std::uint32_t>((record.size() - 2) * 8);
+  return PzxData(high ? bits | 0x80000000u : bits, tail, {855, 855}, {1710, 1710},
+                 Bytes(record.begin() + 2, record.end()));
+}
+
+inline Bytes PzxPause(std::uint32_t ticks) {
+  Bytes out;
+  PutWord(out, ticks, 4);
+  return PzxBlock("PAUS", out);
+}
+
+inline Bytes PzxFile(std::initializer_list<Bytes> blocks, const Bytes& info = {}) {
+  Bytes header{1, 0};
+  header.insert(header.end(), info.begin(), info.end());
+  Bytes out = PzxBlock("PZXT", header);
+  for (const Bytes& b : blocks) out.insert(out.end(), b.begin(), b.end());
+  return out;
+}
+
 // The pulses (in 3.5 MHz T-states) the ROM's SAVE makes for a record.
 inline std::vector<int> RomPulses(const TapeBlock& record) {
   std::vector<int> pulses(record.size() > 2 && record[2] < 0x80 ? 8063 : 3223, 2168);

@@ -3,6 +3,7 @@
 // that says what it cannot hold. Damaged tapes of every kind load without harm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,7 @@ std::vector<KindRow> KindRows() {
   gdb.insert(gdb.end(), gdbBody.begin(), gdbBody.end());
   return {
       {"standard with a pause of its own", TzxRom(kHeader, 500), "Bytes: screen      [пауза 0,5 с]"},
+      {"standard with a pause longer than the ROM's", TzxRom(kData, 2000), "      20 байт данных  [пауза 2 с]"},
       {"turbo header", TzxTurbo(Body(kHeader)), "Bytes: screen      [турбо x1,71]"},
       {"turbo data of 6 bits", Turbo(Body(kData), 6, 1000), "      20 байт данных  [турбо x1,71]"},
       {"pure tone", TzxPureTone(2168, 2000), "Тон: 2000 импульсов по 2168"},
@@ -174,11 +176,20 @@ TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
     block.insert(block.end(), {20, 20, 30, 0, 30, 0, 0, 0});
     return block;
   };
+  // A pulse too long for one byte (0, then four bytes), and one after it.
+  Bytes cswLong = {0x18};
+  PutWord(cswLong, 10 + 6, 4);
+  PutWord(cswLong, 0, 2);
+  PutWord(cswLong, 44100, 3);
+  cswLong.push_back(1);
+  PutWord(cswLong, 2, 4);
+  cswLong.insert(cswLong.end(), {0, 30, 0, 0, 0, 20});
   const std::vector<SignalRow> rows = {
       {"turbo with 6 bits in its last byte", Tzx({turbo}), {turboPulses}},
       // As libspectrum (and so tape2wav) sends it: a last byte of 0 used bits is not sent.
       {"turbo of one byte with 0 used bits", Tzx({noBits}), {noBitsPulses}},
       {"CSW recording at the export's rate", Tzx({csw(44100)}), {{1588, 1587, 2381, 2381}}},
+      {"CSW recording with a pulse in four bytes", Tzx({cswLong}), {{2381, 1588}}},
       {"CSW recording of rate 0 is silent", Tzx({csw(0), TzxPureTone(1000, 1)}), {{1000}}},
       {"CSW recording above the clock is silent", Tzx({csw(9000000), TzxPureTone(1000, 1)}), {{1000}}},
       {"a loop of three tones",
@@ -192,6 +203,9 @@ TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
        {{1000}, {1000, 1000}}},
       {"a loop never closed plays once", Tzx({Block(0x24, {5, 0}), TzxPureTone(1000, 1)}), {{1000}}},
       {"a loop end without a start", Tzx({TzxPureTone(1000, 1), Block(0x25, {})}), {{1000}}},
+      {"a loop of 0 repeats leaves the loop around it",
+       Tzx({Block(0x24, {2, 0}), Block(0x24, {0, 0}), TzxPureTone(1000, 1), Block(0x25, {})}), {{1000}, {1000}}},
+      {"a tone of 256 pulses", Tzx({TzxPureTone(1000, 256)}), {std::vector<int>(256, 1000)}},
       {"a tone of pulses of no length", Tzx({TzxPureTone(0, 3), TzxPureTone(1000, 1)}), {{1000}}},
       {"pulses across blocks keep alternating", Tzx({TzxPulses({1000}), TzxPulses({2000, 3000})}), {{1000}, {2000, 3000}}},
   };
@@ -203,6 +217,19 @@ TEST(TzxKinds, SoundsWithItsOwnTimingsLoopsAndJumps) {
     }
     EXPECT_EQ(HalfWaves(Loaded(row.tape), 44100), expected);
   }
+  // A record of the ROM's own pause inside a loop: each copy's pause is at rest, not held at
+  // a level (no half-wave anywhere near the pause's 44100 samples).
+  const std::vector<std::size_t> looped =
+      HalfWaves(Loaded(Tzx({Block(0x24, {2, 0}), TzxRom(kData), Block(0x25, {})})), 44100);
+  ASSERT_GT(looped.size(), 2 * 3223u);
+  EXPECT_LT(*std::max_element(looped.begin(), looped.end()), 100u);
+  // The deck stops after a pause of 0 and after a stop in 48K mode, not after a pause of some length.
+  const TapeProject stops = Loaded(Tzx({TzxPureTone(1000, 1), TzxPause(100), TzxPureTone(1000, 1), TzxPause(0),
+                                        TzxPureTone(1000, 1), Block(0x2A, {0, 0, 0, 0}), TzxPureTone(1000, 1)}));
+  const TapeSignalStream stream(stops, SignalOptions{});
+  EXPECT_EQ(stream.nextStop(0), 3);
+  EXPECT_EQ(stream.nextStop(4), 5);
+  EXPECT_EQ(stream.nextStop(6), 6);
 }
 
 TEST(TzxKinds, ATapSaveKeepsTheRecordsAndSaysWhatItCannotHold) {

@@ -239,6 +239,23 @@ def pzx_file(records):
     return out
 
 
+def pzx_kinds_file(rec):
+    """A PZX of every block the reader maps: a turbo loader with 6 bits in its
+    last byte and a pause of no whole ms, a tone, single and overlong pulses,
+    data of unequal pulses, stops, a browse point and header information."""
+    data = rec[2:]
+    out = pzx_block(b"PZXT", bytes([1, 0]) + b"Seed\0Author\0Me\0Note\0x\0")
+    out += pzx_block(b"PULS", struct.pack("<HHHH", 0x8000 | 3000, 1500, 400, 450))
+    out += pzx_block(b"DATA", struct.pack("<IHBB", 8 * len(data) - 2, 945, 2, 2)
+                     + struct.pack("<HHHH", 500, 500, 1000, 1000) + data)
+    out += pzx_block(b"PAUS", struct.pack("<I", 3500001))
+    out += pzx_block(b"PULS", struct.pack("<HHHHHHH", 0x8000 | 100, 2168, 667, 735, 0x8001, 0x8001, 34464))
+    out += pzx_block(b"DATA", struct.pack("<IHBB", 8, 0, 1, 2) + struct.pack("<HHH", 500, 500, 500) + b"\xa5")
+    out += pzx_block(b"STOP", struct.pack("<H", 0)) + pzx_block(b"STOP", struct.pack("<H", 1))
+    out += pzx_block(b"BRWS", b"Level 2\0") + pzx_block(b"XTRA", b"\1\2")
+    return out
+
+
 def rom_pulses(rec, rate, pilots=1000):
     """Pulse lengths in samples of one record's ROM signal (a short pilot)."""
     scale = rate / 3500000.0
@@ -286,6 +303,7 @@ def tape_format_seeds():
         "tzx_standard_full": bytes([0x13]) + TZX_HEAD + tzx_standard(hd) + tzx_standard(data),
         "tzx_cut_short": bytes([0x01]) + tzx[:-3],
         "pzx": bytes([0x10]) + pzx_file([data]),
+        "pzx_kinds": bytes([0x10]) + pzx_kinds_file(data),
         "csw_v1": bytes([0x10]) + csw_v1(pulses),
         "csw_v2_rle": bytes([0x12]) + csw_v2(pulses),
         "csw_v2_zrle": bytes([0x10]) + csw_v2(pulses, compression=2),

@@ -264,6 +264,7 @@ void RunTapeSignal(Steering& s, const Bytes& payload, const PrepareOptions& chos
   FUZZ_CHECK(session.Open(source).ok());
   SessionOptions read;
   read.preparation = options;
+  read.periods = false;
   std::optional<FittedBounds> streamedFit;
   bool stopped = false;
   FUZZ_CHECK(session.Fit(read, host, streamedFit, stopped).ok() && !stopped);

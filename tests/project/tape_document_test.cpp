@@ -145,11 +145,15 @@ TEST(TapeDocument, TellsTheSelectionAndTheFileName) {
   document.AddListener(last);
   document.Insert(0, FromLabels("12"));
   EXPECT_EQ(last.seen.selection, (std::vector<int>{0, 1}));
+  // Blocks added from a file or an import are appended, never selected.
+  document.Append({FromLabels("34"), OpResult::Success()});
+  EXPECT_EQ(Labels(document.project().blocks), "1234");
+  EXPECT_EQ(last.seen.selection, std::vector<int>{});
   document.SetFileName("b.tap");
   EXPECT_TRUE(last.seen.fileName && !last.seen.blocks);
   document.SetLocked(true);
   EXPECT_FALSE(document.canUndo());
-  EXPECT_EQ(last.history, 3);
+  EXPECT_EQ(last.history, 4);
   document.RemoveListener(last);
 }
 

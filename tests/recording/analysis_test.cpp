@@ -226,7 +226,7 @@ TEST(PrepareDefaults, OnlyTheDecodersOwnFormIsLeftAsItIs) {
     bool exact, clean, needsPreparation;
   };
   const Row rows[] = {
-      {"u8_mono_22050", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1, true, false, false},
+      {"u8_mono_22050", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1, true, true, true},
       {"u8_mono_44100", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 44100, 1, false, true, true},
       {"u8_stereo_22050", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 2, false, true, true},
       {"s16_mono_22050", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, false, true, true},

@@ -208,6 +208,15 @@ TEST(Slicer, SilenceWithHissStaysSilent) {
   PrepareOutcome outcome;
   ASSERT_TRUE(PrepareRecording(path, prepared, PrepareOptions{}, nullptr, outcome).ok());
   const testing::Bytes bytes = testing::ReadFileBytes(prepared);
+  // Its sizes, as other programs read them: the data chunk is the file but its
+  // 44-byte header, the RIFF chunk the file but its first 8 bytes.
+  const auto le32 = [&bytes](std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+  };
+  ASSERT_GT(bytes.size(), 44u);
+  EXPECT_EQ(le32(40), bytes.size() - 44);
+  EXPECT_EQ(le32(4), bytes.size() - 8);
+  EXPECT_EQ(outcome.samplesWritten, static_cast<std::int64_t>(bytes.size() - 44));
   // The first 0.2 s and the pause between the records (0.5 s) are silent,
   // bar the slicer's short run-out after each record.
   const std::size_t lead = static_cast<std::size_t>((leadIn + 0.2) * 22050);

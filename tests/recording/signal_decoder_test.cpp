@@ -119,6 +119,8 @@ TEST_P(DecodeSignalTable, GivesTheRecordsExactly) {
   EXPECT_TRUE(result.records[0].checksumOk);
   EXPECT_TRUE(result.records[1].checksumOk);
   EXPECT_EQ(result.records[1].confidence.size(), 302u * 8);
+  EXPECT_EQ(events.lines, (std::vector<std::string>{"Блок 1: 19 байт, флаг 0, контрольная сумма верна",
+                                                    "Блок 2: 302 байт, флаг 255, контрольная сумма верна"}));
   EXPECT_FALSE(result.stopped);
   EXPECT_FALSE(result.storeFull);
 }

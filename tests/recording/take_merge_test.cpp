@@ -66,6 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Take 2 lost the header; take 1 lost the data block.
         MergeRow{"records_missing_in_each_take", {{Rec(kA)}, {Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 2"},
                  {true, true}},
+        // The take with most records leads: its copy of a record both hold is the one given.
+        MergeRow{"fuller_take_leads", {{Rec(kB)}, {Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 2", "из записи 2"},
+                 {true, true}},
         // Each of three takes has another bit wrong (sure-looking): the majority is right.
         MergeRow{"majority_of_three",
                  {{Rec(Flip(kB, 9))}, {Rec(Flip(kB, 20))}, {Rec(Flip(kB, 33))}}, {kB},
@@ -73,6 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Two takes disagree on two bits; each is doubtful where it is wrong.
         MergeRow{"confidence_of_two",
                  {{Rec(Flip(kB, 9), {{9, 20}})}, {Rec(Flip(kB, 20), {{20, 30}})}}, {kB},
+                 {"собран из записей 1, 2"}, {true}},
+        // The same, both bits in one column: the wrong pick would still match the checksum.
+        MergeRow{"confidence_of_two_in_one_column",
+                 {{Rec(Flip(kB, 9), {{9, 20}})}, {Rec(Flip(kB, 17), {{17, 30}})}}, {kB},
                  {"собран из записей 1, 2"}, {true}},
         // Both takes wrong at the same bit, surely: kept bad, from the surer take.
         MergeRow{"same_error_everywhere", {{Rec(Flip(kB, 9))}, {Rec(Flip(kB, 9), {{1, 0}})}}, {Flip(kB, 9)},

@@ -58,6 +58,7 @@ TEST(WavExport, EveryCombinationReadsBackIntoTheSameRecords) {
             for (int i = n - 1; i >= 0; --i) v = v * 256 + file[at + static_cast<std::size_t>(i)];
             return v;
           };
+          EXPECT_EQ(field(4, 4), 36 + dataBytes);  // the RIFF size: the whole file but its first 8 bytes
           EXPECT_EQ(field(24, 4), static_cast<std::uint32_t>(rate));
           EXPECT_EQ(field(28, 4), static_cast<std::uint32_t>(rate * bits / 8));
           EXPECT_EQ(field(32, 2), static_cast<std::uint32_t>(bits / 8));

@@ -162,49 +162,117 @@ struct Pulse {
   bool operator==(const Pulse&) const = default;
 };
 
-// One pulse at a time and in batches, over buffers that split the 64-sample
-// groups anywhere: the same pulses and positions as the byte-by-byte rule,
-// from a start before the file to the end.
+const char* SearchName(LevelSearch search) {
+  switch (search) {
+    case LevelSearch::Scalar: return "scalar";
+    case LevelSearch::Sse2: return "sse2";
+    case LevelSearch::Avx2: return "avx2";
+  }
+  return "?";
+}
+
+// Puts back the search chosen at start when a test has chosen another.
+struct SearchChoice {
+  const LevelSearch chosen = CurrentLevelSearch();
+  ~SearchChoice() { UseLevelSearch(chosen); }
+};
+
+// One pulse at a time, with a cursor that looks at 64 or 4096 samples at once,
+// and in batches, over buffers that split the 64-sample groups anywhere, with
+// every level search the processor has: the same pulses and positions as the
+// byte-by-byte rule, from a start before the file to the end.
 TEST(MeasurePulse, GroupsOfSamplesMeasureAsByteByByte) {
   TempDir dir;
-  for (unsigned seed : {1u, 2u, 3u}) {
-    for (std::size_t size : {std::size_t{63}, std::size_t{130}, std::size_t{20000}}) {
-      const Bytes rec = RandomSignal(seed, size);
-      testing::WriteFileBytes(dir / "r.wav", rec);
-      std::vector<Pulse> expected;
-      for (std::int64_t p = -3; p <= static_cast<std::int64_t>(size);) {
-        const int length = ByteByByte(rec, p);
-        expected.push_back({length, p});
-      }
-      for (std::size_t bufferSize : {std::size_t{1}, std::size_t{64}, std::size_t{100}, kRecordingBufferSize}) {
-        SCOPED_TRACE("seed " + std::to_string(seed) + ", size " + std::to_string(size) + ", buffer " +
-                     std::to_string(bufferSize));
-        RecordingReader recording(bufferSize);
-        ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
-        FakeHost host;
-        Pacer pacer = EventsPacer(host);
-        std::vector<Pulse> single;
-        for (std::int64_t p = -3; p <= recording.length();) {
-          const int length = MeasurePulse(recording, p, pacer);
-          single.push_back({length, p});
+  SearchChoice restore;
+  for (LevelSearch search : {LevelSearch::Scalar, LevelSearch::Sse2, LevelSearch::Avx2}) {
+    if (!UseLevelSearch(search)) continue;
+    for (unsigned seed : {1u, 2u, 3u}) {
+      for (std::size_t size : {std::size_t{63}, std::size_t{130}, std::size_t{20000}}) {
+        const Bytes rec = RandomSignal(seed, size);
+        testing::WriteFileBytes(dir / "r.wav", rec);
+        std::vector<Pulse> expected;
+        for (std::int64_t p = -3; p <= static_cast<std::int64_t>(size);) {
+          const int length = ByteByByte(rec, p);
+          expected.push_back({length, p});
         }
-        EXPECT_EQ(single, expected);
-        // Batches of 1 to 7 pulses: every length, and the position after each batch.
-        const bool stop = false;
-        std::vector<Pulse> batched;
-        int lengths[7];
-        for (std::int64_t p = -3, batch = 0; p <= recording.length(); ++batch) {
-          const int n = MeasurePulses(recording, p, pacer, stop, lengths, 1 + static_cast<int>(batch % 7));
-          ASSERT_GT(n, 0);
-          for (int i = 0; i < n; ++i) batched.push_back({lengths[i], i + 1 == n ? p : -1});
-        }
-        ASSERT_EQ(batched.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-          EXPECT_EQ(batched[i].length, expected[i].length) << "pulse " << i;
-          if (batched[i].positionAfter >= 0) EXPECT_EQ(batched[i].positionAfter, expected[i].positionAfter) << i;
+        for (std::size_t bufferSize : {std::size_t{1}, std::size_t{64}, std::size_t{100}, kRecordingBufferSize}) {
+          SCOPED_TRACE(std::string(SearchName(search)) + ", seed " + std::to_string(seed) + ", size " +
+                       std::to_string(size) + ", buffer " + std::to_string(bufferSize));
+          RecordingReader recording(bufferSize);
+          ASSERT_TRUE(recording.Open((dir / "r.wav").string()).ok());
+          FakeHost host;
+          Pacer pacer = EventsPacer(host);
+          std::vector<Pulse> single;
+          for (std::int64_t p = -3; p <= recording.length();) {
+            const int length = MeasurePulse(recording, p, pacer);
+            single.push_back({length, p});
+          }
+          EXPECT_EQ(single, expected);
+          // A cursor kept over the run, as the decoder keeps it; then the same
+          // cursor asked again from the start measures afresh.
+          for (int span : {64, 4096}) {
+            PulseCursor cursor(span);
+            for (int pass = 0; pass < 2; ++pass) {
+              std::vector<Pulse> held;
+              for (std::int64_t p = -3; p <= recording.length();) {
+                const int length = cursor.Measure(recording, p, pacer);
+                held.push_back({length, p});
+              }
+              EXPECT_EQ(held, expected) << "span " << span << ", pass " << pass;
+            }
+          }
+          // Batches of 1 to 7 pulses: every length, and the position after each batch.
+          const bool stop = false;
+          std::vector<Pulse> batched;
+          int lengths[7];
+          for (std::int64_t p = -3, batch = 0; p <= recording.length(); ++batch) {
+            const int n = MeasurePulses(recording, p, pacer, stop, lengths, 1 + static_cast<int>(batch % 7));
+            ASSERT_GT(n, 0);
+            for (int i = 0; i < n; ++i) batched.push_back({lengths[i], i + 1 == n ? p : -1});
+          }
+          ASSERT_EQ(batched.size(), expected.size());
+          for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(batched[i].length, expected[i].length) << "pulse " << i;
+            if (batched[i].positionAfter >= 0) {
+              EXPECT_EQ(batched[i].positionAfter, expected[i].positionAfter) << i;
+            }
+          }
         }
       }
     }
+  }
+}
+
+// The level searches on their own, over every way a 64-sample group can hold
+// level changes: each returns the same rising and falling samples.
+TEST(LevelSearch, VectorSearchesFindTheScalarEdges) {
+  for (unsigned seed : {4u, 5u, 6u, 7u}) {
+    const Bytes rec = RandomSignal(seed, 4096);
+    std::vector<std::uint16_t> scalarRises(2048 + pulse_scan::kSlack), scalarFalls(2048 + pulse_scan::kSlack);
+    const int scalar = pulse_scan::ScanScalar(rec.data(), 64, scalarRises.data(), scalarFalls.data());
+    for (LevelSearch search : {LevelSearch::Sse2, LevelSearch::Avx2}) {
+      if (!LevelSearchAvailable(search)) continue;
+      const pulse_scan::ScanFunction scan = search == LevelSearch::Sse2 ? pulse_scan::ScanSse2 : pulse_scan::ScanAvx2;
+      std::vector<std::uint16_t> rises(2048 + pulse_scan::kSlack), falls(2048 + pulse_scan::kSlack);
+      const int count = scan(rec.data(), 64, rises.data(), falls.data());
+      ASSERT_EQ(count, scalar) << SearchName(search) << ", seed " << seed;
+      EXPECT_TRUE(std::equal(rises.begin(), rises.begin() + count, scalarRises.begin())) << SearchName(search);
+      EXPECT_TRUE(std::equal(falls.begin(), falls.begin() + count, scalarFalls.begin())) << SearchName(search);
+    }
+  }
+  // Every sample alternating high and low: 32 pulses of one sample in each
+  // group, more than the searches write without counting.
+  Bytes alternating;
+  for (int i = 0; i < 128; ++i) alternating.push_back(i % 2 == 0 ? 200 : 90);
+  std::vector<std::uint16_t> rises(64 + pulse_scan::kSlack), falls(64 + pulse_scan::kSlack);
+  for (LevelSearch search : {LevelSearch::Scalar, LevelSearch::Sse2, LevelSearch::Avx2}) {
+    if (!LevelSearchAvailable(search)) continue;
+    const pulse_scan::ScanFunction scan = search == LevelSearch::Scalar ? pulse_scan::ScanScalar
+                                          : search == LevelSearch::Sse2 ? pulse_scan::ScanSse2
+                                                                        : pulse_scan::ScanAvx2;
+    ASSERT_EQ(scan(alternating.data(), 2, rises.data(), falls.data()), 64) << SearchName(search);
+    EXPECT_EQ(rises[63], 126) << SearchName(search);
+    EXPECT_EQ(falls[63], 127) << SearchName(search);
   }
 }
 

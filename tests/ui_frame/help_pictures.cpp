@@ -32,7 +32,7 @@
 #include "ui/form1.h"
 #include "ui/import/form11_load_wav.h"
 #include "ui/playback/deck_window.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 #include "ui/startup.h"
 #include "project/header_info.h"
 

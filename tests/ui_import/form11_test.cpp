@@ -1,7 +1,8 @@
 // The load-from-WAV window on its own: the sound-file button, the bound scroll
 // bars and the spectrum picture, and the runs as a person sees them: locked
 // controls, the bar, the report, "Стоп" and the close box during a run, and a
-// recording that has gone missing.
+// recording that has gone missing. The exported recordings are read exactly as
+// they stand ("Очистка сигнала" off), through the pulse decoder.
 #include <QScrollBar>
 
 #include "import_window_support.h"
@@ -119,6 +120,7 @@ class TestForm11 : public QObject {
 
   void testDecodeOfAnExportedRecording() {
     ImportWindow w(longTape);
+    w.Exact();
     BarSteps steps(w.Bar());
     QString during;
     AtNextTurn([&] { during = w.ControlState() + " " + w.Status(); });
@@ -149,6 +151,7 @@ class TestForm11 : public QObject {
   void testStopDuringARun() {
     QFETCH(bool, closeBox);
     ImportWindow w(longTape);
+    w.Exact();
     int found = 0;
     bool visibleAfterClose = false;
     w.OnReportLine([&](const QString& line) {
@@ -183,6 +186,7 @@ class TestForm11 : public QObject {
   void testAnalysis() {
     QFETCH(bool, stop);
     ImportWindow w(markedTape);
+    w.Exact();
     QString during;
     AtNextTurn([&] {
       during = w.ControlState() + " " + w.Status();
@@ -260,6 +264,7 @@ class TestForm11 : public QObject {
     const std::string wav = total == 0 ? CraftedSignal().Level(kRestLevel, 500).Write(dir, "silence.wav")
                                        : ExportedRecording(dir, "tally.wav", blocks);
     ImportWindow w(wav);
+    w.Exact();
     auto* label = w.Find<QLabel>(QStringLiteral("Label8"));
     QCOMPARE(label->text(), QString());
     QString during = U("never read");

@@ -90,6 +90,8 @@ struct ImportWindow {
     return found;
   }
   QPushButton* Button(const char* name) const { return Find<QPushButton>(QString::fromLatin1(name)); }
+  // "Очистка сигнала" off: the recording is read exactly as it stands.
+  void Exact() const { Find<QCheckBox>(QStringLiteral("Check1"))->setChecked(false); }
   void Click(const char* name) const { Button(name)->click(); }
   QStringList Report() const {
     QStringList lines;

@@ -7,7 +7,7 @@
 #include "fake_audio_output.h"
 #include "project/tape_document.h"
 #include "tape_builders.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 
 namespace reelo {
 namespace {
@@ -233,7 +233,7 @@ class DeckTest : public QObject {
     FakeAudioOutput output;
     TapeDeck deck(project, output);
     QSignalSpy failed(&deck, &TapeDeck::Failed);
-    const QString reason = QString::fromUtf8("звуковой сервер не принял поток");
+    const std::string reason = "звуковой сервер не принял поток";
     if (atStart) output.refusal = reason;
     QCOMPARE(deck.Play(0), !atStart);
     if (!atStart) {
@@ -241,7 +241,7 @@ class DeckTest : public QObject {
       output.Fail(reason);
     }
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().first().toString(), reason);
+    QCOMPARE(failed.first().first().toString(), QString::fromStdString(reason));
     QCOMPARE(deck.state(), DeckState::Stopped);
     QCOMPARE(deck.block(), -1);
     QVERIFY(project.blocks == before.blocks);
@@ -296,6 +296,36 @@ class DeckTest : public QObject {
     QCOMPARE(deck.state(), DeckState::Stopped);
   }
 
+  // Nobody calls Poll here: the deck's own timer moves it on, to the end of
+  // the tape, and to the hold after a block under the option.
+  void testTimerPollsWhileNotStopped_data() {
+    QTest::addColumn<bool>("pauseAfterBlock");
+    QTest::newRow("to the end") << false;
+    QTest::newRow("to the hold after the first block") << true;
+  }
+  void testTimerPollsWhileNotStopped() {
+    QFETCH(bool, pauseAfterBlock);
+    const TapeProject project = ThreeBlocks();
+    FakeAudioOutput output;
+    TapeDeck deck(project, output);
+    deck.setPauseAfterBlock(pauseAfterBlock);
+    QSignalSpy finished(&deck, &TapeDeck::Finished);
+    QVERIFY(deck.Play(0));
+    output.PlayAll();
+    if (pauseAfterBlock) {
+      QTRY_VERIFY(deck.heldAfterBlock());
+      QCOMPARE(deck.block(), 1);
+      deck.Continue();
+      output.PlayAll();
+      QTRY_VERIFY(deck.heldAfterBlock());
+      QCOMPARE(deck.block(), 2);
+      deck.Continue();
+      output.PlayAll();
+    }
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(deck.state(), DeckState::Stopped);
+  }
+
   void testClockText_data() {
     QTest::addColumn<qulonglong>("samples");
     QTest::addColumn<int>("rate");
@@ -310,7 +340,7 @@ class DeckTest : public QObject {
     QFETCH(qulonglong, samples);
     QFETCH(int, rate);
     QFETCH(QString, text);
-    QCOMPARE(ClockText(samples, rate), text);
+    QCOMPARE(QString::fromStdString(ClockText(samples, rate)), text);
   }
 };
 

@@ -3,8 +3,9 @@
 // exactly, with no sound server.
 #pragma once
 
-#include <QIODevice>
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sound/playback/audio_output.h"
@@ -14,11 +15,11 @@ namespace reelo::testing {
 class FakeAudioOutput : public AudioOutput {
  public:
   // When not empty, Start refuses with this reason.
-  QString refusal;
+  std::string refusal;
 
-  QString Start(QIODevice& source, const AudioFormat& format) override {
+  std::string Start(PlaybackSource& source, const AudioFormat& format) override {
     ++starts;
-    if (!refusal.isEmpty()) return refusal;
+    if (!refusal.empty()) return refusal;
     source_ = &source;
     format_ = format;
     played_ = 0;
@@ -38,12 +39,12 @@ class FakeAudioOutput : public AudioOutput {
   std::uint64_t Play(std::uint64_t count, std::vector<std::uint8_t>* heard = nullptr, std::size_t chunk = 441) {
     if (!source_ || suspended) return 0;
     const int bytesPerSample = format_.bitsPerSample / 8;
-    std::vector<char> buffer(chunk * static_cast<std::size_t>(bytesPerSample));
+    std::vector<std::uint8_t> buffer(chunk * static_cast<std::size_t>(bytesPerSample));
     std::uint64_t done = 0;
     while (done < count) {
       const std::uint64_t want = std::min<std::uint64_t>(count - done, chunk);
-      const qint64 got = source_->read(buffer.data(), static_cast<qint64>(want) * bytesPerSample);
-      if (got <= 0) break;
+      const std::size_t got = source_->Read(buffer.data(), static_cast<std::size_t>(want) * bytesPerSample);
+      if (got == 0) break;
       if (heard) heard->insert(heard->end(), buffer.begin(), buffer.begin() + got);
       done += static_cast<std::uint64_t>(got / bytesPerSample);
     }
@@ -53,9 +54,10 @@ class FakeAudioOutput : public AudioOutput {
   // Plays everything the source gives until it gives nothing.
   std::uint64_t PlayAll(std::vector<std::uint8_t>* heard = nullptr) { return Play(UINT64_MAX, heard); }
   // The device went away.
-  void Fail(const QString& reason) {
+  void Fail(const std::string& reason) {
+    PlaybackSource* source = source_;
     source_ = nullptr;
-    emit Failed(reason);
+    if (source) source->OutputFailed(reason);
   }
 
   bool playing() const { return source_ != nullptr; }
@@ -67,7 +69,7 @@ class FakeAudioOutput : public AudioOutput {
   double volume = 1.0;
 
  private:
-  QIODevice* source_ = nullptr;
+  PlaybackSource* source_ = nullptr;
   AudioFormat format_;
   std::uint64_t played_ = 0;
 };

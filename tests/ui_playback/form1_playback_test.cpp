@@ -6,7 +6,7 @@
 
 #include "fake_audio_output.h"
 #include "ui/playback/deck_window.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 #include "ui_test_support.h"
 
 namespace reelo::testing {
@@ -147,13 +147,13 @@ class Form1PlaybackTest : public QObject {
     DeckWindowFixture f;
     f.w.SetBlocks(EmptyBlocks(2), true);
     const QString reason = U8("звуковой сервер недоступен или в системе нет устройств вывода звука");
-    if (atStart) f.output.refusal = reason;
+    if (atStart) f.output.refusal = reason.toStdString();
     f.w.prompts.PlanAnswer(Answer::Ok);
     f.w.Run("tapeplay");
     if (!atStart) {
       f.Hear(60000);
       QCOMPARE(f.HighlightedLine(), 1);
-      f.output.Fail(reason);
+      f.output.Fail(reason.toStdString());
     }
     QCOMPARE(f.w.prompts.shown.size(), std::size_t{1});
     const ShownPrompt& box = f.w.prompts.shown.front();

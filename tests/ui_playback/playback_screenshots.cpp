@@ -14,7 +14,7 @@
 #include "tape_builders.h"
 #include "ui/form1.h"
 #include "ui/playback/deck_window.h"
-#include "sound/playback/tape_deck.h"
+#include "playback_qt/tape_deck.h"
 #include "ui/qt_prompts.h"
 #include "ui/startup.h"
 

@@ -24,6 +24,7 @@
 
 #include "cli/commands.h"
 #include "external_tools.h"
+#include "sound_server_support.h"
 #include "project/tap_file.h"
 #include "quiet_import_host.h"
 #include "sound/export/tape_signal.h"
@@ -37,6 +38,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::Child;
+using testing::Env;
+using testing::FileHolds;
 using testing::Quoted;
 using testing::RunTool;
 
@@ -53,52 +57,6 @@ constexpr std::size_t kHeldQuietSamples = kRate * 3 / 2;
 // audio2tape needs rest before the first pilot and an edge after the last
 // pause (as in the export's own round-trip test).
 constexpr std::size_t kLeadIn = 200, kTailRest = 2000, kClosingPulse = 200;
-
-std::string Env(const fs::path& dir) {
-  return "env -u PULSE_SERVER -u PULSE_SINK XDG_RUNTIME_DIR=" + Quoted(dir / "run") + " HOME=" + Quoted(dir) + " ";
-}
-
-// A command run through the shell in its own process; Wait gives its status.
-class Child {
- public:
-  explicit Child(const std::string& command) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // The exit status, or -1 when it is still running after the timeout.
-  int Wait(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return -1;
-  }
-  void Signal(int signal) const {
-    if (pid_ > 0) kill(pid_, signal);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
-bool FileHolds(const fs::path& path, const std::string& text) {
-  const Bytes bytes = testing::ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end()).find(text) != std::string::npos;
-}
 
 // The longest run of quiet samples that has sound both before and after it.
 std::size_t LongestInnerQuiet(const Bytes& samples) {
@@ -474,7 +432,7 @@ TEST_F(SoundServer, OpeningNeverHoldsTheWindow) {
 // reelo-cli play's answers that need no sound: bad calls, and no server at all.
 struct PlayCall {
   const char* name;
-  const char* args;  // after "play"; TAPE is the two-block tape, EMPTY an empty file
+  const char* args;  // after "play"; TAPE is the two-block tape, TZX the same as a TZX file, EMPTY an empty file
   int exitCode;
   const char* says;  // a part of what it prints on standard error
 };
@@ -488,8 +446,17 @@ TEST_P(PlayCommand, AnswersWithoutSound) {
   testing::TempDir dir;
   testing::WriteFileBytes(dir / "two.tap", testing::Concat({testing::MakeHeader(0, "two", 3), testing::MakeDataBlock({1, 2, 3})}));
   testing::WriteFileBytes(dir / "empty.tap", {});
+  const Bytes tap = testing::ReadFileBytes(dir / "two.tap");
+  Bytes tzx = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+  for (std::size_t at = 0; at + 2 <= tap.size();) {  // each record as a standard block, pause 1000 ms
+    const std::size_t length = tap[at] | tap[at + 1] << 8;
+    tzx.insert(tzx.end(), {0x10, 0xE8, 0x03});
+    tzx.insert(tzx.end(), tap.begin() + static_cast<std::ptrdiff_t>(at), tap.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
+    at += 2 + length;
+  }
+  testing::WriteFileBytes(dir / "two.tzx", tzx);
   std::string args = call.args;
-  for (auto [word, file] : {std::pair{"TAPE", "two.tap"}, std::pair{"EMPTY", "empty.tap"}}) {
+  for (auto [word, file] : {std::pair{"TAPE", "two.tap"}, std::pair{"TZX", "two.tzx"}, std::pair{"EMPTY", "empty.tap"}}) {
     if (const auto at = args.find(word); at != std::string::npos) args.replace(at, std::strlen(word), Quoted(dir / file));
   }
   // A server address where nothing listens: no sound server, whatever runs on this machine.
@@ -510,7 +477,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayCall{"empty_tape", "EMPTY", 1, "в ленте нет блоков"},
                       PlayCall{"block_zero", "TAPE --from 0", 2, "--from: номер блока от 1 до 2"},
                       PlayCall{"block_past_the_end", "TAPE --from 3", 2, "--from: номер блока от 1 до 2"},
-                      PlayCall{"unknown_option", "TAPE --loud", 2, "неизвестный параметр --loud"}),
+                      PlayCall{"unknown_option", "TAPE --loud", 2, "неизвестный параметр --loud"},
+                      PlayCall{"tzx_tape_read_and_sent", "TZX --rate 44100 --bits 16 --rom-timings", 2,
+                               "Нет устройства для вывода звука: звуковой сервер недоступен"},
+                      PlayCall{"unsupported_rate", "TAPE --rate 32000", 2,
+                               "reelo-cli: частота 22050, 44100 или 48000, разрядность 8 или 16"},
+                      PlayCall{"rate_not_a_number", "TAPE --rate fast", 2, "reelo-cli: неверная частота"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

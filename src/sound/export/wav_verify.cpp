@@ -110,6 +110,7 @@ WavCheckResult VerifyWavFile(const TapeProject& project, const std::string& path
   read.preparation.channel = ChannelChoice::Left;
   read.preparation.invert = options.inverted;
   read.prepare = !session.info().exact || options.inverted;
+  read.periods = false;  // the bounds of the export's timings, through the pulse decoder
   VerifyEvents events(scope);
   ImportState state;
   PulseBounds bounds = options.timings == SignalTimings::Rom ? kRomBounds : PulseBounds{};

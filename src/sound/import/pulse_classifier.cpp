@@ -44,7 +44,7 @@ Pacer EventsPacer(ImportEvents& events, ImportState* state) {
 }
 
 PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds) {
-  const int length = MeasurePulse(run.recording, run.position, run.pacer);
+  const int length = run.cursor.Measure(run.recording, run.position, run.pacer);
   if (const auto found = ClassifyLength(length, bounds, run.state.dataFound)) return *found;
   const BadSignalQuestion question{run.position, length, BuildQuestionPicture(run.recording, run.position, length)};
   return ApplyQuestionReply(run.state, run.events.AskBadSignal(question));

@@ -8,6 +8,7 @@
 
 #include "sound/import/import_events.h"
 #include "sound/import/import_state.h"
+#include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
 #include "sound/recording/pacer.h"
 
@@ -51,6 +52,7 @@ struct ImportRun {
   ImportState& state;
   Pacer pacer;
   std::int64_t position;
+  PulseCursor cursor;  // the run's pulses, measured ahead in blocks
 
   ImportRun(RecordingReader& rec, ImportEvents& e, ImportState& s, std::int64_t start)
       : recording(rec), events(e), state(s), pacer(EventsPacer(e, &s)), position(start) {}

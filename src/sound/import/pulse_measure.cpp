@@ -103,61 +103,6 @@ bool FindFall(RecordingReader& recording, std::int64_t& position, Pacer& pacer) 
   return false;
 }
 
-// The rise and fall of a pulse among the samples of two masks, from bit 0:
-// the first high sample, then the first low one after it. False when the
-// masks hold no such pair.
-inline bool RiseAndFall(std::uint64_t high, std::uint64_t low, int& rise, int& fall) {
-  // The low samples after the first high one: clear the bits up to the rise.
-  const std::uint64_t lowAfterRise = low & ~(high ^ (high - 1));
-  if (high == 0 || lowAfterRise == 0) return false;
-  rise = __builtin_ctzll(high);
-  fall = __builtin_ctzll(lowAfterRise);
-  return true;
-}
-
-// The level masks of 64 samples from one position on, kept while a run of
-// pulses is measured within them: a pulse costs a few operations on
-// registers, not a loop over its samples.
-class NearPulses {
- public:
-  static constexpr std::int64_t kSpan = 64;
-
-  // Measures the pulse at position as the searches above would and returns
-  // true when its rise and its fall lie within 64 samples that are in the
-  // buffered window and end at F - 2 or earlier (a fall beyond ends no pulse);
-  // false (nothing changed) sends the pulse to the searches.
-  bool Measure(RecordingReader& recording, std::int64_t& position, int& length) {
-    int rise = 0, fall = 0;
-    const std::int64_t offset = position - start_;
-    if (offset < 0 || offset >= kSpan || !RiseAndFall(high_ >> offset, low_ >> offset, rise, fall)) {
-      if (!Load(recording, position) || !RiseAndFall(high_, low_, rise, fall)) return false;
-    }
-    position += fall + 1;
-    length = fall - rise;  // at most 63: never over kMaxPulseLength
-    return true;
-  }
-
- private:
-  // F is asked for again after the window is read: it may only grow.
-  bool Load(RecordingReader& recording, std::int64_t position) {
-    start_ = -kSpan;
-    if (position < 1 || position > recording.length() - 2) return false;
-    const SampleWindow window = recording.Window(position);
-    if (std::min(window.count, recording.length() - 1 - position) < kSpan) return false;
-    high_ = low_ = 0;
-    for (int group = 0; group < kSpan / kGroup; ++group) {
-      high_ |= static_cast<std::uint64_t>(HighMask(window.data + group * kGroup)) << (group * kGroup);
-      low_ |= static_cast<std::uint64_t>(LowMask(window.data + group * kGroup)) << (group * kGroup);
-    }
-    start_ = position;
-    return true;
-  }
-
-  std::int64_t start_ = -kSpan;  // position of bit 0
-  std::uint64_t high_ = 0;
-  std::uint64_t low_ = 0;
-};
-
 // The searches, for a pulse the masks do not settle.
 int MeasureFarPulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
   if (position > recording.length()) {
@@ -173,31 +118,55 @@ int MeasureFarPulse(RecordingReader& recording, std::int64_t& position, Pacer& p
 
 }  // namespace
 
-int MeasurePulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
-  pacer.Tick(position);
-  NearPulses near;
-  int length = 0;
-  if (near.Measure(recording, position, length)) return length;
+PulseCursor::PulseCursor(int span)
+    : words_(std::clamp(span, pulse_scan::kWordSamples, kMaxSpan) / pulse_scan::kWordSamples) {}
+
+bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
+  recording_ = &recording;
+  held_ = count_ = 0;
+  next_ = -1;
+  if (position < 1 || position > recording.length() - 2) return false;
+  const SampleWindow window = recording.Window(position);
+  // F is asked for again after the window is read: a stream's may only now
+  // be known. Only a fall at F - 2 or earlier ends a pulse.
+  const std::int64_t samples = std::min(window.count, recording.length() - 1 - position);
+  const int words = static_cast<int>(std::min<std::int64_t>(samples / pulse_scan::kWordSamples, words_));
+  if (words == 0) return false;
+  count_ = pulse_scan::CurrentScan()(window.data, words, rises_.data(), falls_.data());
+  base_ = position;
+  next_ = position;
+  return count_ > 0;
+}
+
+int PulseCursor::MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
+  if (Scan(recording, position)) {
+    const int rise = rises_[0];
+    const int fall = falls_[0];
+    held_ = 1;
+    position = next_ = base_ + fall + 1;
+    return fall - rise > kMaxPulseLength ? 0 : fall - rise;
+  }
   return MeasureFarPulse(recording, position, pacer);
+}
+
+int MeasurePulse(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
+  PulseCursor cursor(pulse_scan::kWordSamples);
+  return cursor.Measure(recording, position, pacer);
+}
+
+int MeasurePulses(PulseCursor& cursor, RecordingReader& recording, std::int64_t& position, Pacer& pacer,
+                  const bool& stop, int* lengths, int maxCount) {
+  std::int64_t at = position;
+  int count = 0;
+  while (count < maxCount && at <= recording.length() && !stop) lengths[count++] = cursor.Measure(recording, at, pacer);
+  position = at;
+  return count;
 }
 
 int MeasurePulses(RecordingReader& recording, std::int64_t& position, Pacer& pacer, const bool& stop,
                   int* lengths, int maxCount) {
-  NearPulses near;
-  std::int64_t at = position;
-  int count = 0;
-  while (count < maxCount && at <= recording.length() && !stop) {
-    pacer.Tick(at);
-    int length = 0;
-    if (!near.Measure(recording, at, length)) {
-      std::int64_t far = at;  // a copy, so that at can stay in a register
-      length = MeasureFarPulse(recording, far, pacer);
-      at = far;
-    }
-    lengths[count++] = length;
-  }
-  position = at;
-  return count;
+  PulseCursor cursor;
+  return MeasurePulses(cursor, recording, position, pacer, stop, lengths, maxCount);
 }
 
 }  // namespace reelo

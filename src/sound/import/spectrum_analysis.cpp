@@ -1,7 +1,5 @@
 #include "sound/import/spectrum_analysis.h"
 
-#include <array>
-
 #include "sound/import/pulse_classifier.h"
 #include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
@@ -9,14 +7,11 @@
 namespace reelo {
 namespace {
 
-// The pulses are measured in batches; the pacer shows the progress and
+// Every pulse is counted as it is measured; the pacer shows the progress and
 // learns of a stop between any two of them.
 void MeasureAll(ImportRun& run) {
-  std::array<int, 1024> lengths{};
   while (run.position <= run.recording.length() && !run.state.stopRequested) {
-    const int measured = MeasurePulses(run.recording, run.position, run.pacer, run.state.stopRequested, lengths.data(),
-                                       static_cast<int>(lengths.size()));
-    for (int i = 0; i < measured; ++i) CountPulse(run.state.pulseHistogram, lengths[static_cast<std::size_t>(i)]);
+    CountPulse(run.state.pulseHistogram, run.cursor.Measure(run.recording, run.position, run.pacer));
   }
 }
 

@@ -36,6 +36,8 @@ struct RecordFacts {
   int repairedBits = 0;     // bits changed so that the checksum matches
   double confidence = -1;   // 0..1, the least certain bit's; -1: not known
   int take = 0;             // which recording of several it came from (0-based)
+  std::string source;       // "правый канал", "из записи 2": where it came from, when there was a choice
+  double pilotMicroseconds = 0;  // its pilot's half-wave as read (the ROM's is 619 µs); 0: not known
 };
 
 // The facts of a decoding run as values. The OpResult part says whether the

@@ -1,14 +1,13 @@
 // Where the deck's sound goes: a sound card behind the desktop's sound server
-// (QtAudioOutput), or the window tests' fake that pulls samples on command.
-// An output pulls the samples itself, as fast as it plays them, from the
-// device handed to Start; the deck only says start, suspend, resume and stop.
+// (QtAudioOutput, outside the core), or the tests' fake that pulls samples on
+// command. An output pulls the samples itself, as fast as it plays them, from
+// the source handed to Start; the deck only says start, suspend, resume and
+// stop. Plain C++: the deck and its outputs meet here without Qt.
 #pragma once
 
-#include <QObject>
-#include <QString>
+#include <cstddef>
 #include <cstdint>
-
-class QIODevice;
+#include <string>
 
 namespace reelo {
 
@@ -21,31 +20,39 @@ struct AudioFormat {
   bool operator==(const AudioFormat&) const = default;
 };
 
-class AudioOutput : public QObject {
-  Q_OBJECT
-
+// What an output pulls its samples from, on the thread that started it.
+class PlaybackSource {
  public:
-  using QObject::QObject;
-  ~AudioOutput() override = default;
+  virtual ~PlaybackSource() = default;
+  // Copies up to maxBytes of whole samples to data; returns how many bytes.
+  // 0: nothing now (held at a block's end, or the tape is over); nothing
+  // says when there is more, so an output asks again on its own clock.
+  virtual std::size_t Read(std::uint8_t* data, std::size_t maxBytes) = 0;
+  // The output stopped by itself: the device went away or the sound server
+  // dropped the stream; the reason is in Russian. Called from the caller's
+  // event loop (never from inside Start, Read or another call of the
+  // source's owner), so the owner may stop the output there.
+  virtual void OutputFailed(const std::string& reason) = 0;
+};
+
+class AudioOutput {
+ public:
+  virtual ~AudioOutput() = default;
 
   // Starts pulling mono samples of the format from source, which stays owned
-  // by the caller and open until Stop. Returns an empty text, or the reason
+  // by the caller and alive until Stop. Returns an empty text, or the reason
   // (Russian) the output could not start; it then pulls nothing.
-  virtual QString Start(QIODevice& source, const AudioFormat& format) = 0;
+  virtual std::string Start(PlaybackSource& source, const AudioFormat& format) = 0;
   // Holds the sound where it is (what is buffered stays) / carries on.
   virtual void Suspend() = 0;
   virtual void Resume() = 0;
-  // Stops at once, dropping what is buffered, and lets go of the source.
+  // Stops at once, dropping what is buffered, and lets go of the source: no
+  // failure of this stream is reported after it.
   virtual void Stop() = 0;
   // Samples heard since Start (never more than it pulled).
   virtual std::uint64_t PlayedSamples() const = 0;
   // 0 (silent) to 1 (full level), from now on.
   virtual void SetVolume(double volume) = 0;
-
- signals:
-  // The output stopped by itself: the device went away or the sound server
-  // dropped the stream. The reason is in Russian.
-  void Failed(const QString& reason);
 };
 
 }  // namespace reelo

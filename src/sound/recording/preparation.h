@@ -48,8 +48,8 @@ struct PrepareOptions {
   bool invert = false;
 };
 
-// The window's defaults for a recording: cleaning on for every readable
-// recording that is not already in the decoder's form, off for one that is.
+// The window's defaults for a recording: cleaning on for every recording, the
+// decoder's own form too (off, such a recording is read exactly as it stands).
 PrepareOptions DefaultPrepareOptions(const RecordingInfo& info);
 
 // Whether the decoder should read a prepared copy: false for an unreadable

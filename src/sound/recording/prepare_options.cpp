@@ -12,9 +12,9 @@ std::string ChannelText(const RecordingInfo& info, int channelUsed) {
 
 }  // namespace
 
-PrepareOptions DefaultPrepareOptions(const RecordingInfo& info) {
+PrepareOptions DefaultPrepareOptions(const RecordingInfo& /*info*/) {
   PrepareOptions options;
-  options.clean = !info.exact;
+  options.clean = true;
   return options;
 }
 

@@ -1,5 +1,7 @@
 #include "sound/recording/recording_session.h"
 
+#include <algorithm>
+
 #include "project/atomic_file.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/spectrum_analysis.h"
@@ -86,6 +88,7 @@ RecordingSession::~RecordingSession() = default;
 OpResult RecordingSession::Open(const std::string& path) {
   path_ = path;
   info_ = RecordingInfo{};
+  takes_.clear();
   preparedSummary_.clear();
   preparedQuality_.reset();
   return ProbeRecording(path, info_);
@@ -93,6 +96,21 @@ OpResult RecordingSession::Open(const std::string& path) {
 
 bool RecordingSession::ReadsPrepared(const SessionOptions& options) const {
   return options.prepare && NeedsPreparation(info_, options.preparation);
+}
+
+bool RecordingSession::DecodesPeriods(const SessionOptions& options) const {
+  return options.prepare && options.periods && options.preparation.clean && info_.readable;
+}
+
+OpResult RecordingSession::AddTake(const std::string& path) {
+  if (path == path_ || std::find(takes_.begin(), takes_.end(), path) != takes_.end()) {
+    return OpResult::Fail(kTakeAlreadyChosenText, path);
+  }
+  RecordingInfo info;
+  if (OpResult probed = ProbeRecording(path, info); !probed.ok()) return probed;
+  if (!info.readable) return OpResult::Fail(kSoundUnreadableText, path);
+  takes_.push_back(path);
+  return OpResult::Success();
 }
 
 OpResult RecordingSession::MeasureQuality(RecordingEvents& events, QualityReport& report) {
@@ -171,6 +189,7 @@ OpResult RecordingSession::Fit(const SessionOptions& options, RecordingEvents& e
 
 DecodeResult RecordingSession::Decode(const SessionOptions& options, ImportState& state, const PulseBounds& bounds,
                                       RecordingEvents& events) {
+  if (DecodesPeriods(options)) return DecodePeriods(options, state, events);
   Reading reading;
   bool stopped = false;
   DecodeResult result;

@@ -55,6 +55,7 @@ void Form11::SetControlsEnabled(bool enabled) {
   for (std::size_t i = 0; i + 1 < commands_.size(); ++i) commands_[i]->setEnabled(enabled);
   commands_.back()->setEnabled(!enabled);
   fitButton_->setEnabled(enabled);
+  takeButton_->setEnabled(enabled);
   clean_->setEnabled(enabled && (!infoKnown_ || info_.readable));
   channel_->setEnabled(enabled && (!infoKnown_ || info_.channels > 1));
 }

@@ -151,6 +151,10 @@ void Form11::createBoundsFrame() {
     bar->setValue(PulseBounds::kDefaults[static_cast<std::size_t>(i)]);
     // Tracking is on, so this covers both a change and a drag of the slider.
     connect(bar, &QScrollBar::valueChanged, this, &Form11::DrawSpectrum);
+    // Only the user's own moves trigger actions; a fitting's setValue does not.
+    connect(bar, &QScrollBar::actionTriggered, this, [this](int action) {
+      if (action != QAbstractSlider::SliderNoAction) boundsByHand_ = true;
+    });
     bounds_[static_cast<std::size_t>(i)] = bar;
 
     auto* value = new QLabel(QStringLiteral("0"), frame);
@@ -215,12 +219,20 @@ PulseBounds Form11::Bounds() const {
   return bounds;
 }
 
-// The recording is prepared as the decoder reads it (or read from the copy an
-// earlier run left); the report starts with the decoding's first line.
+// With cleaning on and the bounds left to the window, the bounds are fitted
+// first (the spectrum and the bars show them) and the recording and its takes
+// are read by periods, each block at the speed of its own pilot; otherwise the
+// pulses are read with the bounds as they stand, from the prepared copy or
+// from the recording itself. The report starts with the decoding's first line.
 void Form11::Command1_Click() {
   if (state_.WavFileName.empty()) return;
   RunImport([this] {
     if (OpResult opened = OpenForRun(); !opened.ok()) return opened;
+    const bool periods = DecodesPeriods();
+    if (periods) {
+      const OpResult fitted = FitBoundsRun(true);
+      if (!fitted.ok() || state_.importState.stopRequested) return fitted;
+    }
     LockImportControls();
     reportCleared_ = false;
     const DecodeResult decoded = session_.Decode(ReadOptions(), state_.importState, Bounds(), *this);
@@ -228,6 +240,8 @@ void Form11::Command1_Click() {
     UnlockImportControls();
     ShowPreparedLine();
     if (decoded.ok() && reportCleared_) {
+      if (!decoded.stopped && periods) AddReportLine(kPeriodsReportText);
+      if (!decoded.stopped && !periods && !takes_.empty()) AddReportLine(kTakesNeedPeriodsText);
       checksums_->setText(QString::fromStdString(ChecksumTallyText(state_.importState.loadedBlocks)));
     }
     return static_cast<const OpResult&>(decoded);
@@ -273,10 +287,14 @@ void Form11::Command5_Click() {
       prompts_.ChooseFile({FileDialogKind::Open, QString::fromUtf8(kSoundDialogTitle), QString::fromUtf8(kSoundFilter)});
   if (chosen.isEmpty()) return;
   // Another recording: the previous one's spectrum and quality are no longer shown.
+  // Nor are its takes.
   if (ToLocalPath(chosen) != state_.WavFileName) {
     state_.importState.pulseHistogram.fill(0);
     analysed_.reset();
     DrawSpectrum();
+    takes_.clear();
+    ShowTakes();
+    summaries_.clear();
   }
   state_.WavFileName = ToLocalPath(chosen);
   fileButton_->setText(chosen);
@@ -285,6 +303,28 @@ void Form11::Command5_Click() {
 }
 
 void Form11::Command6_Click() { state_.importState.stopRequested = true; }
+
+// Another recording of the same tape: checked now (it opens, libsndfile reads
+// it, it is not chosen already); whether it is of the same tape shows when
+// the records are matched.
+void Form11::Command8_Click() {
+  if (state_.WavFileName.empty()) {
+    ShowProblem(OpResult::Warn(kChooseRecordingFirstText));
+    return;
+  }
+  const QString chosen =
+      prompts_.ChooseFile({FileDialogKind::Open, QString::fromUtf8(kTakeDialogTitle), QString::fromUtf8(kSoundFilter)});
+  if (chosen.isEmpty()) return;
+  LookAtRecording(false);
+  for (const std::string& take : takes_) session_.AddTake(take);
+  const OpResult added = session_.AddTake(ToLocalPath(chosen));
+  if (!added.ok()) {
+    ShowProblem(added);
+    return;
+  }
+  takes_.push_back(ToLocalPath(chosen));
+  ShowTakes();
+}
 
 void Form11::Command7_Click() {
   if (state_.WavFileName.empty()) return;

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "sound/import/import_events.h"
 #include "sound/import/pulse_classifier.h"
@@ -36,6 +38,10 @@ inline constexpr const char* kChooseSoundFileCaption = "Нажмите сюда 
 inline constexpr const char* kSoundDialogTitle = "Открыть звуковой файл WAV";
 inline constexpr const char* kSoundFilter = "Звуковой файл (*.wav)|*.wav|Все файлы|*.*";
 inline constexpr const char* kRunDoneText = "Готово";
+inline constexpr const char* kAddTakeCaption = "Добавить дубль...";
+inline constexpr const char* kTakeDialogTitle = "Добавить дубль: другая запись той же ленты";
+inline constexpr const char* kChooseRecordingFirstText = "Сначала выберите звуковой файл, затем добавляйте его дубли";
+inline constexpr const char* kPeriodsReportText = "Биты прочитаны по периодам; скорость каждого блока взята из его пилот-тона";
 inline constexpr const char* kNoFitText =
     "Не удалось подобрать границы: в записи не найдены пилот-тон и биты. Границы оставлены как были.";
 
@@ -93,6 +99,7 @@ class Form11 final : public QDialog, public RecordingEvents {
   void Command5_Click();  // the sound file
   void Command6_Click();  // "Стоп"
   void Command7_Click();  // "Подобрать границы"
+  void Command8_Click();  // "Добавить дубль..."
   // The close box and Escape: during a run they act as "Стоп", and the window
   // closes once the run has ended.
   void reject() override;
@@ -121,6 +128,11 @@ class Form11 final : public QDialog, public RecordingEvents {
   void Yield();
   // The options the session reads the recording with.
   SessionOptions ReadOptions() const;
+  // Whether a decoding reads by periods: cleaning on, a readable recording
+  // and no bound moved by hand.
+  bool DecodesPeriods() const;
+  // The takes line under the quality report.
+  void ShowTakes();
   // Takes the chosen recording's format for the format line and, when it is
   // newly chosen, sets the preparation controls to its defaults.
   void LookAtRecording(bool newlyChosen);
@@ -135,7 +147,9 @@ class Form11 final : public QDialog, public RecordingEvents {
   void ShowQuality(const QualityReport& report, const SourceStamp& source);
   void ClearQuality(const QString& text);
   void SetQualityText(const QString& lines, const QString& warnings);
-  OpResult FitBoundsRun();
+  // quiet: no message when the recording shows no tape signal (a decoding's
+  // own fitting).
+  OpResult FitBoundsRun(bool quiet = false);
   // The spectrum analysis of what the decoder reads, into the import state.
   OpResult AnalysisRun();
   void SetControlsEnabled(bool enabled);
@@ -167,6 +181,8 @@ class Form11 final : public QDialog, public RecordingEvents {
   QLabel* qualityLines_ = nullptr;
   QLabel* qualityWarnings_ = nullptr;
   QPushButton* fitButton_ = nullptr;
+  QPushButton* takeButton_ = nullptr;
+  QLabel* takesLine_ = nullptr;
 
   std::int64_t barMaximum_ = 0;  // the recording's length F
   int barShift_ = 0;             // a length beyond the bar's int range is shown scaled down
@@ -193,10 +209,18 @@ class Form11 final : public QDialog, public RecordingEvents {
   };
   std::optional<Reading> reading_;
   std::optional<Reading> analysed_;
+  // The preparation lines of the readings prepared in this window: a run that
+  // reads a kept copy, or reads by periods, prepares nothing itself.
+  std::vector<std::pair<Reading, std::string>> summaries_;
   RecordingSession session_;
   bool analysing_ = false;      // the spectrum is repainted at the run's progress
   bool reportCleared_ = false;  // a decoding's first line clears the report
   std::optional<SourceStamp> qualityOf_;  // the recording whose quality is shown
+  // The other recordings of the same tape, added with "Добавить дубль...".
+  std::vector<std::string> takes_;
+  // A bound was moved by the user (not by a fitting) since the recording was
+  // chosen: the decoding then uses the bounds as they are.
+  bool boundsByHand_ = false;
 };
 
 }  // namespace reelo

@@ -2,7 +2,9 @@
 // choose it, the prepared copy the runs read, the quality report and the
 // fitted bounds.
 #include <QCheckBox>
+#include <algorithm>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QScrollBar>
@@ -13,6 +15,7 @@
 #include "ui/import/form11_load_wav.h"
 #include "ui/import/import_layout.h"
 #include "ui/import/import_texts.h"
+#include "ui/file_names.h"
 
 namespace reelo {
 namespace {
@@ -26,13 +29,16 @@ constexpr QRect kPreparedLine = TwipRect(120, 1740, 3255, 915);
 
 // Down to the bottom of the bounds frame; the warnings follow the lines,
 // however many lines the report has.
-constexpr QRect kQualityFrame = TwipRect(8040, 3000, 3495, 5775);
+constexpr QRect kQualityFrame = TwipRect(8040, 3000, 3495, 5055);
 constexpr QRect kQualityLines = TwipRect(120, 270, 3255, 3600);
 constexpr int kQualityGap = 90 / kTwipsPerPixel;
-constexpr int kQualityBottom = 5655 / kTwipsPerPixel;
+constexpr int kQualityBottom = 4935 / kTwipsPerPixel;
 
-// Beside the progress bar, under the quality report.
+// Under the quality report: the takes, then beside the progress bar and the
+// status line the fitting of the bounds and the adding of a take.
+constexpr QRect kTakesLine = TwipRect(8040, 8130, 3495, 690);
 constexpr QRect kFitButton = TwipRect(8040, 8880, 3495, 375);
+constexpr QRect kTakeButton = TwipRect(8040, 9360, 3495, 375);
 
 // The rows of "Канал", in the order of the list.
 struct ChannelRow {
@@ -81,6 +87,24 @@ void Form11::createPreparationFrame() {
   fitButton_->setGeometry(kFitButton);
   fitButton_->setAutoDefault(false);
   connect(fitButton_, &QPushButton::clicked, this, &Form11::Command7_Click);
+
+  takesLine_ = AddTextLine("Label11", kTakesLine, this);
+  takeButton_ = new QPushButton(QString::fromUtf8(kAddTakeCaption), this);
+  takeButton_->setObjectName(QStringLiteral("Command8"));
+  takeButton_->setGeometry(kTakeButton);
+  takeButton_->setAutoDefault(false);
+  connect(takeButton_, &QPushButton::clicked, this, &Form11::Command8_Click);
+  ShowTakes();
+}
+
+// "Дубли: нет", or the file names of the takes added.
+void Form11::ShowTakes() {
+  QString text = QStringLiteral("Дубли: ");
+  if (takes_.empty()) text += QStringLiteral("нет (можно добавить другие записи той же ленты)");
+  for (std::size_t i = 0; i < takes_.size(); ++i) {
+    text += (i ? QStringLiteral(", ") : QString()) + QFileInfo(FromLocalPath(takes_[i])).fileName();
+  }
+  takesLine_->setText(text);
 }
 
 void Form11::createQualityFrame() {
@@ -103,8 +127,11 @@ PrepareOptions Form11::Options() const {
 SessionOptions Form11::ReadOptions() const {
   SessionOptions read;
   read.preparation = Options();
+  read.periods = !boundsByHand_;
   return read;
 }
+
+bool Form11::DecodesPeriods() const { return infoKnown_ && session_.DecodesPeriods(ReadOptions()); }
 
 void Form11::LookAtRecording(bool newlyChosen) {
   infoKnown_ = !state_.WavFileName.empty() && session_.Open(state_.WavFileName).ok();
@@ -114,6 +141,7 @@ void Form11::LookAtRecording(bool newlyChosen) {
     clean_->setChecked(defaults.clean && (info_.readable || !infoKnown_));
     channel_->setCurrentIndex(0);
     preparedLine_->clear();
+    boundsByHand_ = false;
     if (!qualityOf_ || qualityOf_->path != state_.WavFileName) ClearQuality(QString::fromUtf8(kQualityHint));
   }
   ShowFormat(info_);
@@ -141,16 +169,27 @@ OpResult Form11::OpenForRun() {
   }
   const std::optional<SourceStamp> source = StampOf(state_.WavFileName);
   if (!source) return session_.Open(state_.WavFileName);
+  for (const std::string& take : takes_) {
+    if (OpResult added = session_.AddTake(take); !added.ok()) return added;
+  }
   reading_ = Reading{*source, session_.ReadsPrepared(ReadOptions()), Options()};
   return OpResult::Success();
 }
 
 void Form11::ShowPreparedLine() {
-  if (reading_ && reading_->prepared) {
-    preparedLine_->setText(QString::fromStdString(session_.preparedSummary()));
-  } else {
+  if (!reading_ || !reading_->prepared) {
     preparedLine_->setText(info_.readable ? QString::fromUtf8(kReadAsItIs) : QString());
+    return;
   }
+  std::string line = session_.preparedSummary();
+  auto known = std::find_if(summaries_.begin(), summaries_.end(), [&](const auto& s) { return s.first == *reading_; });
+  if (!line.empty()) {
+    if (known == summaries_.end()) known = summaries_.insert(summaries_.end(), {*reading_, line});
+    known->second = line;
+  } else if (known != summaries_.end()) {
+    line = known->second;
+  }
+  preparedLine_->setText(QString::fromStdString(line));
 }
 
 OpResult Form11::MeasureRecording() {
@@ -191,7 +230,7 @@ void Form11::SetQualityText(const QString& lines, const QString& warnings) {
 
 // The histogram of what the decoder reads is needed: the last analysis when
 // it was of the same reading, or a new one.
-OpResult Form11::FitBoundsRun() {
+OpResult Form11::FitBoundsRun(bool quiet) {
   OpResult result = OpenForRun();
   if (!result.ok()) return result;
   if (!reading_ || analysed_ != reading_) {
@@ -199,7 +238,7 @@ OpResult Form11::FitBoundsRun() {
     if (!result.ok() || state_.importState.stopRequested) return result;
   }
   const std::optional<FittedBounds> fitted = FitBounds(state_.importState.pulseHistogram);
-  if (!fitted) return OpResult::Warn(kNoFitText);
+  if (!fitted) return quiet ? result : OpResult::Warn(kNoFitText);
   for (int i = 0; i < PulseBounds::kCount; ++i) bounds_[static_cast<std::size_t>(i)]->setValue(fitted->bounds[i]);
   return result;
 }

@@ -1,4 +1,4 @@
-#include "sound/playback/tape_deck.h"
+#include "sound/playback/tape_player.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,12 +12,12 @@ constexpr const char* kGap = "   ";
 
 }  // namespace
 
-QString ClockText(std::uint64_t samples, int sampleRate) {
+std::string ClockText(std::uint64_t samples, int sampleRate) {
   const std::uint64_t seconds = sampleRate > 0 ? samples / static_cast<std::uint64_t>(sampleRate) : 0;
   char text[32];
   std::snprintf(text, sizeof text, "%02llu:%02llu", static_cast<unsigned long long>(seconds / kSecondsPerMinute),
                 static_cast<unsigned long long>(seconds % kSecondsPerMinute));
-  return QString::fromLatin1(text);
+  return text;
 }
 
 int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t position) {
@@ -27,18 +27,17 @@ int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t posi
   return std::clamp(block, 0, static_cast<int>(starts.size()) - 2);
 }
 
-QString DeckStatusText(const TapeDeck& deck) {
+std::string DeckStatusText(const TapePlayer& deck) {
   if (deck.state() == DeckState::Stopped) return {};
   std::string text = "Блок" + NumberText(deck.block() + 1) + " из" + NumberText(deck.blockCount()) + kGap;
-  QString result = QString::fromStdString(text) + ClockText(deck.position(), deck.sampleRate()) +
-                   QStringLiteral(" / ") + ClockText(deck.length(), deck.sampleRate());
-  if (deck.state() == DeckState::Paused) result += QString::fromUtf8(kGap) + QString::fromUtf8(kPausedText);
-  return result;
+  text += ClockText(deck.position(), deck.sampleRate()) + " / " + ClockText(deck.length(), deck.sampleRate());
+  if (deck.state() == DeckState::Paused) text += std::string(kGap) + kPausedText;
+  return text;
 }
 
 // --- SignalSource ---
 
-SignalSource::SignalSource(TapeDeck& deck) : deck_(deck) {}
+SignalSource::SignalSource(TapePlayer& deck) : deck_(deck) {}
 
 // The last block the source may read from before it holds: the block allowed
 // under "pause after each block", otherwise the next block that stops the tape.
@@ -53,27 +52,17 @@ bool SignalSource::holding() const {
   return stream && !stream->done() && stream->block() > holdAfter();
 }
 
+// An output that ran dry asks again by itself (it pulls on a timer).
 void SignalSource::Release() {
   if (deck_.stream_) blockAllowed_ = deck_.stream_->block();
-  emit readyRead();  // an output that ran dry starts reading again
 }
 
-qint64 SignalSource::bytesAvailable() const {
-  const TapeSignalStream* stream = deck_.stream_.get();
-  if (!stream || stream->done() || holding() || deck_.starts_.size() < 2) return QIODevice::bytesAvailable();
-  const auto& starts = deck_.starts_;
-  std::uint64_t end = starts.back();
-  end = starts[static_cast<std::size_t>(std::min(holdAfter() + 1, deck_.blockCount()))];
-  const std::uint64_t samples = end > written_ ? end - written_ : 0;
-  return static_cast<qint64>(samples) * stream->bytesPerSample() + QIODevice::bytesAvailable();
-}
-
-qint64 SignalSource::readData(char* data, qint64 maxSize) {
+std::size_t SignalSource::Read(std::uint8_t* data, std::size_t maxBytes) {
   TapeSignalStream* stream = deck_.stream_.get();
   if (!stream) return 0;
   const int bytesPerSample = stream->bytesPerSample();
-  auto* out = reinterpret_cast<std::uint8_t*>(data);
-  const std::size_t wanted = static_cast<std::size_t>(maxSize / bytesPerSample);
+  std::uint8_t* out = data;
+  const std::size_t wanted = maxBytes / static_cast<std::size_t>(bytesPerSample);
   std::size_t done = 0;
   while (done < wanted && !holding()) {
     const std::size_t n = stream->Read(out + done * static_cast<std::size_t>(bytesPerSample), wanted - done);
@@ -81,27 +70,26 @@ qint64 SignalSource::readData(char* data, qint64 maxSize) {
     done += n;
   }
   written_ = stream->position();
-  return static_cast<qint64>(done) * bytesPerSample;
+  return done * static_cast<std::size_t>(bytesPerSample);
 }
 
-qint64 SignalSource::writeData(const char*, qint64) { return -1; }
+void SignalSource::OutputFailed(const std::string& reason) { deck_.Fail(reason); }
 
-// --- TapeDeck ---
+// --- TapePlayer ---
 
-TapeDeck::TapeDeck(const TapeProject& project, AudioOutput& output, QObject* parent)
-    : QObject(parent), project_(project), output_(output) {
-  poll_.setInterval(kPollInterval);
-  connect(&poll_, &QTimer::timeout, this, &TapeDeck::Poll);
-  connect(&output_, &AudioOutput::Failed, this, &TapeDeck::Fail);
+TapePlayer::TapePlayer(const TapeProject& project, AudioOutput& output) : project_(project), output_(output) {}
+
+TapePlayer::~TapePlayer() { EndSession(); }
+
+void TapePlayer::Changed() {
+  if (listener_) listener_->PlayerChanged();
 }
 
-TapeDeck::~TapeDeck() { EndSession(); }
-
-void TapeDeck::setOptions(const SignalOptions& options) {
+void TapePlayer::setOptions(const SignalOptions& options) {
   if (IsValid(options)) options_ = options;
 }
 
-void TapeDeck::setPauseAfterBlock(bool on) {
+void TapePlayer::setPauseAfterBlock(bool on) {
   if (on == pauseAfterBlock_) return;
   pauseAfterBlock_ = on;
   if (!source_ || !stream_) return;
@@ -114,16 +102,16 @@ void TapeDeck::setPauseAfterBlock(bool on) {
   }
 }
 
-int TapeDeck::blockCount() const { return static_cast<int>(starts_.size()) - 1; }
+int TapePlayer::blockCount() const { return static_cast<int>(starts_.size()) - 1; }
 
-std::uint64_t TapeDeck::length() const { return starts_.empty() ? 0 : starts_.back(); }
+std::uint64_t TapePlayer::length() const { return starts_.empty() ? 0 : starts_.back(); }
 
-std::uint64_t TapeDeck::HeardPosition() const {
+std::uint64_t TapePlayer::HeardPosition() const {
   if (!sessionOpen_ || !source_) return pausedPosition_;
   return std::min(sessionStart_ + output_.PlayedSamples(), source_->written());
 }
 
-std::uint64_t TapeDeck::position() const {
+std::uint64_t TapePlayer::position() const {
   switch (state_) {
     case DeckState::Stopped:
       return 0;
@@ -135,12 +123,12 @@ std::uint64_t TapeDeck::position() const {
   return HeardPosition();
 }
 
-int TapeDeck::block() const {
+int TapePlayer::block() const {
   if (state_ == DeckState::Stopped) return -1;
   return BlockAtPosition(starts_, position());
 }
 
-bool TapeDeck::Play(int first) {
+bool TapePlayer::Play(int first) {
   Stop();
   if (project_.blocks.empty() || !IsValid(options_)) return false;
   first = std::clamp(first, 0, project_.blockCount() - 1);
@@ -148,21 +136,19 @@ bool TapeDeck::Play(int first) {
   starts_.resize(project_.blocks.size() + 1);
   for (std::size_t i = 0; i < starts_.size(); ++i) starts_[i] = stream_->blockStart(static_cast<int>(i));
   source_ = std::make_unique<SignalSource>(*this);
-  source_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
   pausedPosition_ = starts_[static_cast<std::size_t>(first)];
   state_ = DeckState::Playing;
   if (!StartSession()) return false;
-  poll_.start();
-  emit Changed();
+  Changed();
   return true;
 }
 
-bool TapeDeck::StartSession() {
+bool TapePlayer::StartSession() {
   sessionStart_ = stream_->position();
   source_->written_ = sessionStart_;
   source_->blockAllowed_ = stream_->block();
-  const QString refused = output_.Start(*source_, {options_.sampleRate, options_.bitsPerSample});
-  if (!refused.isEmpty()) {
+  const std::string refused = output_.Start(*source_, {options_.sampleRate, options_.bitsPerSample});
+  if (!refused.empty()) {
     Fail(refused);
     return false;
   }
@@ -170,22 +156,22 @@ bool TapeDeck::StartSession() {
   return true;
 }
 
-void TapeDeck::EndSession() {
+void TapePlayer::EndSession() {
   if (!sessionOpen_) return;
   sessionOpen_ = false;
   output_.Stop();
 }
 
-void TapeDeck::Pause() {
+void TapePlayer::Pause() {
   if (state_ != DeckState::Playing) return;
   pausedPosition_ = HeardPosition();
   output_.Suspend();
   state_ = DeckState::Paused;
   pause_ = PauseKind::Suspended;
-  emit Changed();
+  Changed();
 }
 
-void TapeDeck::Continue() {
+void TapePlayer::Continue() {
   if (state_ != DeckState::Paused) return;
   state_ = DeckState::Playing;
   switch (pause_) {
@@ -199,35 +185,34 @@ void TapeDeck::Continue() {
       if (!StartSession()) return;
       break;
   }
-  emit Changed();
+  Changed();
 }
 
-void TapeDeck::Stop() {
+void TapePlayer::Stop() {
   const bool wasActive = state_ != DeckState::Stopped;
   EndSession();
-  poll_.stop();
   state_ = DeckState::Stopped;
   source_.reset();
   stream_.reset();
-  if (wasActive) emit Changed();
+  if (wasActive) Changed();
 }
 
-void TapeDeck::TapeChanged() { Stop(); }
+void TapePlayer::TapeChanged() { Stop(); }
 
-void TapeDeck::NextBlock() {
+void TapePlayer::NextBlock() {
   if (state_ == DeckState::Stopped) return;
   const int current = block();
   if (current + 1 < blockCount()) Jump(current + 1);
 }
 
-void TapeDeck::PreviousBlock() {
+void TapePlayer::PreviousBlock() {
   if (state_ == DeckState::Stopped) return;
   Jump(std::max(block() - 1, 0));
 }
 
 // Drops what the output holds and goes on from the start of the block:
 // playing when it was playing, paused there when it was paused.
-void TapeDeck::Jump(int target) {
+void TapePlayer::Jump(int target) {
   EndSession();
   stream_->SeekBlock(target);
   pausedPosition_ = starts_[static_cast<std::size_t>(target)];
@@ -236,24 +221,24 @@ void TapeDeck::Jump(int target) {
   } else if (!StartSession()) {
     return;
   }
-  emit Changed();
+  Changed();
 }
 
-void TapeDeck::Fail(const QString& reason) {
+void TapePlayer::Fail(const std::string& reason) {
   sessionOpen_ = false;  // the output has stopped by itself
   output_.Stop();
   Stop();
-  emit Failed(reason);
+  if (listener_) listener_->PlayerFailed(reason);
 }
 
-void TapeDeck::Poll() {
+void TapePlayer::Poll() {
   if (state_ == DeckState::Stopped) return;
   if (state_ != DeckState::Playing || !sessionOpen_) return;
   const std::uint64_t heard = HeardPosition();
   if (heard >= source_->written()) {
     if (stream_->done()) {
       Stop();
-      emit Finished();
+      if (listener_) listener_->PlayerFinished();
       return;
     }
     if (source_->holding()) {
@@ -263,7 +248,7 @@ void TapeDeck::Poll() {
       pausedPosition_ = heard;
     }
   }
-  emit Changed();
+  Changed();
 }
 
 }  // namespace reelo

@@ -2,15 +2,15 @@
 // cassette player's controls. The signal is made on demand, a few milliseconds
 // ahead of the sound card, by the same generator as the WAV export, so a tape
 // of any length plays in constant memory. Everything runs on the thread that
-// owns the deck (the UI thread's event loop); nothing here touches a widget.
+// owns the deck, which calls Poll every kPollInterval ms while the deck is not
+// stopped (a window's timer, a terminal player's loop, a test by hand); the
+// output pulls the samples on that same thread. Plain C++, no event loop of
+// its own: what happens goes to one listener.
 #pragma once
 
-#include <QIODevice>
-#include <QObject>
-#include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "project/tape_project.h"
@@ -22,30 +22,46 @@ namespace reelo {
 enum class DeckState { Stopped, Playing, Paused };
 
 // "mm:ss" for a number of samples at the rate; minutes go past 59 ("75:03").
-QString ClockText(std::uint64_t samples, int sampleRate);
+std::string ClockText(std::uint64_t samples, int sampleRate);
 
 // The block that holds the sample at position, given where each block starts
 // and, last, the tape's length (the last block for the end and beyond).
 int BlockAtPosition(const std::vector<std::uint64_t>& starts, std::uint64_t position);
 
 class SignalSource;
-class TapeDeck;
+class TapePlayer;
 
 // What the deck is doing, for a status bar or a terminal: "Блок 2 из 5
 // 00:12 / 01:30", with "Пауза" after it while paused; empty when stopped.
-QString DeckStatusText(const TapeDeck& deck);
+std::string DeckStatusText(const TapePlayer& deck);
 
-class TapeDeck : public QObject {
-  Q_OBJECT
-
+// Who hears what the deck does. The calls come from inside the deck's own
+// calls (Poll among them); a listener may call the deck back.
+class TapePlayerListener {
  public:
-  // How often the deck looks at the output to move its position (ms).
+  virtual ~TapePlayerListener() = default;
+  // State, block or position changed.
+  virtual void PlayerChanged() = 0;
+  // Playback stopped because the output failed; the reason is in Russian.
+  virtual void PlayerFailed(const std::string& reason) = 0;
+  // The last block has been played to its end.
+  virtual void PlayerFinished() = 0;
+};
+
+class TapePlayer {
+ public:
+  // How often the deck wants Poll while it is not stopped (ms).
   static constexpr int kPollInterval = 100;
 
   // The project is read while the deck plays; it must outlive the deck, and
-  // whoever changes its blocks tells the deck (TapeChanged).
-  TapeDeck(const TapeProject& project, AudioOutput& output, QObject* parent = nullptr);
-  ~TapeDeck() override;
+  // whoever changes its blocks tells the deck (TapeChanged). So must the output.
+  TapePlayer(const TapeProject& project, AudioOutput& output);
+  ~TapePlayer();
+  TapePlayer(const TapePlayer&) = delete;
+  TapePlayer& operator=(const TapePlayer&) = delete;
+
+  // The one listener (nullptr: none).
+  void setListener(TapePlayerListener* listener) { listener_ = listener; }
 
   // Take effect at the next Play.
   void setOptions(const SignalOptions& options);
@@ -79,16 +95,11 @@ class TapeDeck : public QObject {
   bool heldAfterBlock() const { return state_ == DeckState::Paused && pause_ == PauseKind::Held; }
 
   // Moves the position on from the output and finishes what ended (a block
-  // under "pause after each block", the tape). The deck's timer calls it.
+  // under "pause after each block", the tape). Called every kPollInterval ms
+  // while the deck is not stopped; at any other time it does no harm.
   void Poll();
-
- signals:
-  // State, block or position changed.
-  void Changed();
-  // Playback stopped because the output failed; the reason is in Russian.
-  void Failed(const QString& reason);
-  // The last block has been played to its end.
-  void Finished();
+  // The output stopped by itself (its source hears of it and passes it on).
+  void Fail(const std::string& reason);
 
  private:
   friend class SignalSource;
@@ -96,7 +107,7 @@ class TapeDeck : public QObject {
   bool StartSession();
   void EndSession();
   void Jump(int block);
-  void Fail(const QString& reason);
+  void Changed();
   std::uint64_t HeardPosition() const;
 
   const TapeProject& project_;
@@ -116,20 +127,18 @@ class TapeDeck : public QObject {
   // source holding at a block's end by the option while the output plays what
   // it has (Continue lets the source go on).
   enum class PauseKind { Suspended, Cued, Held } pause_ = PauseKind::Cued;
-  QTimer poll_;
+  TapePlayerListener* listener_ = nullptr;
 };
 
-// The samples of the stream as a sequential device the output reads. Under
-// "pause after each block" it gives nothing past the end of the block it is
-// in until released; it gives nothing at all once the deck has stopped.
-class SignalSource : public QIODevice {
-  Q_OBJECT
-
+// The samples of the stream as the output reads them. Under "pause after each
+// block" it gives nothing past the end of the block it is in until released;
+// it gives nothing at all once the deck has stopped.
+class SignalSource : public PlaybackSource {
  public:
-  explicit SignalSource(TapeDeck& deck);
+  explicit SignalSource(TapePlayer& deck);
 
-  bool isSequential() const override { return true; }
-  qint64 bytesAvailable() const override;
+  std::size_t Read(std::uint8_t* data, std::size_t maxBytes) override;
+  void OutputFailed(const std::string& reason) override;
   // Tape position just after the last sample handed out.
   std::uint64_t written() const { return written_; }
   // At the end of a block, waiting for Release (pause after each block).
@@ -138,16 +147,12 @@ class SignalSource : public QIODevice {
   // Goes on into the next block.
   void Release();
 
- protected:
-  qint64 readData(char* data, qint64 maxSize) override;
-  qint64 writeData(const char* data, qint64 size) override;
-
  private:
-  TapeDeck& deck_;
+  TapePlayer& deck_;
   int blockAllowed_ = 0;  // the last block it may read from under the option
   std::uint64_t written_ = 0;
 
-  friend class TapeDeck;
+  friend class TapePlayer;
 };
 
 }  // namespace reelo

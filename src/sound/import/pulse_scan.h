@@ -1,0 +1,103 @@
+// The level changes of a stretch of samples found all at once: a bit per
+// sample for "high" (128 or more) and "low" (126 or less), the hysteresis of
+// the measurement worked out on 64 samples at a time with one addition, and
+// the rising and falling samples read off the result. Used by the pulse
+// measurement; the same code is built for plain C++, SSE2 and AVX2, and the
+// fastest the processor has runs (a test can choose another).
+#pragma once
+
+#include <cstdint>
+
+namespace reelo {
+
+enum class LevelSearch { Scalar, Sse2, Avx2 };
+
+// Whether this processor and build can run the search.
+bool LevelSearchAvailable(LevelSearch search);
+// Chooses the search for every later measurement; false (nothing changed)
+// when it is not available. The fastest available is chosen at start.
+bool UseLevelSearch(LevelSearch search);
+LevelSearch CurrentLevelSearch();
+
+namespace pulse_scan {
+
+inline constexpr int kWordSamples = 64;
+// Room the searches need beyond the entries they keep: they write a few
+// offsets past the last one found rather than branch on every bit.
+inline constexpr int kSlack = 4;
+
+// Looks at words * 64 samples from data, the signal being low before data[0]
+// (the state between two pulses). Writes the offset of every rising sample
+// into rises and of every falling sample into falls, in order: rises[i] and
+// falls[i] are the i-th pulse's, and a last rise may have no fall. Returns the
+// number of falls (the pulses that end within the samples). Each array needs
+// room for words * 32 + kSlack entries; words * 64 must fit an uint16_t.
+using ScanFunction = int (*)(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
+
+ScanFunction CurrentScan();
+
+int ScanScalar(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
+int ScanSse2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
+int ScanAvx2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
+
+// The body shared by the builds: Masks::Get(samples, high, low) gives the two
+// bit masks of 64 samples (bit i for samples[i]).
+template <class Masks, class Bits>
+inline int ScanWords(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
+  std::uint64_t state = 0;  // 1 when the sample before the word left the signal high
+  int risen = 0, fallen = 0;
+  for (int w = 0; w < words; ++w) {
+    std::uint64_t high = 0, low = 0;
+    Masks::Get(data + w * kWordSamples, high, low);
+    // A sample is high when it is high itself, or when it is not low and the
+    // one before it was high: the high samples "carry" through the others.
+    // Adding the high bits (and the state as carry in) to the not-low bits
+    // runs a carry from every high sample through the not-low ones after it.
+    const std::uint64_t notLow = ~low;
+    const std::uint64_t level = (((notLow + high + state) ^ notLow) | high) & notLow;
+    const std::uint64_t before = (level << 1) | state;
+    const auto base = static_cast<std::uint16_t>(w * kWordSamples);
+    Bits::Flatten(rises, risen, level & ~before, base);
+    Bits::Flatten(falls, fallen, before & ~level, base);
+    state = level >> 63;
+  }
+  return fallen;
+}
+
+// The offsets of the set bits of mask, base added, appended at out[count]:
+// four are written without looking at how many there are (about what a tape
+// signal sets in 64 samples), then four more at a time while any are left.
+// Ops: static Popcount and TrailingZeros of an uint64_t (non-zero for the latter).
+template <class Ops>
+struct FlattenBits {
+  static void Flatten(std::uint16_t* out, int& count, std::uint64_t mask, std::uint16_t base) {
+    // The top bit stands in for an empty mask: the offsets written past the
+    // last real one are never read.
+    constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+    constexpr int kGroup = 4;
+    const int n = Ops::Popcount(mask);
+    std::uint16_t* at = out + count;
+    for (int i = 0; i < kGroup; ++i) {
+      at[i] = static_cast<std::uint16_t>(base + Ops::TrailingZeros(mask | kStop));
+      mask &= mask - 1;
+    }
+    for (int done = kGroup; done < n; done += kGroup) {
+      for (int i = 0; i < kGroup; ++i) {
+        at[done + i] = static_cast<std::uint16_t>(base + Ops::TrailingZeros(mask | kStop));
+        mask &= mask - 1;
+      }
+    }
+    count += n;
+  }
+};
+
+// The same one bit at a time, for processors without a population count
+// instruction (its library call costs more than the loop).
+struct LoopBits {
+  static void Flatten(std::uint16_t* out, int& count, std::uint64_t mask, std::uint16_t base) {
+    for (; mask != 0; mask &= mask - 1) out[count++] = static_cast<std::uint16_t>(base + __builtin_ctzll(mask));
+  }
+};
+
+}  // namespace pulse_scan
+}  // namespace reelo
