@@ -15,10 +15,11 @@ Each effect belongs to a group: "ordinary" (one effect, noise to 10 dB SNR,
 speed to +-5%), "hard" (combinations of them), "harsh" (noise to 6 dB SNR,
 a 3 kHz head, azimuth error, +-8% speed, 3% wow, hum at -6 dB, -36 dBFS, a
 dead or an antiphase channel, MP3 at 64 and 128 kbit/s and Ogg Vorbis through
-lame and oggenc, 8000 and 11025 Hz) and "intro" (a spoken title before the
+lame and oggenc, FLAC, 8000 and 11025 Hz) and "intro" (a spoken title before the
 tape, and speech alone, which holds no record). With --takes N a longer tape
-of ten records is also recorded N times through one hard chain, each take
-with its own noise, wow and dropouts (group "takes", files take_<i>__...).
+of ten records is also recorded N times through one hard chain, as the same
+cassette re-recorded: its dropouts in the same places, each take with its own
+speed, level, wow, noise and dropouts (group "takes", files take_<i>__...).
 
 Output folder: the recordings, the tapes they hold and manifest.tsv (file,
 effect, format, tape, group). Everything follows from --seed, so the same seed
@@ -298,6 +299,7 @@ def effect_table():
         ("rate_11025", chain(lambda x, rng: add_noise(x, 25, rng))),
         ("spoken_intro", intro),
         ("speech_only", speech_only),
+        ("flac", chain(lambda x, rng: add_noise(x, 20, rng))),
     ]
 
 
@@ -309,7 +311,8 @@ HARD = {"cassette_mix", "dropouts_deep", "speed_plus5_noise", "clipped_dc", "wor
 INTRO = {"spoken_intro", "speech_only"}
 # Harsh effects written in one form of their own instead of the five formats.
 SPECIAL_FORMAT = {"dead_channel": "s16_44100_dead", "antiphase": "s16_44100_anti", "mp3_64": "mp3_64",
-                  "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "rate_8000": "s16_8000", "rate_11025": "s16_11025"}
+                  "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "flac": "flac", "rate_8000": "s16_8000",
+                  "rate_11025": "s16_11025"}
 
 
 def group_of(effect):
@@ -369,6 +372,9 @@ def write_lossy(path, x, kind, workdir):
 def write_special(path, x, fmt, erng, workdir):
     if fmt in ("mp3_64", "mp3_128", "ogg_q2"):
         write_lossy(path, x, fmt, workdir)
+    elif fmt == "flac":
+        write_wav(path, x, BASE_RATE, "s16", workdir)
+        run(["sox", "-R", path, path[:-4] + ".flac"])
     elif fmt.startswith("s16_44100_"):
         if fmt.endswith("dead"):
             other = add_noise(np.zeros(len(x)), 0, erng) * 1e-4
@@ -381,16 +387,44 @@ def write_special(path, x, fmt, erng, workdir):
         write_wav(path, resample(x, rate), rate, "s16", workdir)
 
 
+def dropout_places(n, rng, count):
+    """Where a cassette's own dropouts lie (start, length in samples)."""
+    places = []
+    for _ in range(count):
+        length = int(rng.uniform(0.005, 0.03) * BASE_RATE)
+        places.append((int(rng.uniform(0, n - length)), length))
+    return places
+
+
+def apply_dropouts(x, places, rng, shallowest, deepest):
+    gain = np.ones(len(x))
+    for start, length in places:
+        if start + length > len(x):
+            continue
+        depth = 10 ** (-rng.uniform(shallowest, deepest) / 20)
+        gain[start:start + length] *= 1 - (1 - depth) * np.sin(np.linspace(0, np.pi, length))
+    return x * gain
+
+
 def make_takes(outdir, count, seed, work, rows):
-    """count takes of the long tape through one hard chain: pink noise at 8 dB,
-    a 3.5 kHz head, wow and deep dropouts, each take its own realisation."""
+    """count takes of the long tape through one hard chain: pink noise near
+    9 dB, a 3.5 kHz head, wow and deep dropouts. The takes are re-recordings of
+    one cassette: its own dropouts lie at the same places of the tape in every
+    take (each take's contact makes them deeper or shallower), and each take
+    has its own speed (the deck's motor), level, wow, noise and dropouts of
+    its own. One take alone loses about one record in five."""
     tape = make_long_tape(outdir, np.random.default_rng([seed, 999]))
     base = render(tape, BASE_RATE / 0.97, work) * BASE_PEAK
+    base = lowpass(base, 3500, order=4)
+    shared = dropout_places(len(base), np.random.default_rng([seed, 998]), 6)
     for take in range(count):
         trng = np.random.default_rng([seed, 1000 + take])
-        x = warp(lowpass(base, 3500, order=4), wow(len(base), trng, 0.012, 0.004))
-        x = highpass(dropouts(x, trng, count=10, deepest=26), 80, order=2)
-        x = add_noise(x, 8, trng, "pink")
+        speed = 1 + trng.uniform(-0.015, 0.015)
+        x = apply_dropouts(base, shared, trng, 4, 20)
+        x = warp(x, speed * wow(len(base), trng, trng.uniform(0.008, 0.014), trng.uniform(0.003, 0.005)))
+        x = apply_dropouts(x, dropout_places(len(x), trng, 6), trng, 6, 26)
+        x = highpass(x, 80, order=2) * 10 ** (trng.uniform(-4, 2) / 20)
+        x = add_noise(x, trng.uniform(8, 10), trng, "pink")
         name = "take_%d__s16_44100.wav" % (take + 1)
         write_wav(os.path.join(outdir, name), x, BASE_RATE, "s16", work)
         rows.append((name, "takes", "s16_44100", "tape_long.tap", "takes"))

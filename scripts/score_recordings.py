@@ -14,8 +14,15 @@ each group the mean over the sets and the worst set. The takes of a set (group
 "takes") are scored one by one and, for reelo-cli, all together in one
 decode (row "takes_merged").
 
+MP3, Ogg and FLAC recordings are read by reelo-cli as they are and by
+audio2tape as the WAV the set holds beside them. With --formats only the recordings of those formats are scored (the harsh
+effects written in a form of their own always are). audio2tape's records of a
+recording are kept beside it (FILE.a2t.tap) and read again while the recording
+is unchanged, so scoring another build of reelo-cli costs only its own runs.
+
 Usage: scripts/score_recordings.py SETDIR [SETDIR...] --cli build/src/cli/reelo-cli
        [--cli-args "--exact"] [--no-audio2tape] [--tsv results.tsv] [--quiet]
+       [--formats u8_22050,s16_44100]
 """
 import argparse
 import collections
@@ -24,6 +31,11 @@ import shlex
 import subprocess
 import sys
 import tempfile
+
+
+# The formats every ordinary effect is written in (the harsh ones that are a
+# format of their own are not among them).
+FIVE_FORMATS = {"u8_22050", "s16_44100", "s16_48000_st", "s24_96000", "f32_44100"}
 
 
 def tap_records(path):
@@ -66,6 +78,17 @@ def decode_reelo(cli, extra, wav, tmp):
 
 
 def decode_audio2tape(wav, tmp):
+    kept = wav + ".a2t.tap"
+    if os.path.exists(kept) and os.path.getmtime(kept) >= os.path.getmtime(wav):
+        return tap_records(kept)
+    records = run_audio2tape(wav, tmp)
+    with open(kept, "wb") as f:
+        for r in records:
+            f.write(bytes((len(r) & 0xFF, len(r) >> 8)) + r)
+    return records
+
+
+def run_audio2tape(wav, tmp):
     padded = os.path.join(tmp, "padded.wav")
     tone = os.path.join(tmp, "tone.wav")
     joined = os.path.join(tmp, "joined.wav")
@@ -90,7 +113,7 @@ def decode_reelo_takes(cli, extra, wavs, tmp):
     return tap_records(out)
 
 
-def score_set(setdir, cli, extra, tools, lines):
+def score_set(setdir, cli, extra, tools, lines, formats=None):
     """totals[(kind, group)][tool] = [expected, recovered, garbage] of one set."""
     with open(os.path.join(setdir, "manifest.tsv")) as f:
         rows = [line.rstrip("\n").split("\t") for line in f][1:]
@@ -108,12 +131,20 @@ def score_set(setdir, cli, extra, tools, lines):
         for row in rows:
             name, effect, fmt, tape = row[:4]
             group = row[4] if len(row) > 4 else "all"
+            if formats and fmt in FIVE_FORMATS and fmt not in formats and group != "takes":
+                continue
             wav = os.path.join(setdir, name)
             expected = tap_records(os.path.join(setdir, tape))
             if group == "takes":
                 takes[tape].append(wav)
+            # An MP3, Ogg or FLAC recording is kept beside the WAV it decodes
+            # to: reelo-cli reads the compressed file, audio2tape the WAV.
+            compressed = [wav[:-4] + ext for ext in (".mp3", ".ogg", ".flac") if os.path.exists(wav[:-4] + ext)]
             for tool in tools:
-                found = decode_reelo(cli, extra, wav, tmp) if tool == "reelo" else decode_audio2tape(wav, tmp)
+                if tool == "reelo":
+                    found = decode_reelo(cli, extra, compressed[0] if compressed else wav, tmp)
+                else:
+                    found = decode_audio2tape(wav, tmp)
                 recovered, garbage = score(expected, found)
                 lines.append("%s\t%s\t%s\t%d\t%d\t%d" % (setdir, name, tool, len(expected), recovered, garbage))
                 add((("effect", effect), ("format", fmt), ("group", group), ("all", "all")), tool, len(expected),
@@ -140,11 +171,13 @@ def main():
     parser.add_argument("--no-audio2tape", action="store_true")
     parser.add_argument("--tsv")
     parser.add_argument("--quiet", action="store_true", help="only the summary over the sets")
+    parser.add_argument("--formats", default="", help="score only these of the five formats")
     args = parser.parse_args()
     extra = shlex.split(args.cli_args)
     tools = ["reelo"] + ([] if args.no_audio2tape else ["audio2tape"])
     lines = ["set\tfile\ttool\texpected\trecovered\tgarbage"]
-    per_set = [score_set(d, args.cli, extra, tools, lines) for d in args.setdirs]
+    formats = set(filter(None, args.formats.split(",")))
+    per_set = [score_set(d, args.cli, extra, tools, lines, formats) for d in args.setdirs]
     if args.tsv:
         with open(args.tsv, "w") as f:
             f.write("\n".join(lines) + "\n")

@@ -370,6 +370,14 @@ def signal_decoder_seeds():
         halves(data, 8000),
         "halves_44100_cut": bytes([1, 3, 0x40, 0x00, 33, 255, 0, 0]) + halves(data, 44100)[:-20],
         "raw_noise": bytes([0, 3, 0x00, 0x01, 3, 255, 0, 0]) + bytes(rnd.randrange(256) for _ in range(3000)),
+        # A header and its data block with a dropout inside the data: a few
+        # milliseconds of short noise half-waves, then the bits go on.
+        "halves_44100_dropout": bytes([1, 3, 0x00, 0x08, 50, 255, 0, 0]) + halves(hd, 44100) + bytes([0]) +
+        halves(block(0xFF, bytes(range(40))), 44100)[:900] + bytes(rnd.randrange(1, 6) for _ in range(60)) +
+        halves(block(0xFF, bytes(range(40))), 44100)[930:] + bytes([0]),
+        # A data block with no header whose checksum is 0, the level held after it.
+        "halves_22050_headerless_zero": bytes([1, 2, 0x00, 0x02, 9, 255, 0, 0]) +
+        halves(block(0xFF, bytes([0x12, 0x34, 0x56, 0xFF ^ 0x12 ^ 0x34 ^ 0x56])), 22050) + bytes([40, 0]),
     }
     for name, seed in seeds.items():
         write("signal_decoder_fuzz", name, seed)
@@ -386,6 +394,9 @@ def take_repair_seeds():
         "good_and_bad_three_takes": bytes([3, 2, 5, 0]) + rec(good, bytes([200] * 5)) +
         rec(bad, bytes([200, 20, 200, 200, 200])),
         "header_two_takes": bytes([2, 1, 9, 1]) + rec(header(3, "seed", 3, 32768)[2:], bytes([90] * 19)),
+        # A longer record (same length in every take, bits flipped per take):
+        # matched by place, combined after lining up.
+        "long_record_three_takes": bytes([3, 2, 77, 3]) + rec(block(0xFF, bytes(range(20)))[2:], bytes([60] * 22)),
     }
     for name, seed in seeds.items():
         write("take_repair_fuzz", name, seed)

@@ -260,3 +260,190 @@ TEST(SignalDecoder, ReportsARepairedBit) {
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A data block with no header before it: its length is known from nothing but
+// its signal, so the ringing and hiss after its last bit must not add a byte
+// (a 0 would still match the checksum), nor may its end lose one.
+struct HeaderlessRow {
+  const char* name;
+  int rate;
+  double lowPassHz;  // 0: none
+  double snrDb;      // 0: no noise
+  std::uint8_t checksum;
+};
+
+class HeaderlessTable : public ::testing::TestWithParam<HeaderlessRow> {};
+
+TEST_P(HeaderlessTable, GivesTheBlockAtItsOwnLength) {
+  const HeaderlessRow& row = GetParam();
+  std::vector<std::uint8_t> data = Bytes(40, 9);
+  // The record's last byte is its checksum: 0 is what an added byte would be.
+  std::uint8_t x = 0xFF;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) x ^= data[i];
+  data.back() = static_cast<std::uint8_t>(x ^ row.checksum);
+  const TapeBlock record = MakeRecord(0xFF, data);
+  std::vector<float> signal = RomSignal({record, record}, row.rate, 1.0, 1200, 0.4);
+  if (row.lowPassHz > 0) signal = testing::LowPassed(signal, row.lowPassHz, row.rate);
+  if (row.snrDb > 0) signal = testing::Noisy(signal, row.snrDb);
+  MemorySource source(signal, row.rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 2u);
+  for (const SignalRecord& r : result.records) {
+    EXPECT_EQ(r.bytes.size(), 42u);
+    EXPECT_EQ(r.bytes, Body(record));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HeaderlessTable,
+    ::testing::Values(HeaderlessRow{"clean_44100", 44100, 0, 0, 0x00}, HeaderlessRow{"clean_22050", 22050, 0, 0, 0x00},
+                      HeaderlessRow{"lowpass_3k_44100", 44100, 3000, 0, 0x00},
+                      HeaderlessRow{"lowpass_3k_noise_20db", 44100, 3000, 20, 0x00},
+                      HeaderlessRow{"noise_20db_8000", 8000, 0, 20, 0x00},
+                      HeaderlessRow{"checksum_ff", 44100, 0, 0, 0xFF},
+                      HeaderlessRow{"checksum_ff_noise", 22050, 4000, 15, 0xFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+#include "sound/recording/take_merge.h"
+
+namespace reelo {
+namespace {
+
+// A dropout: the signal sinks to a fiftieth for these milliseconds from
+// 'at' seconds, with hiss all along.
+std::vector<float> WithDropout(std::vector<float> x, int rate, double at, double milliseconds, unsigned seed) {
+  const auto from = static_cast<std::size_t>(at * rate);
+  const auto to = std::min(x.size(), from + static_cast<std::size_t>(milliseconds / 1000 * rate));
+  for (std::size_t i = from; i < to; ++i) x[i] *= 0.02f;
+  return testing::Noisy(x, 30, seed);
+}
+
+// The data block's samples begin after the header (0.2 s of lead, the pilot,
+// 19 bytes and a pause of 0.3 s) and its own pilot; its 302 bytes take about
+// 2.2 s. Dropouts at these seconds land in its bytes.
+struct DropoutRow {
+  const char* name;
+  std::vector<double> dropouts;  // one take each: where its dropout lies
+  std::size_t wrongBytesAtMost;  // in the record of each take alone
+};
+
+class DropoutTable : public ::testing::TestWithParam<DropoutRow> {};
+
+TEST_P(DropoutTable, KeepsTheRecordsLengthAndTheTakesTogetherGiveIt) {
+  const DropoutRow& row = GetParam();
+  const int rate = 44100;
+  const std::vector<float> clean = RomSignal({kHeader, kData}, rate, 1.0, 1200, 0.3);
+  std::vector<std::vector<SignalRecord>> takes;
+  for (std::size_t t = 0; t < row.dropouts.size(); ++t) {
+    MemorySource source(WithDropout(clean, rate, row.dropouts[t], 9, static_cast<unsigned>(t + 3)), rate);
+    Events events;
+    SignalDecodeResult result = DecodeSignal(source, events);
+    ASSERT_EQ(result.records.size(), 2u) << t;
+    const SignalRecord& data = result.records[1];
+    // Read through the dropout: the bytes after it are in their place.
+    ASSERT_EQ(data.bytes.size(), 302u) << t;
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < data.bytes.size(); ++i) wrong += data.bytes[i] != Body(kData)[i] ? 1 : 0;
+    EXPECT_LE(wrong, row.wrongBytesAtMost) << t;
+    takes.push_back(std::move(result.records));
+  }
+  const std::vector<MergedRecord> merged = MergeTakes(takes);
+  ASSERT_EQ(merged.size(), 2u);
+  EXPECT_EQ(merged[0].record.bytes, Body(kHeader));
+  EXPECT_EQ(merged[1].record.bytes, Body(kData));
+  EXPECT_TRUE(merged[1].record.checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DropoutTable,
+                         ::testing::Values(DropoutRow{"three_takes", {1.6, 2.4, 3.1}, 4},
+                                           DropoutRow{"two_takes", {1.9, 2.8}, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// The half-waves of a record as the edge finder hands them over, with what
+// noise does to edges: a spike that splits a half-wave in three, an edge that
+// is never seen (two half-waves become one). The reader mends them and keeps
+// every later bit in its place.
+struct MendRow {
+  const char* name;
+  std::function<void(std::vector<float>&)> damage;  // on the data's half-waves (two per bit)
+};
+
+class MendTable : public ::testing::TestWithParam<MendRow> {};
+
+TEST_P(MendTable, ReadsTheRecordExactly) {
+  const double perT = 44100.0 / 3500000.0;
+  const TapeBlock record = MakeRecord(0xFF, Bytes(24, 4));
+  std::vector<float> data;
+  for (std::size_t i = 2; i < record.size(); ++i) {
+    for (int bit = 7; bit >= 0; --bit) {
+      const float half = static_cast<float>(((record[i] >> bit) & 1 ? 1710 : 855) * perT);
+      data.push_back(half);
+      data.push_back(half);
+    }
+  }
+  GetParam().damage(data);
+  BlockReader reader(44100);
+  std::int64_t at = 0;
+  auto add = [&](float length) {
+    at += static_cast<std::int64_t>(length);
+    return reader.Add(length, at);
+  };
+  for (int i = 0; i < 800; ++i) add(static_cast<float>(2168 * perT));
+  add(static_cast<float>(667 * perT));
+  add(static_cast<float>(735 * perT));
+  for (float half : data) ASSERT_FALSE(add(half));
+  ASSERT_TRUE(add(44100.0f));  // the pause
+  const SignalRecord r = reader.TakeRecord();
+  EXPECT_EQ(r.bytes, Body(record));
+  EXPECT_TRUE(r.checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MendTable,
+    ::testing::Values(
+        MendRow{"clean", [](std::vector<float>&) {}},
+        // Bit 20's first half split by a spike of one sample.
+        MendRow{"half_wave_split",
+                [](std::vector<float>& h) {
+                  const float a = h[40];
+                  h[40] = a * 0.4f;
+                  h.insert(h.begin() + 41, {1.0f, a * 0.6f - 1.0f});
+                }},
+        // Bit 30's middle edge lost: its two half-waves read as one.
+        MendRow{"middle_edge_lost",
+                [](std::vector<float>& h) {
+                  h[60] += h[61];
+                  h.erase(h.begin() + 61);
+                }},
+        // The edge between bits 40 and 41 lost.
+        MendRow{"edge_between_bits_lost",
+                [](std::vector<float>& h) {
+                  h[81] += h[82];
+                  h.erase(h.begin() + 82);
+                }},
+        // Two of these far apart in one record.
+        MendRow{"split_and_lost_edge",
+                [](std::vector<float>& h) {
+                  h[121] += h[122];
+                  h.erase(h.begin() + 122);
+                  const float a = h[30];
+                  h[30] = a * 0.5f;
+                  h.insert(h.begin() + 31, {1.2f, a * 0.5f - 1.2f});
+                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo

@@ -94,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{At(Rec({0x00, 0x99, 0x98}), 100, 200), At(Rec({0x7F, 0x01}), 300, 390)},
                   {At(Rec(kA), 110, 205), At(Rec(kB), 300, 400)}},
                  {kA, kB}, {"из записи 2", "из записи 2"}, {true, true}, true},
+        // A block with no header: one channel rang on for a byte of 0 after
+        // it, which still matches.
+        MergeRow{"byte_after_the_block_dropped",
+                 {{At(Rec({0xFF, 0x10, 0x20, 0x30, 0xFF, 0x00}), 100, 210)}, {At(Rec(kB), 100, 200)}}, {kB},
+                 {"из записи 2"}, {true}, true},
         MergeRow{"channels_apart_stay_apart",
                  {{At(Rec(kA), 100, 200)}, {At(Rec(kA), 300, 400)}}, {kA, kA}, {"из записи 1", "из записи 2"},
                  {true, true}, true},
@@ -122,6 +127,71 @@ TEST(TakeMerge, NamesTakesThatShareNoRecordWithTheOthers) {
   };
   for (const Row& row : rows) {
     EXPECT_EQ(UnmatchedTakes(MergeTakes(row.takes), static_cast<int>(row.takes.size())), row.unmatched) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// Takes read through dropouts: bits lost in one place and made up in another
+// leave the bits between them a little off their place. The takes are lined
+// up before their bits are combined.
+std::vector<std::uint8_t> Shifted(std::vector<std::uint8_t> bytes, std::size_t lostAt, std::size_t madeUpAt,
+                                  std::size_t count) {
+  std::vector<std::uint8_t> bits;
+  for (std::size_t b = 0; b < bytes.size() * 8; ++b) bits.push_back(bytes[b / 8] >> (7 - b % 8) & 1);
+  bits.insert(bits.begin() + static_cast<std::ptrdiff_t>(madeUpAt), count, 0);
+  bits.erase(bits.begin() + static_cast<std::ptrdiff_t>(lostAt), bits.begin() + static_cast<std::ptrdiff_t>(lostAt + count));
+  for (std::size_t b = 0; b < bytes.size() * 8; ++b) {
+    bytes[b / 8] = static_cast<std::uint8_t>(bytes[b / 8] << 1 | bits[b]);
+  }
+  return bytes;
+}
+
+// 48 bytes: flag FF, 46 bytes of a pattern, checksum.
+std::vector<std::uint8_t> LongRecord() {
+  std::vector<std::uint8_t> bytes{0xFF};
+  for (int i = 0; i < 46; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+  std::uint8_t x = 0;
+  for (std::uint8_t b : bytes) x ^= b;
+  bytes.push_back(x);
+  return bytes;
+}
+
+TEST(TakeMerge, LinesUpTakesBeforeCombiningThem) {
+  const std::vector<std::uint8_t> good = LongRecord();
+  // Doubtful around their damage, sure elsewhere.
+  auto damaged = [](std::vector<std::uint8_t> bytes, std::size_t from, std::size_t to) {
+    std::vector<std::pair<std::size_t, std::uint8_t>> doubts;
+    for (std::size_t b = from; b < to; ++b) doubts.emplace_back(b, 10);
+    return Rec(std::move(bytes), doubts);
+  };
+  struct Row {
+    const char* name;
+    std::vector<std::vector<SignalRecord>> takes;
+  };
+  const std::vector<Row> rows = {
+      // Take 1 is off its place from bit 100 to 200, take 2 from 150 to 250:
+      // between 150 and 200 both are, so bits at the same places would vote
+      // wrong.
+      {"two_slips_overlap",
+       {{damaged(Shifted(good, 100, 200, 3), 96, 104)},
+        {damaged(Shifted(good, 150, 250, 2), 146, 154)},
+        {damaged(Flip(good, 300), 298, 302)}}},
+      // Take 1 was cut short; take 2 holds the whole record, doubtful where
+      // it is wrong.
+      {"one_take_cut_short",
+       {{Rec(std::vector<std::uint8_t>(good.begin(), good.begin() + 30))}, {damaged(Flip(good, 120), 118, 122)}}},
+  };
+  for (const Row& row : rows) {
+    const std::vector<MergedRecord> merged = MergeTakes(row.takes);
+    ASSERT_EQ(merged.size(), 1u) << row.name;
+    EXPECT_EQ(merged[0].record.bytes, good) << row.name;
+    EXPECT_TRUE(merged[0].record.checksumOk) << row.name;
+    EXPECT_TRUE(merged[0].combined) << row.name;
   }
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "project/tape_project.h"
 #include "sound/recording/bit_repair.h"
@@ -68,6 +70,15 @@ constexpr double kHalvesDisagree = 0.6;
 // The largest record kept (a 64 KiB block with flag and checksum).
 constexpr std::size_t kMaxRecordBytes = 65536 + 2;
 constexpr std::size_t kMinRecordBytes = 2;
+constexpr std::size_t kHeaderBytes = 19;
+// Riding through a dropout: a record of at least this many bytes so far that
+// does not match goes on when bits come again within this time: so many
+// pairs in a row of one phase whose period fits the bits' range (these shares
+// of the 0 and the 1 period) and whose halves agree within this share.
+constexpr std::size_t kMinGapRecord = 4;
+constexpr double kGapSeconds = 0.06;
+constexpr int kResumePairs = 10;
+constexpr float kResumeLow = 0.75f, kResumeHigh = 1.25f, kResumeAgree = 0.3f;
 
 // Conditioning: a high-pass well below the pilot (hum, rumble, DC), a
 // low-pass above the 0 bit's harmonics (hiss); the threshold follows the
@@ -151,71 +162,269 @@ class EdgeFinder {
   double up_ = 0, down_ = 0, lastEdge_ = 0;
 };
 
-struct BitRun {
-  std::vector<std::uint8_t> bytes;
+// The bits of a block's data, read from its half-waves by the cheapest path
+// through them. Each step reads one bit from two half-waves of one class (the
+// usual case, judged on the whole period and on each half), or mends what
+// noise did to the edges: one half-wave holding a whole period (its middle
+// edge lost), three holding two bits (the edge between them lost), four
+// holding one (a spike split a half-wave), or a half-wave that is no bit at
+// all (noise, or the sync read one half-wave short). Mended steps cost more,
+// so a clean stretch is read exactly as pairs, and a damaged stretch keeps
+// its bits in step with the tape. The estimates of the 0 and 1 periods start
+// from the pilot and follow the signal along the path.
+struct BitPath {
+  std::vector<std::uint8_t> bits;
   std::vector<std::uint8_t> confidence;
-  double meanConfidence = 0;
+  std::vector<std::uint8_t> clean;  // per bit: read from a pair of half-waves that fit their class
 };
 
-// The bits of a block's data half-waves, read from the pair starting at
-// offset, with the periods' estimates starting from the pilot and following
-// the signal bit by bit.
-BitRun ReadBits(const std::vector<float>& halves, std::size_t offset, double pilot) {
-  double m0 = kZeroPeriod * pilot, m1 = kOnePeriod * pilot;
-  std::vector<std::uint8_t> bits, conf;
-  for (std::size_t i = offset; i < halves.size(); i += 2) {
-    const double a = halves[i];
-    double p = i + 1 < halves.size() ? a + halves[i + 1] : 2 * a;
-    const bool lastHalfLong = i + 1 >= halves.size() || halves[i + 1] > kLastHalfLong * m1 / 2;
-    if (lastHalfLong) p = 2 * a;
-    if (p < kPeriodMin * m0 || p > kPeriodMax * m1) break;
-    const double threshold = (m0 + m1) / 2;
-    const bool one = p > threshold;
-    double certainty = std::min(1.0, std::fabs(p - threshold) / ((m1 - m0) / 2));
-    if (!lastHalfLong && (2 * a > threshold) != (2 * halves[i + 1] > threshold)) certainty *= kHalvesDisagree;
-    bits.push_back(one ? 1 : 0);
-    conf.push_back(static_cast<std::uint8_t>(std::lround(certainty * 255)));
-    const double ratio = p / (one ? m1 : m0);
-    const double speed = 1 + kSpeedFollow * (ratio - 1);
-    m0 *= speed;
-    m1 *= speed;
-    (one ? m1 : m0) += kClassFollow * (p - (one ? m1 : m0));
-    if (lastHalfLong) break;
-  }
-  BitRun run;
-  const std::size_t byteCount = std::min(bits.size() / 8, kMaxRecordBytes);
-  run.bytes.assign(byteCount, 0);
-  run.confidence.assign(conf.begin(), conf.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
-  double sum = 0;
-  for (std::size_t b = 0; b < byteCount * 8; ++b) {
-    run.bytes[b / 8] = static_cast<std::uint8_t>(run.bytes[b / 8] << 1 | bits[b]);
-    sum += conf[b];
-  }
-  run.meanConfidence = byteCount ? sum / static_cast<double>(byteCount * 8) : 0;
-  return run;
+// Costs are squared deviations in units of kSpread of the expected length.
+constexpr double kSpread = 0.22;
+constexpr float kMostCost = 9.0f;      // one half-wave never costs more than this
+constexpr float kMendCost = 5.0f;      // a mended step costs this on top
+constexpr float kSkipCost = 7.0f;      // a half-wave that is no bit
+constexpr float kCleanCost = 2.5f;     // a period within about 35% of its class
+constexpr float kCleanHalves = 12.0f;  // and halves not far from even
+// A pair is judged mostly on its whole period (at low rates the edges between
+// its halves move by most of a sample), a little on each half.
+constexpr float kPeriodWeight = 2.0f, kHalfWeight = 0.3f;
+constexpr double kMendedCertainty = 0.3;
+
+float Deviation(double length, double expected) {
+  const double r = (length / expected - 1) / kSpread;
+  return static_cast<float>(std::min<double>(r * r, kMostCost));
 }
 
-// Joins half-waves split by noise: a tiny one with both its neighbours.
-std::vector<float> JoinSplits(const std::vector<float>& halves, double pilot) {
-  const float tiny = static_cast<float>(kSplitShare * kZeroPeriod / 2 * pilot);
-  std::vector<float> out;
-  out.reserve(halves.size());
-  for (std::size_t i = 0; i < halves.size(); ++i) {
-    if (halves[i] < tiny && !out.empty() && i + 1 < halves.size()) {
-      out.back() += halves[i] + halves[i + 1];
-      ++i;
-    } else {
-      out.push_back(halves[i]);
+struct PathNode {
+  float cost = std::numeric_limits<float>::infinity();
+  float m0 = 0, m1 = 0;
+  std::uint32_t from = 0;
+  std::uint8_t bitCount = 0;   // bits this step gave (0, 1 or 2)
+  std::uint8_t values = 0;     // first bit in bit 0, second in bit 1
+  std::uint8_t certainty[2] = {0, 0};
+  std::uint8_t clean = 0;
+};
+
+BitPath ReadBits(const std::vector<float>& halves, double pilot) {
+  const std::size_t n = halves.size();
+  std::vector<PathNode> nodes(n + 1);
+  nodes[0].cost = 0;
+  nodes[0].m0 = static_cast<float>(kZeroPeriod * pilot);
+  nodes[0].m1 = static_cast<float>(kOnePeriod * pilot);
+  auto offer = [&](std::size_t to, const PathNode& step) {
+    if (step.cost < nodes[to].cost) nodes[to] = step;
+  };
+  auto certaintyOf = [](double period, double m0, double m1) {
+    const double threshold = (m0 + m1) / 2;
+    return std::min(1.0, std::fabs(period - threshold) / ((m1 - m0) / 2));
+  };
+  auto byte = [](double c) { return static_cast<std::uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
+  for (std::size_t i = 0; i < n; ++i) {
+    const PathNode& at = nodes[i];
+    if (!std::isfinite(at.cost)) continue;
+    const double m0 = at.m0, m1 = at.m1, threshold = (m0 + m1) / 2;
+    PathNode step;
+    step.from = static_cast<std::uint32_t>(i);
+    step.m0 = at.m0;
+    step.m1 = at.m1;
+    // A half-wave that is no bit: free before the first bit, and after the
+    // last when it is longer than any bit's (the level held into the pause).
+    const bool held = i + 1 == n && halves[i] > kLastHalfLong * m1 / 2;
+    step.cost = at.cost + (i == 0 || held ? 0.0f : kSkipCost);
+    step.bitCount = 0;
+    offer(i + 1, step);
+    const double a = halves[i];
+    if (i + 1 < n) {
+      // Two half-waves, one bit: the usual step.
+      const double b = halves[i + 1];
+      const double p = a + b;
+      const bool one = p > threshold;
+      const double half = (one ? m1 : m0) / 2;
+      const float dp = Deviation(p, one ? m1 : m0);
+      const float halvesCost = Deviation(a, half) + Deviation(b, half);
+      double certainty = certaintyOf(p, m0, m1);
+      if ((2 * a > threshold) != (2 * b > threshold)) certainty *= kHalvesDisagree;
+      PathNode bit = step;
+      bit.cost = at.cost + kPeriodWeight * dp + kHalfWeight * halvesCost;
+      bit.bitCount = 1;
+      bit.values = one ? 1 : 0;
+      bit.certainty[0] = byte(certainty);
+      bit.clean = dp <= kCleanCost && halvesCost <= kCleanHalves;
+      const double ratio = p / (one ? m1 : m0);
+      if (ratio > kPeriodMin && ratio < kPeriodMax) {
+        const double speed = 1 + kSpeedFollow * (ratio - 1);
+        double n0 = m0 * speed, n1 = m1 * speed;
+        (one ? n1 : n0) += kClassFollow * (p - (one ? n1 : n0));
+        bit.m0 = static_cast<float>(n0);
+        bit.m1 = static_cast<float>(n1);
+      }
+      offer(i + 2, bit);
+    }
+    if (i + 1 == n || (i + 2 == n && halves[i + 1] > kLastHalfLong * m1 / 2)) {
+      // The block's last bit, judged on its first half-wave: the second ran on
+      // into the pause (or was never seen).
+      const bool one = 2 * a > threshold;
+      PathNode bit = step;
+      const float da = Deviation(a, (one ? m1 : m0) / 2);
+      bit.cost = at.cost + kPeriodWeight * da;
+      bit.bitCount = 1;
+      bit.values = one ? 1 : 0;
+      bit.certainty[0] = byte(certaintyOf(2 * a, m0, m1));
+      bit.clean = da <= kCleanCost;
+      offer(n, bit);
+    }
+    {
+      // One half-wave holding a whole period.
+      const bool one = a > threshold;
+      PathNode bit = step;
+      bit.cost = at.cost + kPeriodWeight * Deviation(a, one ? m1 : m0) + kMendCost;
+      bit.bitCount = 1;
+      bit.values = one ? 1 : 0;
+      bit.certainty[0] = byte(certaintyOf(a, m0, m1) * kMendedCertainty);
+      offer(i + 1, bit);
+    }
+    if (i + 2 < n) {
+      // Three half-waves, two bits: the edge between them lost.
+      const double c = halves[i + 2];
+      const bool first = 2 * a > threshold, second = 2 * c > threshold;
+      const double ha = (first ? m1 : m0) / 2, hc = (second ? m1 : m0) / 2;
+      PathNode bits = step;
+      bits.cost = at.cost + Deviation(a, ha) + Deviation(c, hc) + Deviation(halves[i + 1], ha + hc) + kMendCost;
+      bits.bitCount = 2;
+      bits.values = static_cast<std::uint8_t>((first ? 1 : 0) | (second ? 2 : 0));
+      bits.certainty[0] = byte(certaintyOf(2 * a, m0, m1) * kMendedCertainty);
+      bits.certainty[1] = byte(certaintyOf(2 * c, m0, m1) * kMendedCertainty);
+      offer(i + 3, bits);
+    }
+    if (i + 3 < n) {
+      // Four half-waves, one bit: a spike split one of its halves.
+      const double p = a + halves[i + 1] + halves[i + 2] + halves[i + 3];
+      const bool one = p > threshold;
+      PathNode bit = step;
+      bit.cost = at.cost + kPeriodWeight * Deviation(p, one ? m1 : m0) + kMendCost;
+      bit.bitCount = 1;
+      bit.values = one ? 1 : 0;
+      bit.certainty[0] = byte(certaintyOf(p, m0, m1) * kMendedCertainty);
+      offer(i + 4, bit);
     }
   }
-  return out;
+  std::vector<std::uint32_t> steps;
+  for (std::size_t i = n; i > 0; i = nodes[i].from) steps.push_back(static_cast<std::uint32_t>(i));
+  BitPath path;
+  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+    const PathNode& step = nodes[*it];
+    for (int k = 0; k < step.bitCount; ++k) {
+      path.bits.push_back(static_cast<std::uint8_t>(step.values >> k & 1));
+      path.confidence.push_back(step.certainty[k]);
+      path.clean.push_back(step.clean);
+    }
+  }
+  return path;
+}
+
+// Where a block's bits end: after the last run of clean bits long enough to be
+// data (noise in the pause gives a few clean-looking bits, never that many in
+// a row), and on over a doubtful bit that clean ones follow. Damaged
+// stretches inside the block are kept.
+constexpr std::size_t kCleanRun = 8;
+constexpr std::size_t kCleanAfterDoubt = 3;
+std::size_t DataEnd(const BitPath& path) {
+  std::size_t run = 0, end = 0;
+  for (std::size_t i = 0; i < path.bits.size(); ++i) {
+    run = path.clean[i] ? run + 1 : 0;
+    if (run >= kCleanRun) end = i + 1;
+  }
+  for (;;) {
+    std::size_t next = end + 1;
+    while (next < path.bits.size() && path.clean[next] && next - end <= kCleanAfterDoubt) ++next;
+    if (end >= path.bits.size() || path.clean[end] || next - end <= kCleanAfterDoubt) break;
+    end = next;
+    while (end < path.bits.size() && path.clean[end]) ++end;
+  }
+  return end;
+}
+
+// The worst damaged stretch before end: doubtful bits less than
+// kStretchJoin clean bits apart belong to one stretch (a dropout leaves some
+// clean-looking bits among its junk); the stretch with most doubtful bits,
+// as its first bit and its length.
+constexpr std::size_t kStretchJoin = 16;
+std::pair<std::size_t, std::size_t> WorstStretch(const BitPath& path, std::size_t end) {
+  std::size_t bestFrom = 0, bestLength = 0, bestCount = 0;
+  std::size_t from = 0, last = 0, count = 0;
+  for (std::size_t i = 0; i <= end; ++i) {
+    const bool doubtful = i < end && !path.clean[i];
+    if (!doubtful && i < end) continue;
+    if (count > 0 && (i == end || i - last > kStretchJoin)) {
+      if (count > bestCount) {
+        bestCount = count;
+        bestFrom = from;
+        bestLength = last + 1 - from;
+      }
+      count = 0;
+    }
+    if (!doubtful) break;
+    if (count == 0) from = i;
+    last = i;
+    ++count;
+  }
+  return {bestFrom, bestLength};
+}
+
+// Brings the bits to the length a header gave, when they are near it: bits
+// missing (or too many) are put in (or taken out of) the middle of the worst
+// damaged stretch, unknown and of no confidence, so the bits after it stay in
+// their place (for the repair and for other takes); extra bits after the end
+// go.
+constexpr std::size_t kTailBits = 16, kUnseenBits = 2;
+void FitLength(BitPath& path, std::size_t end, std::size_t expectedBits) {
+  // The last bits of a block that end doubtful (the checksum byte fading
+  // into the pause) are still its bits when the length says so; the last one
+  // or two, never seen, are put in unknown (the repair may find them); only
+  // when nothing before was damaged: bits lost there would show up as bits
+  // missing at the end, and the checksum, blind to a shift, could pass.
+  if (expectedBits > end && expectedBits <= end + kTailBits) {
+    const std::size_t seen = std::min(path.bits.size(), expectedBits);
+    if (seen + kUnseenBits >= expectedBits && WorstStretch(path, end).second == 0) {
+      path.bits.resize(seen);
+      path.confidence.resize(seen);
+      path.bits.resize(expectedBits, 0);
+      path.confidence.resize(expectedBits, 0);
+      return;
+    }
+  }
+  path.bits.resize(end);
+  path.confidence.resize(end);
+  path.clean.resize(end);
+  if (expectedBits == 0 || end == expectedBits) return;
+  const std::size_t slack = expectedBits / 10 + 24;
+  if (end + slack < expectedBits || end > expectedBits + slack) return;
+  const auto [from, length] = WorstStretch(path, end);
+  const auto at = static_cast<std::ptrdiff_t>(from + length / 2);
+  if (end < expectedBits) {
+    if (length == 0) return;
+    const std::size_t missing = expectedBits - end;
+    path.bits.insert(path.bits.begin() + at, missing, 0);
+    path.confidence.insert(path.confidence.begin() + at, missing, 0);
+    path.clean.insert(path.clean.begin() + at, missing, 0);
+    return;
+  }
+  const std::size_t extra = end - expectedBits;
+  if (length >= extra) {
+    const auto cut = at - static_cast<std::ptrdiff_t>(extra / 2);
+    path.bits.erase(path.bits.begin() + cut, path.bits.begin() + cut + static_cast<std::ptrdiff_t>(extra));
+    path.confidence.erase(path.confidence.begin() + cut,
+                          path.confidence.begin() + cut + static_cast<std::ptrdiff_t>(extra));
+  } else {
+    path.bits.resize(expectedBits);
+    path.confidence.resize(expectedBits);
+  }
 }
 
 // A byte sent after the checksum (some savers send one, 0) completes like any
 // other and still matches, since x ^ 0 == x. It is dropped where the record's
 // length is known: a header is 19 bytes, and the data after a header is as
 // long as the header says.
-constexpr std::size_t kHeaderBytes = 19;
 void DropByteAfterChecksum(SignalRecord& record, std::size_t expected) {
   if (!record.checksumOk || record.bytes.size() != expected + 1 || record.bytes.back() != 0) return;
   record.bytes.pop_back();
@@ -228,6 +437,12 @@ std::size_t ExpectedLength(const SignalRecord& record, const SignalRecord* heade
     return static_cast<std::size_t>(header->bytes[12] | header->bytes[13] << 8) + 2;
   }
   return 0;
+}
+
+// A record that is no header, or a header of a type the ROM writes (program,
+// number array, character array, bytes).
+bool PlausibleHeader(const SignalRecord& record) {
+  return record.bytes.size() != kHeaderBytes || record.bytes[0] != 0x00 || record.bytes[1] <= 3;
 }
 
 std::string RecordLine(int number, const SignalRecord& record) {
@@ -266,20 +481,88 @@ void BlockReader::StartSearch() {
   pilotCount_ = 0;
   pilotMisses_ = 0;
   pilotHalf_ = 0;
+  halves_.clear();
+  gap_.clear();
+}
+
+bool BlockReader::Break(std::int64_t endSample) {
+  // A record complete as it stands ends here (it matches, or has the length
+  // it should have); so does a false start.
+  const bool done = CloseData(endSample);
+  const std::size_t wanted = done && record_.bytes[0] == 0x00 ? kHeaderBytes : ExpectedBytes();
+  if (!done || halves_.size() < kMinGapRecord * 16 || record_.checksumOk ||
+      (wanted > 0 && record_.bytes.size() >= wanted)) {
+    StartSearch();
+    return done;
+  }
+  // Otherwise the data may go on after a dropout: the half-waves are kept
+  // aside until bits come again (then they join the data), a pilot starts, or
+  // the gap is longer than any dropout (then the record ends where it broke).
+  hasRecord_ = false;
+  state_ = State::Gap;
+  breakSample_ = endSample;
+  gap_.clear();
+  gapLength_ = 0;
+  resumeRun_[0] = resumeRun_[1] = 0;
+  gapPilotRun_ = 0;
+  return false;
+}
+
+bool BlockReader::GiveUpGap() {
+  const bool done = CloseData(breakSample_);
+  std::vector<std::pair<float, std::int64_t>> gap = std::move(gap_);
+  StartSearch();
+  for (const auto& [length, end] : gap) Add(length, end);
+  return done;
+}
+
+bool BlockReader::AddToGap(float length, std::int64_t endSample) {
+  gap_.emplace_back(length, endSample);
+  gapLength_ += length;
+  gapPilotRun_ = std::fabs(length - pilotHalf_) < kPilotRunSteady * pilotHalf_ ? gapPilotRun_ + 1 : 0;
+  if (gapPilotRun_ >= kPilotRunEnds) {
+    // The next block's pilot: the record ended where it broke.
+    double run = 0;
+    for (int k = 0; k < kPilotRunEnds; ++k) run += gap_[gap_.size() - 1 - static_cast<std::size_t>(k)].first;
+    const float pilot = pilotHalf_;
+    const bool done = CloseData(breakSample_);
+    StartSearch();
+    state_ = State::Pilot;
+    pilotHalf_ = pilot;
+    pilotCount_ = kPilotRunEnds;
+    pilotStart_ = endSample - static_cast<std::int64_t>(run);
+    return done;
+  }
+  if (gapLength_ > kGapSeconds * rate_) return GiveUpGap();
+  if (gap_.size() >= 2) {
+    const float previous = gap_[gap_.size() - 2].first;
+    const float period = previous + length;
+    const bool bit = period > kResumeLow * kZeroPeriod * pilotHalf_ && period < kResumeHigh * kOnePeriod * pilotHalf_ &&
+                     std::fabs(previous - length) < kResumeAgree * std::max(previous, length);
+    int& run = resumeRun_[gap_.size() % 2];
+    run = bit ? run + 1 : 0;
+    if (run >= kResumePairs) {
+      for (const auto& half : gap_) halves_.push_back(half.first);
+      gap_.clear();
+      state_ = State::Data;
+      badScore_ = 0;
+      shortRun_ = 0;
+      pilotRun_ = 0;
+    }
+  }
+  return false;
 }
 
 bool BlockReader::Add(float length, std::int64_t endSample) {
+  if (state_ == State::Gap) return AddToGap(length, endSample);
   if (state_ == State::Data) {
-    if (length > kDataLongest * pilotHalf_) {
-      const bool done = CloseData(endSample);
-      StartSearch();
-      return done;
-    }
+    if (length > kDataLongest * pilotHalf_) return Break(endSample);
     shortRun_ = length < kNoiseHalf * pilotHalf_ ? shortRun_ + 1 : 0;
     // Back to the pilot when what looked like a sync was a split in it.
     if (halves_.size() < 8 && std::fabs(length - pilotHalf_) < kPilotSteady * pilotHalf_) {
       state_ = State::Pilot;
       pilotCount_ += static_cast<int>(halves_.size()) + 1;
+      halves_.clear();
       return false;
     }
     halves_.push_back(length);
@@ -306,11 +589,12 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       pilotStart_ = pilotFrom;
       return done;
     }
-    if (shortRun_ >= kNoiseRun || badScore_ > kBadLimit || halves_.size() >= kMaxRecordBytes * 16) {
+    if (halves_.size() >= kMaxRecordBytes * 16) {
       const bool done = CloseData(endSample);
       StartSearch();
       return done;
     }
+    if (shortRun_ >= kNoiseRun || badScore_ > kBadLimit) return Break(endSample);
     return false;
   }
   if (state_ == State::Sync) {
@@ -357,8 +641,9 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
 }
 
 bool BlockReader::Finish(std::int64_t endSample) {
-  if (state_ != State::Data) return false;
-  const bool done = CloseData(endSample);
+  bool done = false;
+  if (state_ == State::Data) done = CloseData(endSample);
+  if (state_ == State::Gap) done = CloseData(breakSample_);
   StartSearch();
   return done;
 }
@@ -371,36 +656,41 @@ bool BlockReader::CloseData(std::int64_t endSample) {
   record_.pilotHalfWaves = pilotCount_;
   record_.pilotHalfMicroseconds = pilotHalf_ / rate_ * 1e6;
   hasRecord_ = DecodeData();
-  halves_.clear();
   return hasRecord_;
 }
 
+std::size_t BlockReader::ExpectedBytes() const { return expectedBytes_; }
+
 bool BlockReader::DecodeData() {
-  const std::vector<float> halves = JoinSplits(halves_, pilotHalf_);
-  // The pairs from the first half-wave after the sync, and from the next one
-  // (a sync read one half-wave short); the run whose checksum matches, else the
-  // surer one.
-  BitRun best;
-  bool bestOk = false;
-  for (std::size_t offset = 0; offset < 2; ++offset) {
-    BitRun run = ReadBits(halves, offset, pilotHalf_);
-    const bool ok = run.bytes.size() >= kMinRecordBytes && RecordSyndrome(run.bytes) == 0;
-    if (offset == 0 || (ok && !bestOk) || (ok == bestOk && run.meanConfidence > best.meanConfidence)) {
-      best = std::move(run);
-      bestOk = ok;
-    }
+  BitPath path = ReadBits(halves_, pilotHalf_);
+  std::size_t end = DataEnd(path);
+  // The length it should have: a header's own, or what the header before
+  // said; only when the bits come near it (a loader's own blocks may be of
+  // any length).
+  std::size_t expectedBits = 0;
+  if (end >= 8) {
+    std::uint8_t flag = 0;
+    for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
+    expectedBits = 8 * (flag == 0x00 ? kHeaderBytes : ExpectedBytes());
   }
-  if (best.bytes.size() < kMinRecordBytes) return false;
+  FitLength(path, end, expectedBits);
+  const std::size_t byteCount = std::min(path.bits.size() / 8, kMaxRecordBytes);
+  if (byteCount < kMinRecordBytes) return false;
+  SignalRecord& r = record_;
+  r.bytes.assign(byteCount, 0);
+  r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
+  for (std::size_t b = 0; b < byteCount * 8; ++b) {
+    r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
+  }
+  r.checksumOk = RecordSyndrome(r.bytes) == 0;
   // A byte completed by the ringing after the block: dropped when the record
   // matches without it.
-  if (!bestOk && best.bytes.size() > kMinRecordBytes && RecordSyndrome(best.bytes) == best.bytes.back()) {
-    best.bytes.pop_back();
-    best.confidence.resize(best.bytes.size() * 8);
-    bestOk = true;
+  if (!r.checksumOk && r.bytes.size() > kMinRecordBytes && RecordSyndrome(r.bytes) == r.bytes.back() &&
+      expectedBits != byteCount * 8) {
+    r.bytes.pop_back();
+    r.confidence.resize(r.bytes.size() * 8);
+    r.checksumOk = true;
   }
-  record_.bytes = std::move(best.bytes);
-  record_.confidence = std::move(best.confidence);
-  record_.checksumOk = bestOk;
   return true;
 }
 
@@ -423,10 +713,21 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
   auto keep = [&]() {
     SignalRecord record = reader.TakeRecord();
     if (!record.checksumOk && options.repair) {
+      const std::vector<std::uint8_t> before = record.bytes, confidence = record.confidence;
       record.repairedBits = RepairBits(record.bytes, record.confidence, limits);
       record.checksumOk = record.repairedBits > 0;
+      if (record.checksumOk && !PlausibleHeader(record)) {
+        // A header of no type the ROM writes: the bits slipped, and the
+        // checksum, blind to a slip, was made to match by chance.
+        record.bytes = before;
+        record.confidence = confidence;
+        record.repairedBits = 0;
+        record.checksumOk = false;
+      }
     }
     DropByteAfterChecksum(record, ExpectedLength(record, result.records.empty() ? nullptr : &result.records.back()));
+    const bool header = record.checksumOk && record.bytes.size() == kHeaderBytes && record.bytes[0] == 0x00;
+    reader.ExpectLength(header ? static_cast<std::size_t>(record.bytes[12] | record.bytes[13] << 8) + 2 : 0);
     if (options.reportLines) events.ReportLine(RecordLine(static_cast<int>(result.records.size()) + 1, record));
     result.records.push_back(std::move(record));
   };

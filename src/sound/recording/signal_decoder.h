@@ -12,7 +12,9 @@
 // nothing grows with the recording's length.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "sound/recording/sample_source.h"
@@ -66,12 +68,20 @@ class BlockReader {
   bool Finish(std::int64_t endSample);
   bool HasRecord() const { return hasRecord_; }
   SignalRecord TakeRecord();
+  // The length (flag to checksum) a header gave for the record that follows
+  // it; 0 when unknown. Holds for the next record read.
+  void ExpectLength(std::size_t bytes) { expectedBytes_ = bytes; }
 
  private:
-  enum class State { Search, Pilot, Sync, Data };
+  enum class State { Search, Pilot, Sync, Data, Gap };
   void StartSearch();
   bool CloseData(std::int64_t endSample);
   bool DecodeData();
+  // The data stopped looking like bits: a dropout, or the end of the block.
+  bool Break(std::int64_t endSample);
+  bool AddToGap(float length, std::int64_t endSample);
+  bool GiveUpGap();
+  std::size_t ExpectedBytes() const;
 
   double rate_;
   float minPilot_, maxPilot_;  // the range of a pilot half-wave, in samples
@@ -85,8 +95,17 @@ class BlockReader {
   float syncFirst_ = 0;
   int shortRun_ = 0;
   int pilotRun_ = 0;           // half-waves in a row that fit the pilot
-  float badScore_ = 0;         // periods outside the bits' range, fading           // consecutive half-waves far too short (noise after the block)
+  float badScore_ = 0;         // periods outside the bits' range, fading
   std::vector<float> halves_;  // of the record being read
+  // A dropout being ridden through: where the data broke off, the half-waves
+  // since (with their ends), how long they last, and the runs of pairs in
+  // each phase that look like bits again.
+  std::int64_t breakSample_ = 0;
+  std::vector<std::pair<float, std::int64_t>> gap_;
+  double gapLength_ = 0;
+  int resumeRun_[2] = {0, 0};
+  int gapPilotRun_ = 0;
+  std::size_t expectedBytes_ = 0;
   SignalRecord record_;
   bool hasRecord_ = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 #include "project/tape_project.h"
 
@@ -14,19 +15,44 @@ namespace {
 constexpr std::size_t kComparedBytes = 64;
 // Two records are the same record of the tape when at least this share of the
 // compared bytes agree (a bad take has a few wrong bits, not wrong bytes).
-constexpr double kSameShare = 0.6;
+constexpr double kSameShare = 0.6, kSameShareOfOneLength = 0.25;
+constexpr std::size_t kLenientFrom = 16;
+constexpr int kShiftedBits = 3;
 
 // How alike two records are: 0 for different records. Records of one length
 // and flag score 1 + the share of equal bytes among the first ones; records
 // of another length whose first bytes agree (one take lost the end of the
 // block) score less than any of those.
+// The byte of a record's bits that starts shift bits after byte i (0 past its ends).
+std::uint8_t ShiftedByte(const std::vector<std::uint8_t>& bytes, std::size_t i, int shift) {
+  const long long first = static_cast<long long>(i) * 8 + shift;
+  std::uint8_t out = 0;
+  for (int k = 0; k < 8; ++k) {
+    const long long bit = first + k;
+    const bool one = bit >= 0 && bit < static_cast<long long>(bytes.size()) * 8 &&
+                     (bytes[static_cast<std::size_t>(bit / 8)] >> (7 - bit % 8) & 1);
+    out = static_cast<std::uint8_t>(out << 1 | (one ? 1 : 0));
+  }
+  return out;
+}
+
 double Likeness(const SignalRecord& a, const SignalRecord& b) {
   if (a.bytes.empty() || b.bytes.empty() || a.bytes[0] != b.bytes[0]) return 0;
   const std::size_t n = std::min({a.bytes.size(), b.bytes.size(), kComparedBytes});
+  // Bytes compared in place, and with one take's bits a few bits early or
+  // late (bits lost or made up early in a record shift all that follows).
   std::size_t equal = 0;
-  for (std::size_t i = 0; i < n; ++i) equal += a.bytes[i] == b.bytes[i] ? 1 : 0;
+  for (int shift = -kShiftedBits; shift <= kShiftedBits; ++shift) {
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < n; ++i) same += a.bytes[i] == ShiftedByte(b.bytes, i, shift) ? 1 : 0;
+    equal = std::max(equal, same);
+  }
   const double share = static_cast<double>(equal) / static_cast<double>(n);
-  if (share < kSameShare) return 0;
+  // Of one length, a record whose bits slipped in a dropout still holds many
+  // bytes in their place; longer records of one length that differ hold
+  // almost none.
+  const bool lenient = a.bytes.size() == b.bytes.size() && n >= kLenientFrom;
+  if (share < (lenient ? kSameShareOfOneLength : kSameShare)) return 0;
   return a.bytes.size() == b.bytes.size() ? 1 + share : share / 2;
 }
 
@@ -121,43 +147,319 @@ SignalRecord Combine(const std::vector<const SignalRecord*>& group) {
   return out;
 }
 
+// The bits of a record, most significant first, and their confidences.
+struct BitList {
+  std::vector<std::uint8_t> bits;
+  std::vector<std::uint8_t> confidence;
+};
+
+BitList BitsOf(const SignalRecord& r) {
+  BitList list;
+  list.bits.reserve(r.bytes.size() * 8);
+  for (std::size_t b = 0; b < r.bytes.size() * 8; ++b) list.bits.push_back(r.bytes[b / 8] >> (7 - b % 8) & 1);
+  list.confidence = r.confidence;
+  list.confidence.resize(list.bits.size(), 0);
+  return list;
+}
+
+// How one take's bits line up with the reference's: a take read through a
+// dropout may have a few bits too many or too few there, so the bits after
+// it sit a little earlier or later than the reference's. A banded alignment
+// (matches gain, mismatches of sure bits and gaps cost) finds, for each
+// reference bit, the take's bit read at the same place (or none), and the
+// take's bits that lie between two reference bits.
+constexpr int kBand = 24;
+constexpr int kMatch = 2, kGap = -3;
+
+constexpr int kNoPartner = -1, kPastTheTake = -2;
+
+struct Alignment {
+  // Per reference bit: the take's bit, kNoPartner, or kPastTheTake when the
+  // take ended before it (a take cut short says nothing of what follows).
+  std::vector<int> partner;
+  std::vector<std::pair<int, int>> inserted;         // per reference bit (and the end): the take's bits before it
+};
+
+Alignment Align(const BitList& ref, const BitList& take) {
+  const int n = static_cast<int>(ref.bits.size()), m = static_cast<int>(take.bits.size());
+  const int lo = std::min(0, m - n) - kBand, hi = std::max(0, m - n) + kBand;
+  const int width = hi - lo + 1;
+  constexpr int kNone = std::numeric_limits<int>::min() / 4;
+  // Row i holds the scores of j = i + lo .. i + hi.
+  std::vector<int> previous(static_cast<std::size_t>(width), kNone), current(static_cast<std::size_t>(width), kNone);
+  std::vector<std::uint8_t> move(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(width), 0);
+  std::vector<int> takeEnd(static_cast<std::size_t>(n + 1), kNone);  // score with all the take's bits used
+  auto cell = [&](std::vector<int>& row, int i, int j) -> int& { return row[static_cast<std::size_t>(j - i - lo)]; };
+  auto inBand = [&](int i, int j) { return j >= 0 && j <= m && j - i >= lo && j - i <= hi; };
+  for (int i = 0; i <= n; ++i) {
+    std::fill(current.begin(), current.end(), kNone);
+    for (int j = std::max(0, i + lo); j <= std::min(m, i + hi); ++j) {
+      int best = kNone;
+      std::uint8_t how = 0;
+      if (i == 0 && j == 0) best = 0;
+      if (i > 0 && j > 0 && inBand(i - 1, j - 1) && cell(previous, i - 1, j - 1) > kNone) {
+        const auto a = static_cast<std::size_t>(i - 1), b = static_cast<std::size_t>(j - 1);
+        const int score = ref.bits[a] == take.bits[b] ? kMatch : -1 - (ref.confidence[a] + take.confidence[b]) / 256;
+        if (cell(previous, i - 1, j - 1) + score > best) best = cell(previous, i - 1, j - 1) + score, how = 1;
+      }
+      if (i > 0 && inBand(i - 1, j) && cell(previous, i - 1, j) > kNone && cell(previous, i - 1, j) + kGap > best) {
+        best = cell(previous, i - 1, j) + kGap, how = 2;  // the reference's bit has no partner
+      }
+      if (j > 0 && inBand(i, j - 1) && cell(current, i, j - 1) > kNone && cell(current, i, j - 1) + kGap > best) {
+        best = cell(current, i, j - 1) + kGap, how = 3;   // the take's bit lies between reference bits
+      }
+      cell(current, i, j) = best;
+      if (j == m) takeEnd[static_cast<std::size_t>(i)] = best;
+      move[static_cast<std::size_t>(i) * static_cast<std::size_t>(width) + static_cast<std::size_t>(j - i - lo)] = how;
+    }
+    std::swap(previous, current);
+  }
+  Alignment out;
+  out.partner.assign(static_cast<std::size_t>(n), kNoPartner);
+  out.inserted.assign(static_cast<std::size_t>(n + 1), {0, 0});
+  // The reference bits after the take's last one cost nothing.
+  int i = n, j = m;
+  for (int k = 0; k <= n; ++k) {
+    if (takeEnd[static_cast<std::size_t>(k)] > takeEnd[static_cast<std::size_t>(i)]) i = k;
+  }
+  if (!inBand(i, j) || takeEnd[static_cast<std::size_t>(i)] == kNone) return out;
+  for (int k = i; k < n; ++k) out.partner[static_cast<std::size_t>(k)] = kPastTheTake;
+  while (i > 0 || j > 0) {
+    const std::uint8_t how = move[static_cast<std::size_t>(i) * static_cast<std::size_t>(width) + static_cast<std::size_t>(j - i - lo)];
+    if (how == 1) {
+      out.partner[static_cast<std::size_t>(i - 1)] = j - 1;
+      --i, --j;
+    } else if (how == 2) {
+      --i;
+    } else if (how == 3) {
+      auto& range = out.inserted[static_cast<std::size_t>(i)];
+      if (range.first == range.second) range = {j - 1, j};
+      else range.first = j - 1;
+      --j;
+    } else {
+      break;
+    }
+  }
+  return out;
+}
+
+int MeanOf(const std::vector<std::uint8_t>& values, std::size_t from, std::size_t to) {
+  if (to <= from) return 0;
+  int sum = 0;
+  for (std::size_t k = from; k < to; ++k) sum += values[k];
+  return sum / static_cast<int>(to - from);
+}
+
+// How sure a take is around reference bit i: its bits next to its partner
+// of i (or of the nearest reference bit before i that has one).
+int Around(const BitList& take, const Alignment& a, std::size_t i) {
+  for (std::size_t k = std::min(i, a.partner.size() - 1) + 1; k-- > 0 && !a.partner.empty();) {
+    const int j = a.partner[k];
+    if (j >= 0) {
+      const auto at = static_cast<std::size_t>(j);
+      return MeanOf(take.confidence, at >= 2 ? at - 2 : 0, std::min(take.bits.size(), at + 3));
+    }
+    if (i - k > 8) break;
+  }
+  return 0;
+}
+
+// One bit from several readings: the majority over three or more, the surer
+// side where the votes tie (always with two). The confidence is how clearly
+// it won.
+// With byConfidence the sum of the confidences decides over three or more
+// too (two takes damaged in one place, the third sure there).
+std::pair<std::uint8_t, std::uint8_t> Vote(const std::vector<std::pair<std::uint8_t, std::uint8_t>>& readings,
+                                           bool byConfidence) {
+  int votes = 0, weight = 0, surest = 0;
+  for (auto [bit, c] : readings) {
+    votes += bit ? 1 : -1;
+    weight += bit ? c : -c;
+    surest = std::max<int>(surest, c);
+  }
+  const bool one = votes != 0 && readings.size() >= 3 && !(byConfidence && weight != 0) ? votes > 0 : weight > 0;
+  const bool unanimous = std::abs(votes) == static_cast<int>(readings.size());
+  const int margin = (one ? weight : -weight) / static_cast<int>(readings.size());
+  return {static_cast<std::uint8_t>(one ? 1 : 0), static_cast<std::uint8_t>(unanimous ? surest : std::clamp(margin, 0, 255))};
+}
+
+// The takes' bits combined after lining each up with the reference (the
+// surest take of the commonest length): each reference bit voted with the
+// takes' bits at its place, dropped when most takes have nothing there, and
+// bits most takes hold between two reference bits put in.
+SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::size_t reference, bool byConfidence) {
+  const BitList ref = BitsOf(*group[reference]);
+  std::vector<BitList> lists;
+  std::vector<Alignment> alignments;
+  for (std::size_t k = 0; k < group.size(); ++k) {
+    if (k == reference) continue;
+    lists.push_back(BitsOf(*group[k]));
+    alignments.push_back(Align(ref, lists.back()));
+  }
+  const std::size_t n = ref.bits.size();
+  const int takes = static_cast<int>(group.size());
+  BitList out;
+  std::vector<std::pair<std::uint8_t, std::uint8_t>> readings;
+  for (std::size_t i = 0; i <= n; ++i) {
+    // Bits between reference bits i - 1 and i.
+    int holders = 0;
+    std::size_t length = 0;
+    for (const Alignment& a : alignments) {
+      const auto [from, to] = a.inserted[i];
+      if (to > from) {
+        ++holders;
+        length = std::max(length, static_cast<std::size_t>(to - from));
+      }
+    }
+    bool put = holders * 2 > takes;
+    if (holders > 0 && (holders * 2 == takes || byConfidence)) {
+      // A tie (two takes), or weighed: the surer side. Those that hold the
+      // bits weigh as sure as those bits; the others as their bits around.
+      int theirs = 0, others = MeanOf(ref.confidence, i >= 2 ? i - 2 : 0, std::min(n, i + 2));
+      for (std::size_t t = 0; t < alignments.size(); ++t) {
+        const auto [from, to] = alignments[t].inserted[i];
+        if (to > from) {
+          theirs += MeanOf(lists[t].confidence, static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+        } else {
+          others += Around(lists[t], alignments[t], i);
+        }
+      }
+      put = theirs > others;
+    }
+    if (put) {
+      for (std::size_t k = 0; k < length; ++k) {
+        readings.clear();
+        for (std::size_t t = 0; t < alignments.size(); ++t) {
+          const auto [from, to] = alignments[t].inserted[i];
+          if (static_cast<std::size_t>(to - from) != length) continue;
+          const auto b = static_cast<std::size_t>(from) + k;
+          readings.emplace_back(lists[t].bits[b], lists[t].confidence[b]);
+        }
+        if (readings.empty()) continue;
+        const auto [bit, c] = Vote(readings, byConfidence);
+        out.bits.push_back(bit);
+        out.confidence.push_back(c);
+      }
+    }
+    if (i == n) break;
+    readings.clear();
+    readings.emplace_back(ref.bits[i], ref.confidence[i]);
+    int absent = 0, absentConfidence = 0, absentWeight = 0;
+    for (std::size_t t = 0; t < alignments.size(); ++t) {
+      const int j = alignments[t].partner[i];
+      if (j == kPastTheTake) continue;
+      if (j < 0) {
+        ++absent;
+        const auto at = static_cast<std::size_t>(std::max(0, alignments[t].inserted[i].first));
+        const int around = MeanOf(lists[t].confidence, at >= 2 ? at - 2 : 0, std::min(lists[t].bits.size(), at + 2));
+        absentConfidence = std::max(absentConfidence, around);
+        absentWeight += around;
+        continue;
+      }
+      readings.emplace_back(lists[t].bits[static_cast<std::size_t>(j)], lists[t].confidence[static_cast<std::size_t>(j)]);
+    }
+    const int present = static_cast<int>(readings.size());
+    if (byConfidence && absent > 0) {
+      int presentWeight = 0;
+      for (auto [bit, c] : readings) presentWeight += c;
+      if (absentWeight > presentWeight) continue;
+    } else if (absent > present || (absent == present && absentConfidence > ref.confidence[i])) {
+      continue;
+    }
+    const auto [bit, c] = Vote(readings, byConfidence);
+    out.bits.push_back(bit);
+    out.confidence.push_back(c);
+  }
+  SignalRecord combined = *group[reference];
+  combined.repairedBits = 0;
+  const std::size_t bytes = out.bits.size() / 8;
+  combined.bytes.assign(bytes, 0);
+  combined.confidence.assign(out.confidence.begin(), out.confidence.begin() + static_cast<std::ptrdiff_t>(bytes * 8));
+  for (std::size_t b = 0; b < bytes * 8; ++b) {
+    combined.bytes[b / 8] = static_cast<std::uint8_t>(combined.bytes[b / 8] << 1 | out.bits[b]);
+  }
+  combined.checksumOk = combined.bytes.size() >= 2 && RecordSyndrome(combined.bytes) == 0;
+  return combined;
+}
+
 MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   // A take whose checksum matches as read, else the one repaired with fewest bits.
+  // Of two that match, the shorter when the other is it with a 0 byte more:
+  // a byte completed after the block (by ringing, or sent by the saver)
+  // still matches, and a block with no header has no length to cut it to.
+  auto better = [](const SignalRecord& r, const SignalRecord& than) {
+    if (r.repairedBits != than.repairedBits) return r.repairedBits < than.repairedBits;
+    return r.bytes.size() + 1 == than.bytes.size() && than.bytes.back() == 0 &&
+           std::equal(r.bytes.begin(), r.bytes.end(), than.bytes.begin());
+  };
   int chosen = -1;
   for (std::size_t k = 0; k < slot.records.size(); ++k) {
     const SignalRecord& r = *slot.records[k];
     if (!r.checksumOk) continue;
-    if (chosen < 0 || r.repairedBits < slot.records[static_cast<std::size_t>(chosen)]->repairedBits) {
-      chosen = static_cast<int>(k);
-    }
+    if (chosen < 0 || better(r, *slot.records[static_cast<std::size_t>(chosen)])) chosen = static_cast<int>(k);
   }
-  if (chosen >= 0) {
-    return {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false};
+  if (chosen >= 0 && slot.records[static_cast<std::size_t>(chosen)]->repairedBits == 0) {
+    return {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false, {}};
   }
   // The surest take as it is, unless the combination of the takes matches.
   std::size_t surest = 0;
   for (std::size_t k = 1; k < slot.records.size(); ++k) {
     if (MeanConfidence(*slot.records[k]) > MeanConfidence(*slot.records[surest])) surest = k;
   }
-  MergedRecord result{*slot.records[surest], {slot.takes[surest]}, false};
+  MergedRecord fallback{*slot.records[surest], {slot.takes[surest]}, false, {}};
+  if (chosen >= 0) fallback = {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false, {}};
+  // The commonest length among the takes (the longer on a tie: a take cut
+  // short is likelier than one too long); the surest take of it leads.
   std::vector<const SignalRecord*> group;
   std::vector<int> groupTakes;
   for (std::size_t k = 0; k < slot.records.size(); ++k) {
-    if (slot.records[k]->bytes.size() != result.record.bytes.size() ||
-        slot.records[k]->confidence.size() != result.record.bytes.size() * 8) {
-      continue;
-    }
+    if (slot.records[k]->confidence.size() != slot.records[k]->bytes.size() * 8 || slot.records[k]->bytes.size() < 2) continue;
     group.push_back(slot.records[k]);
     groupTakes.push_back(slot.takes[k]);
   }
-  if (group.size() < 2) return result;
-  SignalRecord combined = Combine(group);
-  if (!combined.checksumOk) {
+  if (group.size() < 2) return fallback;
+  std::size_t reference = 0;
+  int referenceCount = 0;
+  for (std::size_t k = 0; k < group.size(); ++k) {
+    int count = 0;
+    for (const SignalRecord* r : group) count += r->bytes.size() == group[k]->bytes.size() ? 1 : 0;
+    const bool better = count > referenceCount ||
+                        (count == referenceCount && (group[k]->bytes.size() > group[reference]->bytes.size() ||
+                                                     (group[k]->bytes.size() == group[reference]->bytes.size() &&
+                                                      MeanConfidence(*group[k]) > MeanConfidence(*group[reference]))));
+    if (better) {
+      reference = k;
+      referenceCount = count;
+    }
+  }
+  // The bits at the same places first (takes of one length), then lined up.
+  std::vector<SignalRecord> candidates;
+  std::vector<const SignalRecord*> sameLength;
+  for (const SignalRecord* r : group) {
+    if (r->bytes.size() == group[reference]->bytes.size()) sameLength.push_back(r);
+  }
+  if (sameLength.size() >= 2) candidates.push_back(Combine(sameLength));
+  // Lined up on the leading take, then on each of the others of its length
+  // (the leading one may be the one whose bits slipped), by majority and then
+  // by confidence.
+  for (bool byConfidence : {false, true}) {
+    candidates.push_back(CombineAligned(group, reference, byConfidence));
+    for (std::size_t k = 0; k < group.size() && group.size() >= 3; ++k) {
+      if (k != reference && group[k]->bytes.size() == group[reference]->bytes.size()) {
+        candidates.push_back(CombineAligned(group, k, byConfidence));
+      }
+    }
+  }
+  for (SignalRecord& combined : candidates) {
+    if (combined.checksumOk) return {std::move(combined), groupTakes, true, {}};
+  }
+  if (chosen >= 0) return fallback;
+  for (SignalRecord& combined : candidates) {
     combined.repairedBits = RepairBits(combined.bytes, combined.confidence, limits);
     combined.checksumOk = combined.repairedBits > 0;
+    if (combined.checksumOk) return {std::move(combined), groupTakes, true, {}};
   }
-  if (combined.checksumOk) return {std::move(combined), groupTakes, true};
-  return result;
+  return fallback;
 }
 
 }  // namespace
