@@ -1,6 +1,7 @@
 #include "formats/pzx_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -138,7 +139,17 @@ class PzxReader {
         }
         continue;
       }
-      for (std::uint32_t c = 0; c < run.count; ++c) {
+      // Long pulses repeated many times would make more sequences than the
+      // tape has room for (a few bytes of a file can ask for billions of
+      // pulses): what does not fit is counted as left out, not made.
+      const std::uint64_t parts = std::max<std::uint64_t>(1, (std::uint64_t{run.duration} + kLongestField - 1) / kLongestField);
+      const std::uint64_t wanted = (2 * parts - 1) * run.count;
+      const std::uint64_t fits = SinglesRoom() > singles.size() ? SinglesRoom() - singles.size() : 0;
+      if (wanted > fits) {
+        const std::uint64_t over = (wanted - fits + kMostPulsesInSequence - 1) / kMostPulsesInSequence;
+        read_.leftOut = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(read_.leftOut, 0)) + over, INT32_MAX));
+      }
+      for (std::uint32_t c = 0; c < run.count && singles.size() < SinglesRoom(); ++c) {
         std::uint32_t duration = run.duration;
         while (duration > kLongestField) {
           singles.push_back(kLongestField);
@@ -149,6 +160,11 @@ class PzxReader {
       }
     }
     flush();
+  }
+
+  // The pulses the sequences still fit in the blocks there is room for.
+  std::size_t SinglesRoom() const {
+    return (room_ > read_.blocks.size() ? room_ - read_.blocks.size() : 0) * kMostPulsesInSequence;
   }
 
   // Data with its own pulses: pure data for two equal pulses a bit,

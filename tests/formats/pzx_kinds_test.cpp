@@ -112,6 +112,21 @@ TEST(PzxKinds, EveryPzxBlockBecomesItsTzxKind) {
   }
 }
 
+// Six bytes of a PULS block can ask for 32767 pulses of 2^31 T-states each,
+// billions of pulse sequences: the tape fills to its 1000 blocks and the rest
+// is counted as left out, quickly and in little memory.
+TEST(PzxKinds, PulsesBeyondTheTapesRoomAreCountedNotMade) {
+  TempDir dir;
+  WriteFileBytes(dir / "long.pzx", PzxFile({PzxBlock("PULS", Words({0xFFFF, 0xFFFF, 0xFFFF}))}));
+  TapeProject project;
+  NullProgress progress;
+  TapeLoadCounts counts;
+  const OpResult result = LoadTapeFile(project, (dir / "long.pzx").string(), progress, &counts);
+  EXPECT_EQ(result.kind, OpResult::Kind::Warning) << result.detail;
+  EXPECT_EQ(project.blockCount(), 1000);
+  EXPECT_GT(counts.recordsLeftOut, 8000000);
+}
+
 // Every PZX cut at every byte, and headers that say nothing can be read.
 TEST(PzxKinds, DamagedPzxLoadsWhatCanBeReadOrSaysWhy) {
   const Bytes whole = PzxFile({PzxBlock("PULS", Words({0x8000 | 3223, 2168, 667, 735})), PzxRomData(kData), PzxPause(3500000),
