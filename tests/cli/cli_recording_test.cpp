@@ -23,6 +23,13 @@ std::vector<TapeBlock> Records() {
           reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(300, 9))};
 }
 
+// The same records, the data block's checksum byte wrong.
+std::vector<TapeBlock> DamagedRecords() {
+  std::vector<TapeBlock> records = Records();
+  records[1].back() ^= 0x01;
+  return records;
+}
+
 reelo::testing::Bytes TapBytes(const std::vector<TapeBlock>& records) {
   reelo::testing::Bytes bytes;
   for (const TapeBlock& r : records) bytes.insert(bytes.end(), r.begin(), r.end());
@@ -43,6 +50,8 @@ class Recordings {
     project.blocks = Records();
     NullProgress progress;
     SaveWavFile(project, Path("export.wav"), progress);
+    project.blocks = DamagedRecords();
+    SaveWavFile(project, Path("damaged.wav"), progress);
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -56,6 +65,7 @@ struct CliRow {
   int status;
   std::string outContains, errContains;
   bool tapWritten;  // out.tap holds the records; otherwise an older out.tap is untouched
+  bool damaged = false;  // the records written are those with the wrong checksum
 };
 
 class DecodeCommand : public ::testing::TestWithParam<CliRow> {};
@@ -72,7 +82,7 @@ TEST_P(DecodeCommand, AnswersWithStatusMessagesAndFile) {
   EXPECT_EQ(RunCli(args, io), row.status) << out.str() << err.str();
   EXPECT_NE(out.str().find(row.outContains), std::string::npos) << out.str();
   EXPECT_NE(err.str().find(row.errContains), std::string::npos) << err.str();
-  EXPECT_EQ(reelo::testing::ReadFileBytes(files.Path("out.tap")), row.tapWritten ? TapBytes(Records()) : older);
+  EXPECT_EQ(reelo::testing::ReadFileBytes(files.Path("out.tap")), row.tapWritten ? TapBytes(row.damaged ? DamagedRecords() : Records()) : older);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -85,12 +95,16 @@ INSTANTIATE_TEST_SUITE_P(
                "Блок 2: 302 байт, флаг 255, контрольная сумма верна (из записи 1)", "", true},
         CliRow{"takes_need_preparation", {"decode", "@tape.wav", "@tape.wav", "@out.tap", "--exact"}, 2, "",
                "несколько записей одной ленты", false},
+        CliRow{"takes_of_an_unknown_format", {"decode", "@text.wav", "@tape.wav", "@out.tap"}, 2, "",
+               "Формат звукового файла не распознан", false},
         CliRow{"takes_of_which_one_is_missing", {"decode", "@tape.wav", "@gone.wav", "@out.tap"}, 2, "",
                "Не удалось открыть звуковой файл", false},
         CliRow{"report_lines_and_checksums", {"decode", "@tape.wav", "@out.tap"}, 0,
                "Найдено блоков: 2\nКонтрольная сумма верна: 2, неверна: 0", "", true},
         CliRow{"own_export_exact", {"decode", "@export.wav", "@out.tap", "--exact"}, 0,
                "Загрузка...\nНайдены данные...", "", true},
+        CliRow{"a_wrong_checksum_counted", {"decode", "@damaged.wav", "@out.tap", "--exact"}, 0,
+               "Контрольная сумма верна: 1, неверна: 1", "", true, true},
         CliRow{"own_export_no_prepare", {"decode", "@export.wav", "@out.tap", "--no-prepare"}, 0, "(подобраны)", "",
                true},
         CliRow{"chosen_channel_and_bounds",

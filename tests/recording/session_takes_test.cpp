@@ -202,5 +202,53 @@ TEST(SessionTakes, ChoosesTheDecoder) {
   }
 }
 
+
+// The prepared copy, on the pulse path that reads it: a whole run leaves it and
+// the next run reads it without preparing again; a stopped run leaves none, and
+// a stop is reported as a stop, not as a failure.
+class CountingHost final : public testing::QuietImportHost {
+ public:
+  explicit CountingHost(std::int64_t stopAfter) : stopAfter_(stopAfter) {}
+  int begins = 0;  // the preparation's passes and the run
+  void Begin(const std::string&, std::int64_t) override { ++begins; }
+  bool Progress(std::int64_t) override { return stopAfter_ < 0 || calls_++ < stopAfter_; }
+
+ private:
+  std::int64_t stopAfter_;  // progress calls before the stop; -1: never
+  std::int64_t calls_ = 0;
+};
+
+TEST(SessionCopy, IsKeptOnlyAfterAWholeRunAndSavesTheNextOneItsPreparation) {
+  struct Row {
+    const char* name;
+    std::int64_t stopAfter;
+    bool kept;
+  };
+  for (const Row& row : {Row{"whole run", -1, true}, Row{"stopped at once", 0, false}}) {
+    SCOPED_TRACE(row.name);
+    testing::TempDir dir;
+    const std::string path = (dir / "tape.wav").string();
+    ASSERT_TRUE(testing::WriteRecording(path, Make("mono"), kWav16));
+    RecordingSession session(dir.path().string());
+    ASSERT_TRUE(session.Open(path).ok());
+    SessionOptions pulses;
+    pulses.periods = false;
+    ImportState first;
+    CountingHost stopping(row.stopAfter);
+    const DecodeResult run = session.Decode(pulses, first, PulseBounds{}, stopping);
+    EXPECT_TRUE(run.ok()) << run.message << " " << run.detail;
+    EXPECT_EQ(run.stopped, !row.kept);
+    EXPECT_GT(stopping.begins, 0);
+    const std::string& copy = session.preparedCopy().path();
+    EXPECT_EQ(!copy.empty() && fs::exists(copy), row.kept);
+
+    ImportState second;
+    CountingHost whole(-1);
+    ASSERT_TRUE(session.Decode(pulses, second, PulseBounds{}, whole).ok());
+    EXPECT_EQ(second.loadedBlocks, Tape());
+    EXPECT_EQ(whole.begins, row.kept ? 1 : 2);  // the run, and the preparation before it
+  }
+}
+
 }  // namespace
 }  // namespace reelo
