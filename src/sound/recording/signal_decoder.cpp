@@ -273,16 +273,18 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
       bit.clean = da <= kCleanCost;
       offer(n, bit);
     }
-    {
-      // One half-wave holding a whole period.
-      const bool one = a > threshold;
+    // One bit of a mended period p, the path going on at half-wave next.
+    const auto mendedBit = [&](double p, std::size_t next) {
+      const bool one = p > threshold;
       PathNode bit = step;
-      bit.cost = at.cost + kPeriodWeight * Deviation(a, one ? m1 : m0) + kMendCost;
+      bit.cost = at.cost + kPeriodWeight * Deviation(p, one ? m1 : m0) + kMendCost;
       bit.bitCount = 1;
       bit.values = one ? 1 : 0;
-      bit.certainty[0] = byte(certaintyOf(a, m0, m1) * kMendedCertainty);
-      offer(i + 1, bit);
-    }
+      bit.certainty[0] = byte(certaintyOf(p, m0, m1) * kMendedCertainty);
+      offer(next, bit);
+    };
+    // One half-wave holding a whole period.
+    mendedBit(a, i + 1);
     if (i + 2 < n) {
       // Three half-waves, two bits: the edge between them lost.
       const double c = halves[i + 2];
@@ -298,14 +300,7 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
     }
     if (i + 3 < n) {
       // Four half-waves, one bit: a spike split one of its halves.
-      const double p = a + halves[i + 1] + halves[i + 2] + halves[i + 3];
-      const bool one = p > threshold;
-      PathNode bit = step;
-      bit.cost = at.cost + kPeriodWeight * Deviation(p, one ? m1 : m0) + kMendCost;
-      bit.bitCount = 1;
-      bit.values = one ? 1 : 0;
-      bit.certainty[0] = byte(certaintyOf(p, m0, m1) * kMendedCertainty);
-      offer(i + 4, bit);
+      mendedBit(a + halves[i + 1] + halves[i + 2] + halves[i + 3], i + 4);
     }
   }
   std::vector<std::uint32_t> steps;
