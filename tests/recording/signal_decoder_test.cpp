@@ -9,6 +9,10 @@
 #include <random>
 
 #include "recording_builders.h"
+#include "sound/export/signal_stream.h"
+#include "sound/export/wav_export.h"
+#include "sound/recording/sound_file.h"
+#include "tape_builders.h"
 
 namespace reelo {
 namespace {
@@ -266,14 +270,36 @@ namespace {
 
 // A data block with no header before it: its length is known from nothing but
 // its signal, so the ringing and hiss after its last bit must not add a byte
-// (a 0 would still match the checksum), nor may its end lose one.
+// (a 0 would still match the checksum), nor may its end lose one. The
+// program's own export sends a 0 after each checksum and then falls back to
+// its rest level: that byte is no part of the record, while a real checksum
+// of 0 (the ROM's level held after its last edge) is.
 struct HeaderlessRow {
   const char* name;
   int rate;
   double lowPassHz;  // 0: none
   double snrDb;      // 0: no noise
   std::uint8_t checksum;
+  int exportBits = 0;  // 8 or 16: the program's own export at this rate; 0: the ROM's signal
 };
+
+// The export of the records, read back as samples at the export's rate.
+std::vector<float> ExportedSamples(const std::vector<TapeBlock>& records, int rate, int bits) {
+  testing::TempDir dir;
+  TapeProject project;
+  project.blocks = records;
+  SignalOptions options;
+  options.sampleRate = rate;
+  options.bitsPerSample = bits;
+  const std::string path = (dir / "export.wav").string();
+  NullProgress progress;
+  if (!SaveWavFile(project, path, options, progress).ok()) return {};
+  SoundFile file;
+  if (!file.Open(path).ok()) return {};
+  std::vector<float> samples;
+  file.Read(samples, file.info().frames);
+  return samples;
+}
 
 class HeaderlessTable : public ::testing::TestWithParam<HeaderlessRow> {};
 
@@ -285,7 +311,9 @@ TEST_P(HeaderlessTable, GivesTheBlockAtItsOwnLength) {
   for (std::size_t i = 0; i + 1 < data.size(); ++i) x ^= data[i];
   data.back() = static_cast<std::uint8_t>(x ^ row.checksum);
   const TapeBlock record = MakeRecord(0xFF, data);
-  std::vector<float> signal = RomSignal({record, record}, row.rate, 1.0, 1200, 0.4);
+  std::vector<float> signal = row.exportBits > 0 ? ExportedSamples({record, record}, row.rate, row.exportBits)
+                                                 : RomSignal({record, record}, row.rate, 1.0, 1200, 0.4);
+  ASSERT_FALSE(signal.empty());
   if (row.lowPassHz > 0) signal = testing::LowPassed(signal, row.lowPassHz, row.rate);
   if (row.snrDb > 0) signal = testing::Noisy(signal, row.snrDb);
   MemorySource source(signal, row.rate);
@@ -295,7 +323,9 @@ TEST_P(HeaderlessTable, GivesTheBlockAtItsOwnLength) {
   for (const SignalRecord& r : result.records) {
     EXPECT_EQ(r.bytes.size(), 42u);
     EXPECT_EQ(r.bytes, Body(record));
+    EXPECT_TRUE(r.checksumOk);
   }
+  EXPECT_EQ(events.lines.back(), "Блок 2: 42 байт, флаг 255, контрольная сумма верна");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -305,7 +335,16 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderlessRow{"lowpass_3k_noise_20db", 44100, 3000, 20, 0x00},
                       HeaderlessRow{"noise_20db_8000", 8000, 0, 20, 0x00},
                       HeaderlessRow{"checksum_ff", 44100, 0, 0, 0xFF},
-                      HeaderlessRow{"checksum_ff_noise", 22050, 4000, 15, 0xFF}),
+                      HeaderlessRow{"checksum_ff_noise", 22050, 4000, 15, 0xFF},
+                      HeaderlessRow{"lowpass_4k_11025", 11025, 4000, 0, 0x00},
+                      HeaderlessRow{"lowpass_3k_noise_15db_22050", 22050, 3000, 15, 0x00},
+                      HeaderlessRow{"export_22050_8bit", 22050, 0, 0, 0x00, 8},
+                      HeaderlessRow{"export_22050_8bit_checksum_5a", 22050, 0, 0, 0x5A, 8},
+                      HeaderlessRow{"export_44100_16bit", 44100, 0, 0, 0x00, 16},
+                      HeaderlessRow{"export_48000_16bit_checksum_ff", 48000, 0, 0, 0xFF, 16},
+                      HeaderlessRow{"export_44100_lowpass_3k", 44100, 3000, 0, 0x00, 16},
+                      HeaderlessRow{"export_48000_lowpass_3k_noise_20db", 48000, 3000, 20, 0x81, 16},
+                      HeaderlessRow{"export_22050_noise_20db", 22050, 0, 20, 0x00, 8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -71,6 +71,11 @@ constexpr double kHalvesDisagree = 0.6;
 constexpr std::size_t kMaxRecordBytes = 65536 + 2;
 constexpr std::size_t kMinRecordBytes = 2;
 constexpr std::size_t kHeaderBytes = 19;
+// A block's last edge is a swing to the other level, as large as the data's
+// (the saver's level then holds); a swing smaller than this share of the
+// last byte's half-waves (these many) is the signal falling back to rest.
+constexpr float kClosingSwing = 0.6f;
+constexpr std::size_t kSwingHalves = 16;
 // Riding through a dropout: a record of at least this many bytes so far that
 // does not match goes on when bits come again within this time: so many
 // pairs in a row of one phase whose period fits the bits' range (these shares
@@ -88,6 +93,9 @@ constexpr double kLowPassHz = 6000.0;
 constexpr float kThresholdShare = 0.3f;
 constexpr double kEnvelopeSeconds = 0.0015;
 constexpr float kSilenceFloor = 3e-4f;   // about -70 dBFS: below it nothing is an edge
+// A half-wave's swing is its largest distance from the zero line in this
+// time after its edge: longer than any bit's half-wave.
+constexpr double kSwingSeconds = 0.0006;
 
 constexpr std::size_t kBlockSamples = 8192;
 constexpr auto kProgressEvery = std::chrono::milliseconds(10);
@@ -127,7 +135,8 @@ class EdgeFinder {
       : highPass_(Section::Make(kHighPassHz, rate, true)),
         lowPass_(Section::Make(kLowPassHz, rate, false)),
         lowPassOn_(rate * 0.45 > kLowPassHz * 1.2),
-        decay_(static_cast<float>(std::exp(-1.0 / (rate * kEnvelopeSeconds)))) {}
+        decay_(static_cast<float>(std::exp(-1.0 / (rate * kEnvelopeSeconds)))),
+        swingWindow_(rate * kSwingSeconds) {}
 
   template <typename Sink>
   void Process(const float* samples, std::size_t count, std::int64_t first, Sink&& sink) {
@@ -146,19 +155,26 @@ class EdgeFinder {
       if (high_ ? y < -threshold : y > threshold) {
         high_ = !high_;
         const double edge = high_ ? up_ : down_;
-        sink(static_cast<float>(edge - lastEdge_), static_cast<std::int64_t>(edge));
+        sink(static_cast<float>(edge - lastEdge_), static_cast<std::int64_t>(edge), peak_);
         lastEdge_ = edge;
+        peak_ = 0;
       }
+      if (high_ == (y > 0) && n - lastEdge_ < swingWindow_) peak_ = std::max(peak_, a);
     }
   }
+  // The largest swing of the half-wave in progress, in its first
+  // kSwingSeconds (a pause that runs into the next pilot does not count it).
+  float Peak() const { return peak_; }
 
  private:
   Section highPass_, lowPass_;
   bool lowPassOn_;
   float decay_;
+  double swingWindow_;
   float envelope_ = 0;
   float previous_ = 0;
   bool high_ = false;
+  float peak_ = 0;
   double up_ = 0, down_ = 0, lastEdge_ = 0;
 };
 
@@ -176,7 +192,11 @@ struct BitPath {
   std::vector<std::uint8_t> bits;
   std::vector<std::uint8_t> confidence;
   std::vector<std::uint8_t> clean;  // per bit: read from a pair of half-waves that fit their class
+  // Per bit: the half-wave that closed it, or kUnclosed for a bit judged on
+  // its first half-wave alone (its end never seen).
+  std::vector<std::uint32_t> lastHalf;
 };
+constexpr std::uint32_t kUnclosed = std::numeric_limits<std::uint32_t>::max();
 
 // Costs are squared deviations in units of kSpread of the expected length.
 constexpr double kSpread = 0.22;
@@ -203,6 +223,7 @@ struct PathNode {
   std::uint8_t values = 0;     // first bit in bit 0, second in bit 1
   std::uint8_t certainty[2] = {0, 0};
   std::uint8_t clean = 0;
+  bool closed = true;          // its last bit's last half-wave was seen
 };
 
 BitPath ReadBits(const std::vector<float>& halves, double pilot) {
@@ -271,6 +292,7 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
       bit.values = one ? 1 : 0;
       bit.certainty[0] = byte(certaintyOf(2 * a, m0, m1));
       bit.clean = da <= kCleanCost;
+      bit.closed = false;
       offer(n, bit);
     }
     // One bit of a mended period p, the path going on at half-wave next.
@@ -312,6 +334,10 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
       path.bits.push_back(static_cast<std::uint8_t>(step.values >> k & 1));
       path.confidence.push_back(step.certainty[k]);
       path.clean.push_back(step.clean);
+      // The step ends at half-wave *it; a step of two bits closes its first
+      // at its middle half-wave.
+      const std::uint32_t last = *it - 1 - (step.bitCount == 2 && k == 0 ? 1 : 0);
+      path.lastHalf.push_back(step.closed ? last : kUnclosed);
     }
   }
   return path;
@@ -426,6 +452,21 @@ void DropByteAfterChecksum(SignalRecord& record, std::size_t expected) {
   record.confidence.resize(record.bytes.size() * 8);
 }
 
+// The record's last bit was completed by the pause after the block rather
+// than closed by an edge of its own: its last half-wave never ended, or
+// what ended it was no swing to the other level.
+bool CompletedByThePause(const BitPath& path, std::size_t lastBit, const std::vector<float>& peaks, float tailPeak) {
+  const std::uint32_t last = path.lastHalf[lastBit];
+  if (last == kUnclosed || last >= peaks.size()) return true;
+  const std::size_t after = last + 1;
+  const float swing = after < peaks.size() ? peaks[after] : tailPeak;
+  const std::size_t from = last >= kSwingHalves ? last + 1 - kSwingHalves : 0;
+  float sum = 0;
+  for (std::size_t k = from; k <= last; ++k) sum += peaks[k];
+  const float reference = sum / static_cast<float>(last + 1 - from);
+  return swing < kClosingSwing * reference;
+}
+
 std::size_t ExpectedLength(const SignalRecord& record, const SignalRecord* header) {
   if (!record.bytes.empty() && record.bytes[0] == 0x00) return kHeaderBytes;
   if (header && header->checksumOk && header->bytes.size() == kHeaderBytes && header->bytes[0] == 0x00) {
@@ -477,6 +518,7 @@ void BlockReader::StartSearch() {
   pilotMisses_ = 0;
   pilotHalf_ = 0;
   halves_.clear();
+  peaks_.clear();
   gap_.clear();
 }
 
@@ -505,20 +547,20 @@ bool BlockReader::Break(std::int64_t endSample) {
 
 bool BlockReader::GiveUpGap() {
   const bool done = CloseData(breakSample_);
-  std::vector<std::pair<float, std::int64_t>> gap = std::move(gap_);
+  std::vector<GapHalf> gap = std::move(gap_);
   StartSearch();
-  for (const auto& [length, end] : gap) Add(length, end);
+  for (const GapHalf& half : gap) Add(half.length, half.end, half.peak);
   return done;
 }
 
-bool BlockReader::AddToGap(float length, std::int64_t endSample) {
-  gap_.emplace_back(length, endSample);
+bool BlockReader::AddToGap(float length, std::int64_t endSample, float peak) {
+  gap_.push_back({length, endSample, peak});
   gapLength_ += length;
   gapPilotRun_ = std::fabs(length - pilotHalf_) < kPilotRunSteady * pilotHalf_ ? gapPilotRun_ + 1 : 0;
   if (gapPilotRun_ >= kPilotRunEnds) {
     // The next block's pilot: the record ended where it broke.
     double run = 0;
-    for (int k = 0; k < kPilotRunEnds; ++k) run += gap_[gap_.size() - 1 - static_cast<std::size_t>(k)].first;
+    for (int k = 0; k < kPilotRunEnds; ++k) run += gap_[gap_.size() - 1 - static_cast<std::size_t>(k)].length;
     const float pilot = pilotHalf_;
     const bool done = CloseData(breakSample_);
     StartSearch();
@@ -530,14 +572,17 @@ bool BlockReader::AddToGap(float length, std::int64_t endSample) {
   }
   if (gapLength_ > kGapSeconds * rate_) return GiveUpGap();
   if (gap_.size() >= 2) {
-    const float previous = gap_[gap_.size() - 2].first;
+    const float previous = gap_[gap_.size() - 2].length;
     const float period = previous + length;
     const bool bit = period > kResumeLow * kZeroPeriod * pilotHalf_ && period < kResumeHigh * kOnePeriod * pilotHalf_ &&
                      std::fabs(previous - length) < kResumeAgree * std::max(previous, length);
     int& run = resumeRun_[gap_.size() % 2];
     run = bit ? run + 1 : 0;
     if (run >= kResumePairs) {
-      for (const auto& half : gap_) halves_.push_back(half.first);
+      for (const GapHalf& half : gap_) {
+        halves_.push_back(half.length);
+        peaks_.push_back(half.peak);
+      }
       gap_.clear();
       state_ = State::Data;
       badScore_ = 0;
@@ -548,9 +593,10 @@ bool BlockReader::AddToGap(float length, std::int64_t endSample) {
   return false;
 }
 
-bool BlockReader::Add(float length, std::int64_t endSample) {
-  if (state_ == State::Gap) return AddToGap(length, endSample);
+bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
+  if (state_ == State::Gap) return AddToGap(length, endSample, peak);
   if (state_ == State::Data) {
+    tailPeak_ = peak;
     if (length > kDataLongest * pilotHalf_) return Break(endSample);
     shortRun_ = length < kNoiseHalf * pilotHalf_ ? shortRun_ + 1 : 0;
     // Back to the pilot when what looked like a sync was a split in it.
@@ -558,9 +604,11 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       state_ = State::Pilot;
       pilotCount_ += static_cast<int>(halves_.size()) + 1;
       halves_.clear();
+      peaks_.clear();
       return false;
     }
     halves_.push_back(length);
+    peaks_.push_back(peak);
     if (halves_.size() % 2 == 0) {
       const float period = halves_[halves_.size() - 2] + length;
       const bool bad = period < kPeriodMin * kZeroPeriod * pilotHalf_ || period > kPeriodMax * kOnePeriod * pilotHalf_;
@@ -572,7 +620,9 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       double run = 0;
       for (int k = 0; k < kPilotRunEnds; ++k) {
         run += halves_.back();
+        tailPeak_ = peaks_.back();
         halves_.pop_back();
+        peaks_.pop_back();
       }
       const std::int64_t pilotFrom = endSample - static_cast<std::int64_t>(run);
       const float pilot = pilotHalf_;
@@ -599,6 +649,7 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
       state_ = State::Data;
       dataStart_ = endSample;
       halves_.clear();
+      peaks_.clear();
       shortRun_ = 0;
       pilotRun_ = 0;
       badScore_ = 0;
@@ -630,12 +681,13 @@ bool BlockReader::Add(float length, std::int64_t endSample) {
   }
   if (++pilotMisses_ > kMissLimit) {
     StartSearch();
-    if (pilotLike) return Add(length, endSample);
+    if (pilotLike) return Add(length, endSample, peak);
   }
   return false;
 }
 
-bool BlockReader::Finish(std::int64_t endSample) {
+bool BlockReader::Finish(std::int64_t endSample, float peak) {
+  if (state_ == State::Data) tailPeak_ = peak;
   bool done = false;
   if (state_ == State::Data) done = CloseData(endSample);
   if (state_ == State::Gap) done = CloseData(breakSample_);
@@ -655,6 +707,7 @@ bool BlockReader::CloseData(std::int64_t endSample) {
 }
 
 std::size_t BlockReader::ExpectedBytes() const { return expectedBytes_; }
+
 
 bool BlockReader::DecodeData() {
   BitPath path = ReadBits(halves_, pilotHalf_);
@@ -676,6 +729,18 @@ bool BlockReader::DecodeData() {
   r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
   for (std::size_t b = 0; b < byteCount * 8; ++b) {
     r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
+  }
+  // A byte some savers send after the checksum (the program's own export
+  // does: 0) completes like any other and, since x ^ 0 == x, changes nothing
+  // the checksum can see. Where the length is not known it goes when the
+  // pause completed it: a block's own last bit ends with a swing to the
+  // other level (the saver then holds it), the export's extra byte with the
+  // level falling back to rest. A real checksum of 0 whose last edge was read
+  // whole stays.
+  if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
+      CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
+    r.bytes.pop_back();
+    r.confidence.resize(r.bytes.size() * 8);
   }
   r.checksumOk = RecordSyndrome(r.bytes) == 0;
   // A byte completed by the ringing after the block: dropped when the record
@@ -735,8 +800,8 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
   while (!result.storeFull) {
     const std::size_t got = source.Read(block.data(), block.size());
     if (got == 0) break;
-    edges.Process(block.data(), got, result.samplesRead, [&](float length, std::int64_t at) {
-      if (result.storeFull || !reader.Add(length, at)) return;
+    edges.Process(block.data(), got, result.samplesRead, [&](float length, std::int64_t at, float peak) {
+      if (result.storeFull || !reader.Add(length, at, peak)) return;
       if (static_cast<int>(result.records.size()) >= options.maxRecords) {
         result.storeFull = true;
         reader.TakeRecord();
@@ -754,7 +819,7 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
       }
     }
   }
-  if (!result.storeFull && reader.Finish(result.samplesRead)) {
+  if (!result.storeFull && reader.Finish(result.samplesRead, edges.Peak())) {
     if (static_cast<int>(result.records.size()) >= options.maxRecords) {
       result.storeFull = true;
     } else {

@@ -61,11 +61,14 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
 class BlockReader {
  public:
   explicit BlockReader(double rate);
-  // One half-wave: its length in samples and where it ended. True when a
-  // record was finished by it (take it with TakeRecord).
-  bool Add(float length, std::int64_t endSample);
-  // The end of the recording: finishes a record in progress.
-  bool Finish(std::int64_t endSample);
+  // One half-wave: its length in samples, where it ended, and its largest
+  // swing from the zero line (any unit; only its ratio to the swings of the
+  // data's half-waves counts). True when a record was finished by it (take
+  // it with TakeRecord).
+  bool Add(float length, std::int64_t endSample, float peak = 1.0f);
+  // The end of the recording, with the swing of the half-wave in progress:
+  // finishes a record in progress.
+  bool Finish(std::int64_t endSample, float peak = 1.0f);
   bool HasRecord() const { return hasRecord_; }
   SignalRecord TakeRecord();
   // The length (flag to checksum) a header gave for the record that follows
@@ -79,7 +82,7 @@ class BlockReader {
   bool DecodeData();
   // The data stopped looking like bits: a dropout, or the end of the block.
   bool Break(std::int64_t endSample);
-  bool AddToGap(float length, std::int64_t endSample);
+  bool AddToGap(float length, std::int64_t endSample, float peak);
   bool GiveUpGap();
   std::size_t ExpectedBytes() const;
 
@@ -97,11 +100,18 @@ class BlockReader {
   int pilotRun_ = 0;           // half-waves in a row that fit the pilot
   float badScore_ = 0;         // periods outside the bits' range, fading
   std::vector<float> halves_;  // of the record being read
+  std::vector<float> peaks_;   // their swings
+  float tailPeak_ = 1.0f;      // the swing of the half-wave that ended the data
   // A dropout being ridden through: where the data broke off, the half-waves
   // since (with their ends), how long they last, and the runs of pairs in
   // each phase that look like bits again.
   std::int64_t breakSample_ = 0;
-  std::vector<std::pair<float, std::int64_t>> gap_;
+  struct GapHalf {
+    float length;
+    std::int64_t end;
+    float peak;
+  };
+  std::vector<GapHalf> gap_;
   double gapLength_ = 0;
   int resumeRun_[2] = {0, 0};
   int gapPilotRun_ = 0;
