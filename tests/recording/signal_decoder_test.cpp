@@ -281,6 +281,7 @@ struct HeaderlessRow {
   double snrDb;      // 0: no noise
   std::uint8_t checksum;
   int exportBits = 0;  // 8 or 16: the program's own export at this rate; 0: the ROM's signal
+  int byteAfter = -1;  // a byte a saver sends after the checksum (ROM's signal only); -1: none
 };
 
 // The export of the records, read back as samples at the export's rate.
@@ -311,8 +312,10 @@ TEST_P(HeaderlessTable, GivesTheBlockAtItsOwnLength) {
   for (std::size_t i = 0; i + 1 < data.size(); ++i) x ^= data[i];
   data.back() = static_cast<std::uint8_t>(x ^ row.checksum);
   const TapeBlock record = MakeRecord(0xFF, data);
+  TapeBlock sent = record;
+  if (row.byteAfter >= 0) sent.push_back(static_cast<std::uint8_t>(row.byteAfter));
   std::vector<float> signal = row.exportBits > 0 ? ExportedSamples({record, record}, row.rate, row.exportBits)
-                                                 : RomSignal({record, record}, row.rate, 1.0, 1200, 0.4);
+                                                 : RomSignal({sent, sent}, row.rate, 1.0, 1200, 0.4);
   ASSERT_FALSE(signal.empty());
   if (row.lowPassHz > 0) signal = testing::LowPassed(signal, row.lowPassHz, row.rate);
   if (row.snrDb > 0) signal = testing::Noisy(signal, row.snrDb);
@@ -344,7 +347,54 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderlessRow{"export_48000_16bit_checksum_ff", 48000, 0, 0, 0xFF, 16},
                       HeaderlessRow{"export_44100_lowpass_3k", 44100, 3000, 0, 0x00, 16},
                       HeaderlessRow{"export_48000_lowpass_3k_noise_20db", 48000, 3000, 20, 0x81, 16},
-                      HeaderlessRow{"export_22050_noise_20db", 22050, 0, 20, 0x00, 8}),
+                      HeaderlessRow{"export_22050_noise_20db", 22050, 0, 20, 0x00, 8},
+                      HeaderlessRow{"byte_a5_after_checksum", 44100, 0, 0, 0x3C, 0, 0xA5},
+                      HeaderlessRow{"byte_01_after_checksum_lowpass", 22050, 4000, 0, 0x00, 0, 0x01}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Data after a header: its length is the header's length field (bytes 11 and
+// 12 of its data), whatever the bytes beside it hold, and a checksum of 0 at
+// that length is the record's own.
+struct KnownLengthRow {
+  const char* name;
+  std::uint8_t nameEnd;  // the last character of the header's name
+  std::uint16_t length;
+  std::uint8_t checksum;
+  int exportBits;        // 0: the ROM's signal at 44100 Hz; 8 or 16: the export at 44100 Hz
+};
+
+class KnownLengthTable : public ::testing::TestWithParam<KnownLengthRow> {};
+
+TEST_P(KnownLengthTable, GivesTheDataAtTheHeadersLength) {
+  const KnownLengthRow& row = GetParam();
+  const TapeBlock header = MakeRecord(0x00, {0x03, 'c', 'o', 'd', 'e', ' ', ' ', ' ', ' ', ' ', row.nameEnd,
+                                             static_cast<std::uint8_t>(row.length & 0xFF),
+                                             static_cast<std::uint8_t>(row.length >> 8), 0x00, 0x80, 0x00, 0x80});
+  std::vector<std::uint8_t> data = Bytes(row.length, 11);
+  std::uint8_t x = 0xFF;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) x ^= data[i];
+  data.back() = static_cast<std::uint8_t>(x ^ row.checksum);
+  const TapeBlock block = MakeRecord(0xFF, data);
+  const std::vector<float> signal = row.exportBits > 0 ? ExportedSamples({header, block}, 44100, row.exportBits)
+                                                       : RomSignal({header, block}, 44100, 1.0, 1200, 0.3);
+  ASSERT_FALSE(signal.empty());
+  MemorySource source(signal, 44100);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 2u);
+  EXPECT_EQ(result.records[0].bytes, Body(header));
+  EXPECT_EQ(result.records[1].bytes.size(), row.length + 2u);
+  EXPECT_EQ(result.records[1].bytes, Body(block));
+  EXPECT_TRUE(result.records[1].checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KnownLengthTable,
+    ::testing::Values(KnownLengthRow{"length_256_name_ends_ff_checksum_0", 0xFF, 256, 0x00, 0},
+                      KnownLengthRow{"length_300_checksum_0", ' ', 300, 0x00, 0},
+                      KnownLengthRow{"length_1_checksum_0", 0x01, 1, 0x00, 0},
+                      KnownLengthRow{"export_length_256_name_ends_ff_checksum_0", 0xFF, 256, 0x00, 16},
+                      KnownLengthRow{"export_length_40_checksum_0", 'x', 40, 0x00, 8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
@@ -473,6 +523,12 @@ INSTANTIATE_TEST_SUITE_P(
                   h[81] += h[82];
                   h.erase(h.begin() + 82);
                 }},
+        // The last bit's closing edge lost: its second half-wave runs on into
+        // the pause, and the bit is read from its first.
+        MendRow{"last_edge_lost", [](std::vector<float>& h) { h.pop_back(); }},
+        // The level after the last bit held too long for a bit's half-wave,
+        // though short of a pause.
+        MendRow{"last_half_held", [](std::vector<float>& h) { h.back() = 1.7f * 2168 * 44100.0f / 3500000; }},
         // Two of these far apart in one record.
         MendRow{"split_and_lost_edge",
                 [](std::vector<float>& h) {
