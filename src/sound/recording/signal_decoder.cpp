@@ -34,12 +34,19 @@ constexpr float kPilotJitter = 1.0f;     // samples: an edge of an unfiltered sq
 // does not fit.
 constexpr float kMissFade = 0.95f;
 constexpr float kMissLimit = 4.0f;
+// A pilot already long enough to be one (kMinPilot half-waves) is held
+// through more: a dropout or a burst of noise near its end would otherwise
+// lose the block whose sync follows.
+constexpr float kHeldPilotMissLimit = 10.0f;
 constexpr int kPilotAverage = 32;        // pilot half-waves in the running mean
 
 // Sync: one half-wave shorter than this share of the pilot, and with the next
 // one a period within these shares.
 constexpr float kSyncFirstMax = 0.75f, kSyncFirstMin = 0.12f;
 constexpr float kSyncPairMin = 0.4f, kSyncPairMax = 1.05f;
+// Both sync half-waves swing at least this share of the pilot's swing: in a
+// dropout the pilot sinks into hiss, whose short half-waves are no sync.
+constexpr float kSyncSwing = 0.25f;
 
 // The end of a block's data: a half-wave longer than this (in pilot
 // half-waves), a run of half-waves too short for any bit (noise), or a period
@@ -599,8 +606,12 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     tailPeak_ = peak;
     if (length > kDataLongest * pilotHalf_) return Break(endSample);
     shortRun_ = length < kNoiseHalf * pilotHalf_ ? shortRun_ + 1 : 0;
-    // Back to the pilot when what looked like a sync was a split in it.
-    if (halves_.size() < 8 && std::fabs(length - pilotHalf_) < kPilotSteady * pilotHalf_) {
+    // Back to the pilot when what looked like a sync was a split in it: a
+    // second half-wave of the pilot's length among the first few (one alone
+    // may be a 1 bit of the flag stretched by noise).
+    const auto pilotLength = [&](float h) { return std::fabs(h - pilotHalf_) < kPilotSteady * pilotHalf_; };
+    if (halves_.size() < 8 && pilotLength(length) &&
+        std::any_of(halves_.begin(), halves_.end(), [&](float h) { return pilotLength(h); })) {
       state_ = State::Pilot;
       pilotCount_ += static_cast<int>(halves_.size()) + 1;
       halves_.clear();
@@ -644,8 +655,15 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
   }
   if (state_ == State::Sync) {
     const float pair = syncFirst_ + length;
-    if (length < kSyncFirstMax * pilotHalf_ * 1.1f && pair > kSyncPairMin * pilotHalf_ &&
-        pair < kSyncPairMax * pilotHalf_) {
+    const bool timed = length < kSyncFirstMax * pilotHalf_ * 1.1f && pair > kSyncPairMin * pilotHalf_ &&
+                       pair < kSyncPairMax * pilotHalf_;
+    const bool swung = std::min(syncFirstPeak_, peak) >= kSyncSwing * pilotPeak_;
+    if (timed && !swung) {
+      // Hiss in a dropout of the pilot: no sync, and no fault of the pilot.
+      state_ = State::Pilot;
+      return false;
+    }
+    if (timed) {
       state_ = State::Data;
       dataStart_ = endSample;
       halves_.clear();
@@ -665,9 +683,11 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     if (pilotCount_ == 0) {
       pilotStart_ = endSample - static_cast<std::int64_t>(length);
       pilotHalf_ = length;
+      pilotPeak_ = peak;
     } else {
       const int n = std::min(pilotCount_ + 1, kPilotAverage);
       pilotHalf_ += (length - pilotHalf_) / static_cast<float>(n);
+      pilotPeak_ += (peak - pilotPeak_) / static_cast<float>(n);
     }
     state_ = State::Pilot;
     ++pilotCount_;
@@ -676,10 +696,11 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
   }
   if (pilotCount_ >= kMinPilot && length < kSyncFirstMax * pilotHalf_ && length > kSyncFirstMin * pilotHalf_) {
     syncFirst_ = length;
+    syncFirstPeak_ = peak;
     state_ = State::Sync;
     return false;
   }
-  if (++pilotMisses_ > kMissLimit) {
+  if (++pilotMisses_ > (pilotCount_ >= kMinPilot ? kHeldPilotMissLimit : kMissLimit)) {
     StartSearch();
     if (pilotLike) return Add(length, endSample, peak);
   }

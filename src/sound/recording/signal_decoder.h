@@ -96,6 +96,8 @@ class BlockReader {
   std::int64_t pilotStart_ = 0;
   std::int64_t dataStart_ = 0;
   float syncFirst_ = 0;
+  float syncFirstPeak_ = 0;
+  float pilotPeak_ = 0;        // the running mean of the pilot's swings
   int shortRun_ = 0;
   int pilotRun_ = 0;           // half-waves in a row that fit the pilot
   float badScore_ = 0;         // periods outside the bits' range, fading

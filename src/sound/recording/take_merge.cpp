@@ -382,21 +382,46 @@ SignalRecord CombineAligned(const std::vector<const SignalRecord*>& group, std::
   return combined;
 }
 
+// Bits read with less confidence than this are doubtful.
+constexpr int kDoubtful = 32;
+
+int DoubtfulBits(const SignalRecord& r) {
+  return static_cast<int>(std::count_if(r.confidence.begin(), r.confidence.end(), [](std::uint8_t c) { return c < kDoubtful; }));
+}
+
 MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
-  // A take whose checksum matches as read, else the one repaired with fewest bits.
-  // Of two that match, the shorter when the other is it with a 0 byte more:
-  // a byte completed after the block (by ringing, or sent by the saver)
-  // still matches, and a block with no header has no length to cut it to.
-  auto better = [](const SignalRecord& r, const SignalRecord& than) {
-    if (r.repairedBits != than.repairedBits) return r.repairedBits < than.repairedBits;
-    return r.bytes.size() + 1 == than.bytes.size() && than.bytes.back() == 0 &&
-           std::equal(r.bytes.begin(), r.bytes.end(), than.bytes.begin());
+  // A take whose checksum matches as read, else the one repaired with fewest
+  // bits. Takes that match but differ (a slip the checksum, blind to it, let
+  // through, one time in 256) are weighed: the reading most takes give
+  // exactly, then the one with fewer doubtful bits (bits put in unknown where
+  // the signal broke, and reads that barely made it). Of two that match, the
+  // shorter when the other is it with a 0 byte more: a byte completed after
+  // the block (by ringing, or sent by the saver) still matches, and a block
+  // with no header has no length to cut it to.
+  std::vector<int> agreeing(slot.records.size(), 0);
+  for (std::size_t k = 0; k < slot.records.size(); ++k) {
+    for (const SignalRecord* other : slot.records) {
+      agreeing[k] += other->checksumOk && other->repairedBits == 0 && other->bytes == slot.records[k]->bytes ? 1 : 0;
+    }
+  }
+  auto better = [&](std::size_t k, std::size_t than) {
+    const SignalRecord& r = *slot.records[k];
+    const SignalRecord& t = *slot.records[than];
+    if (r.repairedBits != t.repairedBits) return r.repairedBits < t.repairedBits;
+    if (agreeing[k] != agreeing[than]) return agreeing[k] > agreeing[than];
+    if (r.bytes.size() + 1 == t.bytes.size() && t.bytes.back() == 0 && std::equal(r.bytes.begin(), r.bytes.end(), t.bytes.begin())) {
+      return true;
+    }
+    if (t.bytes.size() + 1 == r.bytes.size() && r.bytes.back() == 0 && std::equal(t.bytes.begin(), t.bytes.end(), r.bytes.begin())) {
+      return false;
+    }
+    return DoubtfulBits(r) < DoubtfulBits(t);
   };
   int chosen = -1;
   for (std::size_t k = 0; k < slot.records.size(); ++k) {
     const SignalRecord& r = *slot.records[k];
     if (!r.checksumOk) continue;
-    if (chosen < 0 || better(r, *slot.records[static_cast<std::size_t>(chosen)])) chosen = static_cast<int>(k);
+    if (chosen < 0 || better(k, static_cast<std::size_t>(chosen))) chosen = static_cast<int>(k);
   }
   if (chosen >= 0 && slot.records[static_cast<std::size_t>(chosen)]->repairedBits == 0) {
     return {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false, {}};
