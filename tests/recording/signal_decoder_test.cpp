@@ -542,3 +542,91 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// The half-waves (length in samples at 44100 Hz, swing) of a pilot, its sync
+// and a record, with what a worn tape does around them: a dropout near the
+// pilot's end where hiss makes sync-like half-waves too weak for a sync, a
+// burst of noise in the pilot, a 1 bit of the flag stretched to a pilot's
+// length. The record is read once, exactly, and nothing else is.
+using Halves = std::vector<std::pair<float, float>>;
+
+constexpr double kPerT = 44100.0 / 3500000.0;
+
+Halves PilotHalves(int count) { return Halves(static_cast<std::size_t>(count), {static_cast<float>(2168 * kPerT), 1.0f}); }
+
+Halves SyncAndBits(const TapeBlock& record) {
+  Halves out{{static_cast<float>(667 * kPerT), 1.0f}, {static_cast<float>(735 * kPerT), 1.0f}};
+  for (std::size_t i = 2; i < record.size(); ++i) {
+    for (int bit = 7; bit >= 0; --bit) {
+      const float half = static_cast<float>(((record[i] >> bit) & 1 ? 1710 : 855) * kPerT);
+      out.insert(out.end(), 2, {half, 1.0f});
+    }
+  }
+  return out;
+}
+
+Halves Joined(std::initializer_list<Halves> parts) {
+  Halves out;
+  for (const Halves& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+struct PilotRow {
+  const char* name;
+  std::function<Halves(const TapeBlock&)> make;
+};
+
+class PilotTable : public ::testing::TestWithParam<PilotRow> {};
+
+TEST_P(PilotTable, ReadsTheRecordOnceExactly) {
+  const TapeBlock record = MakeRecord(0xFF, Bytes(24, 6));
+  BlockReader reader(44100);
+  std::vector<SignalRecord> found;
+  std::int64_t at = 0;
+  for (const auto& [length, swing] : Joined({PilotHalves(100), GetParam().make(record), {{44100.0f, 1.0f}}})) {
+    at += static_cast<std::int64_t>(length);
+    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
+  }
+  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].bytes, Body(record));
+  EXPECT_TRUE(found[0].checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PilotTable,
+    ::testing::Values(
+        PilotRow{"clean", [](const TapeBlock& r) { return Joined({PilotHalves(800), SyncAndBits(r)}); }},
+        // The flag's first 1 bit: its second half-wave as long as a pilot's.
+        PilotRow{"flag_bit_stretched_to_a_pilot_half_wave",
+                 [](const TapeBlock& r) {
+                   Halves data = SyncAndBits(r);
+                   data[3].first = static_cast<float>(2100 * kPerT);
+                   data[2].first = static_cast<float>(1400 * kPerT);
+                   return Joined({PilotHalves(800), data});
+                 }},
+        // Hiss in a dropout: a pair timed like a sync and sixteen bit-like
+        // half-waves, all at a twentieth of the pilot's swing, then the level
+        // held, then the pilot again.
+        PilotRow{"hiss_in_a_dropout_of_the_pilot",
+                 [](const TapeBlock& r) {
+                   Halves hiss{{static_cast<float>(667 * kPerT), 0.05f}, {static_cast<float>(735 * kPerT), 0.05f}};
+                   hiss.insert(hiss.end(), 16, {static_cast<float>(855 * kPerT), 0.05f});
+                   hiss.push_back({static_cast<float>(2 * 2168 * kPerT), 0.05f});
+                   return Joined({PilotHalves(800), hiss, PilotHalves(60), SyncAndBits(r)});
+                 }},
+        // Six half-waves a quarter off the pilot's length (noise) just before
+        // the sync: the pilot is held.
+        PilotRow{"noise_burst_at_the_pilots_end",
+                 [](const TapeBlock& r) {
+                   Halves burst;
+                   for (int k = 0; k < 6; ++k) burst.push_back({static_cast<float>((k % 2 ? 1.27 : 0.73) * 2168 * kPerT), 1.0f});
+                   return Joined({PilotHalves(800), burst, PilotHalves(30), SyncAndBits(r)});
+                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo

@@ -102,6 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
         MergeRow{"channels_apart_stay_apart",
                  {{At(Rec(kA), 100, 200)}, {At(Rec(kA), 300, 400)}}, {kA, kA}, {"из записи 1", "из записи 2"},
                  {true, true}, true},
+        // Two wrong bits in one column match the checksum (one time in 256):
+        // two takes that read the record alike outweigh it.
+        MergeRow{"two_takes_outvote_a_chance_match", {{Rec(Flip(Flip(kB, 8), 24))}, {Rec(kB)}, {Rec(kB)}}, {kB},
+                 {"из записи 2"}, {true}},
+        // Of two takes that match, the one without doubtful bits.
+        MergeRow{"of_two_matches_the_surer", {{Rec(Flip(Flip(kB, 8), 24), {{8, 0}, {24, 10}})}, {Rec(kB)}}, {kB},
+                 {"из записи 2"}, {true}},
         MergeRow{"one_take", {{Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 1"}, {true, true}},
         MergeRow{"no_records", {{}, {}}, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
