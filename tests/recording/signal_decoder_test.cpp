@@ -618,6 +618,15 @@ INSTANTIATE_TEST_SUITE_P(
                    hiss.push_back({static_cast<float>(2 * 2168 * kPerT), 0.05f});
                    return Joined({PilotHalves(800), hiss, PilotHalves(60), SyncAndBits(r)});
                  }},
+        // A lossy coder's sync: its second half-wave swings at a fifth of
+        // the pilot's, its first at two thirds.
+        PilotRow{"sync_with_a_weak_second_half_wave",
+                 [](const TapeBlock& r) {
+                   Halves data = SyncAndBits(r);
+                   data[0].second = 0.65f;
+                   data[1].second = 0.2f;
+                   return Joined({PilotHalves(800), data});
+                 }},
         // Six half-waves a quarter off the pilot's length (noise) just before
         // the sync: the pilot is held.
         PilotRow{"noise_burst_at_the_pilots_end",

@@ -44,9 +44,10 @@ constexpr int kPilotAverage = 32;        // pilot half-waves in the running mean
 // one a period within these shares.
 constexpr float kSyncFirstMax = 0.75f, kSyncFirstMin = 0.12f;
 constexpr float kSyncPairMin = 0.4f, kSyncPairMax = 1.05f;
-// Both sync half-waves swing at least this share of the pilot's swing: in a
-// dropout the pilot sinks into hiss, whose short half-waves are no sync.
-constexpr float kSyncSwing = 0.25f;
+// The sync's half-waves swing on average at least this share of the pilot's
+// swing: in a dropout the pilot sinks into hiss, whose short half-waves are
+// no sync. (A lossy coder may leave the second much weaker than the first.)
+constexpr float kSyncSwing = 0.3f;
 
 // The end of a block's data: a half-wave longer than this (in pilot
 // half-waves), a run of half-waves too short for any bit (noise), or a period
@@ -657,7 +658,7 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     const float pair = syncFirst_ + length;
     const bool timed = length < kSyncFirstMax * pilotHalf_ * 1.1f && pair > kSyncPairMin * pilotHalf_ &&
                        pair < kSyncPairMax * pilotHalf_;
-    const bool swung = std::min(syncFirstPeak_, peak) >= kSyncSwing * pilotPeak_;
+    const bool swung = (syncFirstPeak_ + peak) / 2 >= kSyncSwing * pilotPeak_;
     if (timed && !swung) {
       // Hiss in a dropout of the pilot: no sync, and no fault of the pilot.
       state_ = State::Pilot;
