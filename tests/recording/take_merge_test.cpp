@@ -27,6 +27,12 @@ std::vector<std::uint8_t> Flip(std::vector<std::uint8_t> bytes, std::size_t bit)
   return bytes;
 }
 
+// A record as the repair left it: bits changed to make the checksum match.
+SignalRecord Repaired(SignalRecord r, int bits) {
+  r.repairedBits = bits;
+  return r;
+}
+
 struct MergeRow {
   const char* name;
   std::vector<std::vector<SignalRecord>> takes;
@@ -109,6 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Of two takes that match, the one without doubtful bits.
         MergeRow{"of_two_matches_the_surer", {{Rec(Flip(Flip(kB, 8), 24), {{8, 0}, {24, 10}})}, {Rec(kB)}}, {kB},
                  {"из записи 2"}, {true}},
+        // Take 1 was made to match by changing two bits (wrongly, in one
+        // column); the three takes voted need one doubtful bit changed.
+        MergeRow{"fewer_bits_repaired_in_the_combination",
+                 {{Repaired(Rec(Flip(Flip(kB, 9), 17), {{20, 30}}), 2)},
+                  {Rec(Flip(kB, 20), {{20, 40}})},
+                  {Rec(Flip(kB, 20), {{20, 60}})}},
+                 {kB}, {"собран из записей 1, 2, 3"}, {true}},
         MergeRow{"one_take", {{Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 1"}, {true, true}},
         MergeRow{"no_records", {{}, {}}, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });

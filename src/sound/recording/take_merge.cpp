@@ -478,11 +478,13 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   for (SignalRecord& combined : candidates) {
     if (combined.checksumOk) return {std::move(combined), groupTakes, true, {}};
   }
-  if (chosen >= 0) return fallback;
+  // Repaired: the combination or the take that needed fewest bits changed
+  // (the take on a tie: its bits were read, not voted).
+  const int takeBits = chosen >= 0 ? slot.records[static_cast<std::size_t>(chosen)]->repairedBits : limits.maxBits + 1;
   for (SignalRecord& combined : candidates) {
     combined.repairedBits = RepairBits(combined.bytes, combined.confidence, limits);
     combined.checksumOk = combined.repairedBits > 0;
-    if (combined.checksumOk) return {std::move(combined), groupTakes, true, {}};
+    if (combined.checksumOk && combined.repairedBits < takeBits) return {std::move(combined), groupTakes, true, {}};
   }
   return fallback;
 }
