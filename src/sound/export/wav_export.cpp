@@ -7,6 +7,7 @@
 #include "project/atomic_file.h"
 #include "project/tap_file.h"
 #include "sound/export/signal_stream.h"
+#include "sound/export/write_behind.h"
 
 namespace reelo {
 namespace {
@@ -32,19 +33,35 @@ bool PatchSizes(AtomicFileWriter& writer, std::uint32_t dataBytes) {
   return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
 }
 
-// Streams the signal to the writer, one progress step as each block ends.
+// Streams the signal to the writer, one progress step as each block ends;
+// the chunks are written behind the making of the next ones.
 bool WriteSignal(const TapeProject& project, const SignalOptions& options, AtomicFileWriter& writer,
                  ProgressScope& scope) {
   TapeSignalStream stream(project, options);
-  std::vector<std::uint8_t> chunk(kChunkSamples * static_cast<std::size_t>(stream.bytesPerSample()));
+  const auto bytesPerSample = static_cast<std::size_t>(stream.bytesPerSample());
+  WriteBehind behind([&writer](const std::uint8_t* bytes, std::size_t count) { return writer.Write(bytes, count); },
+                     kChunkSamples * bytesPerSample);
   int stepped = 0;
-  while (!stream.done()) {
-    const std::size_t samples = stream.Read(chunk.data(), kChunkSamples);
-    if (!writer.Write(chunk.data(), samples * static_cast<std::size_t>(stream.bytesPerSample()))) return false;
-    for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
+  bool ok = true;
+  while (ok && !stream.done()) {
+    std::uint8_t* chunk = behind.Take();
+    if (chunk == nullptr) {
+      ok = false;
+      break;
+    }
+    // A Read stops at each block's end; the rest of the chunk is filled by
+    // the next ones, so short blocks do not each cost a write.
+    std::size_t samples = 0;
+    while (samples < kChunkSamples && !stream.done()) {
+      const std::size_t read = stream.Read(chunk + samples * bytesPerSample, kChunkSamples - samples);
+      samples += read;
+      for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
+      if (read == 0) break;
+    }
+    behind.Hand(chunk, samples * bytesPerSample);
     if (samples == 0) break;
   }
-  return true;
+  return behind.Finish() && ok;
 }
 
 }  // namespace
@@ -65,6 +82,9 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& path, const 
   const std::uint64_t bytes =
       ProjectSignalSamples(project, options) * static_cast<std::uint64_t>(options.bitsPerSample / 8);
   if (bytes > kMaxWavDataSize) return OpResult::Fail(kWavTooLargeText);
+  // The default options give the export's own signal sample for sample; it is
+  // made a cycle and a byte at a time instead of a pulse at a time.
+  if (options == SignalOptions{} && AllPlainRecords(project)) return SaveWavFile(project, path, progress);
 
   ProgressScope scope(progress, kSaveWavLabel, project.blockCount());
   AtomicFileWriter writer;
