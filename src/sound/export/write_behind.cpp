@@ -1,6 +1,7 @@
 #include "sound/export/write_behind.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 namespace reelo {
@@ -21,7 +22,12 @@ WriteBehind::WriteBehind(Write write, std::size_t chunkSize, bool background)
     chunk.resize(chunkSize_);
     empty_.push_back(chunk.data());
   }
-  if (background) thread_ = std::thread([this] { Run(); });
+  if (!background) return;
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had (a limit of the system): every chunk is written at once.
+  }
 }
 
 WriteBehind::~WriteBehind() { Finish(); }

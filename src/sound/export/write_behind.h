@@ -22,7 +22,8 @@ class WriteBehind {
   using Write = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
   // Chunks of chunkSize bytes. With background false (or on a machine of one
-  // core) every chunk is written at once on the caller's thread.
+  // core, or when no thread can be started) every chunk is written at once on
+  // the caller's thread.
   WriteBehind(Write write, std::size_t chunkSize, bool background = OnTwoCores());
   ~WriteBehind();  // waits for the chunks handed over (Finish)
   WriteBehind(const WriteBehind&) = delete;
