@@ -6,44 +6,21 @@
 namespace reelo {
 
 SampleSink::SampleSink(Consumer consumer, std::size_t chunkSize)
-    : own_(std::max<std::size_t>(chunkSize, 1)), chunk_(own_.data()), size_(own_.size()) {
-  exchange_ = [consumer = std::move(consumer)](std::uint8_t* filled, std::size_t count) {
-    return consumer(filled, count) ? filled : nullptr;
-  };
-}
-
-SampleSink::SampleSink(Exchange exchange, std::uint8_t* first, std::size_t chunkSize)
-    : exchange_(std::move(exchange)), chunk_(first), size_(chunkSize) {
-  if (chunk_ == nullptr || size_ == 0) {
-    failed_ = true;
-    spare_.resize(std::max<std::size_t>(chunkSize, 1));
-    chunk_ = spare_.data();
-    size_ = spare_.size();
-  }
-}
+    : consumer_(std::move(consumer)), buffer_(std::max<std::size_t>(chunkSize, 1)) {}
 
 bool SampleSink::Flush() {
-  if (used_ > 0 && !failed_) {
-    std::uint8_t* next = exchange_(chunk_, used_);
-    if (next == nullptr) {
-      // After a failure the samples are counted but dropped: the caller stops
-      // at its next check and reports the failure, so nothing more needs to
-      // reach the consumer. The chunk just handed over is no longer ours.
-      failed_ = true;
-      spare_.resize(size_);
-      next = spare_.data();
-    }
-    chunk_ = next;
-  }
+  if (used_ > 0 && !failed_ && !consumer_(buffer_.data(), used_)) failed_ = true;
+  // After a failure the samples are counted but dropped: the caller stops at
+  // its next check and reports the failure, so nothing more needs to reach it.
   used_ = 0;
   return !failed_;
 }
 
 void SampleSink::FillAcrossChunks(std::uint8_t level, std::size_t count) {
   while (count > 0) {
-    if (used_ == size_) Flush();
-    std::size_t part = std::min(count, size_ - used_);
-    std::memset(chunk_ + used_, level, part);
+    if (used_ == buffer_.size()) Flush();
+    std::size_t part = std::min(count, buffer_.size() - used_);
+    std::memset(buffer_.data() + used_, level, part);
     used_ += part;
     total_ += part;
     count -= part;
@@ -52,9 +29,9 @@ void SampleSink::FillAcrossChunks(std::uint8_t level, std::size_t count) {
 
 void SampleSink::AppendAcrossChunks(const std::uint8_t* samples, std::size_t count) {
   while (count > 0) {
-    if (used_ == size_) Flush();
-    std::size_t part = std::min(count, size_ - used_);
-    std::memcpy(chunk_ + used_, samples, part);
+    if (used_ == buffer_.size()) Flush();
+    std::size_t part = std::min(count, buffer_.size() - used_);
+    std::memcpy(buffer_.data() + used_, samples, part);
     used_ += part;
     total_ += part;
     samples += part;

@@ -1,5 +1,5 @@
-// Where the tape signal goes: a buffer of 8-bit samples that is handed on in
-// large chunks, so that making the signal costs a few fills per cycle and
+// Where the tape signal goes: a fixed buffer of 8-bit samples that is handed
+// on in large chunks, so that making the signal costs a few fills per cycle and
 // writing it costs one call per chunk.
 #pragma once
 
@@ -16,23 +16,17 @@ class SampleSink {
   // Receives each full chunk (and the rest at Flush); returns false when the
   // samples could not be taken, which stops the sink.
   using Consumer = std::function<bool(const std::uint8_t* samples, std::size_t count)>;
-  // Takes a filled chunk and gives the one to fill next (of the same size),
-  // or nullptr when the samples could not be taken, which stops the sink. The
-  // chunk handed over is not touched again until it comes back from here.
-  using Exchange = std::function<std::uint8_t*(std::uint8_t* filled, std::size_t count)>;
 
   static constexpr std::size_t kDefaultChunkSize = std::size_t{1} << 20;
 
   explicit SampleSink(Consumer consumer, std::size_t chunkSize = kDefaultChunkSize);
-  // Fills first (chunkSize bytes), then the chunks exchange gives back.
-  SampleSink(Exchange exchange, std::uint8_t* first, std::size_t chunkSize);
   SampleSink(const SampleSink&) = delete;
   SampleSink& operator=(const SampleSink&) = delete;
 
   // Appends count samples of the given level.
   void Fill(std::uint8_t level, std::size_t count) {
-    if (count <= size_ - used_) {
-      std::memset(chunk_ + used_, level, count);
+    if (count <= buffer_.size() - used_) {
+      std::memset(buffer_.data() + used_, level, count);
       used_ += count;
       total_ += count;
     } else {
@@ -42,8 +36,8 @@ class SampleSink {
 
   // Appends a run of prepared samples.
   void Append(const std::uint8_t* samples, std::size_t count) {
-    if (count <= size_ - used_) {
-      std::memcpy(chunk_ + used_, samples, count);
+    if (count <= buffer_.size() - used_) {
+      std::memcpy(buffer_.data() + used_, samples, count);
       used_ += count;
       total_ += count;
     } else {
@@ -51,7 +45,7 @@ class SampleSink {
     }
   }
 
-  // Hands the buffered samples on. False once they could not be taken.
+  // Hands the buffered samples to the consumer. False once the consumer failed.
   bool Flush();
 
   // Samples appended so far, whether or not they have been handed on yet.
@@ -62,11 +56,8 @@ class SampleSink {
   void FillAcrossChunks(std::uint8_t level, std::size_t count);
   void AppendAcrossChunks(const std::uint8_t* samples, std::size_t count);
 
-  Exchange exchange_;
-  std::vector<std::uint8_t> own_;  // the one chunk of a sink with a plain consumer
-  std::vector<std::uint8_t> spare_;  // where samples go after a failure, to be dropped
-  std::uint8_t* chunk_ = nullptr;
-  std::size_t size_ = 0;
+  Consumer consumer_;
+  std::vector<std::uint8_t> buffer_;
   std::size_t used_ = 0;
   std::uint64_t total_ = 0;
   bool failed_ = false;

@@ -7,7 +7,6 @@
 #include "project/atomic_file.h"
 #include "project/tap_file.h"
 #include "sound/export/signal_stream.h"
-#include "sound/export/write_behind.h"
 
 namespace reelo {
 namespace {
@@ -33,35 +32,27 @@ bool PatchSizes(AtomicFileWriter& writer, std::uint32_t dataBytes) {
   return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
 }
 
-// Streams the signal to the writer, one progress step as each block ends;
-// the chunks are written behind the making of the next ones.
+// Streams the signal to the writer, one progress step as each block ends.
 bool WriteSignal(const TapeProject& project, const SignalOptions& options, AtomicFileWriter& writer,
                  ProgressScope& scope) {
   TapeSignalStream stream(project, options);
   const auto bytesPerSample = static_cast<std::size_t>(stream.bytesPerSample());
-  WriteBehind behind([&writer](const std::uint8_t* bytes, std::size_t count) { return writer.Write(bytes, count); },
-                     kChunkSamples * bytesPerSample);
+  std::vector<std::uint8_t> chunk(kChunkSamples * bytesPerSample);
   int stepped = 0;
-  bool ok = true;
-  while (ok && !stream.done()) {
-    std::uint8_t* chunk = behind.Take();
-    if (chunk == nullptr) {
-      ok = false;
-      break;
-    }
+  while (!stream.done()) {
     // A Read stops at each block's end; the rest of the chunk is filled by
     // the next ones, so short blocks do not each cost a write.
     std::size_t samples = 0;
     while (samples < kChunkSamples && !stream.done()) {
-      const std::size_t read = stream.Read(chunk + samples * bytesPerSample, kChunkSamples - samples);
+      const std::size_t read = stream.Read(chunk.data() + samples * bytesPerSample, kChunkSamples - samples);
       samples += read;
       for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
       if (read == 0) break;
     }
-    behind.Hand(chunk, samples * bytesPerSample);
     if (samples == 0) break;
+    if (!writer.Write(chunk.data(), samples * bytesPerSample)) return false;
   }
-  return behind.Finish() && ok;
+  return true;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "project/tap_file.h"
 #include "sound/export/sample_sink.h"
 #include "sound/export/tape_signal.h"
-#include "sound/export/write_behind.h"
 
 namespace reelo {
 namespace {
@@ -20,9 +19,8 @@ constexpr std::uint16_t kMonoChannels = 1;
 constexpr std::uint16_t kBytesPerSample = 1;
 constexpr std::uint16_t kBitsPerSample = 8;
 // Samples handed to the file writer at a time: large enough that a write is
-// rare, small enough that the chunks filled and written meanwhile stay in the
-// processor's cache.
-constexpr std::size_t kExportChunkSize = std::size_t{1} << 20;
+// rare, small enough to stay in the processor's cache while it is filled.
+constexpr std::size_t kExportChunkSize = std::size_t{256} << 10;
 
 void PutTag(WavHeader& header, std::size_t offset, const char (&tag)[5]) {
   std::memcpy(header.data() + offset, tag, 4);
@@ -40,23 +38,16 @@ void Put16(WavHeader& header, std::size_t offset, std::uint16_t value) {
   PutLittleEndian(header.data() + offset, value, 2);
 }
 
-// Streams every block's signal to the writer, one progress step per block;
-// the chunks are written behind the making of the next ones.
+// Streams every block's signal to the writer, one progress step per block.
 bool WriteSamples(const TapeProject& project, AtomicFileWriter& writer, ProgressScope& scope) {
-  WriteBehind behind([&writer](const std::uint8_t* samples, std::size_t count) { return writer.Write(samples, count); },
-                     kExportChunkSize);
-  SampleSink sink(
-      [&behind](std::uint8_t* filled, std::size_t count) {
-        behind.Hand(filled, count);
-        return behind.Take();
-      },
-      behind.Take(), behind.chunkSize());
-  for (int i = 0; i < project.blockCount() && !sink.failed(); ++i) {
+  SampleSink sink([&writer](const std::uint8_t* samples, std::size_t count) { return writer.Write(samples, count); },
+                  kExportChunkSize);
+  for (int i = 0; i < project.blockCount(); ++i) {
     WriteBlockSignal(sink, project.blocks[static_cast<std::size_t>(i)]);
-    if (!sink.failed()) scope.Step(i);
+    if (sink.failed()) return false;
+    scope.Step(i);
   }
-  const bool flushed = sink.Flush();
-  return behind.Finish() && flushed;
+  return sink.Flush();
 }
 
 OpResult SaveFailed(const AtomicFileWriter& writer) { return OpResult::Fail(kSaveFailedText, writer.error()); }
