@@ -76,7 +76,7 @@ void BM_ExportWav(benchmark::State& state) {
   state.counters["rss_growth_MB"] = PeakMegabytes() - peakBefore;
   std::remove(kWavPath);
 }
-// The export writes on a thread of its own: its CPU time is the process's.
+// CPU time is the whole process's, as the system charges the file writing to it.
 BENCHMARK(BM_ExportWav)
     ->Arg(kSmallProjectBlocks)
     ->Arg(kFullProjectBlocks)
