@@ -14,10 +14,11 @@
 #include <optional>
 #include <vector>
 
+#include "formats/csw_file.h"
 #include "formats/load_progress.h"
 #include "formats/load_summary.h"
 #include "formats/pzx_file.h"
-#include "formats/spectrum_tape.h"
+#include "formats/signal_blocks.h"
 #include "formats/tzx_blocks.h"
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
@@ -132,14 +133,18 @@ OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
   return OpResult::Success();
 }
 
-// A TAP file of the records the tape holds; the other kinds are left out.
+// A TAP file of the records the tape holds, with the records decoded from its
+// signal blocks in their place; the other kinds are left out.
 OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
+  TapRecords decoded = TapRecordsWithSignals(project);
   TapeProject records;
   records.fileName = project.fileName;
-  for (const TapeBlock* block : TapRecordsOf(project)) records.blocks.emplace_back(block->bytes());
+  records.blocks = std::move(decoded.records);
   const OpResult saved = SaveTapFile(records, progress);
-  if (saved.ok()) project.modified = false;
-  return saved;
+  if (!saved.ok()) return saved;
+  project.modified = false;
+  const std::string found = SignalDecodeText(decoded);
+  return found.empty() ? saved : OpResult::Warn(found);
 }
 
 // The counts, blocks and message of a load of kinds.
@@ -187,6 +192,19 @@ OpResult LoadPzx(std::vector<TapeBlock>& blocks, int room, const std::string& pa
   notes.truncatedOffset = read.truncatedOffset;
   notes.truncatedBytes = read.truncatedBytes;
   return KeepKinds(blocks, read.blocks, read.leftOut, notes, counts);
+}
+
+// A CSW file, read whole, onto one CSW recording block.
+OpResult LoadCsw(std::vector<TapeBlock>& blocks, int room, const std::string& path, const std::uint8_t* data,
+                 std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+  CswKinds read = ReadCswKinds(data, size);
+  if (!read.failure.empty()) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, read.failure);
+  progress.Position(size);
+  const int leftOut = std::max(0, static_cast<int>(read.blocks.size()) - std::max(room, 0));
+  read.blocks.resize(read.blocks.size() - static_cast<std::size_t>(leftOut));
+  LoadNotes notes;
+  notes.recording = read.note;
+  return KeepKinds(blocks, read.blocks, leftOut, notes, counts);
 }
 
 }  // namespace
@@ -238,7 +256,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
   const auto size = static_cast<std::uint64_t>(st.st_size);
   LoadProgress shown(progress, LoadLabel(format), size);
   // A TZX is read block by block in constant memory beside its blocks;
-  // anything else is held whole while libspectrum reads it.
+  // a PZX or CSW file is held whole while it is read.
   if (format == TapeFormat::Tzx) {
     const OpResult result = LoadTzx(blocks, room, path, file.fd, size, shown, tally);
     if (counts) *counts = tally;
@@ -252,8 +270,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
     if (counts) *counts = tally;
     return result;
   }
-  const OpResult result =
-      LoadThroughLibrary(blocks, room, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+  const OpResult result = LoadCsw(blocks, room, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
   if (counts) *counts = tally;
   return result;
 }
