@@ -114,7 +114,8 @@ bool Form1::SaveProjectAs() {
 }
 
 bool Form1::WriteProject() {
-  // A TAP file holds records only: the user hears first what becomes of the rest.
+  // A TAP file holds records only: the user hears first what becomes of the
+  // rest (records decoded from the signal blocks, the other kinds left out).
   const TapLosses losses = IsTzxFileName(state_.project.fileName) ? TapLosses{} : TapLossesOf(state_.project);
   if (!losses.empty() &&
       ShowBox(TapLossesText(losses) + kTapLossesQuestion, kReplaceTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) {
@@ -122,7 +123,8 @@ bool Form1::WriteProject() {
   }
   // Undoing back to this point clears `modified` again.
   const OpResult result = state_.document.Save([this](TapeProject& project) { return SaveTapeFile(project, *progress_); });
-  ShowResult(result, kSaveFailedTitle);
+  // A saved TAP file tells what was decoded from the signal blocks.
+  ShowResult(result, result.isWarning() ? kReplaceTitle : kSaveFailedTitle);
   return result.ok();
 }
 
