@@ -132,15 +132,20 @@ void CheckSaveAndReload(const TapeProject& loaded, const std::string& name) {
   TapeProject reloaded;
   TapeLoadCounts counts;
   const OpResult result = LoadTapeFile(reloaded, project.fileName, quiet, &counts);
-  FUZZ_CHECK(result.kind == OpResult::Kind::Ok);
   if (!IsTzxFileName(name)) {
     // The records of the blocks that hold them, and in place of each run of
     // signal blocks the records decoded from it; the save says what it decoded.
+    // Records decoded from a full tape may be more than a tape holds: the file
+    // keeps them all, and opened again it gives what fits with a warning.
     const TapRecords expected = TapRecordsWithSignals(project);
-    FUZZ_CHECK(reloaded.blocks == expected.records);
+    const bool fits = expected.records.size() <= static_cast<std::size_t>(kMaxBlocks);
+    FUZZ_CHECK(result.kind == (fits ? OpResult::Kind::Ok : OpResult::Kind::Warning));
+    FUZZ_CHECK(std::equal(reloaded.blocks.begin(), reloaded.blocks.end(), expected.records.begin()));
+    FUZZ_CHECK(reloaded.blocks.size() == std::min(expected.records.size(), static_cast<std::size_t>(kMaxBlocks)));
     FUZZ_CHECK(saved.isWarning() == (expected.signalBlocks > 0));
     return;
   }
+  FUZZ_CHECK(result.kind == OpResult::Kind::Ok);
   FUZZ_CHECK(saved.kind == OpResult::Kind::Ok);
   FUZZ_CHECK(reloaded.blocks == project.blocks);
   FUZZ_CHECK(counts.taken + counts.keptKinds == project.blockCount());
