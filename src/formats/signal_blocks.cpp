@@ -1,6 +1,8 @@
 #include "formats/signal_blocks.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
 #include "project/block_kinds.h"
 #include "sound/export/kind_signal.h"
@@ -14,6 +16,9 @@ namespace {
 constexpr std::int64_t kLeadInSamples = 1000;
 constexpr std::int64_t kTailSamples = 1000;
 constexpr long long kPulsesPerTick = 1 << 20;
+// A window hears of a long decoding at most this often, so repainting never
+// costs more than the decoding.
+constexpr std::chrono::milliseconds kTickInterval{20};
 
 std::uint8_t SampleLevel(PulseLevel level) {
   switch (level) {
@@ -139,9 +144,20 @@ std::vector<SignalRun> SignalRuns(const TapeProject& tape) {
   return runs;
 }
 
-TapRecords TapRecordsWithSignals(const TapeProject& tape, const std::function<void()>& tick) {
+TapRecords TapRecordsWithSignals(const TapeProject& tape, Progress& progress) {
   TapRecords out;
   const std::vector<SignalRun> runs = SignalRuns(tape);
+  std::optional<ProgressScope> scope;
+  int signalBlocks = 0;
+  for (const SignalRun& run : runs) signalBlocks += run.count;
+  if (signalBlocks > 0) scope.emplace(progress, kDecodeSignalLabel, signalBlocks);
+  auto last = std::chrono::steady_clock::now();
+  const std::function<void()> tick = [&scope, &last, &out] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < kTickInterval) return;
+    last = now;
+    scope->Step(out.signalBlocks);
+  };
   std::size_t nextRun = 0;
   for (int i = 0; i < tape.blockCount(); ++i) {
     if (nextRun < runs.size() && runs[nextRun].first == i) {
@@ -154,6 +170,7 @@ TapRecords TapRecordsWithSignals(const TapeProject& tape, const std::function<vo
       out.storeFull = out.storeFull || decoded.storeFull;
       out.signalCut = out.signalCut || decoded.signalCut;
       for (TapeBlock& record : decoded.records) out.records.push_back(std::move(record));
+      scope->Step(out.signalBlocks);
       i += run.count - 1;
       continue;
     }

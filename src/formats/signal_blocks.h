@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "project/op_result.h"
+#include "project/progress.h"
 #include "project/tape_project.h"
 
 namespace reelo {
@@ -44,8 +45,13 @@ struct SignalRun {
 };
 std::vector<SignalRun> SignalRuns(const TapeProject& tape);
 
+// Progress text of the decoding before a TAP save.
+inline constexpr const char* kDecodeSignalLabel = "Расшифровка записей сигнала, подождите...";
+
 // The records a TAP file holds of the tape: the records of every kind that
 // carries them, and in place of each signal run the records decoded from it.
+// A tape with signal runs shows kDecodeSignalLabel, maximum the blocks of the
+// runs, the value the blocks done (repeated now and then inside a long run).
 struct TapRecords {
   std::vector<TapeBlock> records;
   int signalBlocks = 0;       // blocks of the runs decoded
@@ -54,7 +60,7 @@ struct TapRecords {
   bool storeFull = false;
   bool signalCut = false;
 };
-TapRecords TapRecordsWithSignals(const TapeProject& tape, const std::function<void()>& tick = {});
+TapRecords TapRecordsWithSignals(const TapeProject& tape, Progress& progress);
 
 // What the decoding found, in the user's words; "" when the tape has no
 // signal runs.

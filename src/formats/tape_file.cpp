@@ -136,7 +136,7 @@ OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
 // A TAP file of the records the tape holds, with the records decoded from its
 // signal blocks in their place; the other kinds are left out.
 OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
-  TapRecords decoded = TapRecordsWithSignals(project);
+  TapRecords decoded = TapRecordsWithSignals(project, progress);
   TapeProject records;
   records.fileName = project.fileName;
   records.blocks = std::move(decoded.records);

@@ -10,6 +10,7 @@
 #include "formats/csw_file.h"
 #include "formats/tape_file.h"
 #include "project/block_kinds.h"
+#include "recording_progress.h"
 #include "tape_images.h"
 
 namespace reelo {
@@ -170,7 +171,13 @@ TEST(CswKinds, ATapSaveHoldsTheRecordsDecodedFromSignalBlocks) {
     ASSERT_TRUE(LoadTapeFile(project, (dir / "tape").string(), progress).ok());
     project.fileName = (dir / "out.tap").string();
     project.modified = true;
-    const OpResult saved = SaveTapeFile(project, progress);
+    RecordingProgress shown;
+    const OpResult saved = SaveTapeFile(project, shown);
+    // The decoding shows its own progress first, over the blocks of the runs.
+    std::vector<std::string> labels{"Сохранение TAP-файла, подождите..."};
+    if (*row.message) labels.insert(labels.begin(), "Расшифровка записей сигнала, подождите...");
+    EXPECT_EQ(shown.labels, labels);
+    EXPECT_EQ(shown.begun, shown.ended);
     ASSERT_TRUE(saved.ok()) << saved.message;
     EXPECT_EQ(saved.kind, *row.message ? OpResult::Kind::Warning : OpResult::Kind::Ok);
     EXPECT_EQ(saved.message, row.message);

@@ -137,7 +137,7 @@ void CheckSaveAndReload(const TapeProject& loaded, const std::string& name) {
     // signal blocks the records decoded from it; the save says what it decoded.
     // Records decoded from a full tape may be more than a tape holds: the file
     // keeps them all, and opened again it gives what fits with a warning.
-    const TapRecords expected = TapRecordsWithSignals(project);
+    const TapRecords expected = TapRecordsWithSignals(project, quiet);
     const bool fits = expected.records.size() <= static_cast<std::size_t>(kMaxBlocks);
     FUZZ_CHECK(result.kind == (fits ? OpResult::Kind::Ok : OpResult::Kind::Warning));
     FUZZ_CHECK(std::equal(reloaded.blocks.begin(), reloaded.blocks.end(), expected.records.begin()));
