@@ -301,6 +301,21 @@ TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
        "неизвестная версия формата CSW"},
       {"CSW at 0 Hz", CswV2(0, 1, pulses), "неверная частота выборки"},
       {"CSW above 3.5 MHz", CswV2(3500001, 1, pulses), "неверная частота выборки"},
+      {"CSW at the largest rate a header holds", CswV2(0xFFFFFFFF, 2, Deflated(pulses)), "неверная частота выборки"},
+      {"CSW of version 1 at 0 Hz",
+       [&] {
+         Bytes b = CswV1(RomPulses(kData));
+         b[25] = b[26] = 0;
+         return b;
+       }(),
+       "неверная частота выборки"},
+      {"CSW of version 1, packed (only version 2 packs)",
+       [&] {
+         Bytes b = CswV1(RomPulses(kData));
+         b[27] = 2;
+         return b;
+       }(),
+       "неизвестный способ сжатия"},
       {"CSW of unknown compression", CswV2(44100, 7, pulses), "неизвестный способ сжатия"},
       {"CSW with damaged packed data", CswV2(44100, 2, {0x78, 0x9C, 1, 2, 3, 4, 5}), "сжатые данные повреждены"},
       {"CSW cut in its header",
