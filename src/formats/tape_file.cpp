@@ -33,6 +33,8 @@ constexpr char kTzxSignature[] = "ZXTape!\x1A";
 constexpr char kPzxSignature[] = "PZXT";
 constexpr char kCswSignature[] = "Compressed Square Wave\x1A";
 constexpr char kTzxExtension[] = ".tzx";
+constexpr char kPzxExtension[] = ".pzx";
+constexpr char kCswExtension[] = ".csw";
 constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
 
 constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
@@ -216,14 +218,25 @@ TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size) {
   return TapeFormat::Tap;
 }
 
-bool IsTzxFileName(const std::string& path) {
-  const std::size_t n = sizeof kTzxExtension - 1;
+namespace {
+
+template <std::size_t N>
+bool EndsWithExtension(const std::string& path, const char (&extension)[N]) {
+  const std::size_t n = N - 1;  // without the closing zero
   if (path.size() < n) return false;
   for (std::size_t i = 0; i < n; ++i) {
     const auto c = static_cast<unsigned char>(path[path.size() - n + i]);
-    if (std::tolower(c) != kTzxExtension[i]) return false;
+    if (std::tolower(c) != extension[i]) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool IsTzxFileName(const std::string& path) { return EndsWithExtension(path, kTzxExtension); }
+
+bool IsReadOnlyTapeName(const std::string& path) {
+  return EndsWithExtension(path, kPzxExtension) || EndsWithExtension(path, kCswExtension);
 }
 
 namespace {
@@ -292,6 +305,7 @@ TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, Tap
 }
 
 OpResult SaveTapeFile(TapeProject& project, Progress& progress) {
+  if (IsReadOnlyTapeName(project.fileName)) return OpResult::Fail(kSaveFailedText, kReadOnlyFormatText);
   if (!IsTzxFileName(project.fileName)) {
     return TapLossesOf(project).empty() ? SaveTapFile(project, progress) : SaveRecordsAsTap(project, progress);
   }

@@ -56,6 +56,12 @@ TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size);
 // True when the name ends in ".tzx", in any mix of letter cases.
 bool IsTzxFileName(const std::string& path);
 
+// True when the name ends in ".pzx" or ".csw", in any mix of letter cases: a
+// format the program reads but does not write. A save under such a name would
+// put a TAP file in place of the recording, so it is refused.
+bool IsReadOnlyTapeName(const std::string& path);
+inline constexpr const char* kReadOnlyFormatText = "форматы PZX и CSW программа только читает: выберите имя .tap или .tzx";
+
 // What one load did, block by block of the source file.
 struct TapeLoadCounts {
   int taken = 0;              // standard-speed data blocks kept as they are
@@ -102,7 +108,8 @@ TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, Tap
 // signal blocks were decoded the result is a Warning that says what was found.
 // TZX progress: "Сохранение TZX-файла, подождите...", maximum blockCount + 1,
 // value i after block i. Clears modified on success; on failure the old file
-// and modified are as they were and the message is kSaveFailedText.
+// and modified are as they were and the message is kSaveFailedText (with
+// kReadOnlyFormatText as the detail for a PZX or CSW name: nothing written).
 OpResult SaveTapeFile(TapeProject& project, Progress& progress);
 
 }  // namespace reelo

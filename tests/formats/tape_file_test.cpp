@@ -438,6 +438,26 @@ TEST(TapeFile, WritesEachRecordAsAStandardBlockWithASecondsPause) {
   }
 }
 
+// The program reads PZX and CSW but does not write them: a save under such a
+// name writes nothing, whatever the tape holds.
+TEST(TapeFile, RefusesToSaveUnderAPzxOrCswName) {
+  for (const char* name : {"x.csw", "y.PZX", "z.Csw"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    TapeProject project;
+    project.blocks = {kHeader};
+    project.modified = true;
+    project.fileName = (dir / name).string();
+    NullProgress progress;
+    const OpResult result = SaveTapeFile(project, progress);
+    EXPECT_EQ(result.kind, OpResult::Kind::Error);
+    EXPECT_EQ(result.message, "Проблемы с сохранением файла. Файл не сохранён.");
+    EXPECT_EQ(result.detail, "форматы PZX и CSW программа только читает: выберите имя .tap или .tzx");
+    EXPECT_FALSE(fs::exists(project.fileName));
+    EXPECT_TRUE(project.modified);
+  }
+}
+
 TEST(TapeFile, AFailedTzxSaveKeepsTheOldFileAndTheModifiedFlag) {
   TempDir dir;
   TapeProject project;

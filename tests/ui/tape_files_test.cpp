@@ -384,6 +384,48 @@ class TestTapeFiles : public QObject {
     QCOMPARE(w->state.project.blockCount(), 1);
   }
 
+  // The program does not write PZX or CSW: Save of a tape opened from one asks
+  // for a new name, and a PZX or CSW name chosen in Save as writes nothing, so
+  // the recording is never overwritten by a TAP file.
+  void testNoSaveOverACswOrPzxFile_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("Save asks for a new name") << "filesave" << "game.tap" << true;
+    QTest::newRow("Save as a CSW name") << "filesaveas" << "copy.CSW" << false;
+    QTest::newRow("Save as a PZX name") << "filesaveas" << "copy.pzx" << false;
+  }
+  void testNoSaveOverACswOrPzxFile() {
+    QFETCH(QString, command);
+    QFETCH(QString, chosen);
+    QFETCH(bool, written);
+    const auto tape = SampleBlocks();
+    const std::string source = Path(*dir, "game.csw");
+    const Bytes recording = RomCsw({tape[2], tape[3]});
+    WriteFileBytes(source, recording);
+    w->prompts.PlanFile(QString::fromStdString(source));
+    w->Run("fileopen");
+    QCOMPARE(w->state.project.blockCount(), 1);
+    const std::size_t before = w->prompts.shown.size();
+    const std::string path = Path(*dir, chosen.toStdString().c_str());
+    w->prompts.PlanFile(QString::fromStdString(path));
+    if (written) w->prompts.PlanAnswer(Answer::Yes).PlanAnswer(Answer::Ok);
+    if (!written) w->prompts.PlanAnswer(Answer::Ok);
+    w->Run(command.toStdString().c_str());
+    QVERIFY(w->prompts.shown.size() > before);
+    QVERIFY(w->prompts.shown[before].isDialog);
+    QCOMPARE(ReadFileBytes(source), recording);
+    QCOMPARE(std::filesystem::exists(path), written);
+    if (written) {
+      QCOMPARE(ReadFileBytes(path), Concat({tape[2], tape[3]}));
+    } else {
+      const ShownPrompt& failure = w->prompts.shown.back();
+      QCOMPARE(failure.text, U("Проблемы с сохранением файла. Файл не сохранён."));
+      QCOMPARE(failure.detail, U("форматы PZX и CSW программа только читает: выберите имя .tap или .tzx"));
+      QCOMPARE(failure.icon, BoxIcon::Critical);
+    }
+  }
+
   // The export's options window proposes the last choice of the run; the
   // usual choice writes the usual file; Отмена writes nothing; a check
   // reports in a box.
