@@ -141,6 +141,8 @@ int ConvertFile(const std::string& input, const std::string& out, const SignalOp
     PrintFailure(io, result.message + " (" + out + ")", result.detail);
     return kExitUsage;
   }
+  // A TAP file written from signal blocks: what was decoded from them.
+  if (result.isWarning()) io.err << result.message << '\n';
   return kExitOk;
 }
 

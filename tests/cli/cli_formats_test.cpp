@@ -34,6 +34,8 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
   const std::string tzx = (dir / "t.tzx").string();
   WriteFileBytes(tzx, Tzx({TzxRom(header), TzxPause(100), TzxRom(program)}));
   const std::string d = dir.path().string() + "/";
+  const std::string csw = d + "r.csw";
+  WriteFileBytes(csw, CswV1(Joined({Silence(100), RomPulses(header), Silence(300), RomPulses(program), Silence(300)})));
   struct Row {
     const char* name;
     Args args;
@@ -55,7 +57,17 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
        {"convert", tzx, d + "t.tap"},
        0,
        "",
-       "Блоки 2 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут."},
+       "Блоки 2 (тоны, импульсы, паузы, группы, циклы, тексты) в файл не попадут."},
+      // A CSW file is one recording block; a TAP file of it holds the records decoded from it.
+      {"list of a CSW file",
+       {"list", csw},
+       0,
+       "Запись CSW: 11785 байт, 44100 Гц\nБлоков: 1\nФайлов: 0\nВсего данных: 0 байт\n",
+       ""},
+      {"convert a CSW file to TAP", {"convert", csw, d + "r.tap"}, 0, "",
+       "Блоки 1 (записи сигнала) будут расшифрованы: в файл попадут найденные в них записи.\n"
+       "Сигнальных блоков расшифровано: 1; найдено записей: 2.\n"},
+      {"convert a CSW file to TZX", {"convert", csw, d + "r.tzx"}, 0, "", ""},
       {"convert to 16-bit WAV", {"convert", tzx, d + "t.wav", "--rate", "44100", "--bits", "16"}, 0, "", ""},
       {"sound options for a TZX", {"convert", tzx, d + "x.tzx", "--invert"}, 2, "", "только для WAV-файла"},
       {"unsupported rate", {"convert", tzx, d + "y.wav", "--rate", "8000"}, 2, "", "22050, 44100 или 48000"},
@@ -73,6 +85,10 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
     EXPECT_NE(run.err.find(row.errPiece), std::string::npos) << run.err;
   }
   EXPECT_EQ(ReadFileBytes(d + "t.tap"), Concat({header, program}));
+  EXPECT_EQ(ReadFileBytes(d + "r.tap"), Concat({header, program}));
+  const Bytes recording = ReadFileBytes(d + "r.tzx");
+  ASSERT_GT(recording.size(), 10u);
+  EXPECT_EQ(recording[10], 0x18);
   // A damaged block's line carries a mark and what is wrong.
   TapeBlock damaged = program;
   damaged.back() ^= 1;
