@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -21,6 +22,7 @@
 #include "sound/export/wav_writer.h"
 #include "sound/import/import_events.h"
 #include "sound/import/pulse_measure.h"
+#include "sound/import/pulse_scan.h"
 #include "sound/import/recording_reader.h"
 #include "sound/recording/pacer.h"
 #include "sound/import/spectrum_analysis.h"
@@ -197,7 +199,33 @@ void BM_MeasurePulses(benchmark::State& state) {
   reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
 }
 
+// The search for level changes alone over the same file, span after span as
+// the cursor looks at it, without handing out a pulse: the floor of the
+// measurement's per-sample work.
+void BM_LevelSearch(benchmark::State& state) {
+  if (!ChooseSearch(state)) return;
+  const reelo::FileReading reading = ChooseReading(state, 1);
+  constexpr int kWords = reelo::PulseCursor::kMaxSpan / reelo::pulse_scan::kWordSamples;
+  std::vector<std::uint16_t> edges(reelo::PulseCursor::kMaxSpan + reelo::pulse_scan::kSlack);
+  for (auto _ : state) {
+    reelo::RecordingReader recording(reelo::kRecordingBufferSize, reading);
+    if (!recording.Open(Recording()).ok()) std::abort();
+    const reelo::pulse_scan::EdgeFunction scan = reelo::pulse_scan::CurrentEdges();
+    long long pulses = 0;
+    for (std::int64_t position = 1; position <= recording.length();) {
+      const reelo::SampleWindow window = recording.Window(position);
+      const int words = static_cast<int>(std::min<std::int64_t>(window.count / 64, kWords));
+      if (words > 0) pulses += scan(window.data, words, edges.data());
+      position += words > 0 ? words * 64 : window.count;
+    }
+    benchmark::DoNotOptimize(pulses);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+  reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
+}
+
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LevelSearch)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeasurePulse)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeasurePulses)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeTape)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();

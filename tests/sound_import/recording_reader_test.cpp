@@ -87,6 +87,8 @@ std::vector<ReadingCase> ReadingCases() {
   };
 }
 
+void PrintTo(const ReadingCase& c, std::ostream* os) { *os << c.name; }
+
 class RecordingReading : public ::testing::TestWithParam<std::tuple<ReadingCase, FileReading>> {};
 
 TEST_P(RecordingReading, WindowsSamplesAndPulsesAsTheFile) {
