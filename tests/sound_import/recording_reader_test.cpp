@@ -66,6 +66,7 @@ struct ReadingCase {
   std::string name;
   std::int64_t size;
   std::size_t buffer;
+  std::int64_t span;  // the stretch mapped at a time
   // Once the first window has been read the file is cut to this length
   // (-1: it stays whole); the samples past the first window and the cut read
   // as the rest level.
@@ -73,17 +74,19 @@ struct ReadingCase {
 };
 
 constexpr std::size_t kDefault = kRecordingBufferSize;
+constexpr std::int64_t kPages = 8192;  // two pages of 4 KiB, or one larger page
 
 std::vector<ReadingCase> ReadingCases() {
   return {
-      {"Empty", 0, kDefault, -1},
-      {"OneByte", 1, kDefault, -1},
-      {"EndsInsideAPage", 5000, kDefault, -1},
-      {"WindowsOfSevenSamples", 5000, 7, -1},
-      {"PulsesAcrossTheMappedStretches", kMappedSpan + 777, kDefault, -1},
-      {"ExactlyOneStretch", kMappedSpan, 4096, -1},
-      {"CutInsideTheSecondStretch", kMappedSpan + 20000, kDefault, kMappedSpan + 5000},
-      {"EmptiedAfterTheFirstWindow", 20000, 4096, 0},
+      {"Empty", 0, kDefault, kMappedSpan, -1},
+      {"OneByte", 1, kDefault, kMappedSpan, -1},
+      {"EndsInsideAPage", 5000, kDefault, kMappedSpan, -1},
+      {"WindowsOfSevenSamples", 5000, 7, kMappedSpan, -1},
+      {"PulsesAcrossTheMappedStretches", 7 * kPages + 777, kDefault, kPages, -1},
+      {"ExactlyTwoStretches", 2 * kPages, 4096, kPages, -1},
+      {"ShorterWindowsThanStretches", 3 * kPages + 5, 1000, kPages, -1},
+      {"CutInsideTheSecondStretch", 3 * kPages, 4096, kPages, kPages + 5000},
+      {"EmptiedAfterTheFirstWindow", 20000, 4096, kMappedSpan, 0},
   };
 }
 
@@ -97,7 +100,7 @@ TEST_P(RecordingReading, WindowsSamplesAndPulsesAsTheFile) {
   const auto path = dir / "r.wav";
   const Bytes file = PulseTrain(c.size);
   testing::WriteFileBytes(path, file);
-  RecordingReader recording(c.buffer, reading);
+  RecordingReader recording(c.buffer, reading, c.span);
   ASSERT_TRUE(recording.Open(path.string()).ok());
   ASSERT_EQ(recording.length(), c.size);
 

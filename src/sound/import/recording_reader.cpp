@@ -22,15 +22,21 @@ constexpr std::int64_t kLookAhead = 2;
 // the bad-signal view beyond the run's position.
 constexpr std::int64_t kStreamRoom = 192;
 
+std::int64_t RoundUpToPages(std::int64_t size) {
+  const auto page = static_cast<std::int64_t>(MappedStretch::PageSize());
+  return std::max<std::int64_t>((size + page - 1) / page, 1) * page;
+}
+
 OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenSoundFailedText) + " " + path, SystemErrorText(err));
 }
 
 }  // namespace
 
-RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading)
+RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
     : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
       reading_(reading),
+      mappedSpan_(RoundUpToPages(mappedSpan)),
       buffer_(std::max<std::size_t>(bufferSize, 1)),
       refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
 
@@ -118,14 +124,14 @@ bool RecordingReader::MappingFailed() const {
 bool RecordingReader::readFailed() const { return readFailed_ || MappingFailed(); }
 
 bool RecordingReader::MapAround(std::int64_t position) {
-  const std::int64_t offset = (position - 1) / kMappedSpan * kMappedSpan;
+  const std::int64_t offset = (position - 1) / mappedSpan_ * mappedSpan_;
   if (!mapping_.mapped() || mapping_.offset() != offset) {
     if (mapping_.lostPages()) mappingFailed_ = true;
     // A file that shrank since it was opened is read from here on: the reads
     // find where it ends and say so.
     struct stat st {};
     const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
-    const std::int64_t size = std::min(kMappedSpan, length_ - offset);
+    const std::int64_t size = std::min(mappedSpan_, length_ - offset);
     if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size))) {
       mapping_.Unmap();
       mapRefused_ = true;

@@ -70,8 +70,10 @@ struct SampleWindow {
 class RecordingReader {
  public:
   // bufferSize: the most samples one window hands out (and the buffer's size
-  // where the samples are copied).
-  explicit RecordingReader(std::size_t bufferSize = kRecordingBufferSize, FileReading reading = FileReading::Mapped);
+  // where the samples are copied). mappedSpan: the stretch mapped at a time,
+  // rounded up to whole pages.
+  explicit RecordingReader(std::size_t bufferSize = kRecordingBufferSize, FileReading reading = FileReading::Mapped,
+                           std::int64_t mappedSpan = kMappedSpan);
   ~RecordingReader();
   RecordingReader(const RecordingReader&) = delete;
   RecordingReader& operator=(const RecordingReader&) = delete;
@@ -151,6 +153,7 @@ class RecordingReader {
   std::int64_t windowCount_ = 0;
   std::int64_t windowLimit_;
   FileReading reading_;
+  std::int64_t mappedSpan_;
   MappedStretch mapping_;
   bool mapRefused_ = false;        // reads from now on
   bool mappingFailed_ = false;     // a stretch let go had lost pages
