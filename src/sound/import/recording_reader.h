@@ -41,7 +41,7 @@ inline constexpr std::uint8_t kOutsideSample = 127;
 inline constexpr std::size_t kRecordingBufferSize = std::size_t{256} * 1024;
 // The stretch of a file mapped at a time: large enough that moving it on costs
 // nothing beside the scan, small enough that the pages it holds stay few.
-inline constexpr std::int64_t kMappedSpan = std::int64_t{8} << 20;
+inline constexpr std::int64_t kMappedSpan = std::int64_t{4} << 20;
 
 // How a file's samples reach the scans: mapped (no copy; the default) or
 // copied into the buffer by reads.
