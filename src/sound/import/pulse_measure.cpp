@@ -132,20 +132,14 @@ bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   const std::int64_t samples = std::min(window.count, recording.length() - 1 - position);
   const int words = static_cast<int>(std::min<std::int64_t>(samples / pulse_scan::kWordSamples, words_));
   if (words == 0) return false;
-  count_ = pulse_scan::CurrentScan()(window.data, words, rises_.data(), falls_.data());
+  count_ = pulse_scan::CurrentEdges()(window.data, words, edges_.data());
   base_ = position;
   next_ = position;
   return count_ > 0;
 }
 
 int PulseCursor::MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
-  if (Scan(recording, position)) {
-    const int rise = rises_[0];
-    const int fall = falls_[0];
-    held_ = 1;
-    position = next_ = base_ + fall + 1;
-    return fall - rise > kMaxPulseLength ? 0 : fall - rise;
-  }
+  if (Scan(recording, position)) return TakeOne(position);
   return MeasureFarPulse(recording, position, pacer);
 }
 
@@ -158,7 +152,14 @@ int MeasurePulses(PulseCursor& cursor, RecordingReader& recording, std::int64_t&
                   const bool& stop, int* lengths, int maxCount) {
   std::int64_t at = position;
   int count = 0;
-  while (count < maxCount && at <= recording.length() && !stop) lengths[count++] = cursor.Measure(recording, at, pacer);
+  while (count < maxCount && at <= recording.length() && !stop) {
+    int* const out = lengths + count;
+    const int taken = cursor.TakeHeld(recording, at, pacer, stop, maxCount - count, [out, i = 0](int length) mutable {
+      out[i++] = length;
+    });
+    count += taken;
+    if (taken == 0 && !stop) lengths[count++] = cursor.Measure(recording, at, pacer);
+  }
   position = at;
   return count;
 }

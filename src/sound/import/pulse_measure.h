@@ -2,6 +2,7 @@
 // the recording. Everything else in the import works on these lengths.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -59,30 +60,56 @@ class PulseCursor {
 
   int Measure(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
     pacer.Tick(position);
-    if (next_ == position && held_ < count_ && recording_ == &recording) {
-      const int rise = rises_[static_cast<std::size_t>(held_)];
-      const int fall = falls_[static_cast<std::size_t>(held_)];
-      ++held_;
-      position = next_ = base_ + fall + 1;
-      return fall - rise > kMaxPulseLength ? 0 : fall - rise;
-    }
+    if (next_ == position && held_ < count_ && recording_ == &recording) return TakeOne(position);
     return MeasureAfresh(recording, position, pacer);
   }
 
+  // Hands the pulses held from position on to take(length), one by one as
+  // Measure would measure them (the pacer ticked before each, position
+  // advanced past each), while fewer than maxCount are taken and stop is
+  // false (looked at before each). Returns how many were taken: 0 when none
+  // are held from position, and then Measure goes on. Every held pulse ends
+  // before F, so a run's test of the position against F holds for each.
+  template <class Take>
+  int TakeHeld(const RecordingReader& recording, std::int64_t& position, Pacer& pacer, const bool& stop,
+               int maxCount, Take&& take) {
+    if (next_ != position || recording_ != &recording) return 0;
+    const std::uint16_t* at = edges_.data() + 2 * held_;
+    const std::uint16_t* const end = edges_.data() + 2 * (held_ + std::min(count_ - held_, maxCount));
+    std::int64_t after = position;
+    while (at < end && !stop) {
+      pacer.Tick(after);
+      const int length = at[1] - at[0];
+      after = base_ + at[1] + 1;
+      at += 2;
+      take(length > kMaxPulseLength ? 0 : length);
+    }
+    const int taken = static_cast<int>(at - edges_.data()) / 2 - held_;
+    held_ += taken;
+    position = next_ = after;
+    return taken;
+  }
+
  private:
+  int TakeOne(std::int64_t& position) {
+    const int rise = edges_[static_cast<std::size_t>(2 * held_)];
+    const int fall = edges_[static_cast<std::size_t>(2 * held_ + 1)];
+    ++held_;
+    position = next_ = base_ + fall + 1;
+    return fall - rise > kMaxPulseLength ? 0 : fall - rise;
+  }
   int MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer);
   // Finds the pulses that begin and end within the samples from position on;
   // false when there are none.
   bool Scan(RecordingReader& recording, std::int64_t position);
 
-  static constexpr std::size_t kRoom = kMaxSpan / 2 + pulse_scan::kSlack;
+  static constexpr std::size_t kRoom = kMaxSpan + pulse_scan::kSlack;
   int words_;
   const RecordingReader* recording_ = nullptr;
   std::int64_t base_ = 0;   // position of offset 0
   std::int64_t next_ = -1;  // where the next held pulse begins
   int held_ = 0, count_ = 0;
-  std::array<std::uint16_t, kRoom> rises_;
-  std::array<std::uint16_t, kRoom> falls_;
+  std::array<std::uint16_t, kRoom> edges_;  // a rise and a fall for each pulse
 };
 
 // MeasurePulse one pulse after another into lengths, while fewer than

@@ -1,6 +1,7 @@
 #include "sound/import/pulse_scan.h"
 
 #include <atomic>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,37 +40,37 @@ struct Sse2Masks {
 };
 #endif
 
-ScanFunction Fastest() {
+EdgeFunction Fastest() {
 #if defined(__x86_64__) && defined(REELO_HAVE_AVX2_SCAN)
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt")) {
-    return ScanAvx2;
+    return EdgesAvx2;
   }
 #endif
 #if defined(__SSE2__)
-  return ScanSse2;
+  return EdgesSse2;
 #else
-  return ScanScalar;
+  return EdgesScalar;
 #endif
 }
 
-std::atomic<ScanFunction>& Current() {
-  static std::atomic<ScanFunction> current{Fastest()};
+std::atomic<EdgeFunction>& Current() {
+  static std::atomic<EdgeFunction> current{Fastest()};
   return current;
 }
 
-ScanFunction FunctionOf(LevelSearch search) {
+EdgeFunction FunctionOf(LevelSearch search) {
   switch (search) {
-    case LevelSearch::Scalar: return ScanScalar;
+    case LevelSearch::Scalar: return EdgesScalar;
     case LevelSearch::Sse2:
 #if defined(__SSE2__)
-      return ScanSse2;
+      return EdgesSse2;
 #else
       return nullptr;
 #endif
     case LevelSearch::Avx2:
 #if defined(__x86_64__) && defined(REELO_HAVE_AVX2_SCAN)
       if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt")) {
-        return ScanAvx2;
+        return EdgesAvx2;
       }
 #endif
       return nullptr;
@@ -77,36 +78,61 @@ ScanFunction FunctionOf(LevelSearch search) {
   return nullptr;
 }
 
+// The edges of one search dealt out to the rises and the falls.
+int Split(EdgeFunction edgesOf, const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
+  std::vector<std::uint16_t> edges(static_cast<std::size_t>(words) * kWordSamples + kSlack);
+  const int pulses = edgesOf(data, words, edges.data());
+  for (int i = 0; i < pulses; ++i) {
+    rises[i] = edges[static_cast<std::size_t>(2 * i)];
+    falls[i] = edges[static_cast<std::size_t>(2 * i + 1)];
+  }
+  return pulses;
+}
+
 }  // namespace
 
+int EdgesScalar(const std::uint8_t* data, int words, std::uint16_t* edges) {
+  return EdgeWords<ScalarMasks, LoopBits>(data, words, edges);
+}
+
 int ScanScalar(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
-  return ScanWords<ScalarMasks, LoopBits>(data, words, rises, falls);
+  return Split(EdgesScalar, data, words, rises, falls);
 }
 
 #if defined(__SSE2__)
+int EdgesSse2(const std::uint8_t* data, int words, std::uint16_t* edges) {
+  return EdgeWords<Sse2Masks, LoopBits>(data, words, edges);
+}
+
 int ScanSse2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
-  return ScanWords<Sse2Masks, LoopBits>(data, words, rises, falls);
+  return Split(EdgesSse2, data, words, rises, falls);
 }
 #endif
 
-ScanFunction CurrentScan() { return Current().load(std::memory_order_relaxed); }
+#if defined(__x86_64__) && defined(REELO_HAVE_AVX2_SCAN)
+int ScanAvx2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
+  return Split(EdgesAvx2, data, words, rises, falls);
+}
+#endif
+
+EdgeFunction CurrentEdges() { return Current().load(std::memory_order_relaxed); }
 
 }  // namespace pulse_scan
 
 bool LevelSearchAvailable(LevelSearch search) { return pulse_scan::FunctionOf(search) != nullptr; }
 
 bool UseLevelSearch(LevelSearch search) {
-  const pulse_scan::ScanFunction scan = pulse_scan::FunctionOf(search);
-  if (!scan) return false;
-  pulse_scan::Current().store(scan, std::memory_order_relaxed);
+  const pulse_scan::EdgeFunction edges = pulse_scan::FunctionOf(search);
+  if (!edges) return false;
+  pulse_scan::Current().store(edges, std::memory_order_relaxed);
   return true;
 }
 
 LevelSearch CurrentLevelSearch() {
-  const pulse_scan::ScanFunction scan = pulse_scan::CurrentScan();
-  if (scan == pulse_scan::ScanScalar) return LevelSearch::Scalar;
+  const pulse_scan::EdgeFunction edges = pulse_scan::CurrentEdges();
+  if (edges == pulse_scan::EdgesScalar) return LevelSearch::Scalar;
 #if defined(__x86_64__) && defined(REELO_HAVE_AVX2_SCAN)
-  if (scan == pulse_scan::ScanAvx2) return LevelSearch::Avx2;
+  if (edges == pulse_scan::EdgesAvx2) return LevelSearch::Avx2;
 #endif
   return LevelSearch::Sse2;
 }

@@ -22,19 +22,29 @@ LevelSearch CurrentLevelSearch();
 namespace pulse_scan {
 
 inline constexpr int kWordSamples = 64;
-// Room the searches need beyond the entries they keep: they write a few
+// Room the searches need beyond the entries they keep: they write a dozen
 // offsets past the last one found rather than branch on every bit.
-inline constexpr int kSlack = 4;
+inline constexpr int kSlack = 16;
 
 // Looks at words * 64 samples from data, the signal being low before data[0]
-// (the state between two pulses). Writes the offset of every rising sample
-// into rises and of every falling sample into falls, in order: rises[i] and
-// falls[i] are the i-th pulse's, and a last rise may have no fall. Returns the
-// number of falls (the pulses that end within the samples). Each array needs
-// room for words * 32 + kSlack entries; words * 64 must fit an uint16_t.
-using ScanFunction = int (*)(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
+// (the state between two pulses). Writes the offset of every level change
+// into edges, in order: as the level alternates, edges[2i] is the i-th
+// pulse's rising sample and edges[2i + 1] its falling one (a last rise may
+// have no fall). Returns the number of pulses that end within the samples.
+// edges needs room for words * 64 + kSlack entries; words * 64 must fit an
+// uint16_t.
+using EdgeFunction = int (*)(const std::uint8_t* data, int words, std::uint16_t* edges);
 
-ScanFunction CurrentScan();
+EdgeFunction CurrentEdges();
+
+int EdgesScalar(const std::uint8_t* data, int words, std::uint16_t* edges);
+int EdgesSse2(const std::uint8_t* data, int words, std::uint16_t* edges);
+int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges);
+
+// The same pulses with their rises and falls apart: rises[i] and falls[i]
+// are the i-th pulse's. Returns the number of pulses; each array needs room
+// for words * 32 entries.
+using ScanFunction = int (*)(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
 
 int ScanScalar(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
 int ScanSse2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls);
@@ -43,9 +53,9 @@ int ScanAvx2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uin
 // The body shared by the builds: Masks::Get(samples, high, low) gives the two
 // bit masks of 64 samples (bit i for samples[i]).
 template <class Masks, class Bits>
-inline int ScanWords(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
+inline int EdgeWords(const std::uint8_t* data, int words, std::uint16_t* edges) {
   std::uint64_t state = 0;  // 1 when the sample before the word left the signal high
-  int risen = 0, fallen = 0;
+  int count = 0;
   for (int w = 0; w < words; ++w) {
     std::uint64_t high = 0, low = 0;
     Masks::Get(data + w * kWordSamples, high, low);
@@ -56,17 +66,16 @@ inline int ScanWords(const std::uint8_t* data, int words, std::uint16_t* rises, 
     const std::uint64_t notLow = ~low;
     const std::uint64_t level = (((notLow + high + state) ^ notLow) | high) & notLow;
     const std::uint64_t before = (level << 1) | state;
-    const auto base = static_cast<std::uint16_t>(w * kWordSamples);
-    Bits::Flatten(rises, risen, level & ~before, base);
-    Bits::Flatten(falls, fallen, before & ~level, base);
+    Bits::Flatten(edges, count, level ^ before, static_cast<std::uint16_t>(w * kWordSamples));
     state = level >> 63;
   }
-  return fallen;
+  return count / 2;
 }
 
 // The offsets of the set bits of mask, base added, appended at out[count]:
-// four are written without looking at how many there are (about what a tape
-// signal sets in 64 samples), then four more at a time while any are left.
+// twelve are written without looking at how many there are (a tape signal's
+// shortest cycles, ten samples, change the level about 13 times in 64
+// samples), then four more at a time while any are left.
 // Ops: static Popcount and TrailingZeros of an uint64_t (non-zero for the latter).
 template <class Ops>
 struct FlattenBits {
@@ -74,14 +83,16 @@ struct FlattenBits {
     // The top bit stands in for an empty mask: the offsets written past the
     // last real one are never read.
     constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+    constexpr int kFirst = 12;
     constexpr int kGroup = 4;
+    static_assert(kFirst + kGroup - 1 <= kSlack);
     const int n = Ops::Popcount(mask);
     std::uint16_t* at = out + count;
-    for (int i = 0; i < kGroup; ++i) {
+    for (int i = 0; i < kFirst; ++i) {
       at[i] = static_cast<std::uint16_t>(base + Ops::TrailingZeros(mask | kStop));
       mask &= mask - 1;
     }
-    for (int done = kGroup; done < n; done += kGroup) {
+    for (int done = kFirst; done < n; done += kGroup) {
       for (int i = 0; i < kGroup; ++i) {
         at[done + i] = static_cast<std::uint16_t>(base + Ops::TrailingZeros(mask | kStop));
         mask &= mask - 1;

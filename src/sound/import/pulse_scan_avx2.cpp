@@ -29,8 +29,8 @@ struct Avx2Masks {
 
 }  // namespace
 
-int ScanAvx2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uint16_t* falls) {
-  return ScanWords<Avx2Masks, FlattenBits<Avx2Bits>>(data, words, rises, falls);
+int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges) {
+  return EdgeWords<Avx2Masks, FlattenBits<Avx2Bits>>(data, words, edges);
 }
 
 }  // namespace reelo::pulse_scan

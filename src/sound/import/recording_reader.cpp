@@ -22,14 +22,23 @@ constexpr std::int64_t kLookAhead = 2;
 // the bad-signal view beyond the run's position.
 constexpr std::int64_t kStreamRoom = 192;
 
+std::int64_t RoundUpToPages(std::int64_t size) {
+  const auto page = static_cast<std::int64_t>(MappedStretch::PageSize());
+  return std::max<std::int64_t>((size + page - 1) / page, 1) * page;
+}
+
 OpResult OpenFailure(const std::string& path, int err) {
   return OpResult::Fail(std::string(kOpenSoundFailedText) + " " + path, SystemErrorText(err));
 }
 
 }  // namespace
 
-RecordingReader::RecordingReader(std::size_t bufferSize)
-    : buffer_(std::max<std::size_t>(bufferSize, 1)), refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
+RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
+    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
+      reading_(reading),
+      mappedSpan_(RoundUpToPages(mappedSpan)),
+      buffer_(std::max<std::size_t>(bufferSize, 1)),
+      refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
 
 RecordingReader::~RecordingReader() { Close(); }
 
@@ -54,8 +63,14 @@ OpResult RecordingReader::Open(const std::string& path) {
   bufferStart_ = 0;
   bufferCount_ = 0;
   usable_ = 0;
+  ShowBuffer();
+  mapRefused_ = reading_ != FileReading::Mapped;
+  mappingFailed_ = false;
+  mappedThrough_ = 0;
   readFailed_ = false;
   readError_.clear();
+  // The kernel reads ahead further for a file read from start to end.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return OpResult::Success();
 }
 
@@ -72,15 +87,63 @@ void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
   bufferStart_ = 1;
   bufferCount_ = kStreamLeadIn;
   usable_ = 0;
+  ShowBuffer();
 }
 
 void RecordingReader::Close() {
+  if (MappingFailed()) SetReadError(EIO);
+  mapping_.Unmap();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   stream_ = nullptr;
   bufferStart_ = 0;
   bufferCount_ = 0;
   usable_ = 0;
+  ShowBuffer();
+}
+
+void RecordingReader::ShowBuffer() {
+  window_ = buffer_.data();
+  windowStart_ = bufferStart_;
+  windowCount_ = usable_;
+  windowLimit_ = usable_;
+}
+
+void RecordingReader::SetReadError(int err) {
+  if (!readFailed_) readError_ = SystemErrorText(err);
+  readFailed_ = true;
+}
+
+bool RecordingReader::MappingFailed() const {
+  if (mappingFailed_ || mapping_.lostPages()) return true;
+  if (mappedThrough_ == 0 || fd_ < 0) return false;
+  struct stat st {};
+  return ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < mappedThrough_;
+}
+
+bool RecordingReader::readFailed() const { return readFailed_ || MappingFailed(); }
+
+bool RecordingReader::MapAround(std::int64_t position) {
+  const std::int64_t offset = (position - 1) / mappedSpan_ * mappedSpan_;
+  if (!mapping_.mapped() || mapping_.offset() != offset) {
+    if (mapping_.lostPages()) mappingFailed_ = true;
+    // A file that shrank since it was opened is read from here on: the reads
+    // find where it ends and say so.
+    struct stat st {};
+    const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
+    const std::int64_t size = std::min(mappedSpan_, length_ - offset);
+    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size))) {
+      mapping_.Unmap();
+      mapRefused_ = true;
+      return false;
+    }
+    mappedThrough_ = std::max(mappedThrough_, offset + size);
+  }
+  window_ = mapping_.data();
+  windowStart_ = mapping_.offset() + 1;
+  windowCount_ = static_cast<std::int64_t>(mapping_.size());
+  windowLimit_ = refillSize_;
+  return true;
 }
 
 void RecordingReader::ReadStreamTo(std::int64_t last) {
@@ -106,6 +169,7 @@ SampleWindow RecordingReader::RefillStream(std::int64_t position) {
     bufferStart_ = keepFrom;
     ReadStreamTo(position + refillSize_ - 1 + kLookAhead);
     usable_ = length_ == kUnknownLength ? std::max<std::int64_t>(0, bufferCount_ - kLookAhead) : bufferCount_;
+    ShowBuffer();
     const std::int64_t offset = position - bufferStart_;
     if (offset < usable_) return {buffer_.data() + offset, usable_ - offset};
     if (length_ != kUnknownLength) return {&kOutside, 1};
@@ -133,8 +197,10 @@ SampleWindow RecordingReader::Refill(std::int64_t position) {
     bufferStart_ = position;
     bufferCount_ = 1;
     usable_ = 1;
+    ShowBuffer();
     return {buffer_.data(), 1};
   }
+  if (!mapRefused_ && MapAround(position)) return Window(position);
   const std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), length_ - position + 1);
   const auto size = static_cast<std::size_t>(wanted);
   int err = 0;
@@ -144,19 +210,19 @@ SampleWindow RecordingReader::Refill(std::int64_t position) {
     // as the rest level and the run is told about it afterwards.
     std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(got), buffer_.begin() + static_cast<std::ptrdiff_t>(size),
               kOutsideSample);
-    if (!readFailed_) readError_ = SystemErrorText(err != 0 ? err : EIO);
-    readFailed_ = true;
+    SetReadError(err != 0 ? err : EIO);
   }
   bufferStart_ = position;
   bufferCount_ = wanted;
   usable_ = wanted;
+  ShowBuffer();
   return {buffer_.data(), wanted};
 }
 
 OpResult RecordingReader::ReadOutcome(const std::string& path) const {
-  if (!readFailed_) return OpResult::Success();
+  if (!readFailed()) return OpResult::Success();
   OpResult result = OpResult::Warn(std::string(kReadSoundFailedText) + " " + path);
-  result.detail = readError_;
+  result.detail = readFailed_ ? readError_ : SystemErrorText(EIO);
   return result;
 }
 
@@ -167,6 +233,12 @@ std::uint8_t RecordingReader::SampleAt(std::int64_t position) {
     const std::int64_t offset = position - bufferStart_;
     const bool held = offset >= 0 && offset < bufferCount_ && position <= length_;
     return held ? buffer_[static_cast<std::size_t>(offset)] : kOutsideSample;
+  }
+  if (mapping_.mapped()) {
+    const std::int64_t inMapping = position - 1 - mapping_.offset();
+    if (inMapping >= 0 && inMapping < static_cast<std::int64_t>(mapping_.size())) {
+      return mapping_.data()[inMapping];
+    }
   }
   const std::int64_t offset = position - bufferStart_;
   if (offset >= 0 && offset < bufferCount_) return buffer_[static_cast<std::size_t>(offset)];

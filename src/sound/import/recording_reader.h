@@ -3,9 +3,11 @@
 // byte at offset p - 1). The WAV header is not interpreted; it is read as
 // samples like everything else.
 //
-// The file is never loaded whole. Sequential scans go through one buffer that
-// is refilled forwards, so memory stays constant for any length; single
-// samples for the bad-signal view are read directly from the file.
+// The file is never loaded whole. Sequential scans look at a stretch of the
+// file mapped into memory (kMappedSpan bytes, moved on as the scan goes), or,
+// where mapping is refused or not wanted, at one buffer that is refilled
+// forwards; either way memory stays constant for any length. Single samples
+// for the bad-signal view outside that stretch are read directly from the file.
 //
 // The reader can stand over a stream of 8-bit samples instead of a file (a
 // preparation's output, a rendered signal): the stream is read forwards into
@@ -17,6 +19,7 @@
 // be ended by the last two samples, so a run must know whether they are the last).
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +27,7 @@
 #include <vector>
 
 #include "project/op_result.h"
+#include "sound/import/recording_reader_mapping.h"
 
 namespace reelo {
 
@@ -35,6 +39,13 @@ inline constexpr const char* kReadSoundFailedText = "Ошибка чтения �
 inline constexpr std::uint8_t kOutsideSample = 127;
 
 inline constexpr std::size_t kRecordingBufferSize = std::size_t{256} * 1024;
+// The stretch of a file mapped at a time: large enough that moving it on costs
+// nothing beside the scan, small enough that the pages it holds stay few.
+inline constexpr std::int64_t kMappedSpan = std::int64_t{4} << 20;
+
+// How a file's samples reach the scans: mapped (no copy; the default) or
+// copied into the buffer by reads.
+enum class FileReading { Mapped, Copied };
 
 // The rest samples before a stream's first sample: a prepared file's header.
 inline constexpr std::int64_t kStreamLeadIn = 44;
@@ -58,7 +69,11 @@ struct SampleWindow {
 
 class RecordingReader {
  public:
-  explicit RecordingReader(std::size_t bufferSize = kRecordingBufferSize);
+  // bufferSize: the most samples one window hands out (and the buffer's size
+  // where the samples are copied). mappedSpan: the stretch mapped at a time,
+  // rounded up to whole pages.
+  explicit RecordingReader(std::size_t bufferSize = kRecordingBufferSize, FileReading reading = FileReading::Mapped,
+                           std::int64_t mappedSpan = kMappedSpan);
   ~RecordingReader();
   RecordingReader(const RecordingReader&) = delete;
   RecordingReader& operator=(const RecordingReader&) = delete;
@@ -73,6 +88,9 @@ class RecordingReader {
   void Attach(ByteStream& stream, std::int64_t expectedLength);
   void Close();
   bool isOpen() const { return fd_ >= 0 || stream_ != nullptr; }
+  // Whether the file's samples are being read from a mapping just now (a
+  // refused mapping falls back to reads for the rest of the file).
+  bool readsMapped() const { return mapping_.mapped(); }
 
   // F: the file length in bytes, as taken when the file was opened; for a
   // stream, the lead-in and every sample once it has ended, kUnknownLength before.
@@ -83,9 +101,9 @@ class RecordingReader {
   // The samples from position on, for a position in 1..F. The window never
   // reaches past F. Refills the buffer when the position lies outside it.
   SampleWindow Window(std::int64_t position) {
-    const std::int64_t offset = position - bufferStart_;
-    if (offset >= 0 && offset < usable_) {
-      return {buffer_.data() + offset, usable_ - offset};
+    const std::int64_t offset = position - windowStart_;
+    if (offset >= 0 && offset < windowCount_) {
+      return {window_ + offset, std::min(windowCount_ - offset, windowLimit_)};
     }
     return Refill(position);
   }
@@ -97,7 +115,10 @@ class RecordingReader {
 
   // True once a read inside 1..F failed or came up short (the file shrank or
   // the device failed); the missing samples were delivered as kOutsideSample.
-  bool readFailed() const { return readFailed_; }
+  // For a mapped file: a page that vanished or could not be read, or a file
+  // now shorter than the stretches that were looked at (the samples past its
+  // new end may have read as 0 where the kernel cut a page short).
+  bool readFailed() const;
   // The system's reason for the first failed read.
   const std::string& readError() const { return readError_; }
   // What a run tells the window about its reading: Ok, or a Warning
@@ -107,6 +128,14 @@ class RecordingReader {
 
  private:
   SampleWindow Refill(std::int64_t position);
+  // Moves the mapping to the stretch holding position; false when the file
+  // is to be read instead from now on.
+  bool MapAround(std::int64_t position);
+  // Whether the mapped stretches saw the file shrink or lose a page.
+  bool MappingFailed() const;
+  void SetReadError(int err);
+  // Hands out the buffer's usable samples as the window.
+  void ShowBuffer();
   SampleWindow RefillStream(std::int64_t position);
   // Reads the stream on into the buffer until it holds position + ahead or
   // the stream ends.
@@ -117,6 +146,18 @@ class RecordingReader {
 
   int fd_ = -1;
   std::int64_t length_ = 0;
+  // The window the inline Window hands out from: window_[0] is the sample at
+  // windowStart_, windowCount_ samples follow, at most windowLimit_ at a time.
+  const std::uint8_t* window_ = nullptr;
+  std::int64_t windowStart_ = 0;
+  std::int64_t windowCount_ = 0;
+  std::int64_t windowLimit_;
+  FileReading reading_;
+  std::int64_t mappedSpan_;
+  MappedStretch mapping_;
+  bool mapRefused_ = false;        // reads from now on
+  bool mappingFailed_ = false;     // a stretch let go had lost pages
+  std::int64_t mappedThrough_ = 0;  // the end (0-based offset) of the furthest stretch mapped
   std::vector<std::uint8_t> buffer_;
   std::int64_t bufferStart_ = 0;  // position of buffer_[0]
   std::int64_t bufferCount_ = 0;  // valid samples in buffer_

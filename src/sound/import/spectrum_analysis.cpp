@@ -1,5 +1,10 @@
 #include "sound/import/spectrum_analysis.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+
 #include "sound/import/pulse_classifier.h"
 #include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
@@ -7,12 +12,55 @@
 namespace reelo {
 namespace {
 
-// Every pulse is counted as it is measured; the pacer shows the progress and
-// learns of a stop between any two of them.
-void MeasureAll(ImportRun& run) {
-  while (run.position <= run.recording.length() && !run.state.stopRequested) {
-    CountPulse(run.state.pulseHistogram, run.cursor.Measure(run.recording, run.position, run.pacer));
+// The counts of the pulses measured since they were last added to the
+// histogram. They are kept in four sets taken in turn, so a run of pulses of
+// one length (a pilot tone) does not make each count wait for the one before.
+// The histogram's cap is applied when they are added: a counter that stops at
+// the cap ends as the smaller of the cap and its count.
+class PendingCounts {
+ public:
+  void Count(int length) {
+    ++sets_[turn_][static_cast<std::size_t>(std::min(length, kLongest))];
+    turn_ = (turn_ + 1) % kSets;
   }
+  void AddTo(PulseHistogram& histogram) {
+    for (std::size_t bin = 0; bin < histogram.size(); ++bin) {
+      std::int64_t total = histogram[bin];
+      for (auto& set : sets_) total += set[bin];
+      histogram[bin] = static_cast<int>(std::min<std::int64_t>(total, kHistogramCap));
+    }
+    for (auto& set : sets_) set.fill(0);
+  }
+
+ private:
+  static constexpr int kSets = 4;
+  // Lengths from kHistogramBins on share the last counter, which is never added.
+  static constexpr int kLongest = 63;
+  static_assert(kLongest >= kHistogramBins);
+  std::array<std::array<std::uint32_t, kLongest + 1>, kSets> sets_{};
+  int turn_ = 0;
+};
+
+// Every pulse is counted as it is measured. The pacer shows the progress and
+// learns of a stop between any two of them; before each report the counts so
+// far go into the histogram, so the window repaints every pulse measured.
+void MeasureAll(ImportRun& run) {
+  PendingCounts pending;
+  Pacer pacer(
+      [&run, &pending](std::int64_t position) {
+        pending.AddTo(run.state.pulseHistogram);
+        const bool goOn = run.events.Progress(position);
+        if (!goOn) run.state.stopRequested = true;
+        return goOn;
+      },
+      run.events.ProgressInterval(), kSamplesPerClockCheck);
+  const bool& stop = run.state.stopRequested;
+  while (run.position <= run.recording.length() && !stop) {
+    const int taken = run.cursor.TakeHeld(run.recording, run.position, pacer, stop, std::numeric_limits<int>::max(),
+                                          [&pending](int length) { pending.Count(length); });
+    if (taken == 0 && !stop) pending.Count(run.cursor.Measure(run.recording, run.position, pacer));
+  }
+  pending.AddTo(run.state.pulseHistogram);
 }
 
 }  // namespace
