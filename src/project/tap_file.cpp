@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,11 @@ constexpr int kLengthFieldSize = 2;
 // block is zero-filled first). A record always fits in a window.
 constexpr std::size_t kWindowSize = std::size_t{256} << 10;
 static_assert(kWindowSize >= 0xFFFF + kLengthFieldSize);
+
+// A save hands the system this many records, or this many bytes, a call (the
+// progress moves on after each call).
+constexpr std::size_t kPiecesPerCall = 1024;
+constexpr std::size_t kBytesPerCall = std::size_t{16} << 20;
 
 class FileDescriptor {
  public:
@@ -234,21 +240,31 @@ OpResult SaveTapFile(TapeProject& project, Progress& progress) {
   if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
   AtomicFileWriter writer;
   if (!writer.Open(project.fileName)) return OpResult::Fail(kSaveFailedText, writer.error());
-  for (int i = 0; i < project.blockCount(); ++i) {
+  // A TAP file is its records back to back: each block's own bytes are
+  // handed to the system, many blocks a call, without a copy.
+  static const std::uint8_t kZeros[kMaxRecordLength + kLengthFieldSize] = {};
+  std::vector<iovec> pieces;
+  std::size_t batchBytes = 0;
+  int firstInBatch = 0;
+  auto writeBatch = [&](int end) {
+    writer.WritePieces(pieces.data(), pieces.size());
+    for (int i = firstInBatch; i < end && !writer.failed(); ++i) scope.Step(i);
+    pieces.clear();
+    batchBytes = 0;
+    firstInBatch = end;
+  };
+  for (int i = 0; i < project.blockCount() && !writer.failed(); ++i) {
     const TapeBlock& block = project.blocks[static_cast<std::size_t>(i)];
     const auto recordSize = static_cast<std::size_t>(RecordLength(block) + kLengthFieldSize);
-    if (block.size() >= recordSize) {
-      writer.Write(block.data(), recordSize);
-    } else {
-      // A block shorter than its length field says: write what the field
-      // promises, padded with zeros, so the file stays readable record by record.
-      TapeBlock padded(recordSize, 0);
-      std::copy(block.begin(), block.end(), padded.begin());
-      writer.Write(padded.data(), recordSize);
-    }
-    if (writer.failed()) break;
-    scope.Step(i);
+    const std::size_t present = std::min(block.size(), recordSize);
+    pieces.push_back({const_cast<std::uint8_t*>(block.data()), present});
+    // A block shorter than its length field says: write what the field
+    // promises, padded with zeros, so the file stays readable record by record.
+    if (present < recordSize) pieces.push_back({const_cast<std::uint8_t*>(kZeros), recordSize - present});
+    batchBytes += recordSize;
+    if (pieces.size() >= kPiecesPerCall || batchBytes >= kBytesPerCall) writeBatch(i + 1);
   }
+  if (!writer.failed()) writeBatch(project.blockCount());
   if (writer.failed() || !writer.Commit()) return OpResult::Fail(kSaveFailedText, writer.error());
   project.modified = false;
   return OpResult::Success();
