@@ -11,9 +11,10 @@
 namespace reelo {
 namespace {
 
-// Read pages are given back in steps of this size (a smaller file is never
-// held twice for long enough to matter).
-constexpr std::uint64_t kReleaseStep = std::uint64_t{16} << 20;
+// Read pages are given back in steps of this size, so that a load holds its
+// blocks and at most this much of the file besides (their unmapping costs
+// the same now or when the whole mapping goes).
+constexpr std::uint64_t kReleaseStep = std::uint64_t{2} << 20;
 
 // The mappings this thread reads, innermost first. A fault in one of them is
 // raised on the thread that touched it, so the handler finds it here.

@@ -139,7 +139,7 @@ class MappedReader {
     file_.Release(at_);
   }
   bool Skip(std::size_t n) {
-    at_ += n;
+    Consume(n);
     return true;
   }
 
