@@ -27,7 +27,7 @@ std::string LoadSummaryText(const TapeLoadCounts& c, const LoadNotes& notes) {
   std::vector<std::string> lines;
   const bool onlyTaken = c.converted == 0 && c.signalBlocks == 0 && c.signalNotDecoded == 0 && c.pauses == 0 &&
                          c.groups == 0 && c.texts == 0 && c.unknown == 0 && c.recordsLeftOut == 0 &&
-                         notes.truncatedBytes == 0;
+                         notes.truncatedBytes == 0 && notes.recording.empty();
   if (onlyTaken) return {};
   lines.push_back("Стандартных блоков данных взято:" + NumberText(c.taken) + ".");
   if (c.keptKinds > 0) lines.push_back("Блоков других видов взято:" + NumberText(c.keptKinds) + ".");
@@ -54,6 +54,7 @@ std::string LoadSummaryText(const TapeLoadCounts& c, const LoadNotes& notes) {
                     NumberText(static_cast<long long>(notes.truncatedBytes)) + " байт со смещения" +
                     NumberText(static_cast<long long>(notes.truncatedOffset)) + ".");
   }
+  if (!notes.recording.empty()) lines.push_back(notes.recording);
   if (c.recordsLeftOut > 0 || c.signalNotDecoded > 0) {
     std::string line = "В проекте может быть не больше" + NumberText(kMaxBlocks) + " блоков:";
     std::vector<std::string> lost;

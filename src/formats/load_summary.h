@@ -15,6 +15,7 @@ struct LoadNotes {
   std::uint64_t truncatedBytes = 0;
   bool decoderStoreFull = false;  // a signal run gave more records than the decoder holds
   bool signalCut = false;         // a signal run was longer than the renderer takes
+  std::string recording;          // what a CSW file got wrong but could still be read ("" when nothing)
 };
 
 // "" when every block was a standard-speed data block that fitted, so the

@@ -1,37 +1,46 @@
 #include "formats/signal_blocks.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
+#include "project/block_kinds.h"
+#include "sound/export/kind_signal.h"
 #include "sound/export/read_back.h"
 #include "sound/export/tape_signal.h"
-#include "sound/export/wav_writer.h"
+#include "sound/import/import_state.h"
 
 namespace reelo {
 namespace {
 
-constexpr std::uint64_t kClockHz = 3500000;
 constexpr std::int64_t kLeadInSamples = 1000;
 constexpr std::int64_t kTailSamples = 1000;
+constexpr long long kPulsesPerTick = 1 << 20;
+// A window hears of a long decoding at most this often, so repainting never
+// costs more than the decoding.
+constexpr std::chrono::milliseconds kTickInterval{20};
 
-// A tone or a block of pulses that holds none has no signal. libspectrum must
-// not be asked for its edges: it counts down from the count or up to it and
-// stops only on meeting it again, so a tone of no pulses would run for four
-// billion pulses and a pulse block of none would read past its pulses without
-// end.
-bool HoldsNoPulses(libspectrum_tape_block* block) {
-  if (block == nullptr) return true;
-  const libspectrum_tape_type type = libspectrum_tape_block_type(block);
-  return (type == LIBSPECTRUM_TAPE_BLOCK_PURE_TONE || type == LIBSPECTRUM_TAPE_BLOCK_PULSES ||
-          type == LIBSPECTRUM_TAPE_BLOCK_PULSE_SEQUENCE) &&
-         libspectrum_tape_block_count(block) == 0;
+std::uint8_t SampleLevel(PulseLevel level) {
+  switch (level) {
+    case PulseLevel::High: return kHighLevel;
+    case PulseLevel::Low: return kLowLevel;
+    case PulseLevel::Rest: break;
+  }
+  return kRestLevel;
 }
 
-// The blocks' edges as levels held for whole samples, pulled by the decoder:
+std::vector<int> BlocksOfRun(int first, int count) {
+  std::vector<int> parts(static_cast<std::size_t>(std::max(count, 0)));
+  for (int i = 0; i < count; ++i) parts[static_cast<std::size_t>(i)] = first + i;
+  return parts;
+}
+
+// The blocks' pulses as levels held for whole samples, pulled by the decoder:
 // a lead-in at the rest level, the blocks, then a tail at the rest level.
-class EdgeStream final : public ByteStream {
+class PulseSamples final : public ByteStream {
  public:
-  EdgeStream(libspectrum_tape* tape, int first, int count, const std::function<void()>& tick)
-      : tape_(tape), next_(first), end_(first + count), tick_(tick), pending_(kLeadInSamples) {}
+  PulseSamples(const TapeProject& tape, int first, int count, const std::function<void()>& tick)
+      : signal_(tape, BlocksOfRun(first, count), false), tick_(tick), pending_(kLeadInSamples) {}
 
   std::size_t Read(std::uint8_t* dest, std::size_t size) override {
     std::size_t done = 0;
@@ -51,59 +60,32 @@ class EdgeStream final : public ByteStream {
   // The next level and how long it holds; false at the end of the signal.
   bool NextRun() {
     while (!finished_) {
-      if (tailNext_ || (!inBlock_ && !StartBlock())) {
-        Finish();
-        return pending_ > 0;
+      std::uint64_t ticks = 0;
+      PulseLevel level = PulseLevel::Rest;
+      if (tailNext_ || !signal_.Next(ticks, level)) {
+        finished_ = true;
+        level_ = kRestLevel;
+        pending_ = kTailSamples;
+        return true;
       }
-      libspectrum_dword tstates = 0;
-      int flags = 0;
-      if (libspectrum_tape_get_next_edge(&tstates, &flags, tape_) != LIBSPECTRUM_ERROR_NONE) {
-        inBlock_ = false;
-        continue;
-      }
-      if (flags & (LIBSPECTRUM_TAPE_FLAGS_BLOCK | LIBSPECTRUM_TAPE_FLAGS_TAPE)) inBlock_ = false;
-      if (++edges_ % (1 << 20) == 0 && tick_) tick_();
-      if (Edge(tstates, flags)) return true;
+      if (++pulses_ % kPulsesPerTick == 0 && tick_) tick_();
+      if (Pulse(ticks, level)) return true;
     }
     return false;
   }
 
-  bool StartBlock() {
-    while (next_ < end_) {
-      const int n = next_++;
-      if (libspectrum_tape_nth_block(tape_, n) != LIBSPECTRUM_ERROR_NONE) continue;
-      if (HoldsNoPulses(libspectrum_tape_current_block(tape_))) continue;
-      inBlock_ = true;
-      return true;
-    }
-    return false;
-  }
-
-  void Finish() {
-    finished_ = true;
-    level_ = kRestLevel;
-    pending_ = kTailSamples;
-  }
-
-  // Time passes by tstates, then the edge the flags describe happens. True
-  // when a run of samples is ready.
-  bool Edge(libspectrum_dword tstates, int flags) {
-    clock_ += tstates;
+  // A pulse of the given length at the given level. True when a run of
+  // samples is ready.
+  bool Pulse(std::uint64_t ticks, PulseLevel level) {
+    clock_ += ticks;
     // Whole seconds and the rest apart, so the product never overflows.
     const std::uint64_t rate = kSampleRate;
-    const auto sample = static_cast<std::int64_t>(clock_ / kClockHz * rate + clock_ % kClockHz * rate / kClockHz);
+    const auto sample = static_cast<std::int64_t>(clock_ / kKindClock * rate + clock_ % kKindClock * rate / kKindClock);
     const std::int64_t run = std::min({sample - emitted_, kMaxRenderedRun, kMaxRenderedSamples - written_});
     emitted_ = sample;
-    level_ = high_ ? kHighLevel : kLowLevel;
+    level_ = SampleLevel(level);
     pending_ = std::max<std::int64_t>(run, 0);
     written_ += pending_;
-    if (flags & LIBSPECTRUM_TAPE_FLAGS_LEVEL_LOW) {
-      high_ = false;
-    } else if (flags & LIBSPECTRUM_TAPE_FLAGS_LEVEL_HIGH) {
-      high_ = true;
-    } else if (!(flags & LIBSPECTRUM_TAPE_FLAGS_NO_EDGE)) {
-      high_ = !high_;
-    }
     if (written_ >= kMaxRenderedSamples) {
       // The signal is cut here: this run still goes out, then the tail.
       cut_ = true;
@@ -112,27 +94,28 @@ class EdgeStream final : public ByteStream {
     return pending_ > 0;
   }
 
-  libspectrum_tape* tape_;
-  int next_, end_;
+  KindSignal signal_;
   const std::function<void()>& tick_;
   std::int64_t pending_;
   std::uint8_t level_ = kRestLevel;
   std::uint64_t clock_ = 0;
   std::int64_t emitted_ = 0;
   std::int64_t written_ = 0;
-  long long edges_ = 0;
-  bool high_ = false;
-  bool inBlock_ = false;
+  long long pulses_ = 0;
   bool finished_ = false;
   bool tailNext_ = false;
   bool cut_ = false;
 };
 
+bool JoinsRun(const TapeBlock& block) {
+  return IsSignalRecording(block) || block.kind() == tzx::kPureTone || block.kind() == tzx::kPulseSequence;
+}
+
 }  // namespace
 
-OpResult DecodeSignalBlocks(libspectrum_tape* tape, int first, int count, SignalDecode& result,
-                            const std::function<void()>& tick) {
-  EdgeStream stream(tape, first, count, tick);
+void DecodeSignalBlocks(const TapeProject& tape, int first, int count, SignalDecode& result,
+                        const std::function<void()>& tick) {
+  PulseSamples stream(tape, first, count, tick);
   RecordingReader recording;
   recording.Attach(stream, 0);
   QuietDecode decoded;
@@ -143,7 +126,70 @@ OpResult DecodeSignalBlocks(libspectrum_tape* tape, int first, int count, Signal
   result.records = std::move(decoded.records);
   result.storeFull = decoded.storeFull;
   result.signalCut = stream.cut();
-  return OpResult::Success();
+}
+
+std::vector<SignalRun> SignalRuns(const TapeProject& tape) {
+  std::vector<SignalRun> runs;
+  const int count = tape.blockCount();
+  for (int i = 0; i < count;) {
+    int end = i;
+    bool recording = false;
+    while (end < count && JoinsRun(tape.blocks[static_cast<std::size_t>(end)])) {
+      recording = recording || IsSignalRecording(tape.blocks[static_cast<std::size_t>(end)]);
+      ++end;
+    }
+    if (recording) runs.push_back({i, end - i});
+    i = std::max(end, i + 1);
+  }
+  return runs;
+}
+
+TapRecords TapRecordsWithSignals(const TapeProject& tape, Progress& progress) {
+  TapRecords out;
+  const std::vector<SignalRun> runs = SignalRuns(tape);
+  std::optional<ProgressScope> scope;
+  int signalBlocks = 0;
+  for (const SignalRun& run : runs) signalBlocks += run.count;
+  if (signalBlocks > 0) scope.emplace(progress, kDecodeSignalLabel, signalBlocks);
+  auto last = std::chrono::steady_clock::now();
+  const std::function<void()> tick = [&scope, &last, &out] {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < kTickInterval) return;
+    last = now;
+    scope->Step(out.signalBlocks);
+  };
+  std::size_t nextRun = 0;
+  for (int i = 0; i < tape.blockCount(); ++i) {
+    if (nextRun < runs.size() && runs[nextRun].first == i) {
+      const SignalRun run = runs[nextRun++];
+      SignalDecode decoded;
+      DecodeSignalBlocks(tape, run.first, run.count, decoded, tick);
+      out.signalBlocks += run.count;
+      out.decodedRecords += static_cast<int>(decoded.records.size());
+      if (decoded.records.empty()) out.signalWithoutData += run.count;
+      out.storeFull = out.storeFull || decoded.storeFull;
+      out.signalCut = out.signalCut || decoded.signalCut;
+      for (TapeBlock& record : decoded.records) out.records.push_back(std::move(record));
+      scope->Step(out.signalBlocks);
+      i += run.count - 1;
+      continue;
+    }
+    const TapeBlock& block = tape.blocks[static_cast<std::size_t>(i)];
+    if (block.holdsRecord()) out.records.emplace_back(block.bytes());
+  }
+  return out;
+}
+
+std::string SignalDecodeText(const TapRecords& decoded) {
+  if (decoded.signalBlocks == 0) return {};
+  std::string text = "Сигнальных блоков расшифровано:" + NumberText(decoded.signalBlocks) +
+                     "; найдено записей:" + NumberText(decoded.decodedRecords) + ".";
+  if (decoded.signalWithoutData > 0) text += " Без записей:" + NumberText(decoded.signalWithoutData) + ".";
+  if (decoded.storeFull) {
+    text += "\nРасшифровка сигнала остановлена после" + NumberText(kMaxLoadedBlocks) + " записей.";
+  }
+  if (decoded.signalCut) text += "\nСигнал длиннее 3 часов: расшифрованы только первые 3 часа.";
+  return text;
 }
 
 }  // namespace reelo

@@ -1,11 +1,11 @@
-// Blocks that hold a signal rather than bytes, read back with the program's
-// own tape decoder: libspectrum gives their edges, the edges become 8-bit
-// 22050 Hz samples (levels 95 and 159, as the export writes them) that stream
-// into the decoder as it reads, with its default bounds, every doubtful pulse
-// counted as noise.
+// Blocks that hold a signal rather than records (direct and CSW recordings,
+// generalised data, with the tones and pulse sequences beside them), read
+// back with the program's own tape decoder: each block sounds with its own
+// timings (kind_signal.h), the pulses become 8-bit 22050 Hz samples (levels
+// 95 and 159, 127 at rest, as the export writes them) that stream into the
+// decoder as it reads, with its default bounds, every doubtful pulse counted
+// as noise.
 #pragma once
-
-#include <libspectrum.h>
 
 #include <cstdint>
 #include <functional>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "project/op_result.h"
+#include "project/progress.h"
 #include "project/tape_project.h"
 
 namespace reelo {
@@ -32,9 +33,37 @@ struct SignalDecode {
 };
 
 // Decodes blocks first .. first + count - 1 of the tape as one recording.
-// tick is called now and then so a window can repaint. Always succeeds: the
-// signal is rendered as it is read, with no file to fail.
-OpResult DecodeSignalBlocks(libspectrum_tape* tape, int first, int count, SignalDecode& result,
-                            const std::function<void()>& tick);
+// tick is called now and then so a window can repaint.
+void DecodeSignalBlocks(const TapeProject& tape, int first, int count, SignalDecode& result,
+                        const std::function<void()>& tick = {});
+
+// A run of blocks decoded as one recording: blocks next to each other that are
+// signal recordings, tones or pulse sequences, at least one a recording.
+struct SignalRun {
+  int first = 0;
+  int count = 0;
+};
+std::vector<SignalRun> SignalRuns(const TapeProject& tape);
+
+// Progress text of the decoding before a TAP save.
+inline constexpr const char* kDecodeSignalLabel = "Расшифровка записей сигнала, подождите...";
+
+// The records a TAP file holds of the tape: the records of every kind that
+// carries them, and in place of each signal run the records decoded from it.
+// A tape with signal runs shows kDecodeSignalLabel, maximum the blocks of the
+// runs, the value the blocks done (repeated now and then inside a long run).
+struct TapRecords {
+  std::vector<TapeBlock> records;
+  int signalBlocks = 0;       // blocks of the runs decoded
+  int decodedRecords = 0;     // records found in them
+  int signalWithoutData = 0;  // blocks of runs in which nothing was found
+  bool storeFull = false;
+  bool signalCut = false;
+};
+TapRecords TapRecordsWithSignals(const TapeProject& tape, Progress& progress);
+
+// What the decoding found, in the user's words; "" when the tape has no
+// signal runs.
+std::string SignalDecodeText(const TapRecords& decoded);
 
 }  // namespace reelo

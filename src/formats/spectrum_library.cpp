@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <string_view>
 
 namespace reelo {
 namespace {
@@ -18,24 +17,6 @@ libspectrum_error CatchError(libspectrum_error error, const char* format, va_lis
   return error;
 }
 
-// libspectrum's complaints that have a reason of their own, by a piece of
-// their text; the first match wins.
-struct KnownComplaint {
-  std::string_view fragment;
-  const char* reason;
-};
-constexpr KnownComplaint kKnownComplaints[] = {
-    {"not enough data", "файл обрывается посреди блока"},
-    {"wrong signature", "у файла неверная подпись формата"},
-    {"unknown block", "в файле есть блок неизвестного типа"},
-    {"unknown CSW version", "неизвестная версия формата CSW"},
-    {"compression type", "неизвестный способ сжатия"},
-    {"bad sample rate", "неверная частота выборки"},
-    {"compressed", "сжатые данные повреждены"},
-    {"inflate", "сжатые данные повреждены"},
-    {"version", "неподдерживаемая версия формата"},
-};
-
 }  // namespace
 
 void EnsureSpectrumLibrary() {
@@ -47,21 +28,6 @@ void EnsureSpectrumLibrary() {
 }
 
 const std::string& LastSpectrumError() { return lastError; }
-
-void ClearSpectrumError() { lastError.clear(); }
-
-std::string SpectrumFailureReason(libspectrum_error error) {
-  for (const KnownComplaint& known : kKnownComplaints) {
-    if (lastError.find(known.fragment) != std::string::npos) return known.reason;
-  }
-  switch (error) {
-    case LIBSPECTRUM_ERROR_MEMORY: return "не хватает памяти";
-    case LIBSPECTRUM_ERROR_CORRUPT: return "файл повреждён";
-    case LIBSPECTRUM_ERROR_SIGNATURE: return "у файла неверная подпись формата";
-    case LIBSPECTRUM_ERROR_INVALID: return "файл содержит недопустимые значения";
-    default: return "содержимое файла не удалось разобрать";
-  }
-}
 
 SpectrumTape NewSpectrumTape() {
   EnsureSpectrumLibrary();

@@ -1,6 +1,5 @@
 // The few things every use of libspectrum needs: one initialisation, its error
-// texts caught instead of printed, its tapes freed on every way out, and its
-// reasons turned into the user's words.
+// texts caught instead of printed, and its tapes freed on every way out.
 #pragma once
 
 #include <libspectrum.h>
@@ -14,14 +13,8 @@ namespace reelo {
 // LastSpectrumError instead of standard error. Safe to call any number of times.
 void EnsureSpectrumLibrary();
 
-// The text of libspectrum's last complaint on this thread ("" if none), and
-// clearing it before a call whose complaint is wanted.
+// The text of libspectrum's last complaint on this thread ("" if none).
 const std::string& LastSpectrumError();
-void ClearSpectrumError();
-
-// A Russian reason for a failed libspectrum call, from its error code and the
-// last complaint it made ("файл обрывается посреди блока", ...).
-std::string SpectrumFailureReason(libspectrum_error error);
 
 struct SpectrumTapeFree {
   void operator()(libspectrum_tape* tape) const { libspectrum_tape_free(tape); }

@@ -14,10 +14,11 @@
 #include <optional>
 #include <vector>
 
+#include "formats/csw_file.h"
 #include "formats/load_progress.h"
 #include "formats/load_summary.h"
 #include "formats/pzx_file.h"
-#include "formats/spectrum_tape.h"
+#include "formats/signal_blocks.h"
 #include "formats/tzx_blocks.h"
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
@@ -32,6 +33,8 @@ constexpr char kTzxSignature[] = "ZXTape!\x1A";
 constexpr char kPzxSignature[] = "PZXT";
 constexpr char kCswSignature[] = "Compressed Square Wave\x1A";
 constexpr char kTzxExtension[] = ".tzx";
+constexpr char kPzxExtension[] = ".pzx";
+constexpr char kCswExtension[] = ".csw";
 constexpr std::size_t kLongestSignature = sizeof kCswSignature - 1;
 
 constexpr const char* kTapeTooLargeText = "Файл слишком велик для ленты:";
@@ -132,14 +135,18 @@ OpResult SaveTzxFile(TapeProject& project, Progress& progress) {
   return OpResult::Success();
 }
 
-// A TAP file of the records the tape holds; the other kinds are left out.
+// A TAP file of the records the tape holds, with the records decoded from its
+// signal blocks in their place; the other kinds are left out.
 OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
+  TapRecords decoded = TapRecordsWithSignals(project, progress);
   TapeProject records;
   records.fileName = project.fileName;
-  for (const TapeBlock* block : TapRecordsOf(project)) records.blocks.emplace_back(block->bytes());
+  records.blocks = std::move(decoded.records);
   const OpResult saved = SaveTapFile(records, progress);
-  if (saved.ok()) project.modified = false;
-  return saved;
+  if (!saved.ok()) return saved;
+  project.modified = false;
+  const std::string found = SignalDecodeText(decoded);
+  return found.empty() ? saved : OpResult::Warn(found);
 }
 
 // The counts, blocks and message of a load of kinds.
@@ -189,6 +196,19 @@ OpResult LoadPzx(std::vector<TapeBlock>& blocks, int room, const std::string& pa
   return KeepKinds(blocks, read.blocks, read.leftOut, notes, counts);
 }
 
+// A CSW file, read whole, onto one CSW recording block.
+OpResult LoadCsw(std::vector<TapeBlock>& blocks, int room, const std::string& path, const std::uint8_t* data,
+                 std::size_t size, LoadProgress& progress, TapeLoadCounts& counts) {
+  CswKinds read = ReadCswKinds(data, size);
+  if (!read.failure.empty()) return OpResult::Fail(std::string(kTapeUnreadableText) + " " + path, read.failure);
+  progress.Position(size);
+  const int leftOut = std::max(0, static_cast<int>(read.blocks.size()) - std::max(room, 0));
+  read.blocks.resize(read.blocks.size() - static_cast<std::size_t>(leftOut));
+  LoadNotes notes;
+  notes.recording = read.note;
+  return KeepKinds(blocks, read.blocks, leftOut, notes, counts);
+}
+
 }  // namespace
 
 TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size) {
@@ -198,14 +218,25 @@ TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size) {
   return TapeFormat::Tap;
 }
 
-bool IsTzxFileName(const std::string& path) {
-  const std::size_t n = sizeof kTzxExtension - 1;
+namespace {
+
+template <std::size_t N>
+bool EndsWithExtension(const std::string& path, const char (&extension)[N]) {
+  const std::size_t n = N - 1;  // without the closing zero
   if (path.size() < n) return false;
   for (std::size_t i = 0; i < n; ++i) {
     const auto c = static_cast<unsigned char>(path[path.size() - n + i]);
-    if (std::tolower(c) != kTzxExtension[i]) return false;
+    if (std::tolower(c) != extension[i]) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool IsTzxFileName(const std::string& path) { return EndsWithExtension(path, kTzxExtension); }
+
+bool IsReadOnlyTapeName(const std::string& path) {
+  return EndsWithExtension(path, kPzxExtension) || EndsWithExtension(path, kCswExtension);
 }
 
 namespace {
@@ -238,7 +269,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
   const auto size = static_cast<std::uint64_t>(st.st_size);
   LoadProgress shown(progress, LoadLabel(format), size);
   // A TZX is read block by block in constant memory beside its blocks;
-  // anything else is held whole while libspectrum reads it.
+  // a PZX or CSW file is held whole while it is read.
   if (format == TapeFormat::Tzx) {
     const OpResult result = LoadTzx(blocks, room, path, file.fd, size, shown, tally);
     if (counts) *counts = tally;
@@ -252,8 +283,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
     if (counts) *counts = tally;
     return result;
   }
-  const OpResult result =
-      LoadThroughLibrary(blocks, room, path, format, bytes.data(), static_cast<std::size_t>(size), shown, tally);
+  const OpResult result = LoadCsw(blocks, room, path, bytes.data(), static_cast<std::size_t>(size), shown, tally);
   if (counts) *counts = tally;
   return result;
 }
@@ -275,6 +305,7 @@ TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, Tap
 }
 
 OpResult SaveTapeFile(TapeProject& project, Progress& progress) {
+  if (IsReadOnlyTapeName(project.fileName)) return OpResult::Fail(kSaveFailedText, kReadOnlyFormatText);
   if (!IsTzxFileName(project.fileName)) {
     return TapLossesOf(project).empty() ? SaveTapFile(project, progress) : SaveRecordsAsTap(project, progress);
   }

@@ -1,12 +1,12 @@
 // Tape files in the formats people keep: TAP, TZX, PZX and CSW in, TAP and TZX
 // out. TAP goes through the project's own reader and writer. A TZX is read
 // block by block, every kind kept with its fields (tzx_file.h); a PZX is read
-// onto the same kinds (pzx_file.h). A CSW is read through libspectrum: its
-// signal is decoded with the program's own tape decoder (default bounds,
-// every doubtful pulse counted as noise) and the records found are added. A
-// TZX is written block by block, each kind as it was read. The format of a
-// file being read is taken from its content (a ".tzx" that holds TAP records
-// reads as TAP), the format of a file being written from its name.
+// onto the same kinds (pzx_file.h), a CSW onto one CSW recording block
+// (csw_file.h). A TZX is written block by block, each kind as it was read; a
+// TAP file holds the records, with those the program's own tape decoder finds
+// in the signal blocks (signal_blocks.h). The format of a file being read is
+// taken from its content (a ".tzx" that holds TAP records reads as TAP), the
+// format of a file being written from its name.
 #pragma once
 
 #include <cstddef>
@@ -45,8 +45,8 @@ inline constexpr const char* kSaveTapeFilter =
 
 // Files larger than this are refused before they are read, unless they are a
 // TZX of standard blocks only (read in constant memory): the largest tape a
-// project can hold is about 64 MB, and any other file is held in memory whole
-// while libspectrum reads it.
+// project can hold is about 64 MB, and a PZX or CSW file is held in memory
+// whole while it is read.
 inline constexpr std::uint64_t kMaxTapeFileSize = std::uint64_t{128} << 20;
 
 // The format the first bytes of a file show: the TZX, PZX and CSW signatures,
@@ -55,6 +55,12 @@ TapeFormat DetectTapeFormat(const std::uint8_t* data, std::size_t size);
 
 // True when the name ends in ".tzx", in any mix of letter cases.
 bool IsTzxFileName(const std::string& path);
+
+// True when the name ends in ".pzx" or ".csw", in any mix of letter cases: a
+// format the program reads but does not write. A save under such a name would
+// put a TAP file in place of the recording, so it is refused.
+bool IsReadOnlyTapeName(const std::string& path);
+inline constexpr const char* kReadOnlyFormatText = "форматы PZX и CSW программа только читает: выберите имя .tap или .tzx";
 
 // What one load did, block by block of the source file.
 struct TapeLoadCounts {
@@ -78,13 +84,12 @@ struct TapeLoadCounts {
 // modified.
 //  - A TAP file: exactly LoadTapFile (same progress, limits and warnings).
 //  - The other formats: progress "Загрузка TZX-файла, подождите..." (PZX,
-//    CSW), maximum S + 1 as for TAP; the value follows the read position, or,
-//    for blocks read through libspectrum, the share of blocks done scaled to
-//    that maximum. The result is Ok when every block was a standard-speed data
-//    block that fitted, otherwise a Warning whose message counts what was
-//    taken, converted, decoded and left out, by kind, one line each.
-//  - A missing, unreadable, too large or damaged file (libspectrum's reason in
-//    Russian words as the detail): Error, the project unchanged.
+//    CSW likewise), maximum S + 1 as for TAP; the value follows the read
+//    position. The result is Ok when every block was kept as it is, otherwise
+//    a Warning whose message counts what was taken and left out, by kind, one
+//    line each, and says what the file got wrong.
+//  - A missing, unreadable, too large or damaged file (the reason in Russian
+//    words as the detail): Error, the project unchanged.
 //  - More records than free slots: what fits is kept, the rest counted.
 // counts, when given, receives the tally (all zero for a TAP file).
 OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress,
@@ -97,10 +102,14 @@ TapeRead ReadTapeFile(const std::string& path, int room, Progress& progress, Tap
 
 // Writes all blocks to project.fileName, atomically: a TZX file (every record a
 // standard-speed data block with a 1000 ms pause after it) when the name ends
-// in ".tzx", in any case, and a TAP file (exactly SaveTapFile) otherwise.
+// in ".tzx", in any case, and a TAP file otherwise: exactly SaveTapFile for a
+// tape of records, the records of every kind with the records decoded from
+// its signal blocks in their place (TapRecordsWithSignals) for any other; when
+// signal blocks were decoded the result is a Warning that says what was found.
 // TZX progress: "Сохранение TZX-файла, подождите...", maximum blockCount + 1,
 // value i after block i. Clears modified on success; on failure the old file
-// and modified are as they were and the message is kSaveFailedText.
+// and modified are as they were and the message is kSaveFailedText (with
+// kReadOnlyFormatText as the detail for a PZX or CSW name: nothing written).
 OpResult SaveTapeFile(TapeProject& project, Progress& progress);
 
 }  // namespace reelo

@@ -238,12 +238,21 @@ std::string KindListLine(const TapeBlock& block, const std::string& recordLine) 
   return signal.empty() ? OtherKindLine(id, head) : signal;
 }
 
+bool IsSignalRecording(const TapeBlock& block) {
+  const std::uint8_t kind = block.kind();
+  return kind == tzx::kDirectRecording || kind == tzx::kCswRecording || kind == tzx::kGeneralisedData;
+}
+
 TapLosses TapLossesOf(const TapeProject& project) {
   TapLosses losses;
   for (int i = 0; i < project.blockCount(); ++i) {
     const TapeBlock& block = project.blocks[static_cast<std::size_t>(i)];
     if (block.isPlainRecord()) continue;
-    (block.holdsRecord() ? losses.converted : losses.leftOut).push_back(i + 1);
+    if (IsSignalRecording(block)) {
+      losses.decoded.push_back(i + 1);
+    } else {
+      (block.holdsRecord() ? losses.converted : losses.leftOut).push_back(i + 1);
+    }
   }
   return losses;
 }
@@ -265,20 +274,15 @@ std::string TapLossesText(const TapLosses& losses) {
     text += "\nБлоки" + NumbersText(losses.converted) +
             " будут сохранены как обычные записи: их скорость, паузы и неполный последний байт не сохранятся.";
   }
+  if (!losses.decoded.empty()) {
+    text += "\nБлоки" + NumbersText(losses.decoded) +
+            " (записи сигнала) будут расшифрованы: в файл попадут найденные в них записи.";
+  }
   if (!losses.leftOut.empty()) {
-    text += "\nБлоки" + NumbersText(losses.leftOut) + " (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) "
+    text += "\nБлоки" + NumbersText(losses.leftOut) + " (тоны, импульсы, паузы, группы, циклы, тексты) "
             "в файл не попадут.";
   }
   return text;
-}
-
-std::vector<const TapeBlock*> TapRecordsOf(const TapeProject& project) {
-  std::vector<const TapeBlock*> records;
-  records.reserve(project.blocks.size());
-  for (const TapeBlock& block : project.blocks) {
-    if (block.holdsRecord()) records.push_back(&block);
-  }
-  return records;
 }
 
 bool StopsTape(const TapeBlock& block) {

@@ -56,23 +56,25 @@ TapeBlock StandardBlock(TapeBlock record, int pauseMs);
 // record's own line for a plain record (given by recordLine).
 std::string KindListLine(const TapeBlock& block, const std::string& recordLine);
 
+// True for the kinds that hold a recorded signal (direct recording, CSW
+// recording, generalised data): records are found in them only by decoding.
+bool IsSignalRecording(const TapeBlock& block);
+
 // What a TAP file cannot hold of the tape: the numbers (from 1) of the blocks
 // that carry bytes but lose their timings (turbo, pure data, standard blocks
-// with a pause of their own) and of the blocks left out. Empty texts when the
-// tape is TAP records only.
+// with a pause of their own), of the signal recordings whose decoded records
+// take their place, and of the blocks left out. Empty when the tape is TAP
+// records only.
 struct TapLosses {
   std::vector<int> converted;  // kept as records, their timings lost
+  std::vector<int> decoded;    // decoded: the records found in them are saved
   std::vector<int> leftOut;    // not saved at all
-  bool empty() const { return converted.empty() && leftOut.empty(); }
+  bool empty() const { return converted.empty() && decoded.empty() && leftOut.empty(); }
 };
 TapLosses TapLossesOf(const TapeProject& project);
 // What such a save does, in the user's words (the window asks before it, the
 // command line says it).
 std::string TapLossesText(const TapLosses& losses);
-
-// The records a TAP file holds of the tape (turbo data as records, the rest
-// left out).
-std::vector<const TapeBlock*> TapRecordsOf(const TapeProject& project);
 
 // True for blocks whose sound stops the tape (a pause of 0 ms, stop in 48K mode).
 bool StopsTape(const TapeBlock& block);

@@ -95,7 +95,12 @@ bool Form1::AskToSaveChanges(const char* title) {
   }
 }
 
-bool Form1::SaveProject() { return state_.project.hasFileName() ? WriteProject() : SaveProjectAs(); }
+// A tape opened from a PZX or CSW file is saved under a new name: the program
+// does not write those formats, and the recording must not be overwritten.
+bool Form1::SaveProject() {
+  const std::string& name = state_.project.fileName;
+  return state_.project.hasFileName() && !IsReadOnlyTapeName(name) ? WriteProject() : SaveProjectAs();
+}
 
 bool Form1::SaveProjectAs() {
   const QString chosen = prompts_.ChooseFile(
@@ -114,15 +119,18 @@ bool Form1::SaveProjectAs() {
 }
 
 bool Form1::WriteProject() {
-  // A TAP file holds records only: the user hears first what becomes of the rest.
-  const TapLosses losses = IsTzxFileName(state_.project.fileName) ? TapLosses{} : TapLossesOf(state_.project);
+  // A TAP file holds records only: the user hears first what becomes of the
+  // rest (records decoded from the signal blocks, the other kinds left out).
+  const std::string& name = state_.project.fileName;
+  const TapLosses losses = IsTzxFileName(name) || IsReadOnlyTapeName(name) ? TapLosses{} : TapLossesOf(state_.project);
   if (!losses.empty() &&
       ShowBox(TapLossesText(losses) + kTapLossesQuestion, kReplaceTitle, Buttons::YesNo, BoxIcon::Warning) != Answer::Yes) {
     return false;
   }
   // Undoing back to this point clears `modified` again.
   const OpResult result = state_.document.Save([this](TapeProject& project) { return SaveTapeFile(project, *progress_); });
-  ShowResult(result, kSaveFailedTitle);
+  // A saved TAP file tells what was decoded from the signal blocks.
+  ShowResult(result, result.isWarning() ? kReplaceTitle : kSaveFailedTitle);
   return result.ok();
 }
 

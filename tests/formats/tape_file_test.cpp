@@ -4,7 +4,6 @@
 #include "formats/tape_file.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -58,22 +57,6 @@ Bytes Pzx(std::initializer_list<TapeBlock> records) {
     PutWord(paus, 3500000, 4);
     block("PAUS", paus);
   }
-  return out;
-}
-
-// A CSW version 2 file with the given compression and data.
-Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& data, std::uint8_t extension = 0) {
-  const std::string signature = "Compressed Square Wave\x1A";
-  Bytes out(signature.begin(), signature.end());
-  out.push_back(2);
-  out.push_back(0);
-  PutWord(out, rate, 4);
-  PutWord(out, 0, 4);
-  out.push_back(compression);
-  out.push_back(0);
-  out.push_back(extension);
-  out.insert(out.end(), 16 + extension, 0);
-  out.insert(out.end(), data.begin(), data.end());
   return out;
 }
 
@@ -182,10 +165,12 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
        {},
        Counts({{&C::keptKinds, 1}}),
        kOk},
+      // One recording block that holds the file's pulses; a TAP save decodes it.
       {"CSW recording of two records",
        CswV1(Joined({Silence(100), RomPulses(kHeader), Silence(300), RomPulses(kLong), Silence(300)})),
-       {kHeader, kLong},
-       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 2}})},
+       {},
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
       {"CSW at 3.5 MHz, a sample a T-state",
        CswV2(3500000, 1, [] {
          Bytes pulses;
@@ -195,8 +180,9 @@ TEST(TapeFile, LoadsEveryKindOfBlockIntoTheRecordsItHolds) {
          }
          return pulses;
        }()),
-       {kData},
-       Counts({{&C::signalBlocks, 1}, {&C::decodedRecords, 1}})},
+       {},
+       Counts({{&C::keptKinds, 1}}),
+       kOk},
       {"PZX of two records", Pzx({kHeader, kData}), {kHeader, kData}, Counts({{&C::taken, 2}}), kOk},
       {"a last block cut short", truncated, {kHeader}, Counts({{&C::taken, 1}})},
       {"TAP records in a file named .tzx", Concat({kHeader, kData}), {kHeader, kData}, {}, kOk},
@@ -286,14 +272,6 @@ TEST(TapeFile, KeepsWhatFitsOfATapeLongerThanTheProject) {
   EXPECT_EQ(progress.values.back(), barMaximum);
 }
 
-Bytes Deflated(const Bytes& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(size);
-  compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 1);
-  out.resize(size);
-  return out;
-}
-
 TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
   const Bytes pulses = [] {
     Bytes p;
@@ -323,6 +301,21 @@ TEST(TapeFile, RefusesBrokenFilesAndLeavesTheProjectAsItWas) {
        "неизвестная версия формата CSW"},
       {"CSW at 0 Hz", CswV2(0, 1, pulses), "неверная частота выборки"},
       {"CSW above 3.5 MHz", CswV2(3500001, 1, pulses), "неверная частота выборки"},
+      {"CSW at the largest rate a header holds", CswV2(0xFFFFFFFF, 2, Deflated(pulses)), "неверная частота выборки"},
+      {"CSW of version 1 at 0 Hz",
+       [&] {
+         Bytes b = CswV1(RomPulses(kData));
+         b[25] = b[26] = 0;
+         return b;
+       }(),
+       "неверная частота выборки"},
+      {"CSW of version 1, packed (only version 2 packs)",
+       [&] {
+         Bytes b = CswV1(RomPulses(kData));
+         b[27] = 2;
+         return b;
+       }(),
+       "неизвестный способ сжатия"},
       {"CSW of unknown compression", CswV2(44100, 7, pulses), "неизвестный способ сжатия"},
       {"CSW with damaged packed data", CswV2(44100, 2, {0x78, 0x9C, 1, 2, 3, 4, 5}), "сжатые данные повреждены"},
       {"CSW cut in its header",
@@ -367,7 +360,12 @@ TEST(TapeFile, ReadsACswWithAHeaderExtensionAndPackedPulses) {
     NullProgress progress;
     const OpResult result = LoadTapeFile(project, (dir / "x.csw").string(), progress);
     EXPECT_TRUE(result.ok()) << result.detail;
-    EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
+    ASSERT_EQ(project.blockCount(), 1);
+    EXPECT_EQ(project.blocks[0].kind(), 0x18);
+    // Its record comes out of a TAP save.
+    project.fileName = (dir / "x.tap").string();
+    EXPECT_TRUE(SaveTapeFile(project, progress).ok());
+    EXPECT_EQ(ReadFileBytes(dir / "x.tap"), Concat({kData}));
   }
 }
 
@@ -437,6 +435,26 @@ TEST(TapeFile, WritesEachRecordAsAStandardBlockWithASecondsPause) {
     Bytes expected{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
     expected.insert(expected.end(), row.block.begin(), row.block.end());
     EXPECT_EQ(ReadFileBytes(project.fileName), expected);
+  }
+}
+
+// The program reads PZX and CSW but does not write them: a save under such a
+// name writes nothing, whatever the tape holds.
+TEST(TapeFile, RefusesToSaveUnderAPzxOrCswName) {
+  for (const char* name : {"x.csw", "y.PZX", "z.Csw"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    TapeProject project;
+    project.blocks = {kHeader};
+    project.modified = true;
+    project.fileName = (dir / name).string();
+    NullProgress progress;
+    const OpResult result = SaveTapeFile(project, progress);
+    EXPECT_EQ(result.kind, OpResult::Kind::Error);
+    EXPECT_EQ(result.message, "Проблемы с сохранением файла. Файл не сохранён.");
+    EXPECT_EQ(result.detail, "форматы PZX и CSW программа только читает: выберите имя .tap или .tzx");
+    EXPECT_FALSE(fs::exists(project.fileName));
+    EXPECT_TRUE(project.modified);
   }
 }
 
@@ -510,8 +528,8 @@ namespace reelo {
 namespace {
 
 // A recording of more than three hours (pulses of a second each; a longer
-// pulse would count as a second too) is decoded for its first three hours
-// only, and the message says so.
+// pulse would count as a second too) is decoded for a TAP save for its first
+// three hours only, and the message says so.
 TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
   using namespace reelo::testing;
   const std::vector<int> longPulses(11000, 3500000);
@@ -520,11 +538,14 @@ TEST(TapeFile, DecodesAnOverlongRecordingOnlyUpToItsLimit) {
   TapeProject project;
   NullProgress progress;
   TapeLoadCounts counts;
-  const OpResult result = LoadTapeFile(project, (dir / "long.csw").string(), progress, &counts);
+  ASSERT_EQ(LoadTapeFile(project, (dir / "long.csw").string(), progress, &counts).kind, OpResult::Kind::Ok);
+  project.fileName = (dir / "long.tap").string();
+  const OpResult result = SaveTapeFile(project, progress);
   EXPECT_EQ(result.kind, OpResult::Kind::Warning);
-  EXPECT_EQ(project.blocks, std::vector<TapeBlock>{kData});
-  EXPECT_NE(result.message.find("Сигнал длиннее 3 часов: расшифрованы только первые 3 часа."), std::string::npos)
-      << result.message;
+  EXPECT_EQ(ReadFileBytes(dir / "long.tap"), Concat({kData}));
+  EXPECT_EQ(result.message,
+            "Сигнальных блоков расшифровано: 1; найдено записей: 1.\n"
+            "Сигнал длиннее 3 часов: расшифрованы только первые 3 часа.");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // gives these records".
 #pragma once
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -195,6 +197,47 @@ inline Bytes CswV1(const std::vector<int>& pulses) {
       PutWord(out, n, 4);
     }
   }
+  return out;
+}
+
+// A CSW version 2 file with the given rate, compression, pulse count in its
+// header, data, and a header extension of that many bytes.
+inline Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& data, std::uint8_t extension = 0,
+                   std::uint32_t statedPulses = 0) {
+  const std::string signature = "Compressed Square Wave\x1A";
+  Bytes out(signature.begin(), signature.end());
+  out.push_back(2);
+  out.push_back(0);
+  PutWord(out, rate, 4);
+  PutWord(out, statedPulses, 4);
+  out.push_back(compression);
+  out.push_back(0);
+  out.push_back(extension);
+  out.insert(out.end(), 16 + extension, 0);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+// CSW run lengths of the pulses at the rate: a byte each, or 0 and 4 bytes.
+inline Bytes CswRunLengths(const std::vector<int>& pulses, std::uint32_t rate) {
+  Bytes out;
+  for (std::uint32_t n : PulsesInSamples(pulses, rate)) {
+    if (n > 0 && n < 256) {
+      out.push_back(static_cast<std::uint8_t>(n));
+    } else {
+      out.push_back(0);
+      PutWord(out, n, 4);
+    }
+  }
+  return out;
+}
+
+// The data packed by zlib, as a CSW file's Z-RLE data is.
+inline Bytes Deflated(const Bytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  Bytes out(size);
+  compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 1);
+  out.resize(size);
   return out;
 }
 

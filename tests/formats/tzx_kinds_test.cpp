@@ -246,7 +246,7 @@ TEST(TzxKinds, ATapSaveKeepsTheRecordsAndSaysWhatItCannotHold) {
   EXPECT_EQ(TapLossesText(losses),
             "Формат TAP хранит только записи стандартной скорости.\n"
             "Блоки 3 будут сохранены как обычные записи: их скорость, паузы и неполный последний байт не сохранятся.\n"
-            "Блоки 1, 4, 5 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.");
+            "Блоки 1, 4, 5 (тоны, импульсы, паузы, группы, циклы, тексты) в файл не попадут.");
   TempDir dir;
   project.fileName = (dir / "out.tap").string();
   project.modified = true;

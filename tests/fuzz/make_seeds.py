@@ -283,12 +283,13 @@ def csw_v1(pulses, rate=44100):
     return b"Compressed Square Wave\x1a" + bytes([1, 1]) + struct.pack("<H", rate) + bytes([1, 0, 0, 0, 0]) + csw_rle(pulses)
 
 
-def csw_v2(pulses, rate=44100, compression=1):
+def csw_v2(pulses, rate=44100, compression=1, count=None):
     import zlib
     data = csw_rle(pulses)
     if compression == 2:
         data = zlib.compress(data)
-    return (b"Compressed Square Wave\x1a" + bytes([2, 0]) + struct.pack("<II", rate, len(pulses))
+    count = len(pulses) if count is None else count
+    return (b"Compressed Square Wave\x1a" + bytes([2, 0]) + struct.pack("<II", rate, count)
             + bytes([compression, 0, 0]) + b"seeds".ljust(16, b"\0") + data)
 
 
@@ -307,6 +308,14 @@ def tape_format_seeds():
         "csw_v1": bytes([0x10]) + csw_v1(pulses),
         "csw_v2_rle": bytes([0x12]) + csw_v2(pulses),
         "csw_v2_zrle": bytes([0x10]) + csw_v2(pulses, compression=2),
+        # What a CSW file gets wrong: a count that lies, data cut inside a
+        # long pulse, packed data cut short or damaged, a rate of 0 or huge.
+        "csw_count_lies": bytes([0x10]) + csw_v2(pulses, count=7),
+        "csw_cut_in_long_pulse": bytes([0x10]) + csw_v2(pulses + [70000])[:-2],
+        "csw_zrle_cut": bytes([0x10]) + csw_v2(pulses, compression=2)[:-9],
+        "csw_zrle_damaged": bytes([0x10]) + csw_v2(pulses, compression=2)[:60] + bytes([0xFF] * 8),
+        "csw_rate_zero": bytes([0x10]) + csw_v2(pulses, rate=0),
+        "csw_rate_huge": bytes([0x10]) + csw_v2(pulses, rate=0xFFFFFFFF),
         "tap": bytes([0x10]) + hd + data,
     }
     for name, seed in seeds.items():

@@ -232,5 +232,88 @@ TEST_F(TzxKindsInterop, APzxTapeSoundsAsTape2wavPlaysIt) {
   EXPECT_GT(compared, 100000u);
 }
 
+// The pulses of a CSW recording block's body, unpacked.
+std::vector<std::uint32_t> CswBlockRuns(const Bytes& body) {
+  Bytes data(body.begin() + 14, body.end());
+  if (body[9] == 2) {
+    Bytes unpacked(64 << 20);
+    uLongf size = unpacked.size();
+    EXPECT_EQ(uncompress(unpacked.data(), &size, data.data(), static_cast<uLong>(data.size())), Z_OK);
+    unpacked.resize(size);
+    data = unpacked;
+  }
+  std::vector<std::uint32_t> runs;
+  for (std::size_t i = 0; i < data.size();) {
+    std::uint32_t n = data[i++];
+    if (n == 0) {
+      n = data[i] | (data[i + 1] << 8) | (data[i + 2] << 16) | (static_cast<std::uint32_t>(data[i + 3]) << 24);
+      i += 4;
+    }
+    runs.push_back(n);
+  }
+  return runs;
+}
+
+// The runs of equal bits of the first direct-recording block of a TZX file.
+std::vector<std::uint32_t> DirectRecordingRuns(const Bytes& tzx) {
+  const std::size_t at = 10;
+  EXPECT_EQ(tzx[at], 0x15);
+  const std::size_t used = tzx[at + 5];
+  const std::size_t length = tzx[at + 6] | (tzx[at + 7] << 8) | (tzx[at + 8] << 16);
+  std::vector<std::uint32_t> runs;
+  int level = -1;
+  for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t bit = 0; bit < (i + 1 == length ? used : 8); ++bit) {
+      const int b = (tzx[at + 9 + i] >> (7 - bit)) & 1;
+      if (b != level) runs.push_back(0);
+      level = b;
+      ++runs.back();
+    }
+  }
+  return runs;
+}
+
+// A CSW file made by libspectrum (a ROM header, turbo data) opens as one CSW
+// recording block: its export has the half-waves of tape2wav's playing the
+// file, and its TZX block holds the very pulses tapeconv writes, as a direct
+// recording, for the file (libspectrum reads no CSW recording block in a TZX
+// file, so tzxlist cannot list ours).
+TEST_F(TzxKindsInterop, ACswFileSoundsAndSavesAsTheFileHoldsIt) {
+  if (!ToolInPath("tapeconv")) GTEST_SKIP() << "tapeconv is not installed";
+  const Bytes tzx = Tzx({TzxRom(MakeHeader(3, "screen", 2000, 16384)),
+                         TzxTurbo(Body(MakeDataBlock(RandomBytes(2000, 61)))), TzxPause(500)});
+  WriteFileBytes(dir_ / "made.tzx", tzx);
+  ASSERT_TRUE(RunTool("tapeconv " + Quoted(dir_ / "made.tzx") + " " + Quoted(dir_ / "in.csw"), dir_ / "csw.log"));
+  TapeProject project;
+  NullProgress progress;
+  const OpResult loaded = LoadTapeFile(project, (dir_ / "in.csw").string(), progress);
+  ASSERT_EQ(loaded.kind, OpResult::Kind::Ok) << loaded.message;
+  ASSERT_EQ(project.blockCount(), 1);
+  ASSERT_EQ(project.blocks[0].kind(), 0x18);
+
+  const SignalOptions options{44100, 8, false, SignalTimings::Rom};
+  ASSERT_TRUE(SaveWavFile(project, (dir_ / "ours.wav").string(), options, progress).ok());
+  ASSERT_TRUE(RunTool("tape2wav -r 44100 " + Quoted(dir_ / "in.csw") + " " + Quoted(dir_ / "theirs.wav"),
+                      dir_ / "tape2wav.log"));
+  const auto ours = Stretches(ReadFileBytes(dir_ / "ours.wav"));
+  const auto theirs = Stretches(ReadFileBytes(dir_ / "theirs.wav"));
+  ASSERT_EQ(ours.size(), theirs.size());
+  std::size_t compared = 0;
+  for (std::size_t s = 0; s < ours.size(); ++s) {
+    EXPECT_TRUE(HalfWavesMatch(ours[s], theirs[s], 0)) << "stretch " << s << ": " << MatchReport(ours[s], theirs[s]);
+    compared += theirs[s].size();
+  }
+  EXPECT_GT(compared, 30000u);
+
+  project.fileName = (dir_ / "ours.tzx").string();
+  ASSERT_TRUE(SaveTapeFile(project, progress).ok());
+  const Bytes saved = ReadFileBytes(dir_ / "ours.tzx");
+  ASSERT_EQ(saved[10], 0x18);
+  const Bytes body(saved.begin() + 11, saved.end());
+  EXPECT_EQ(body, project.blocks[0].kept->head);
+  ASSERT_TRUE(RunTool("tapeconv " + Quoted(dir_ / "in.csw") + " " + Quoted(dir_ / "theirs.tzx"), dir_ / "tzx.log"));
+  EXPECT_EQ(CswBlockRuns(body), DirectRecordingRuns(ReadFileBytes(dir_ / "theirs.tzx")));
+}
+
 }  // namespace
 }  // namespace reelo

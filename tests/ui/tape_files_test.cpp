@@ -51,6 +51,41 @@ Bytes TextBlock(const std::string& text) {
   return out;
 }
 Bytes PauseBlock() { return {0x20, 0xE8, 0x03}; }
+// A CSW file (version 1, 44100 Hz) of the pulses the ROM's SAVE makes for the
+// records, a second of silence before each.
+Bytes RomCsw(const std::vector<TapeBlock>& records) {
+  const std::string signature = "Compressed Square Wave\x1A";
+  Bytes out(signature.begin(), signature.end());
+  out.insert(out.end(), {1, 1, 0x44, 0xAC, 1, 0, 0, 0, 0});
+  std::uint64_t clock = 0, done = 0;
+  const auto pulse = [&](std::uint64_t ticks) {
+    clock += ticks;
+    const std::uint64_t end = clock * 44100 / 3500000;
+    const auto n = static_cast<std::uint32_t>(end - done);
+    done = end;
+    if (n > 0 && n < 256) {
+      out.push_back(static_cast<std::uint8_t>(n));
+    } else {
+      out.insert(out.end(), {0, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                             static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)});
+    }
+  };
+  for (const TapeBlock& record : records) {
+    pulse(3500000);
+    for (int i = 0; i < (record[2] < 0x80 ? 8063 : 3223); ++i) pulse(2168);
+    pulse(667);
+    pulse(735);
+    for (std::size_t i = 2; i < record.size(); ++i) {
+      for (int bit = 7; bit >= 0; --bit) {
+        const int length = (record[i] >> bit) & 1 ? 1710 : 855;
+        pulse(length);
+        pulse(length);
+      }
+    }
+  }
+  pulse(3500000);
+  return out;
+}
 // Appends a turbo block's 3-byte data length and the record's bytes after its length field.
 void PutLength(Bytes& block, const TapeBlock& record) {
   const std::size_t length = record.size() - 2;
@@ -295,7 +330,7 @@ class TestTapeFiles : public QObject {
     QCOMPARE(box.text, U("Формат TAP хранит только записи стандартной скорости.\n"
                          "Блоки 3 будут сохранены как обычные записи: их скорость, паузы и неполный последний байт "
                          "не сохранятся.\n"
-                         "Блоки 1 (тоны, импульсы, записи сигнала, паузы, группы, циклы, тексты) в файл не попадут.\n"
+                         "Блоки 1 (тоны, импульсы, паузы, группы, циклы, тексты) в файл не попадут.\n"
                          "Сохранить в формате TAP?"));
     QCOMPARE(box.buttons, Buttons::YesNo);
     QCOMPARE(box.icon, BoxIcon::Warning);
@@ -307,6 +342,88 @@ class TestTapeFiles : public QObject {
       QVERIFY(w->state.project.modified);
     }
     QCOMPARE(w->state.project.blockCount(), 3);
+  }
+
+  // A CSW file opens as one recording block; a TAP save of it asks first,
+  // then writes the records decoded from it and says how many were found.
+  void testTapSaveOfACswRecording_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("answer Yes") << int(Answer::Yes);
+    QTest::newRow("answer No") << int(Answer::No);
+  }
+  void testTapSaveOfACswRecording() {
+    QFETCH(int, answer);
+    const auto tape = SampleBlocks();
+    const std::string source = Path(*dir, "game.csw");
+    WriteFileBytes(source, RomCsw({tape[2], tape[3]}));
+    w->prompts.PlanFile(QString::fromStdString(source));
+    w->Run("fileopen");
+    QCOMPARE(w->state.project.blockCount(), 1);
+    QCOMPARE(int(w->state.project.blocks[0].kind()), 0x18);
+    const std::size_t before = w->prompts.shown.size();
+    const std::string path = Path(*dir, "game.tap");
+    w->prompts.PlanFile(QString::fromStdString(path)).PlanAnswer(Answer(answer));
+    if (Answer(answer) == Answer::Yes) w->prompts.PlanAnswer(Answer::Ok);
+    w->Run("filesaveas");
+    QCOMPARE(w->prompts.shown.size(), before + (Answer(answer) == Answer::Yes ? 3 : 2));
+    const ShownPrompt& question = w->prompts.shown[before + 1];
+    QCOMPARE(question.text, U("Формат TAP хранит только записи стандартной скорости.\n"
+                              "Блоки 1 (записи сигнала) будут расшифрованы: в файл попадут найденные в них записи.\n"
+                              "Сохранить в формате TAP?"));
+    QCOMPARE(question.buttons, Buttons::YesNo);
+    if (Answer(answer) == Answer::Yes) {
+      QCOMPARE(ReadFileBytes(path), Concat({tape[2], tape[3]}));
+      const ShownPrompt& found = w->prompts.shown.back();
+      QCOMPARE(found.text, U("Сигнальных блоков расшифровано: 1; найдено записей: 2."));
+      QCOMPARE(found.title, U("Сохранение файла"));
+      QCOMPARE(found.icon, BoxIcon::Warning);
+      QVERIFY(!w->state.project.modified);
+    } else {
+      QVERIFY(!std::filesystem::exists(path));
+    }
+    QCOMPARE(w->state.project.blockCount(), 1);
+  }
+
+  // The program does not write PZX or CSW: Save of a tape opened from one asks
+  // for a new name, and a PZX or CSW name chosen in Save as writes nothing, so
+  // the recording is never overwritten by a TAP file.
+  void testNoSaveOverACswOrPzxFile_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("Save asks for a new name") << "filesave" << "game.tap" << true;
+    QTest::newRow("Save as a CSW name") << "filesaveas" << "copy.CSW" << false;
+    QTest::newRow("Save as a PZX name") << "filesaveas" << "copy.pzx" << false;
+  }
+  void testNoSaveOverACswOrPzxFile() {
+    QFETCH(QString, command);
+    QFETCH(QString, chosen);
+    QFETCH(bool, written);
+    const auto tape = SampleBlocks();
+    const std::string source = Path(*dir, "game.csw");
+    const Bytes recording = RomCsw({tape[2], tape[3]});
+    WriteFileBytes(source, recording);
+    w->prompts.PlanFile(QString::fromStdString(source));
+    w->Run("fileopen");
+    QCOMPARE(w->state.project.blockCount(), 1);
+    const std::size_t before = w->prompts.shown.size();
+    const std::string path = Path(*dir, chosen.toStdString().c_str());
+    w->prompts.PlanFile(QString::fromStdString(path));
+    if (written) w->prompts.PlanAnswer(Answer::Yes).PlanAnswer(Answer::Ok);
+    if (!written) w->prompts.PlanAnswer(Answer::Ok);
+    w->Run(command.toStdString().c_str());
+    QVERIFY(w->prompts.shown.size() > before);
+    QVERIFY(w->prompts.shown[before].isDialog);
+    QCOMPARE(ReadFileBytes(source), recording);
+    QCOMPARE(std::filesystem::exists(path), written);
+    if (written) {
+      QCOMPARE(ReadFileBytes(path), Concat({tape[2], tape[3]}));
+    } else {
+      const ShownPrompt& failure = w->prompts.shown.back();
+      QCOMPARE(failure.text, U("Проблемы с сохранением файла. Файл не сохранён."));
+      QCOMPARE(failure.detail, U("форматы PZX и CSW программа только читает: выберите имя .tap или .tzx"));
+      QCOMPARE(failure.icon, BoxIcon::Critical);
+    }
   }
 
   // The export's options window proposes the last choice of the run; the
