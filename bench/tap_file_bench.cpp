@@ -23,8 +23,17 @@ namespace fs = std::filesystem;
 constexpr int kRecords = 1000;
 constexpr int kRecordLength = 65535;
 
+// The tape of this run, removed at its end.
+struct TempTape {
+  fs::path path;
+  ~TempTape() {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+  }
+};
+
 const fs::path& TapePath() {
-  static const fs::path path = [] {
+  static const TempTape tape = [] {
     fs::path p = fs::temp_directory_path() / ("reelo-bench-" + std::to_string(getpid()) + ".tap");
     std::ofstream out(p, std::ios::binary);
     std::mt19937 gen(7);
@@ -35,9 +44,9 @@ const fs::path& TapePath() {
       for (std::size_t j = 2; j < record.size(); ++j) record[j] = static_cast<char>(gen());
       out.write(record.data(), static_cast<std::streamsize>(record.size()));
     }
-    return p;
+    return TempTape{p};
   }();
-  return path;
+  return tape.path;
 }
 
 std::int64_t TapeSize() { return static_cast<std::int64_t>(fs::file_size(TapePath())); }

@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 
 #include "formats/tzx_blocks.h"
 #include "project/block_kinds.h"
+#include "project/mapped_file.h"
 
 namespace reelo {
 namespace {
@@ -45,15 +48,16 @@ void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 
 // The file read a chunk at a time into one buffer for the whole load (not
 // zeroed: every read fills what it uses); each block's bytes are copied from
-// it into the block. Measured against reading each long block straight
-// into its own bytes, this is faster: a block's bytes would have to be zeroed
-// first, and every block would cost a system call.
+// it into the block: the path for files that cannot be mapped. Measured
+// against reading each long block straight into its own bytes, this is
+// faster: a block's bytes would have to be zeroed first, and every block
+// would cost a system call.
 class ChunkedFile {
  public:
   ChunkedFile(int fd, std::uint64_t size) : fd_(fd), size_(size), chunk_(new std::uint8_t[kChunk]) {}
 
   // The bytes from at on, at least want of them or up to the file's end;
-  // null when the read failed (error() says why).
+  // null when the read failed (error() says why). Valid until the next call.
   const std::uint8_t* At(std::uint64_t at, std::size_t want) {
     const std::uint64_t end = at + std::min<std::uint64_t>(want, size_ - at);
     if ((at < start_ || end > start_ + held_) && !Fill(at)) return nullptr;
@@ -73,6 +77,7 @@ class ChunkedFile {
     return true;
   }
 
+  void Done(std::uint64_t) {}
   int error() const { return error_; }
 
  private:
@@ -102,13 +107,53 @@ class ChunkedFile {
   int error_ = 0;
 };
 
+// The mapped file with ChunkedFile's calls: every byte is there at once, and
+// each block's bytes are copied once, from the file's pages into the block.
+class MappedBytes {
+ public:
+  explicit MappedBytes(MappedFile& file) : file_(file) {}
+  const std::uint8_t* At(std::uint64_t at, std::size_t) { return file_.data() + at; }
+  bool AppendTo(std::vector<std::uint8_t>& out, std::uint64_t at, std::size_t n) {
+    out.insert(out.end(), file_.data() + at, file_.data() + at + n);
+    return true;
+  }
+  // The bytes before `at` are read and done with.
+  void Done(std::uint64_t at) { file_.Release(at); }
+  int error() const { return 0; }
+
+ private:
+  MappedFile& file_;
+};
+
 // The most bytes of a block's body its size is read from (a custom
 // information block's length ends at byte 20).
 constexpr std::size_t kLongestSizeField = 20;
 
+// Kept fields equal to those of the block of the same kind made last are
+// shared with it: a game's turbo blocks carry the same timings, its data
+// blocks the same pause, and kept fields never change once made (an edit puts
+// new ones in place). Whole bodies are compared up to this size.
+constexpr std::size_t kLongestSharedBody = 64;
+
+class SharedFields {
+ public:
+  std::shared_ptr<const KeptFields> Make(std::uint8_t id, const std::uint8_t* head, std::size_t size) {
+    std::shared_ptr<const KeptFields>& last = last_[id];
+    if (!last || last->head.size() != size || (size > 0 && std::memcmp(last->head.data(), head, size) != 0)) {
+      last = std::make_shared<const KeptFields>(KeptFields{id, {head, head + size}});
+    }
+    return last;
+  }
+
+ private:
+  std::array<std::shared_ptr<const KeptFields>, 256> last_;
+};
+
 // The block at `at` (its ID there, its body of bodySize bytes after it), or
 // false when the read failed.
-bool ReadBlock(ChunkedFile& file, std::uint64_t at, std::uint8_t id, std::size_t bodySize, TapeBlock& block) {
+template <class Source>
+bool ReadBlock(Source& file, std::uint64_t at, std::uint8_t id, std::size_t bodySize, SharedFields& fields,
+               TapeBlock& block) {
   const RecordLayout* layout = RecordLayoutOf(id);
   const std::uint64_t body = at + 1;
   if (layout != nullptr && bodySize >= layout->head + static_cast<std::size_t>(layout->lengthBytes)) {
@@ -116,38 +161,43 @@ bool ReadBlock(ChunkedFile& file, std::uint64_t at, std::uint8_t id, std::size_t
     if (head == nullptr) return false;
     const std::size_t length = Little(head + layout->head, layout->lengthBytes);
     if (length <= static_cast<std::size_t>(kMaxRecordLength)) {
-      // The head is copied before the data is read: the read may refill the chunk.
+      // The head is taken before the data is read: the read may refill the chunk.
       const int pause = static_cast<int>(Little(head, 2));
       std::shared_ptr<const KeptFields> kept;
-      if (id != tzx::kStandard || pause != kStandardPauseMs) {
-        kept = std::make_shared<const KeptFields>(KeptFields{id, {head, head + layout->head}});
-      }
-      block = TapeBlock();
+      if (id != tzx::kStandard || pause != kStandardPauseMs) kept = fields.Make(id, head, layout->head);
+      const std::uint64_t data = body + layout->head + static_cast<std::size_t>(layout->lengthBytes);
       block.reserve(length + 2);
-      block.push_back(static_cast<std::uint8_t>(length & 0xFF));
-      block.push_back(static_cast<std::uint8_t>(length >> 8));
-      if (!file.AppendTo(block, body + layout->head + static_cast<std::size_t>(layout->lengthBytes), length)) {
-        return false;
+      bool read = false;
+      if (layout->lengthBytes == 2) {
+        // The length field in the file is the record's own: one copy of both.
+        read = file.AppendTo(block, data - 2, length + 2);
+      } else {
+        block.push_back(static_cast<std::uint8_t>(length & 0xFF));
+        block.push_back(static_cast<std::uint8_t>(length >> 8));
+        read = file.AppendTo(block, data, length);
       }
+      if (!read) return false;
       block.kept = std::move(kept);
       return true;
     }
   }
-  KeptFields fields{id, {}};
-  fields.head.reserve(bodySize);
-  if (!file.AppendTo(fields.head, body, bodySize)) return false;
-  block = TapeBlock({}, std::make_shared<const KeptFields>(std::move(fields)));
+  if (bodySize <= kLongestSharedBody) {
+    const std::uint8_t* whole = file.At(body, bodySize);
+    if (whole == nullptr) return false;
+    block.kept = fields.Make(id, whole, bodySize);
+    return true;
+  }
+  KeptFields kept{id, {}};
+  kept.head.reserve(bodySize);
+  if (!file.AppendTo(kept.head, body, bodySize)) return false;
+  block.kept = std::make_shared<const KeptFields>(std::move(kept));
   return true;
 }
 
-}  // namespace
-
-TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
-                      const std::function<void(std::uint64_t)>& step) {
-  TzxKinds read;
-  // The smallest block is 1 byte: no more blocks than that, nor than room.
-  read.blocks.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(room, size)));
-  ChunkedFile file(fd, size);
+template <class Source>
+void ReadBlocks(Source& file, std::uint64_t size, std::size_t room, bool standardOnly,
+                const std::function<void(std::uint64_t)>& step, TzxKinds& read) {
+  SharedFields fields;
   std::uint64_t at = kTzxHeaderSize;
   while (at < size) {
     const std::uint8_t* start = file.At(at, 1 + kLongestSizeField);
@@ -168,18 +218,41 @@ TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standar
       break;
     }
     if (read.blocks.size() < room) {
-      TapeBlock block;
-      if (!ReadBlock(file, at, id, static_cast<std::size_t>(*body), block)) {
+      read.blocks.emplace_back();
+      if (!ReadBlock(file, at, id, static_cast<std::size_t>(*body), fields, read.blocks.back())) {
+        read.blocks.pop_back();
         read.error = file.error();
         break;
       }
-      read.blocks.push_back(std::move(block));
     } else {
       ++read.leftOut;
     }
     at += *body + 1;
+    file.Done(at);
     if (step) step(at);
   }
+}
+
+}  // namespace
+
+TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
+                      const std::function<void(std::uint64_t)>& step, FileAccess access) {
+  // The smallest block is 1 byte: no more blocks than that, nor than room.
+  const auto most = static_cast<std::size_t>(std::min<std::uint64_t>(room, size));
+  MappedFile mapped;
+  if (access == FileAccess::MapWherePossible && mapped.Map(fd, size)) {
+    TzxKinds read;
+    read.blocks.reserve(most);
+    MappedBytes bytes(mapped);
+    ReadBlocks(bytes, size, room, standardOnly, step, read);
+    // A file changed under the mapping is read again, so that what a read of
+    // it gives (an error, or the blocks still whole) is what loads.
+    if (mapped.intact()) return read;
+  }
+  TzxKinds read;
+  read.blocks.reserve(most);
+  ChunkedFile chunks(fd, size);
+  ReadBlocks(chunks, size, room, standardOnly, step, read);
   return read;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -101,6 +102,39 @@ bool AtomicFileWriter::WriteOut(const char* p, std::size_t left) {
   return !failed_;
 }
 
+bool AtomicFileWriter::WriteOutPieces(iovec* pieces, std::size_t count) {
+  const FileCalls& calls = ActiveFileCalls();
+  std::size_t first = 0;
+  while (!failed_) {
+    while (first < count && pieces[first].iov_len == 0) ++first;
+    if (first == count) break;
+    if (calls.writev == nullptr) {
+      WriteOut(static_cast<const char*>(pieces[first].iov_base), pieces[first].iov_len);
+      ++first;
+      continue;
+    }
+    const auto batch = static_cast<int>(std::min<std::size_t>(count - first, IOV_MAX));
+    ssize_t n = calls.writev(fd_, pieces + first, batch);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(SystemReason(errno));
+    } else if (n == 0) {
+      Fail(SystemErrorText(EIO));
+    } else {
+      flushed_ += static_cast<std::uint64_t>(n);
+      // Past the pieces written whole; into the one written in part.
+      for (auto done = static_cast<std::size_t>(n); done > 0;) {
+        const std::size_t take = std::min(done, pieces[first].iov_len);
+        pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + take;
+        pieces[first].iov_len -= take;
+        done -= take;
+        if (pieces[first].iov_len == 0) ++first;
+      }
+    }
+  }
+  return !failed_;
+}
+
 bool AtomicFileWriter::FlushBuffer() {
   WriteOut(buffer_.data(), buffer_.size());
   buffer_.clear();
@@ -115,6 +149,14 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size) {
   if (buffer_.size() + size > kBufferSize && !FlushBuffer()) return false;
   buffer_.append(bytes, size);
   return true;
+}
+
+bool AtomicFileWriter::WritePieces(const iovec* pieces, std::size_t count) {
+  if (fd_ < 0 || failed_) return false;
+  if (!FlushBuffer()) return false;
+  pieces_.assign(pieces, pieces + count);
+  for (const iovec& piece : pieces_) written_ += piece.iov_len;
+  return WriteOutPieces(pieces_.data(), pieces_.size());
 }
 
 bool AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {

@@ -3,9 +3,12 @@
 // over the target. A failed save leaves the old file exactly as it was.
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace reelo {
 
@@ -21,6 +24,10 @@ class AtomicFileWriter {
   bool Open(const std::string& path);
   // Appends bytes (buffered). Returns false once any write has failed.
   bool Write(const void* data, std::size_t size);
+  // Appends the pieces in order, handed to the system without a copy and
+  // many in one call (a file of many pieces written one call each costs the
+  // file system more). Returns false once any write has failed.
+  bool WritePieces(const iovec* pieces, std::size_t count);
   // Overwrites bytes already written, at an offset from the file's start.
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
   // Flushes, syncs, closes and renames over the target, keeping the old file's
@@ -37,12 +44,14 @@ class AtomicFileWriter {
  private:
   bool FlushBuffer();
   bool WriteOut(const char* data, std::size_t size);  // straight to the file
+  bool WriteOutPieces(iovec* pieces, std::size_t count);  // the same; pieces are used up
   void Fail(const std::string& what);
 
   int fd_ = -1;
   std::string target_;
   std::string temp_;
   std::string buffer_;
+  std::vector<iovec> pieces_;  // WritePieces' copy of the list, kept for the next call
   std::uint64_t written_ = 0;  // logical size of the file so far
   std::uint64_t flushed_ = 0;  // bytes already handed to the system
   bool failed_ = false;

@@ -1,6 +1,7 @@
 #include "project/file_calls.h"
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +19,7 @@ const FileCalls kSystemCalls{
     [](int fd) { return ::close(fd); },
     [](const char* from, const char* to) { return std::rename(from, to); },
     [](const char* path) { return ::unlink(path); },
+    [](int fd, const iovec* pieces, int count) { return ::writev(fd, pieces, count); },
 };
 
 // Only tests change it, through ScopedFileCalls.

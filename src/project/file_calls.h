@@ -1,10 +1,12 @@
 // The system calls through which files are written (the atomic writer's open,
-// write, sync, rename and unlink). They go through one table so that a test can
-// make any of them fail at the N-th call, the way a full disk, a failing device
-// or an interrupted call would, and check that no save loses data.
+// write, gathered write, sync, rename and unlink). They go through one table so
+// that a test can make any of them fail at the N-th call, the way a full disk,
+// a failing device or an interrupted call would, and check that no save loses
+// data.
 #pragma once
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 
@@ -19,6 +21,8 @@ struct FileCalls {
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
+  // writev; a table without it has each piece written by `write`.
+  ssize_t (*writev)(int fd, const iovec* pieces, int count) = nullptr;
 };
 
 // The plain system calls.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "project/atomic_file.h"
+#include "project/mapped_file.h"
 #include "project/system_error.h"
 
 namespace reelo {
@@ -24,6 +26,11 @@ constexpr int kLengthFieldSize = 2;
 // block is zero-filled first). A record always fits in a window.
 constexpr std::size_t kWindowSize = std::size_t{256} << 10;
 static_assert(kWindowSize >= 0xFFFF + kLengthFieldSize);
+
+// A save hands the system this many records, or this many bytes, a call (the
+// progress moves on after each call).
+constexpr std::size_t kPiecesPerCall = 1024;
+constexpr std::size_t kBytesPerCall = std::size_t{16} << 20;
 
 class FileDescriptor {
  public:
@@ -115,9 +122,36 @@ std::string LoadWarning(const LoadTally& tally, int loaded) {
   return text;
 }
 
+// The mapped file's bytes from its start, with the reader's calls of
+// WindowReader: each record is copied once, from the file's pages into its
+// block, and the pages read are given back as the walk goes on.
+class MappedReader {
+ public:
+  explicit MappedReader(MappedFile& file) : file_(file) {}
+  bool Need(std::size_t n) {
+    if (file_.size() - at_ >= n) return true;
+    errno = EIO;
+    return false;
+  }
+  const std::uint8_t* data() const { return file_.data() + at_; }
+  void Consume(std::size_t n) {
+    at_ += n;
+    file_.Release(at_);
+  }
+  bool Skip(std::size_t n) {
+    Consume(n);
+    return true;
+  }
+
+ private:
+  MappedFile& file_;
+  std::uint64_t at_ = 0;
+};
+
 // Walks the records of the file from its start, appending those that fit.
 // pos is the 1-based position of the next record, as the progress shows it.
-void ReadRecords(WindowReader& reader, long long size, std::vector<TapeBlock>& blocks, int room, ProgressScope& progress,
+template <class Reader>
+void ReadRecords(Reader& reader, long long size, std::vector<TapeBlock>& blocks, int room, ProgressScope& progress,
                  LoadTally& tally) {
   const long long barMaximum = size + 1;
   long long offset = 0;
@@ -147,7 +181,8 @@ void ReadRecords(WindowReader& reader, long long size, std::vector<TapeBlock>& b
   }
 }
 
-OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress) {
+OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress,
+                        FileAccess access) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
   // Only regular files: opening a named pipe would wait for a writer forever,
@@ -155,13 +190,30 @@ OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::str
   if (!S_ISREG(st.st_mode)) return OpenFailure(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) return OpenFailure(path, errno);
+  // The size of the file opened (the path may have been replaced meanwhile).
+  if (fstat(file.get(), &st) != 0) return OpenFailure(path, errno);
 
-  const long long size = S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+  const long long size = static_cast<long long>(st.st_size);
   LoadTally tally;
   {
     ProgressScope scope(progress, kLoadTapLabel, size + 1);
-    WindowReader reader(file.get(), size);
-    ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
+    MappedFile mapped;
+    bool done = false;
+    if (access == FileAccess::MapWherePossible && mapped.Map(file.get(), static_cast<std::uint64_t>(size))) {
+      MappedReader reader(mapped);
+      ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
+      // A file changed under the mapping is read again, so that what a read
+      // of it gives (an error, or the records still whole) is what loads.
+      done = mapped.intact();
+      if (!done) {
+        blocks.clear();
+        tally = LoadTally();
+      }
+    }
+    if (!done) {
+      WindowReader reader(file.get(), size);
+      ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
+    }
   }
   const std::string warning = LoadWarning(tally, static_cast<int>(blocks.size()));
   return warning.empty() ? OpResult::Success() : OpResult::Warn(warning);
@@ -176,9 +228,9 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   return read.status;
 }
 
-TapeRead ReadTapFile(const std::string& path, int room, Progress& progress) {
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress, FileAccess access) {
   std::vector<TapeBlock> blocks;
-  OpResult status = ReadTapRecords(blocks, room, path, progress);
+  OpResult status = ReadTapRecords(blocks, room, path, progress, access);
   if (!status.ok()) blocks.clear();
   return {std::move(blocks), std::move(status)};
 }
@@ -188,21 +240,31 @@ OpResult SaveTapFile(TapeProject& project, Progress& progress) {
   if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
   AtomicFileWriter writer;
   if (!writer.Open(project.fileName)) return OpResult::Fail(kSaveFailedText, writer.error());
-  for (int i = 0; i < project.blockCount(); ++i) {
+  // A TAP file is its records back to back: each block's own bytes are
+  // handed to the system, many blocks a call, without a copy.
+  static const std::uint8_t kZeros[kMaxRecordLength + kLengthFieldSize] = {};
+  std::vector<iovec> pieces;
+  std::size_t batchBytes = 0;
+  int firstInBatch = 0;
+  auto writeBatch = [&](int end) {
+    writer.WritePieces(pieces.data(), pieces.size());
+    for (int i = firstInBatch; i < end && !writer.failed(); ++i) scope.Step(i);
+    pieces.clear();
+    batchBytes = 0;
+    firstInBatch = end;
+  };
+  for (int i = 0; i < project.blockCount() && !writer.failed(); ++i) {
     const TapeBlock& block = project.blocks[static_cast<std::size_t>(i)];
     const auto recordSize = static_cast<std::size_t>(RecordLength(block) + kLengthFieldSize);
-    if (block.size() >= recordSize) {
-      writer.Write(block.data(), recordSize);
-    } else {
-      // A block shorter than its length field says: write what the field
-      // promises, padded with zeros, so the file stays readable record by record.
-      TapeBlock padded(recordSize, 0);
-      std::copy(block.begin(), block.end(), padded.begin());
-      writer.Write(padded.data(), recordSize);
-    }
-    if (writer.failed()) break;
-    scope.Step(i);
+    const std::size_t present = std::min(block.size(), recordSize);
+    pieces.push_back({const_cast<std::uint8_t*>(block.data()), present});
+    // A block shorter than its length field says: write what the field
+    // promises, padded with zeros, so the file stays readable record by record.
+    if (present < recordSize) pieces.push_back({const_cast<std::uint8_t*>(kZeros), recordSize - present});
+    batchBytes += recordSize;
+    if (pieces.size() >= kPiecesPerCall || batchBytes >= kBytesPerCall) writeBatch(i + 1);
   }
+  if (!writer.failed()) writeBatch(project.blockCount());
   if (writer.failed() || !writer.Commit()) return OpResult::Fail(kSaveFailedText, writer.error());
   project.modified = false;
   return OpResult::Success();

@@ -3,11 +3,16 @@
 // that says what it cannot hold. Damaged tapes of every kind load without harm.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "formats/tape_file.h"
+#include "formats/tzx_blocks.h"
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
 #include "project/block_list.h"
@@ -321,6 +326,58 @@ TEST(TzxKinds, EveryKindCutAtEveryByteLoadsWhatCanBeRead) {
       ASSERT_EQ(project.blockCount(), 1);
       EXPECT_EQ(project.blocks[0], kData);
     }
+  }
+}
+
+// Tapes of every kind, each kind met again after others (equal kept fields
+// are shared between blocks), read whole, cut at every byte, and through a
+// size taken before the file was cut short (the pages past its end fault
+// while mapped): mapped or read, the same blocks, counts and errors, with
+// room for all, for one block, and for standard blocks only.
+TEST(TzxKinds, MappedAndReadGiveTheSameBlocksOfEveryTape) {
+  struct Setting {
+    std::size_t room;
+    bool standardOnly;
+  };
+  const Setting settings[] = {{1000, false}, {1, false}, {1000, true}};
+  for (const KindRow& row : KindRows()) {
+    SCOPED_TRACE(row.name);
+    const std::vector<Bytes> sources = {TzxRom(kData), row.block, Turbo(Body(kData), 6, 1000), row.block,
+                                        TzxTurbo(Body(kHeader)), row.block};
+    Bytes whole = Tzx({});
+    for (const Bytes& source : sources) whole.insert(whole.end(), source.begin(), source.end());
+    TempDir dir;
+    WriteFileBytes(dir / "t.tzx", whole);
+    const int fd = ::open((dir / "t.tzx").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    std::vector<std::uint64_t> sizes;
+    for (std::uint64_t size = kTzxHeaderSize; size <= whole.size(); ++size) sizes.push_back(size);
+    sizes.insert(sizes.end(), {whole.size() + 1, whole.size() + 3 * 4096});
+    for (const std::uint64_t size : sizes) {
+      for (const Setting& setting : settings) {
+        const TzxKinds mapped = ReadTzxKinds(fd, size, setting.room, setting.standardOnly, {});
+        const TzxKinds read = ReadTzxKinds(fd, size, setting.room, setting.standardOnly, {}, FileAccess::Read);
+        const std::string where = "size " + std::to_string(size) + ", room " + std::to_string(setting.room) +
+                                  (setting.standardOnly ? ", standard only" : "");
+        EXPECT_EQ(mapped.blocks, read.blocks) << where;
+        EXPECT_EQ(mapped.leftOut, read.leftOut) << where;
+        EXPECT_EQ(mapped.truncatedOffset, read.truncatedOffset) << where;
+        EXPECT_EQ(mapped.truncatedBytes, read.truncatedBytes) << where;
+        EXPECT_EQ(mapped.error, read.error) << where;
+        EXPECT_EQ(mapped.kindsRefused, read.kindsRefused) << where;
+        if (size > whole.size()) {
+          EXPECT_EQ(mapped.error, EIO) << where;
+        }
+      }
+    }
+    const TzxKinds all = ReadTzxKinds(fd, whole.size(), 1000, false, {});
+    ASSERT_EQ(all.blocks.size(), sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      Bytes saved;
+      AppendTzxBlock(saved, all.blocks[i]);
+      EXPECT_EQ(saved, sources[i]) << "block " << i;
+    }
+    ::close(fd);
   }
 }
 

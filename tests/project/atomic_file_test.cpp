@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
+#include "project/file_calls.h"
 #include "tape_builders.h"
 
 namespace reelo {
@@ -116,6 +121,63 @@ TEST(AtomicFileWriter, OpenFailsWhereNoFileCanBeMade) {
   EXPECT_FALSE(writer.Open((dir / "nope" / "f").string()));
   EXPECT_FALSE(writer.error().empty());
   EXPECT_FALSE(writer.Open(""));
+}
+
+// A gathered write the system takes only in part (as it may, e.g. near a size
+// limit, or when a signal arrives) goes on from the byte where it stopped.
+std::size_t writevLimit = 0;  // the most bytes one writev takes (0: all)
+int writevCalls = 0;
+
+ssize_t LimitedWritev(int fd, const iovec* pieces, int count) {
+  ++writevCalls;
+  if (writevLimit == 0) return ::writev(fd, pieces, count);
+  std::size_t left = writevLimit;
+  Bytes taken;
+  for (int i = 0; i < count && left > 0; ++i) {
+    const std::size_t n = std::min(left, pieces[i].iov_len);
+    const auto* from = static_cast<const std::uint8_t*>(pieces[i].iov_base);
+    taken.insert(taken.end(), from, from + n);
+    left -= n;
+  }
+  return ::write(fd, taken.data(), taken.size());
+}
+
+TEST(AtomicFileWriter, PiecesAreWrittenInOrderWhateverEachCallTakes) {
+  const Bytes small = {1, 2, 3};
+  const Bytes big = testing::RandomBytes(70000, 5);
+  const Bytes ones(3000, 1);  // more pieces than one call may take
+  std::vector<iovec> pieces = {{nullptr, 0}, {const_cast<std::uint8_t*>(small.data()), 3},
+                               {const_cast<std::uint8_t*>(big.data()), big.size()}, {nullptr, 0}};
+  for (const std::uint8_t& one : ones) pieces.push_back({const_cast<std::uint8_t*>(&one), 1});
+  pieces.push_back({const_cast<std::uint8_t*>(small.data()), 2});
+  Bytes expected = {9};
+  expected.insert(expected.end(), small.begin(), small.end());
+  expected.insert(expected.end(), big.begin(), big.end());
+  expected.insert(expected.end(), ones.begin(), ones.end());
+  expected.insert(expected.end(), {1, 2, 7});
+
+  struct Row {
+    const char* name;
+    std::size_t limit;
+    int calls;  // writev calls the pieces take
+  } rows[] = {{"whole", 0, 3}, {"part of a piece a call", 50000, 4}, {"1000 bytes a call", 1000, 74}};
+  for (const Row& row : rows) {
+    TempDir dir;
+    FileCalls calls = SystemFileCalls();
+    calls.writev = LimitedWritev;
+    writevLimit = row.limit;
+    writevCalls = 0;
+    ScopedFileCalls scoped(calls);
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open((dir / "f").string()));
+    ASSERT_TRUE(writer.Write(expected.data(), 1));  // buffered, so written first
+    ASSERT_TRUE(writer.WritePieces(pieces.data(), pieces.size())) << row.name;
+    ASSERT_TRUE(writer.Write(expected.data() + expected.size() - 1, 1));
+    ASSERT_TRUE(writer.Commit()) << row.name;
+    EXPECT_EQ(writer.size(), expected.size()) << row.name;
+    EXPECT_EQ(ReadFileBytes(dir / "f"), expected) << row.name;
+    EXPECT_EQ(writevCalls, row.calls) << row.name;
+  }
 }
 
 }  // namespace

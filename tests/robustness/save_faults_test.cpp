@@ -1,6 +1,6 @@
 // Saves under injected faults: every call the atomic writer makes (create the
-// temporary file, write, patch, set the mode, sync, close, rename) in a TAP
-// save, a TZX save, WAV exports and the writing of a prepared recording is
+// temporary file, write, gathered write, patch, set the mode, sync, close,
+// rename) in a TAP save, a TZX save, WAV exports and the writing of a prepared recording is
 // made to fail in turn with a full disk, an I/O error or an interrupted call. Every
 // failure must come back as the save-failed message with the old file
 // byte-identical, no temporary file left and `modified` unchanged; an
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,6 +69,9 @@ const FileCalls kFaultyCalls{
     },
     [](const char* from, const char* to) { return Fails("rename") ? -1 : std::rename(from, to); },
     [](const char* path) { return Fails("unlink") ? -1 : ::unlink(path); },
+    [](int fd, const iovec* pieces, int count) -> ssize_t {
+      return Fails("writev") ? -1 : ::writev(fd, pieces, count);
+    },
 };
 
 TapeProject SampleProject() {
@@ -167,7 +171,8 @@ TEST(SaveFaults, EveryFailedCallKeepsTheOldFileAndEveryInterruptedWriteIsRetried
         const std::string where = std::string(row.name) + ", call " + std::to_string(failAt) + " (" +
                                   faulty.failedCall + ") fails with " + std::to_string(error);
         EXPECT_EQ(FileCount(dir.path()), 1) << where << ": a temporary file was left";
-        const bool retried = error == EINTR && (faulty.failedCall == "write" || faulty.failedCall == "pwrite");
+        const bool retried = error == EINTR && (faulty.failedCall == "write" || faulty.failedCall == "pwrite" ||
+                                                faulty.failedCall == "writev");
         if (retried) {
           EXPECT_TRUE(result.ok()) << where << ": " << result.message;
           EXPECT_EQ(testing::ReadFileBytes(target), expected) << where;
