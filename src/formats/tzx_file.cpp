@@ -11,7 +11,6 @@
 
 #include "formats/tzx_blocks.h"
 #include "project/block_kinds.h"
-#include "project/mapped_file.h"
 
 namespace reelo {
 namespace {
@@ -48,10 +47,10 @@ void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 
 // The file read a chunk at a time into one buffer for the whole load (not
 // zeroed: every read fills what it uses); each block's bytes are copied from
-// it into the block: the path for files that cannot be mapped. Measured
-// against reading each long block straight into its own bytes, this is
+// it into the block. Measured against reading each long block straight into its own bytes, this is
 // faster: a block's bytes would have to be zeroed first, and every block
-// would cost a system call.
+// would cost a system call. (Mapping the file saved a tenth of a small tape's
+// load, not worth a process-wide SIGBUS handler for files that shrink.)
 class ChunkedFile {
  public:
   ChunkedFile(int fd, std::uint64_t size) : fd_(fd), size_(size), chunk_(new std::uint8_t[kChunk]) {}
@@ -77,7 +76,6 @@ class ChunkedFile {
     return true;
   }
 
-  void Done(std::uint64_t) {}
   int error() const { return error_; }
 
  private:
@@ -105,24 +103,6 @@ class ChunkedFile {
   std::uint64_t start_ = 0;                 // file offset of chunk_[0]
   std::size_t held_ = 0;
   int error_ = 0;
-};
-
-// The mapped file with ChunkedFile's calls: every byte is there at once, and
-// each block's bytes are copied once, from the file's pages into the block.
-class MappedBytes {
- public:
-  explicit MappedBytes(MappedFile& file) : file_(file) {}
-  const std::uint8_t* At(std::uint64_t at, std::size_t) { return file_.data() + at; }
-  bool AppendTo(std::vector<std::uint8_t>& out, std::uint64_t at, std::size_t n) {
-    out.insert(out.end(), file_.data() + at, file_.data() + at + n);
-    return true;
-  }
-  // The bytes before `at` are read and done with.
-  void Done(std::uint64_t at) { file_.Release(at); }
-  int error() const { return 0; }
-
- private:
-  MappedFile& file_;
 };
 
 // The most bytes of a block's body its size is read from (a custom
@@ -228,7 +208,6 @@ void ReadBlocks(Source& file, std::uint64_t size, std::size_t room, bool standar
       ++read.leftOut;
     }
     at += *body + 1;
-    file.Done(at);
     if (step) step(at);
   }
 }
@@ -236,19 +215,9 @@ void ReadBlocks(Source& file, std::uint64_t size, std::size_t room, bool standar
 }  // namespace
 
 TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
-                      const std::function<void(std::uint64_t)>& step, FileAccess access) {
+                      const std::function<void(std::uint64_t)>& step) {
   // The smallest block is 1 byte: no more blocks than that, nor than room.
   const auto most = static_cast<std::size_t>(std::min<std::uint64_t>(room, size));
-  MappedFile mapped;
-  if (access == FileAccess::MapWherePossible && mapped.Map(fd, size)) {
-    TzxKinds read;
-    read.blocks.reserve(most);
-    MappedBytes bytes(mapped);
-    ReadBlocks(bytes, size, room, standardOnly, step, read);
-    // A file changed under the mapping is read again, so that what a read of
-    // it gives (an error, or the blocks still whole) is what loads.
-    if (mapped.intact()) return read;
-  }
   TzxKinds read;
   read.blocks.reserve(most);
   ChunkedFile chunks(fd, size);

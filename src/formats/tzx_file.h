@@ -9,7 +9,6 @@
 #include <functional>
 #include <vector>
 
-#include "project/mapped_file.h"
 #include "project/tape_project.h"
 
 namespace reelo {
@@ -24,15 +23,12 @@ struct TzxKinds {
 };
 
 // Reads every block of a TZX file of `size` bytes (signature included) from
-// an open file, at most room blocks. The file is mapped where it can be, each
-// block's bytes copied once from its pages (given back as the read goes on),
-// or else read a small chunk at a time; either way the whole file is never
-// held twice. With standardOnly the read stops at the first block of another
+// an open file, at most room blocks. The file is read a chunk at a time, so
+// the whole file is never held twice. With standardOnly the read stops at the first block of another
 // kind (kindsRefused), for files too large to keep anything but records. step
 // gets the offset after every block.
 TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
-                      const std::function<void(std::uint64_t)>& step = {},
-                      FileAccess access = FileAccess::MapWherePossible);
+                      const std::function<void(std::uint64_t)>& step = {});
 
 // The TZX file header, version 1.20.
 void AppendTzxHeader(std::vector<std::uint8_t>& out);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "project/atomic_file.h"
-#include "project/mapped_file.h"
 #include "project/system_error.h"
 
 namespace reelo {
@@ -122,32 +121,6 @@ std::string LoadWarning(const LoadTally& tally, int loaded) {
   return text;
 }
 
-// The mapped file's bytes from its start, with the reader's calls of
-// WindowReader: each record is copied once, from the file's pages into its
-// block, and the pages read are given back as the walk goes on.
-class MappedReader {
- public:
-  explicit MappedReader(MappedFile& file) : file_(file) {}
-  bool Need(std::size_t n) {
-    if (file_.size() - at_ >= n) return true;
-    errno = EIO;
-    return false;
-  }
-  const std::uint8_t* data() const { return file_.data() + at_; }
-  void Consume(std::size_t n) {
-    at_ += n;
-    file_.Release(at_);
-  }
-  bool Skip(std::size_t n) {
-    Consume(n);
-    return true;
-  }
-
- private:
-  MappedFile& file_;
-  std::uint64_t at_ = 0;
-};
-
 // Walks the records of the file from its start, appending those that fit.
 // pos is the 1-based position of the next record, as the progress shows it.
 template <class Reader>
@@ -181,8 +154,7 @@ void ReadRecords(Reader& reader, long long size, std::vector<TapeBlock>& blocks,
   }
 }
 
-OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress,
-                        FileAccess access) {
+OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::string& path, Progress& progress) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return OpenFailure(path, errno);
   // Only regular files: opening a named pipe would wait for a writer forever,
@@ -197,23 +169,8 @@ OpResult ReadTapRecords(std::vector<TapeBlock>& blocks, int room, const std::str
   LoadTally tally;
   {
     ProgressScope scope(progress, kLoadTapLabel, size + 1);
-    MappedFile mapped;
-    bool done = false;
-    if (access == FileAccess::MapWherePossible && mapped.Map(file.get(), static_cast<std::uint64_t>(size))) {
-      MappedReader reader(mapped);
-      ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
-      // A file changed under the mapping is read again, so that what a read
-      // of it gives (an error, or the records still whole) is what loads.
-      done = mapped.intact();
-      if (!done) {
-        blocks.clear();
-        tally = LoadTally();
-      }
-    }
-    if (!done) {
-      WindowReader reader(file.get(), size);
-      ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
-    }
+    WindowReader reader(file.get(), size);
+    ReadRecords(reader, size, blocks, std::max(room, 0), scope, tally);
   }
   const std::string warning = LoadWarning(tally, static_cast<int>(blocks.size()));
   return warning.empty() ? OpResult::Success() : OpResult::Warn(warning);
@@ -228,9 +185,9 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
   return read.status;
 }
 
-TapeRead ReadTapFile(const std::string& path, int room, Progress& progress, FileAccess access) {
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress) {
   std::vector<TapeBlock> blocks;
-  OpResult status = ReadTapRecords(blocks, room, path, progress, access);
+  OpResult status = ReadTapRecords(blocks, room, path, progress);
   if (!status.ok()) blocks.clear();
   return {std::move(blocks), std::move(status)};
 }

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "project/mapped_file.h"
 #include "project/op_result.h"
 #include "project/progress.h"
 #include "project/tape_project.h"
@@ -28,10 +27,8 @@ OpResult LoadTapFile(TapeProject& project, const std::string& path, Progress& pr
 
 // The same read, its records given back as a value instead of appended: at
 // most `room` of them (the project's free slots, or 1000 for a tape that
-// replaces the project), with the same status. No records on Error. The file
-// is mapped where it can be (each byte copied once), read otherwise.
-TapeRead ReadTapFile(const std::string& path, int room, Progress& progress,
-                     FileAccess access = FileAccess::MapWherePossible);
+// replaces the project), with the same status. No records on Error.
+TapeRead ReadTapFile(const std::string& path, int room, Progress& progress);
 
 // Writes all blocks to project.fileName, replacing the file atomically.
 // Progress: maximum blockCount + 1, value i after block i. Clears modified on

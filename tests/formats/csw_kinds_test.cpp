@@ -121,9 +121,13 @@ TEST(CswKinds, AFileCutAnywhereIsRefusedOrKeepsThePulsesBeforeTheCut) {
         continue;
       }
       EXPECT_EQ(read.failure, "");
-      if (file.statesCount) EXPECT_NE(read.note, "");
+      if (file.statesCount) {
+        EXPECT_NE(read.note, "");
+      }
       ASSERT_LE(read.blocks.size(), 1u);
-      if (!read.blocks.empty()) EXPECT_LE(PulseCount(read.blocks[0]), pulses);
+      if (!read.blocks.empty()) {
+        EXPECT_LE(PulseCount(read.blocks[0]), pulses);
+      }
     }
   }
 }

@@ -81,16 +81,6 @@ TEST_P(DamagedFileTest, KeepsWholeRecordsAndSaysWhatWasLeft) {
   EXPECT_EQ(project.blockCount(), 1 + GetParam().blocksKept);
   EXPECT_NE(result.message.find(GetParam().warningPart), std::string::npos) << result.message;
   EXPECT_EQ(project.blocks[0], MakeDataBlock({42}));
-
-  // Mapped or read, with room for all, one or no record: the same load.
-  for (int room : {999, 1, 0}) {
-    NullProgress progress;
-    const TapeRead mapped = ReadTapFile((dir / "d.tap").string(), room, progress, FileAccess::MapWherePossible);
-    const TapeRead read = ReadTapFile((dir / "d.tap").string(), room, progress, FileAccess::Read);
-    EXPECT_EQ(mapped.blocks, read.blocks) << room;
-    EXPECT_EQ(mapped.status.kind, read.status.kind) << room;
-    EXPECT_EQ(mapped.status.message, read.status.message) << room;
-  }
 }
 
 Bytes TruncatedAfterOneRecord() {
