@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -276,6 +277,9 @@ void Form1::createStatusBar() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) Form_Resize();
+  for (std::size_t i = 0; i < headerRows_.size(); ++i) {
+    if (watched == headerRows_[i].edit) return FrameFieldKey(i, event) || QMainWindow::eventFilter(watched, event);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 

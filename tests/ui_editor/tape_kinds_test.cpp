@@ -85,14 +85,19 @@ Bytes MixedTzx() {
 }
 constexpr int kMixedBlocks = 14;
 
-// What the frame shows: its title, then key=value per row; "-" while hidden.
+// What the frame shows: its title, then key=value per row, a value the user
+// may type in brackets; "-" while hidden.
 QString FrameText(const MainWindow& w) {
   auto* frame = w.Find<QGroupBox>("Frame1");
   if (!frame->isVisible()) return "-";
   QStringList parts{frame->title()};
-  for (QLabel* label : frame->findChildren<QLabel*>()) {
-    if (label->isVisible() && label->objectName().startsWith("Frame1_")) {
-      parts << label->objectName().mid(7) + "=" + (label->toolTip().isEmpty() ? label->text() : label->toolTip());
+  for (QWidget* field : frame->findChildren<QWidget*>()) {
+    if (!field->isVisible() || !field->objectName().startsWith("Frame1_")) continue;
+    const QString key = field->objectName().mid(7) + "=";
+    if (auto* label = qobject_cast<QLabel*>(field)) {
+      parts << key + (label->toolTip().isEmpty() ? label->text() : label->toolTip());
+    } else if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+      parts << key + "[" + edit->text() + "]" + (edit->isReadOnly() ? "ro" : "");
     }
   }
   if (w.Find<QPushButton>("Frame1_Timings")->isVisible()) parts << "[Скорость блока...]";
@@ -155,25 +160,25 @@ class TestTapeKinds : public QObject {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("frame");
     QTest::addColumn<bool>("views");  // false: a box instead of each view
-    const QString timings = U("Pilot=3000 x 1500|Sync=400 / 450|Zero=500 тактов|One=1000 тактов|");
+    const QString timings = U("Pilot=[3000 x 1500]|Sync=[400 / 450]|Zero=[500 тактов]|One=[1000 тактов]|");
     QTest::newRow("standard header") << 0 << U("Program: loader    ") << U("Информация о заголовке|Type=Program|Start=|Size=9|Autostart=10") << true;
     QTest::newRow("standard data") << 1 << U("      9 байт данных") << U("-") << true;
     QTest::newRow("text") << 2 << U("Текст: Loading...") << U("Информация о блоке|Kind=Текст|Text=Loading...") << false;
     QTest::newRow("pure tone") << 3 << U("Тон: 2000 импульсов по 2168")
-                               << U("Информация о блоке|Kind=Тон|Pulse=2168 тактов|Count=2000 импульсов") << false;
+                               << U("Информация о блоке|Kind=Тон|Pulse=[2168 тактов]|Count=[2000 импульсов]") << false;
     QTest::newRow("turbo header")
         << 4 << U("Bytes: screen      [турбо x1,71]")
         << U("Информация о заголовке|Type=Bytes|Start=16384|Size=6912|Autostart=|") + timings +
-               U("UsedBits=8 в посл. байте|Pause=500 мс|[Скорость блока...]")
+               U("UsedBits=[8 в посл. байте]|Pause=[500 мс]|[Скорость блока...]")
         << true;
     QTest::newRow("turbo data, 6 bits in the last byte")
         << 5 << U("   6912 байт данных  [турбо x1,71]")
-        << U("Информация о блоке|Kind=Турбо|Size=6912 байт|") + timings + U("UsedBits=6 в посл. байте|Pause=500 мс|[Скорость блока...]")
+        << U("Информация о блоке|Kind=Турбо|Size=6912 байт|") + timings + U("UsedBits=[6 в посл. байте]|Pause=[500 мс]|[Скорость блока...]")
         << true;
     QTest::newRow("pause") << 6 << U("Пауза 1,5 с") << U("Информация о блоке|Kind=Пауза|Pause=1500 мс") << false;
     QTest::newRow("pure data")
         << 7 << U("      4 байт данных  [чистые данные]")
-        << U("Информация о блоке|Kind=Чистые данные|Size=4 байт|Zero=300 тактов|One=600 тактов|UsedBits=8 в посл. байте|Pause=100 мс")
+        << U("Информация о блоке|Kind=Чистые данные|Size=4 байт|Zero=[300 тактов]|One=[600 тактов]|UsedBits=[8 в посл. байте]|Pause=[100 мс]")
         << true;
     QTest::newRow("group start") << 8 << U("Группа: Level 1") << U("Информация о блоке|Kind=Группа|Name=Level 1") << false;
     QTest::newRow("group end") << 9 << U("Конец группы") << U("Информация о блоке|Kind=Конец группы") << false;
@@ -339,7 +344,7 @@ class TestTapeKinds : public QObject {
     QCOMPARE(timings.pilot, 1500);
     QCOMPARE(ReadHeader(block).has_value() ? QString::fromStdString(ReadHeader(block)->name).trimmed() : QString(),
              header ? U("picture") : row == 4 ? U("screen") : QString());
-    QCOMPARE(FrameText(*w).contains(U("One=900 тактов|UsedBits=7 в посл. байте")), true);
+    QCOMPARE(FrameText(*w).contains(U("One=[900 тактов]|UsedBits=[7 в посл. байте]")), true);
     QCOMPARE(w->state.document.history().undoCount(), std::size_t(2));  // the Open, this change
     w->Run("editundo");
     QVERIFY(w->state.project.blocks == opened);
