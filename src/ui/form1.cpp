@@ -145,7 +145,16 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   UpdateEditActions();
 }
 
-Form1::~Form1() { state_.document.RemoveListener(*this); }
+Form1::~Form1() {
+  // The frame's fields go with the window's children, after this: the last
+  // signal or key of a field that has the focus must not reach a window
+  // that is half gone.
+  for (const FrameRow& row : headerRows_) {
+    row.edit->removeEventFilter(this);
+    disconnect(row.edit, nullptr, this, nullptr);
+  }
+  state_.document.RemoveListener(*this);
+}
 
 QAction* Form1::addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
                            void (Form1::*handler)(), Changes changes) {

@@ -126,16 +126,18 @@ void Form1::Frame1_Field_Change(std::size_t index) {
     return;
   }
   const std::string key = row.key;
+  // Enter keeps the focus in the field; a field left for another keeps none.
+  const bool focused = row.edit->hasFocus();
   row.shown = typed;
   applyingField_ = true;
   const EditResult result = state_.document.Replace({{block, edit.block}});
   applyingField_ = false;
   ShowEdit(result);
   // The field shows the value as the block now has it (a refused step: the
-  // old one), and keeps the focus for the next value.
+  // old one); after Enter it keeps the focus for the next value.
   ShowHeaderInfo();
   for (FrameRow& shown : headerRows_) {
-    if (shown.key == key && shown.edit->isVisible()) shown.edit->setFocus();
+    if (focused && shown.key == key && shown.edit->isVisible()) shown.edit->setFocus();
   }
 }
 
@@ -148,11 +150,17 @@ bool Form1::FrameFieldKey(std::size_t index, QEvent* event) {
     row.edit->selectAll();
     return true;
   }
-  if (event->type() != QEvent::ShortcutOverride || row.edit->text() != row.shown) return false;
+  if (event->type() != QEvent::ShortcutOverride) return false;
+  // Enter ends the typing here instead of opening the block's properties.
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    event->accept();
+    return true;
+  }
+  if (row.edit->text() != row.shown) return false;
   // Left unaccepted, the key goes on to the window's action.
   const QKeySequence pressed(key->keyCombination());
   for (const char* name : {"editundo", "editredo"}) {
-    if (actions_.value(QString::fromLatin1(name))->shortcut() == pressed) return true;
+    if (actions_.value(QString::fromLatin1(name))->shortcuts().contains(pressed)) return true;
   }
   return false;
 }

@@ -2,8 +2,9 @@
 // what the list, the status bar and the block frame show of every kind; the
 // four views on every kind (the bytes of the kinds that carry them, a box
 // that says why not for the others); moving, deleting, undoing and redoing
-// every kind; the turbo timings changed from the frame; and the title, the
-// counts and the edit actions following the document whoever changes it.
+// every kind; the turbo timings changed from the frame, by its button or
+// typed in place; and the title, the counts and the edit actions following
+// the document whoever changes it.
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -350,6 +351,128 @@ class TestTapeKinds : public QObject {
     QVERIFY(w->state.project.blocks == opened);
   }
 
+  // A timing typed in the frame: Enter or leaving the field makes it one
+  // step (the field, the list line and the block follow; Ctrl+Z in the field
+  // brings the old value back, Ctrl+Y the new); a value out of range or no
+  // number is refused with its reason and the field shows the block's value
+  // again; Esc takes back what was typed.
+  void testTypedTimings_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("how");    // enter, leave (the list takes the focus), escape
+    QTest::addColumn<QString>("shown");  // the field afterwards
+    QTest::addColumn<QString>("line");   // the block's list line afterwards
+    QTest::addColumn<QString>("box");    // the reason, when refused
+    const QString turboData = U("   6912 байт данных  [турбо x1,71]");
+    QTest::newRow("turbo data: bit 1, Enter")
+        << 5 << "One" << "900" << "enter" << U("900 тактов") << U("   6912 байт данных  [турбо x1,83]") << "";
+    QTest::newRow("turbo data: used bits, field left")
+        << 5 << "UsedBits" << "7" << "leave" << U("7 в посл. байте") << turboData << "";
+    QTest::newRow("turbo header: pilot with a Cyrillic х")
+        << 4 << "Pilot" << U("2000 х 1800") << "enter" << U("2000 x 1800") << U("Bytes: screen      [турбо x1,71]") << "";
+    QTest::newRow("turbo header: syncs") << 4 << "Sync" << "600/700" << "enter" << U("600 / 700")
+                                         << U("Bytes: screen      [турбо x1,71]") << "";
+    QTest::newRow("pure data: bit 0 with its unit")
+        << 7 << "Zero" << U("250 тактов") << "enter" << U("250 тактов") << U("      4 байт данных  [чистые данные]") << "";
+    QTest::newRow("tone: pulse") << 3 << "Pulse" << "2000" << "enter" << U("2000 тактов")
+                                 << U("Тон: 2000 импульсов по 2000") << "";
+    QTest::newRow("tone: count, field left") << 3 << "Count" << "100" << "leave" << U("100 импульсов")
+                                             << U("Тон: 100 импульсов по 2168") << "";
+    const QString pulseRange = U("Длительность импульса должна быть от 1 до 65535 тактов");
+    QTest::newRow("turbo data: bit 0 of 0 T-states refused")
+        << 5 << "Zero" << "0" << "enter" << U("500 тактов") << turboData << pulseRange;
+    QTest::newRow("turbo header: bit 1 above 65535 refused")
+        << 4 << "One" << "65536" << "enter" << U("1000 тактов") << U("Bytes: screen      [турбо x1,71]") << pulseRange;
+    QTest::newRow("turbo data: 9 used bits refused, field left")
+        << 5 << "UsedBits" << "9" << "leave" << U("6 в посл. байте") << turboData << U("В последнем байте может быть от 1 до 8 бит");
+    QTest::newRow("turbo data: 0 used bits refused")
+        << 5 << "UsedBits" << "0" << "enter" << U("6 в посл. байте") << turboData << U("В последнем байте может быть от 1 до 8 бит");
+    QTest::newRow("turbo data: pilot of one number refused")
+        << 5 << "Pilot" << "3000" << "enter" << U("3000 x 1500") << turboData
+        << U("В поле «Пилот» должны быть два целых числа через «x»");
+    QTest::newRow("pure data: a word refused") << 7 << "One" << U("быстро") << "enter" << U("600 тактов")
+                                               << U("      4 байт данных  [чистые данные]")
+                                               << U("В поле «Бит 1» должно быть целое число");
+    QTest::newRow("tone: no pulses refused") << 3 << "Count" << "0" << "enter" << U("2000 импульсов")
+                                             << U("Тон: 2000 импульсов по 2168") << U("Число импульсов должно быть от 1 до 65535");
+    QTest::newRow("turbo data: Esc takes the typing back")
+        << 5 << "One" << "900" << "escape" << U("1000 тактов") << turboData << "";
+  }
+  void testTypedTimings() {
+    QFETCH(int, row);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, how);
+    QFETCH(QString, shown);
+    QFETCH(QString, line);
+    QFETCH(QString, box);
+    QApplication::setActiveWindow(w->form.get());
+    QVERIFY(QTest::qWaitForWindowActive(w->form.get()));
+    const QStringList openedLines = w->Lines();
+    w->ClickLine(row);
+    const QByteArray name = "Frame1_" + field.toLatin1();
+    auto* edit = w->Find<QLineEdit>(name.constData());
+    QVERIFY(edit->isVisible() && !edit->isReadOnly());
+    const QString before = edit->text();
+    edit->setFocus();
+    edit->selectAll();
+    // Keys for Latin text; Cyrillic comes as an input method gives it.
+    bool latin = true;
+    for (QChar c : typed) latin = latin && c.unicode() < 0x80;
+    if (latin) {
+      QTest::keyClicks(edit, typed);
+    } else {
+      edit->insert(typed);
+    }
+    if (!box.isEmpty()) w->prompts.PlanAnswer(Answer::Ok);
+    if (how == "leave") {
+      w->List()->setFocus();
+    } else {
+      QTest::keyClick(edit, how == "escape" ? Qt::Key_Escape : Qt::Key_Return);
+    }
+    auto* after = w->Find<QLineEdit>(name.constData());
+    QCOMPARE(after->text(), shown);
+    QCOMPARE(w->Lines().at(row).trimmed(), line.trimmed());
+    const bool changed = box.isEmpty() && how != "escape";
+    QCOMPARE(w->state.document.history().undoCount(), std::size_t(changed ? 2 : 1));  // the Open, this change
+    QCOMPARE(w->state.project.modified, changed);
+    if (!box.isEmpty()) {
+      QCOMPARE(w->prompts.shown.size(), std::size_t(1));
+      QCOMPARE(w->prompts.shown.back().title, U("Скорость блока"));
+      QCOMPARE(w->prompts.shown.back().text, box);
+    } else {
+      QVERIFY(w->prompts.shown.empty());
+    }
+    if (!changed) {
+      QVERIFY(w->state.project.blocks == opened);
+      return;
+    }
+    // Only this block changed, and only its timing: its data and the other blocks are as read.
+    for (int i = 0; i < kMixedBlocks; ++i) {
+      const TapeBlock& now = w->state.project.blocks[static_cast<std::size_t>(i)];
+      const TapeBlock& was = opened[static_cast<std::size_t>(i)];
+      QCOMPARE(now == was, i != row);
+      QVERIFY(now.bytes() == was.bytes());
+    }
+    QCOMPARE(Selection(*w), QList<int>{row});
+    const std::vector<TapeBlock> typedTape = w->state.project.blocks;
+    // After Enter the field keeps the focus; a field left keeps it where it went.
+    QCOMPARE(QApplication::focusWidget(), how == "enter" ? static_cast<QWidget*>(after) : static_cast<QWidget*>(w->List()));
+    // Ctrl+Z and Ctrl+Y where the focus is (the field after Enter).
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus != nullptr);
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(w->state.project.blocks == opened);
+    QCOMPARE(w->Find<QLineEdit>(name.constData())->text(), before);
+    QCOMPARE(w->Lines(), openedLines);
+    QVERIFY(!w->state.project.modified);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(w->state.project.blocks == typedTape);
+    QCOMPARE(w->Find<QLineEdit>(name.constData())->text(), shown);
+    QCOMPARE(w->Lines().at(row).trimmed(), line.trimmed());
+  }
+
   // Whoever changes the document (the deck, the import, a test), the window
   // follows: the list, the title and counts, and the actions.
   void testWindowFollowsTheDocument() {
@@ -365,8 +488,10 @@ class TestTapeKinds : public QObject {
     QCOMPARE(EnabledActions(*w), U(""));
     w->ClickLine(4);
     QVERIFY(!w->Find<QPushButton>("Frame1_Timings")->isEnabled());
+    QVERIFY(FrameText(*w).contains(U("Zero=[300 тактов]ro|")));  // nothing to type while the deck plays
     document.SetLocked(false);
     QVERIFY(w->Find<QPushButton>("Frame1_Timings")->isEnabled());
+    QVERIFY(FrameText(*w).contains(U("Zero=[300 тактов]|")));
     document.Undo();
     QCOMPARE(w->Lines().size(), kMixedBlocks);
     QCOMPARE(EnabledActions(*w), U("editundo editredo editup editdel editprops"));
