@@ -14,6 +14,7 @@
 #include "editor_test_support.h"
 #include "modal_visit.h"
 #include "project/block_kinds.h"
+#include "ui/editor/form13_turbo_timings.h"
 
 using namespace reelo;
 using namespace reelo::testing;
@@ -471,6 +472,35 @@ class TestTapeKinds : public QObject {
     QVERIFY(w->state.project.blocks == typedTape);
     QCOMPARE(w->Find<QLineEdit>(name.constData())->text(), shown);
     QCOMPARE(w->Lines().at(row).trimmed(), line.trimmed());
+  }
+
+  // The timings dialog reads and checks its fields as the frame does: the
+  // same reasons for the same values.
+  void testTimingsDialogFields_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("box");  // "" when the block is made
+    QTest::addColumn<int>("one");      // bit 1 of the block made
+    QTest::newRow("bit 1") << "OneEdit" << " 900 " << "" << 900;
+    QTest::newRow("pilot not a number") << "PilotEdit" << "abc" << U("В поле «Импульс пилота (такты)» должно быть целое число") << 0;
+    QTest::newRow("bit 0 past an int") << "ZeroEdit" << "99999999999" << U("Длительность импульса должна быть от 1 до 65535 тактов") << 0;
+    QTest::newRow("bit 0 of 0") << "ZeroEdit" << "0" << U("Длительность импульса должна быть от 1 до 65535 тактов") << 0;
+    QTest::newRow("no used bits") << "UsedBitsEdit" << "0" << U("В последнем байте может быть от 1 до 8 бит") << 0;
+    QTest::newRow("pause of 65536") << "PauseEdit" << "65536" << U("Пауза должна быть от 0 до 65535 мс") << 0;
+  }
+  void testTimingsDialogFields() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, box);
+    QFETCH(int, one);
+    Form13 dialog(w->prompts, opened[5], w->form.get());
+    dialog.findChild<QLineEdit*>(field)->setText(typed);
+    const Form13::Entry entry = dialog.CurrentBlock();
+    QCOMPARE(QString::fromStdString(entry.status.message), box);
+    if (box.isEmpty()) {
+      QCOMPARE(TurboTimingsOf(entry.block)->one, one);
+      QVERIFY(entry.block.bytes() == opened[5].bytes());
+    }
   }
 
   // Whoever changes the document (the deck, the import, a test), the window
