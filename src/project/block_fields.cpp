@@ -104,6 +104,7 @@ const TimingFormat* FormatOf(const std::string& key) {
 }
 
 std::string TimingText(const TimingFormat& format, const std::vector<long long>& values) {
+  if (values.empty()) return {};  // a sequence of no pulses: no unit alone
   std::string text;
   for (std::size_t i = 0; i < values.size(); ++i) text += (i ? format.mark : "") + Plain(values[i]);
   if (*format.unit) text += std::string(" ") + format.unit;

@@ -76,6 +76,9 @@ TEST(BlockFields, TheTimingsOfTheSoundingKindsAreEditableAndNothingElse) {
   };
   for (const Row& row : rows) EXPECT_EQ(EditableKeys(row.block), row.keys) << row.name;
   EXPECT_EQ(RowsText(Sequence()), "Kind=Импульсы|Count=2 импульсов|*Pulses=667, 735 тактов");
+  // A sequence of no pulses (as a file may have one), and one cut short: the pulses there are.
+  EXPECT_EQ(RowsText(Kept({}, tzx::kPulseSequence, {0})), "Kind=Импульсы|Count=0 импульсов|*Pulses=");
+  EXPECT_EQ(RowsText(Kept({}, tzx::kPulseSequence, {3, 0x9B, 0x02, 0xDF})), "Kind=Импульсы|Count=3 импульсов|*Pulses=667 тактов");
 }
 
 std::string Pulses(int count) {
