@@ -219,7 +219,7 @@ int RunBatchConvert(const ParsedArgs& parsed, Io& io) {
     } else if (!overwrite && Exists(item.output)) {
       PrintFailure(fileIo, "выходной файл уже есть, не заменяется (--overwrite - заменить): " + item.output);
     } else {
-      code = ConvertFile(item.input, item.output, options, fileIo);
+      code = ConvertFile(item.input, item.output, options, fileIo, OutputSync::AsActive);
     }
     outcomes[index] = {ItemState::Done, code};
     if (err.str().empty()) return;

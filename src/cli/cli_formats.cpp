@@ -1,11 +1,15 @@
 // reelo-cli's commands for tapes in every format: list, convert and view.
+#include <sys/stat.h>
+
 #include <cctype>
+#include <optional>
 
 #include "cli/cli_batch.h"
 #include "cli/commands.h"
 #include "blocks/png_writer.h"
 #include "project/atomic_file.h"
 #include "project/block_kinds.h"
+#include "project/file_calls.h"
 #include "project/tap_file.h"
 #include "formats/tape_file.h"
 #include "project/block_list.h"
@@ -36,6 +40,13 @@ bool IsRecordingName(const std::string& name) {
   }
   return false;
 }
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
+int NoSync(int) { return 0; }
 
 }  // namespace
 
@@ -95,7 +106,10 @@ bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& optio
   return true;
 }
 
-int ConvertFile(const std::string& input, const std::string& out, const SignalOptions& options, Io& io) {
+int ConvertFile(const std::string& input, const std::string& out, const SignalOptions& options, Io& io,
+                OutputSync sync) {
+  // Looked at before anything is read: whether the call replaces a file.
+  const bool newOutput = sync == OutputSync::SyncReplaced && !PathExists(out);
   TapeProject project;
   if (IsRecordingName(input)) {
     RecordingDecodeOptions decoding;
@@ -114,7 +128,15 @@ int ConvertFile(const std::string& input, const std::string& out, const SignalOp
   const bool wav = EndsWith(out, ".wav");
   const TapLosses losses = wav || IsTzxFileName(out) ? TapLosses{} : TapLossesOf(project);
   if (!losses.empty()) io.err << TapLossesText(losses) << '\n';
-  const OpResult result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
+  OpResult result;
+  {
+    // The file calls in place, with the flush to the disk left to the system.
+    FileCalls unsynced = ActiveFileCalls();
+    unsynced.fsync = NoSync;
+    std::optional<ScopedFileCalls> noSync;
+    if (newOutput) noSync.emplace(unsynced);
+    result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);
+  }
   if (!result.ok()) {
     PrintFailure(io, result.message + " (" + out + ")", result.detail);
     return kExitUsage;

@@ -54,10 +54,17 @@ bool ReadConvertOptions(const ParsedArgs& parsed, bool wav, SignalOptions& optio
 // printing any warning; false after printing why it cannot be read. A WAV
 // recording is refused by the reader with its own message.
 bool ReadAnyTape(const std::string& path, TapeProject& project, Io& io);
+// How a conversion's output reaches the disk. Always through a temporary file
+// renamed whole over the output; with SyncReplaced the data is flushed to the
+// disk before the rename only when an existing file is replaced (a new output
+// has nothing older to lose if the machine stops first); with AsActive the
+// file calls in place decide (a batch syncs once at its end).
+enum class OutputSync { SyncReplaced, AsActive };
 // Converts one file as `convert ВХОД ВЫХОД` does (a recording is decoded; the
 // output's ending picks TAP, TZX or WAV, written atomically). Returns kExitOk,
 // kExitNothing (no blocks) or kExitUsage, after printing why on io.err.
-int ConvertFile(const std::string& input, const std::string& output, const SignalOptions& options, Io& io);
+int ConvertFile(const std::string& input, const std::string& output, const SignalOptions& options, Io& io,
+                OutputSync sync = OutputSync::SyncReplaced);
 int RunView(const Args& args, Io& io);
 // play TAPE [--from N] [--pause-after-block] [sound options as convert's]: the
 // tape through the sound card (cli_play.cpp, built into reelo-cli-play only:

@@ -2,10 +2,12 @@
 // written and exit codes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "../formats/tape_images.h"
 #include "cli/cli.h"
+#include "project/file_calls.h"
 #include "tape_builders.h"
 
 namespace reelo::cli {
@@ -85,6 +87,57 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(Bytes(png.begin() + 12, png.begin() + 24),
             (Bytes{'I', 'H', 'D', 'R', 0, 0, 1, 0, 0, 0, 0, 0xC0}));  // 256 x 192
+}
+
+// What a single convert asks of the disk: an output that replaces a file is
+// flushed to the disk before its rename, a new one is not (nothing older can
+// be lost); every output still arrives whole through a renamed temporary
+// file, and the file calls in place before the call are in place after it.
+int syncs = 0;
+int CountSync(int) {
+  ++syncs;
+  return 0;
+}
+
+TEST(CliFormats, ConvertSyncsOnlyWhenItReplacesAFile) {
+  TempDir dir;
+  const std::string tzx = (dir / "t.tzx").string();
+  WriteFileBytes(tzx, Tzx({TzxRom(MakeHeader(3, "code", 3, 32768)), TzxRom(MakeDataBlock({1, 2, 3}))}));
+  struct Row {
+    const char* name;
+    const char* output;
+    bool existsBefore;
+    int syncs;
+  };
+  const Row rows[] = {
+      {"new TAP", "new.tap", false, 0},
+      {"TAP over an older file", "old.tap", true, 1},
+      {"new TZX", "new.tzx", false, 0},
+      {"new WAV", "new.wav", false, 0},
+      {"WAV over an older file", "old.wav", true, 1},
+  };
+  for (const Row& row : rows) {
+    const auto output = dir / row.output;
+    if (row.existsBefore) WriteFileBytes(output, Bytes(100000, 0xAA));
+    FileCalls counting = SystemFileCalls();
+    counting.fsync = CountSync;
+    const ScopedFileCalls scoped(counting);
+    syncs = 0;
+    const CliRun run = RunWith({"convert", tzx, output.string()});
+    EXPECT_EQ(run.code, 0) << row.name << ": " << run.err;
+    EXPECT_EQ(syncs, row.syncs) << row.name;
+    EXPECT_EQ(&ActiveFileCalls(), &counting) << row.name;
+    const Bytes written = ReadFileBytes(output);
+    ASSERT_GT(written.size(), 20u) << row.name;
+    EXPECT_NE(written[0], 0xAA) << row.name;
+  }
+  // Nothing but the input and the outputs: no temporary file left behind.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".reelo", 0), std::string::npos) << entry.path();
+    ++files;
+  }
+  EXPECT_EQ(files, 6u);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 
 #include "project/tap_file.h"
 #include "signal_runs.h"
+#include "sound/export/signal_stream.h"
 #include "sound/export/tape_signal.h"
+#include "sound/export/wav_export.h"
 #include "tape_builders.h"
 
 namespace reelo {
@@ -192,6 +194,45 @@ TEST(SaveWavFile, FailedWriteKeepsTheOldFileAndSaysSo) {
   EXPECT_EQ(ReadFileBytes(path), old);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"});
   EXPECT_EQ(progress.events.back(), "End");
+}
+
+// The export with the player's choices fails the same way, whether its signal
+// is made a pulse at a time or (default options) a cycle at a time, and
+// whether the write fails at the first chunk or a later one.
+TEST(SaveWavFile, FailedWriteWithOptionsKeepsTheOldFileAndSaysSo) {
+  struct Row {
+    const char* name;
+    SignalOptions options;
+    rlim_t limit;
+  };
+  const Row rows[] = {
+      {"default_options_first_chunk", {}, 4096},
+      {"default_options_later_chunk", {}, 1500 * 1024},
+      {"rate_44100_16_bit", {44100, 16, false, SignalTimings::Exact}, 1500 * 1024},
+      {"rom_timings_inverted", {22050, 8, true, SignalTimings::Rom}, 64 * 1024},
+  };
+  // About 2.3 MB of signal at 22050 Hz, 8 bits.
+  const auto project = ProjectOf({testing::MakeHeader(3, "big", 20000, 32768),
+                                  testing::MakeDataBlock(testing::RandomBytes(20000, 14))});
+  for (const Row& row : rows) {
+    TempDir dir;
+    const auto path = dir / "keep.wav";
+    const Bytes old = testing::RandomBytes(500, 15);
+    testing::WriteFileBytes(path, old);
+    RecordingProgress progress;
+    OpResult result;
+    {
+      FileSizeLimit limit(row.limit);
+      ASSERT_TRUE(limit.active());
+      result = SaveWavFile(project, path.string(), row.options, progress);
+    }
+    EXPECT_EQ(result.kind, OpResult::Kind::Error) << row.name;
+    EXPECT_EQ(result.message, kSaveFailedText) << row.name;
+    EXPECT_FALSE(result.detail.empty()) << row.name;
+    EXPECT_EQ(ReadFileBytes(path), old) << row.name;
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"}) << row.name;
+    EXPECT_EQ(progress.events.back(), "End") << row.name;
+  }
 }
 
 // ---- A signal too long for the 32-bit size fields ----

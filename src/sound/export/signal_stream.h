@@ -120,6 +120,9 @@ class TapeSignalStream {
   std::uint64_t sampleInBlock_ = 0;
 };
 
+// True when every block is a plain record (no other TZX kind among them).
+bool AllPlainRecords(const TapeProject& project);
+
 // The number of samples of one plain record's signal, and of the whole project's.
 std::uint64_t BlockSignalSamples(const TapeBlock& block, const SignalOptions& options);
 std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptions& options);

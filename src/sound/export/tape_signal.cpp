@@ -24,10 +24,17 @@ std::uint8_t SentByte(const TapeBlock& block, int recordLength, int i) {
   return i < recordLength ? ByteAt(block, kFirstSentByte + i) : kByteAfterRecord;
 }
 
-std::uint64_t ByteSignalLength(std::uint8_t value) {
-  const int ones = std::popcount(value);
-  return ones * CycleLength(kOneHalfLength) + (kBitsPerByte - ones) * CycleLength(kZeroHalfLength);
-}
+// Samples of each byte value's signal, looked up rather than counted: a long
+// tape's length is asked for before every export.
+constexpr std::array<std::uint8_t, kByteValues> kByteSignalLengths = [] {
+  std::array<std::uint8_t, kByteValues> lengths{};
+  for (int v = 0; v < kByteValues; ++v) {
+    const int ones = std::popcount(static_cast<unsigned>(v));
+    lengths[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(
+        ones * CycleLength(kOneHalfLength) + (kBitsPerByte - ones) * CycleLength(kZeroHalfLength));
+  }
+  return lengths;
+}();
 
 // The samples of one byte: a cycle per bit, most significant bit first.
 constexpr std::size_t kMaxByteSignal = kBitsPerByte * 2 * kOneHalfLength;
@@ -86,7 +93,7 @@ void WriteBlockSignal(SampleSink& sink, const TapeBlock& block) {
 std::uint64_t BlockSignalLength(const TapeBlock& block) {
   std::uint64_t total = PilotCycles(block) * CycleLength(kPilotHalfLength) + CycleLength(kSyncHalfLength);
   const int length = RecordLength(block);
-  for (int i = 0; i < length + kExtraBytesSent; ++i) total += ByteSignalLength(SentByte(block, length, i));
+  for (int i = 0; i < length + kExtraBytesSent; ++i) total += kByteSignalLengths[SentByte(block, length, i)];
   return total + kPauseSamples;
 }
 

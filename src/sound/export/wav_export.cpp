@@ -36,13 +36,21 @@ bool PatchSizes(AtomicFileWriter& writer, std::uint32_t dataBytes) {
 bool WriteSignal(const TapeProject& project, const SignalOptions& options, AtomicFileWriter& writer,
                  ProgressScope& scope) {
   TapeSignalStream stream(project, options);
-  std::vector<std::uint8_t> chunk(kChunkSamples * static_cast<std::size_t>(stream.bytesPerSample()));
+  const auto bytesPerSample = static_cast<std::size_t>(stream.bytesPerSample());
+  std::vector<std::uint8_t> chunk(kChunkSamples * bytesPerSample);
   int stepped = 0;
   while (!stream.done()) {
-    const std::size_t samples = stream.Read(chunk.data(), kChunkSamples);
-    if (!writer.Write(chunk.data(), samples * static_cast<std::size_t>(stream.bytesPerSample()))) return false;
-    for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
+    // A Read stops at each block's end; the rest of the chunk is filled by
+    // the next ones, so short blocks do not each cost a write.
+    std::size_t samples = 0;
+    while (samples < kChunkSamples && !stream.done()) {
+      const std::size_t read = stream.Read(chunk.data() + samples * bytesPerSample, kChunkSamples - samples);
+      samples += read;
+      for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
+      if (read == 0) break;
+    }
     if (samples == 0) break;
+    if (!writer.Write(chunk.data(), samples * bytesPerSample)) return false;
   }
   return true;
 }
@@ -65,6 +73,9 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& path, const 
   const std::uint64_t bytes =
       ProjectSignalSamples(project, options) * static_cast<std::uint64_t>(options.bitsPerSample / 8);
   if (bytes > kMaxWavDataSize) return OpResult::Fail(kWavTooLargeText);
+  // The default options give the export's own signal sample for sample; it is
+  // made a cycle and a byte at a time instead of a pulse at a time.
+  if (options == SignalOptions{} && AllPlainRecords(project)) return SaveWavFile(project, path, progress);
 
   ProgressScope scope(progress, kSaveWavLabel, project.blockCount());
   AtomicFileWriter writer;
