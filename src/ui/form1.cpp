@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -144,7 +145,16 @@ Form1::Form1(AppState& state, Prompts& prompts, QWidget* parent)
   UpdateEditActions();
 }
 
-Form1::~Form1() { state_.document.RemoveListener(*this); }
+Form1::~Form1() {
+  // The frame's fields go with the window's children, after this: the last
+  // signal or key of a field that has the focus must not reach a window
+  // that is half gone.
+  for (const FrameRow& row : headerRows_) {
+    row.edit->removeEventFilter(this);
+    disconnect(row.edit, nullptr, this, nullptr);
+  }
+  state_.document.RemoveListener(*this);
+}
 
 QAction* Form1::addCommand(const char* name, const char* caption, const QKeySequence& shortcut,
                            void (Form1::*handler)(), Changes changes) {
@@ -276,6 +286,9 @@ void Form1::createStatusBar() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) Form_Resize();
+  for (std::size_t i = 0; i < headerRows_.size(); ++i) {
+    if (watched == headerRows_[i].edit) return FrameFieldKey(i, event) || QMainWindow::eventFilter(watched, event);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 

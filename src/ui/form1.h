@@ -19,6 +19,7 @@
 
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidgetItem;
 class QMenu;
 class QPushButton;
@@ -175,6 +176,13 @@ class Form1 : public QMainWindow, public TapeDocumentListener {
   // Shows the frame with the selected block's fields, or hides it.
   void ShowHeaderInfo();
   void ShowFieldRows(const std::vector<BlockField>& rows);
+  // A timing typed in the frame's row `row` (Enter, or the field left): the
+  // block changes as one undoable step, or a box says why not and the field
+  // shows the block's value again.
+  void Frame1_Field_Change(std::size_t row);
+  // Escape in a timing field puts the block's value back; Undo and Redo keys
+  // in a field the user has not typed in go to the window's Undo and Redo.
+  bool FrameFieldKey(std::size_t row, QEvent* event);
   // The frame's "Скорость блока..." button: the selected turbo block's timings.
   void Frame1_Timings_Click();
   // Asks for new timings of the turbo block `block` (at `index`, or a header
@@ -235,8 +243,18 @@ class Form1 : public QMainWindow, public TapeDocumentListener {
   QToolBar* toolbar_ = nullptr;
   BlockListWidget* list_ = nullptr;
   QGroupBox* headerFrame_ = nullptr;
-  std::vector<QLabel*> headerCaptions_;
-  std::vector<QLabel*> headerValues_;
+  // One row of the frame: its caption, and a label for a value to read or a
+  // line edit for a timing to type (the other one hidden).
+  struct FrameRow {
+    QLabel* caption = nullptr;
+    QLabel* value = nullptr;
+    QLineEdit* edit = nullptr;
+    std::string key;
+    QString shown;  // the edit's text as the block gives it
+  };
+  std::vector<FrameRow> headerRows_;
+  int headerBlock_ = -1;         // the block whose fields the frame shows
+  bool applyingField_ = false;   // a typed timing is being made a step
   QPushButton* headerTimings_ = nullptr;
   QStatusBar* statusBar_ = nullptr;
   QLabel* panels_[3] = {};

@@ -1,6 +1,7 @@
 // The "Правка" menu (Undo, Redo), how the window follows the document,
 // dragging blocks within the list, and the properties of a header.
 #include <QAction>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "project/block_access.h"
@@ -49,6 +50,7 @@ void Form1::UpdateEditActions() {
   actions_.value(QStringLiteral("editundo"))->setEnabled(document.canUndo());
   actions_.value(QStringLiteral("editredo"))->setEnabled(document.canRedo());
   if (headerTimings_) headerTimings_->setEnabled(!document.locked());
+  for (const FrameRow& row : headerRows_) row.edit->setReadOnly(document.locked());
 }
 
 void Form1::List1_DragDrop(int row) {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -165,8 +167,9 @@ void ShootEditing(Shooter& shooter) {
 }
 
 // A tape of other kinds than TAP records: the frame of a turbo header (its
-// timings and the button that changes them), of turbo data, a tone, a text
-// and archive information; the timings dialog.
+// timings, typed in place or changed by the button), of turbo data, a tone, a
+// text, archive information, pure data and a pulse sequence; the timings
+// dialog.
 void ShootKinds(Shooter& shooter) {
   using reelo::KeptFields;
   using reelo::TapeBlock;
@@ -196,14 +199,27 @@ void ShootKinds(Shooter& shooter) {
       kept({}, 0x32, archive), kept({}, 0x30, text), kept({}, 0x12, {0x78, 0x08, 0xD0, 0x07}),
       kept(reelo::testing::MakeHeader(3, "screen", 6912, 16384), 0x11, timings),
       kept(reelo::testing::MakeDataBlock(reelo::testing::RandomBytes(6912, 2)), 0x11, lastSix),
-      kept({}, 0x20, {0xDC, 0x05})}});
+      kept({}, 0x20, {0xDC, 0x05}),
+      kept(reelo::testing::MakeDataBlock({1, 2, 3, 4}), 0x14, {0x2C, 0x01, 0x58, 0x02, 8, 0x64, 0x00}),
+      kept({}, 0x13, {2, 0x9B, 0x02, 0xDF, 0x02})}});
   auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
   const std::pair<int, const char*> shots[] = {{3, "form1_turbo_header_frame"}, {4, "form1_turbo_data_frame"},
                                                {2, "form1_tone_frame"},         {1, "form1_text_frame"},
-                                               {0, "form1_archive_frame"}};
+                                               {0, "form1_archive_frame"},      {6, "form1_pure_data_frame"},
+                                               {7, "form1_pulses_frame"}};
   for (const auto& [row, name] : shots) {
     list->setCurrentRow(row);
     shooter.Save(form, QString::fromLatin1(name));
+  }
+  // A timing being typed in place (the cursor in the field), then let go.
+  list->setCurrentRow(4);
+  QApplication::setActiveWindow(&form);
+  if (auto* one = form.findChild<QLineEdit*>(QStringLiteral("Frame1_One"))) {
+    one->setFocus();
+    one->selectAll();
+    one->insert(QStringLiteral("900"));
+    shooter.Save(form, QStringLiteral("form1_turbo_typed_timing"));
+    QTest::keyClick(one, Qt::Key_Escape);
   }
   reelo::Form13 dialog(prompts, state.project.blocks[4], &form);
   dialog.show();

@@ -244,6 +244,8 @@ class TestEditCommands : public QObject {
       values << w->Find<QLabel>(name)->text();
     }
     QCOMPARE(values.join(u'|'), shown);
+    // A TAP header's fields are read here, never typed: no field takes typing.
+    for (const QLineEdit* edit : frame->findChildren<QLineEdit*>()) QVERIFY(!edit->isVisible());
     // The window grew so that the list kept the width of a new window.
     QCOMPARE(w->List()->geometry(), QRect(0, 24, 369, 329 - 41));
     QCOMPARE(frame->x(), 369);

@@ -2,8 +2,9 @@
 // what the list, the status bar and the block frame show of every kind; the
 // four views on every kind (the bytes of the kinds that carry them, a box
 // that says why not for the others); moving, deleting, undoing and redoing
-// every kind; the turbo timings changed from the frame; and the title, the
-// counts and the edit actions following the document whoever changes it.
+// every kind; the turbo timings changed from the frame, by its button or
+// typed in place; and the title, the counts and the edit actions following
+// the document whoever changes it.
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include "editor_test_support.h"
 #include "modal_visit.h"
 #include "project/block_kinds.h"
+#include "ui/editor/form13_turbo_timings.h"
 
 using namespace reelo;
 using namespace reelo::testing;
@@ -85,14 +87,19 @@ Bytes MixedTzx() {
 }
 constexpr int kMixedBlocks = 14;
 
-// What the frame shows: its title, then key=value per row; "-" while hidden.
+// What the frame shows: its title, then key=value per row, a value the user
+// may type in brackets; "-" while hidden.
 QString FrameText(const MainWindow& w) {
   auto* frame = w.Find<QGroupBox>("Frame1");
   if (!frame->isVisible()) return "-";
   QStringList parts{frame->title()};
-  for (QLabel* label : frame->findChildren<QLabel*>()) {
-    if (label->isVisible() && label->objectName().startsWith("Frame1_")) {
-      parts << label->objectName().mid(7) + "=" + (label->toolTip().isEmpty() ? label->text() : label->toolTip());
+  for (QWidget* field : frame->findChildren<QWidget*>()) {
+    if (!field->isVisible() || !field->objectName().startsWith("Frame1_")) continue;
+    const QString key = field->objectName().mid(7) + "=";
+    if (auto* label = qobject_cast<QLabel*>(field)) {
+      parts << key + (label->toolTip().isEmpty() ? label->text() : label->toolTip());
+    } else if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+      parts << key + "[" + edit->text() + "]" + (edit->isReadOnly() ? "ro" : "");
     }
   }
   if (w.Find<QPushButton>("Frame1_Timings")->isVisible()) parts << "[Скорость блока...]";
@@ -155,25 +162,25 @@ class TestTapeKinds : public QObject {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("frame");
     QTest::addColumn<bool>("views");  // false: a box instead of each view
-    const QString timings = U("Pilot=3000 x 1500|Sync=400 / 450|Zero=500 тактов|One=1000 тактов|");
+    const QString timings = U("Pilot=[3000 x 1500]|Sync=[400 / 450]|Zero=[500 тактов]|One=[1000 тактов]|");
     QTest::newRow("standard header") << 0 << U("Program: loader    ") << U("Информация о заголовке|Type=Program|Start=|Size=9|Autostart=10") << true;
     QTest::newRow("standard data") << 1 << U("      9 байт данных") << U("-") << true;
     QTest::newRow("text") << 2 << U("Текст: Loading...") << U("Информация о блоке|Kind=Текст|Text=Loading...") << false;
     QTest::newRow("pure tone") << 3 << U("Тон: 2000 импульсов по 2168")
-                               << U("Информация о блоке|Kind=Тон|Pulse=2168 тактов|Count=2000 импульсов") << false;
+                               << U("Информация о блоке|Kind=Тон|Pulse=[2168 тактов]|Count=[2000 импульсов]") << false;
     QTest::newRow("turbo header")
         << 4 << U("Bytes: screen      [турбо x1,71]")
         << U("Информация о заголовке|Type=Bytes|Start=16384|Size=6912|Autostart=|") + timings +
-               U("UsedBits=8 в посл. байте|Pause=500 мс|[Скорость блока...]")
+               U("UsedBits=[8 в посл. байте]|Pause=[500 мс]|[Скорость блока...]")
         << true;
     QTest::newRow("turbo data, 6 bits in the last byte")
         << 5 << U("   6912 байт данных  [турбо x1,71]")
-        << U("Информация о блоке|Kind=Турбо|Size=6912 байт|") + timings + U("UsedBits=6 в посл. байте|Pause=500 мс|[Скорость блока...]")
+        << U("Информация о блоке|Kind=Турбо|Size=6912 байт|") + timings + U("UsedBits=[6 в посл. байте]|Pause=[500 мс]|[Скорость блока...]")
         << true;
     QTest::newRow("pause") << 6 << U("Пауза 1,5 с") << U("Информация о блоке|Kind=Пауза|Pause=1500 мс") << false;
     QTest::newRow("pure data")
         << 7 << U("      4 байт данных  [чистые данные]")
-        << U("Информация о блоке|Kind=Чистые данные|Size=4 байт|Zero=300 тактов|One=600 тактов|UsedBits=8 в посл. байте|Pause=100 мс")
+        << U("Информация о блоке|Kind=Чистые данные|Size=4 байт|Zero=[300 тактов]|One=[600 тактов]|UsedBits=[8 в посл. байте]|Pause=[100 мс]")
         << true;
     QTest::newRow("group start") << 8 << U("Группа: Level 1") << U("Информация о блоке|Kind=Группа|Name=Level 1") << false;
     QTest::newRow("group end") << 9 << U("Конец группы") << U("Информация о блоке|Kind=Конец группы") << false;
@@ -339,10 +346,161 @@ class TestTapeKinds : public QObject {
     QCOMPARE(timings.pilot, 1500);
     QCOMPARE(ReadHeader(block).has_value() ? QString::fromStdString(ReadHeader(block)->name).trimmed() : QString(),
              header ? U("picture") : row == 4 ? U("screen") : QString());
-    QCOMPARE(FrameText(*w).contains(U("One=900 тактов|UsedBits=7 в посл. байте")), true);
+    QCOMPARE(FrameText(*w).contains(U("One=[900 тактов]|UsedBits=[7 в посл. байте]")), true);
     QCOMPARE(w->state.document.history().undoCount(), std::size_t(2));  // the Open, this change
     w->Run("editundo");
     QVERIFY(w->state.project.blocks == opened);
+  }
+
+  // A timing typed in the frame: Enter or leaving the field makes it one
+  // step (the field, the list line and the block follow; Ctrl+Z in the field
+  // brings the old value back, Ctrl+Y the new); a value out of range or no
+  // number is refused with its reason and the field shows the block's value
+  // again; Esc takes back what was typed.
+  void testTypedTimings_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("how");    // enter, leave (the list takes the focus), escape
+    QTest::addColumn<QString>("shown");  // the field afterwards
+    QTest::addColumn<QString>("line");   // the block's list line afterwards
+    QTest::addColumn<QString>("box");    // the reason, when refused
+    const QString turboData = U("   6912 байт данных  [турбо x1,71]");
+    QTest::newRow("turbo data: bit 1, Enter")
+        << 5 << "One" << "900" << "enter" << U("900 тактов") << U("   6912 байт данных  [турбо x1,83]") << "";
+    QTest::newRow("turbo data: used bits, field left")
+        << 5 << "UsedBits" << "7" << "leave" << U("7 в посл. байте") << turboData << "";
+    QTest::newRow("turbo header: pilot with a Cyrillic х")
+        << 4 << "Pilot" << U("2000 х 1800") << "enter" << U("2000 x 1800") << U("Bytes: screen      [турбо x1,71]") << "";
+    QTest::newRow("turbo header: syncs") << 4 << "Sync" << "600/700" << "enter" << U("600 / 700")
+                                         << U("Bytes: screen      [турбо x1,71]") << "";
+    QTest::newRow("pure data: bit 0 with its unit")
+        << 7 << "Zero" << U("250 тактов") << "enter" << U("250 тактов") << U("      4 байт данных  [чистые данные]") << "";
+    QTest::newRow("tone: pulse") << 3 << "Pulse" << "2000" << "enter" << U("2000 тактов")
+                                 << U("Тон: 2000 импульсов по 2000") << "";
+    QTest::newRow("tone: count, field left") << 3 << "Count" << "100" << "leave" << U("100 импульсов")
+                                             << U("Тон: 100 импульсов по 2168") << "";
+    const QString pulseRange = U("Длительность импульса должна быть от 1 до 65535 тактов");
+    QTest::newRow("turbo data: bit 0 of 0 T-states refused")
+        << 5 << "Zero" << "0" << "enter" << U("500 тактов") << turboData << pulseRange;
+    QTest::newRow("turbo header: bit 1 above 65535 refused")
+        << 4 << "One" << "65536" << "enter" << U("1000 тактов") << U("Bytes: screen      [турбо x1,71]") << pulseRange;
+    QTest::newRow("turbo data: 9 used bits refused, field left")
+        << 5 << "UsedBits" << "9" << "leave" << U("6 в посл. байте") << turboData << U("В последнем байте может быть от 1 до 8 бит");
+    QTest::newRow("turbo data: 0 used bits refused")
+        << 5 << "UsedBits" << "0" << "enter" << U("6 в посл. байте") << turboData << U("В последнем байте может быть от 1 до 8 бит");
+    QTest::newRow("turbo data: pilot of one number refused")
+        << 5 << "Pilot" << "3000" << "enter" << U("3000 x 1500") << turboData
+        << U("В поле «Пилот» должны быть два целых числа через «x»");
+    QTest::newRow("pure data: a word refused") << 7 << "One" << U("быстро") << "enter" << U("600 тактов")
+                                               << U("      4 байт данных  [чистые данные]")
+                                               << U("В поле «Бит 1» должно быть целое число");
+    QTest::newRow("tone: no pulses refused") << 3 << "Count" << "0" << "enter" << U("2000 импульсов")
+                                             << U("Тон: 2000 импульсов по 2168") << U("Число импульсов должно быть от 1 до 65535");
+    QTest::newRow("turbo data: Esc takes the typing back")
+        << 5 << "One" << "900" << "escape" << U("1000 тактов") << turboData << "";
+  }
+  void testTypedTimings() {
+    QFETCH(int, row);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, how);
+    QFETCH(QString, shown);
+    QFETCH(QString, line);
+    QFETCH(QString, box);
+    QApplication::setActiveWindow(w->form.get());
+    QVERIFY(QTest::qWaitForWindowActive(w->form.get()));
+    const QStringList openedLines = w->Lines();
+    w->ClickLine(row);
+    const QByteArray name = "Frame1_" + field.toLatin1();
+    auto* edit = w->Find<QLineEdit>(name.constData());
+    QVERIFY(edit->isVisible() && !edit->isReadOnly());
+    const QString before = edit->text();
+    edit->setFocus();
+    edit->selectAll();
+    // Keys for Latin text; Cyrillic comes as an input method gives it.
+    bool latin = true;
+    for (QChar c : typed) latin = latin && c.unicode() < 0x80;
+    if (latin) {
+      QTest::keyClicks(edit, typed);
+    } else {
+      edit->insert(typed);
+    }
+    if (!box.isEmpty()) w->prompts.PlanAnswer(Answer::Ok);
+    if (how == "leave") {
+      w->List()->setFocus();
+    } else {
+      QTest::keyClick(edit, how == "escape" ? Qt::Key_Escape : Qt::Key_Return);
+    }
+    auto* after = w->Find<QLineEdit>(name.constData());
+    QCOMPARE(after->text(), shown);
+    QCOMPARE(w->Lines().at(row).trimmed(), line.trimmed());
+    const bool changed = box.isEmpty() && how != "escape";
+    QCOMPARE(w->state.document.history().undoCount(), std::size_t(changed ? 2 : 1));  // the Open, this change
+    QCOMPARE(w->state.project.modified, changed);
+    if (!box.isEmpty()) {
+      QCOMPARE(w->prompts.shown.size(), std::size_t(1));
+      QCOMPARE(w->prompts.shown.back().title, U("Скорость блока"));
+      QCOMPARE(w->prompts.shown.back().text, box);
+    } else {
+      QVERIFY(w->prompts.shown.empty());
+    }
+    if (!changed) {
+      QVERIFY(w->state.project.blocks == opened);
+      return;
+    }
+    // Only this block changed, and only its timing: its data and the other blocks are as read.
+    for (int i = 0; i < kMixedBlocks; ++i) {
+      const TapeBlock& now = w->state.project.blocks[static_cast<std::size_t>(i)];
+      const TapeBlock& was = opened[static_cast<std::size_t>(i)];
+      QCOMPARE(now == was, i != row);
+      QVERIFY(now.bytes() == was.bytes());
+    }
+    QCOMPARE(Selection(*w), QList<int>{row});
+    const std::vector<TapeBlock> typedTape = w->state.project.blocks;
+    // After Enter the field keeps the focus; a field left keeps it where it went.
+    QCOMPARE(QApplication::focusWidget(), how == "enter" ? static_cast<QWidget*>(after) : static_cast<QWidget*>(w->List()));
+    // Ctrl+Z and Ctrl+Y where the focus is (the field after Enter).
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus != nullptr);
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(w->state.project.blocks == opened);
+    QCOMPARE(w->Find<QLineEdit>(name.constData())->text(), before);
+    QCOMPARE(w->Lines(), openedLines);
+    QVERIFY(!w->state.project.modified);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(w->state.project.blocks == typedTape);
+    QCOMPARE(w->Find<QLineEdit>(name.constData())->text(), shown);
+    QCOMPARE(w->Lines().at(row).trimmed(), line.trimmed());
+  }
+
+  // The timings dialog reads and checks its fields as the frame does: the
+  // same reasons for the same values.
+  void testTimingsDialogFields_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("box");  // "" when the block is made
+    QTest::addColumn<int>("one");      // bit 1 of the block made
+    QTest::newRow("bit 1") << "OneEdit" << " 900 " << "" << 900;
+    QTest::newRow("pilot not a number") << "PilotEdit" << "abc" << U("В поле «Импульс пилота (такты)» должно быть целое число") << 0;
+    QTest::newRow("bit 0 past an int") << "ZeroEdit" << "99999999999" << U("Длительность импульса должна быть от 1 до 65535 тактов") << 0;
+    QTest::newRow("bit 0 of 0") << "ZeroEdit" << "0" << U("Длительность импульса должна быть от 1 до 65535 тактов") << 0;
+    QTest::newRow("no used bits") << "UsedBitsEdit" << "0" << U("В последнем байте может быть от 1 до 8 бит") << 0;
+    QTest::newRow("pause of 65536") << "PauseEdit" << "65536" << U("Пауза должна быть от 0 до 65535 мс") << 0;
+  }
+  void testTimingsDialogFields() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, box);
+    QFETCH(int, one);
+    Form13 dialog(w->prompts, opened[5], w->form.get());
+    dialog.findChild<QLineEdit*>(field)->setText(typed);
+    const Form13::Entry entry = dialog.CurrentBlock();
+    QCOMPARE(QString::fromStdString(entry.status.message), box);
+    if (box.isEmpty()) {
+      QCOMPARE(TurboTimingsOf(entry.block)->one, one);
+      QVERIFY(entry.block.bytes() == opened[5].bytes());
+    }
   }
 
   // Whoever changes the document (the deck, the import, a test), the window
@@ -360,8 +518,10 @@ class TestTapeKinds : public QObject {
     QCOMPARE(EnabledActions(*w), U(""));
     w->ClickLine(4);
     QVERIFY(!w->Find<QPushButton>("Frame1_Timings")->isEnabled());
+    QVERIFY(FrameText(*w).contains(U("Zero=[300 тактов]ro|")));  // nothing to type while the deck plays
     document.SetLocked(false);
     QVERIFY(w->Find<QPushButton>("Frame1_Timings")->isEnabled());
+    QVERIFY(FrameText(*w).contains(U("Zero=[300 тактов]|")));
     document.Undo();
     QCOMPARE(w->Lines().size(), kMixedBlocks);
     QCOMPARE(EnabledActions(*w), U("editundo editredo editup editdel editprops"));

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "project/block_fields.h"
 #include "ui/window_helpers.h"
 
 namespace reelo {
@@ -59,14 +60,12 @@ Form13::Entry Form13::CurrentBlock() const {
   Entry entry;
   TurboTimings timings;
   for (int i = 0; i < kFieldCount; ++i) {
-    bool ok = false;
-    const int value = edits_[static_cast<std::size_t>(i)]->text().trimmed().toInt(&ok, 10);
-    if (!ok) {
-      QString caption = QString::fromUtf8(kFields[i].caption);
-      caption.chop(1);
-      entry.status = OpResult::Fail("В поле «" + caption.toStdString() + "» должно быть целое число");
-      return entry;
-    }
+    // Numbers are read as the frame reads a timing typed in place.
+    std::string caption = kFields[i].caption;
+    caption.pop_back();
+    int value = 0;
+    entry.status = ReadWholeNumber(edits_[static_cast<std::size_t>(i)]->text().toStdString(), caption, value);
+    if (!entry.status.ok()) return entry;
     timings.*kFields[i].value = value;
   }
   entry.status = WithTurboTimings(block_, timings, entry.block);
