@@ -25,7 +25,7 @@
 #include "sound/import/pulse_scan.h"
 #include "sound/import/recording_reader.h"
 #include "sound/recording/pacer.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 
 namespace {

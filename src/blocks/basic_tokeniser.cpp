@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "blocks/spectrum_number.h"
+#include "blocks/zx_number.h"
 #include "project/tape_project.h"
 #include "viewers/basic_listing.h"
 

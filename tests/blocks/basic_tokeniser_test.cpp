@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "blocks/basic_tokeniser.h"
-#include "blocks/spectrum_number.h"
+#include "blocks/zx_number.h"
 #include "tape_builders.h"
 
 namespace reelo {

@@ -19,7 +19,7 @@
 #include "sound/export/tape_signal.h"
 #include "sound/export/wav_writer.h"
 #include "sound/import/import_pictures.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "tape_builders.h"
 

@@ -22,7 +22,7 @@
 #include "sound/import/import_events.h"
 #include "sound/recording/recording_session.h"
 #include "sound/import/import_state.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "sound/recording/fitted_bounds.h"
 #include "sound/recording/preparation.h"

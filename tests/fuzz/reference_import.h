@@ -17,7 +17,7 @@
 #include "sound/import/pulse_classifier.h"
 #include "sound/import/pulse_measure.h"
 #include "sound/import/recording_reader.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 
 namespace reelo::fuzz {

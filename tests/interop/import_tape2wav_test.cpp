@@ -15,7 +15,7 @@
 #include "project/tap_file.h"
 #include "quiet_import_host.h"
 #include "sound/import/import_events.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "tape_builders.h"
 

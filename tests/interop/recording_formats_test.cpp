@@ -19,7 +19,7 @@
 #include "quiet_import_host.h"
 #include "sound/recording/recording_session.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "sound/recording/fitted_bounds.h"
 #include "sound/recording/preparation.h"

@@ -11,7 +11,7 @@
 #include "quiet_import_host.h"
 #include "recording_builders.h"
 #include "sound/import/recording_reader.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "sound/recording/fitted_bounds.h"
 #include "sound/recording/preparation.h"

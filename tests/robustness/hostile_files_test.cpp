@@ -18,7 +18,7 @@
 #include "project/tap_file.h"
 #include "quiet_import_host.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "tape_builders.h"
 

@@ -5,7 +5,7 @@
 #include <zlib.h>
 
 #include "formats/csw_file.h"
-#include "formats/spectrum_library.h"
+#include "formats/tape_library.h"
 #include "formats/tzx_file.h"
 #include "project/block_kinds.h"
 

@@ -4,7 +4,7 @@
 
 #include "project/atomic_file.h"
 #include "sound/export/wav_writer.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 
 namespace reelo {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "sound/import/import_pictures.h"
 #include "sound/import/loaded_blocks.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/import/tape_decoder.h"
 #include "ui/import/prepared_file.h"
 #include "ui/file_names.h"

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 #include "sound/recording/fitted_bounds.h"
 #include "sound/recording/quality_report.h"
 #include "ui/import/form11_load_wav.h"

@@ -1,4 +1,4 @@
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 
 #include <algorithm>
 #include <array>

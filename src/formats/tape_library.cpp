@@ -1,4 +1,4 @@
-#include "formats/spectrum_library.h"
+#include "formats/tape_library.h"
 
 #include <cstdarg>
 #include <cstdio>

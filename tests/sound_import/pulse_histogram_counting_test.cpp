@@ -12,7 +12,7 @@
 #include "import_fakes.h"
 #include "sound/import/pulse_classifier.h"
 #include "sound/import/pulse_measure.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 
 namespace reelo {
 namespace {

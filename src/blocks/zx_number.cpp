@@ -1,4 +1,4 @@
-#include "blocks/spectrum_number.h"
+#include "blocks/zx_number.h"
 
 #include <cmath>
 

@@ -7,7 +7,7 @@
 
 #include "import_fakes.h"
 #include "sound/import/import_pictures.h"
-#include "sound/import/spectrum_analysis.h"
+#include "sound/import/pulse_histogram.h"
 
 namespace reelo {
 namespace {
