@@ -148,9 +148,23 @@ class EdgeFinder {
 
   template <typename Sink>
   void Process(const float* samples, std::size_t count, std::int64_t first, Sink&& sink) {
+    // One loop for each filter chain, so the per-sample loop has no branch on it.
+    if (lowPassOn_) {
+      Run<true>(samples, count, first, sink);
+    } else {
+      Run<false>(samples, count, first, sink);
+    }
+  }
+  // The largest swing of the half-wave in progress, in its first
+  // kSwingSeconds (a pause that runs into the next pilot does not count it).
+  float Peak() const { return peak_; }
+
+ private:
+  template <bool kLowPass, typename Sink>
+  void Run(const float* samples, std::size_t count, std::int64_t first, Sink& sink) {
     for (std::size_t i = 0; i < count; ++i) {
       float y = highPass_.Process(samples[i]);
-      if (lowPassOn_) y = lowPass_.Process(y);
+      if constexpr (kLowPass) y = lowPass_.Process(y);
       const float a = std::fabs(y);
       envelope_ = std::max(a, envelope_ * decay_);
       const double n = static_cast<double>(first + static_cast<std::int64_t>(i));
@@ -170,11 +184,7 @@ class EdgeFinder {
       if (high_ == (y > 0) && n - lastEdge_ < swingWindow_) peak_ = std::max(peak_, a);
     }
   }
-  // The largest swing of the half-wave in progress, in its first
-  // kSwingSeconds (a pause that runs into the next pilot does not count it).
-  float Peak() const { return peak_; }
 
- private:
   Section highPass_, lowPass_;
   bool lowPassOn_;
   float decay_;
