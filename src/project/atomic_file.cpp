@@ -85,19 +85,23 @@ bool AtomicFileWriter::Open(const std::string& path) {
   return true;
 }
 
+// The bytes one write call wrote, counted as flushed; 0 when it is to be
+// made again (interrupted) or failed (failed_ set with the reason).
+std::size_t AtomicFileWriter::Written(ssize_t result) {
+  if (result > 0) {
+    flushed_ += static_cast<std::uint64_t>(result);
+    return static_cast<std::size_t>(result);
+  }
+  if (result < 0 && errno == EINTR) return 0;
+  Fail(result < 0 ? SystemReason(errno) : SystemErrorText(EIO));
+  return 0;
+}
+
 bool AtomicFileWriter::WriteOut(const char* p, std::size_t left) {
   while (left > 0 && !failed_) {
-    ssize_t n = ActiveFileCalls().write(fd_, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail(SystemReason(errno));
-    } else if (n == 0) {
-      Fail(SystemErrorText(EIO));
-    } else {
-      p += n;
-      left -= static_cast<std::size_t>(n);
-      flushed_ += static_cast<std::uint64_t>(n);
-    }
+    const std::size_t n = Written(ActiveFileCalls().write(fd_, p, left));
+    p += n;
+    left -= n;
   }
   return !failed_;
 }
@@ -114,22 +118,13 @@ bool AtomicFileWriter::WriteOutPieces(iovec* pieces, std::size_t count) {
       continue;
     }
     const auto batch = static_cast<int>(std::min<std::size_t>(count - first, IOV_MAX));
-    ssize_t n = calls.writev(fd_, pieces + first, batch);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail(SystemReason(errno));
-    } else if (n == 0) {
-      Fail(SystemErrorText(EIO));
-    } else {
-      flushed_ += static_cast<std::uint64_t>(n);
-      // Past the pieces written whole; into the one written in part.
-      for (auto done = static_cast<std::size_t>(n); done > 0;) {
-        const std::size_t take = std::min(done, pieces[first].iov_len);
-        pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + take;
-        pieces[first].iov_len -= take;
-        done -= take;
-        if (pieces[first].iov_len == 0) ++first;
-      }
+    // Past the pieces written whole; into the one written in part.
+    for (std::size_t done = Written(calls.writev(fd_, pieces + first, batch)); done > 0;) {
+      const std::size_t take = std::min(done, pieces[first].iov_len);
+      pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + take;
+      pieces[first].iov_len -= take;
+      done -= take;
+      if (pieces[first].iov_len == 0) ++first;
     }
   }
   return !failed_;

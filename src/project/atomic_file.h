@@ -46,6 +46,7 @@ class AtomicFileWriter {
   bool WriteOut(const char* data, std::size_t size);  // straight to the file
   bool WriteOutPieces(iovec* pieces, std::size_t count);  // the same; pieces are used up
   void Fail(const std::string& what);
+  std::size_t Written(ssize_t result);  // what one write call did: bytes written, or 0
 
   int fd_ = -1;
   std::string target_;

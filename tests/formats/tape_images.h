@@ -179,6 +179,20 @@ inline std::vector<std::uint32_t> PulsesInSamples(const std::vector<int>& pulses
 
 inline std::vector<int> Silence(int ms) { return {ms * 3500}; }
 
+// CSW run lengths of the pulses at the rate: a byte each, or 0 and 4 bytes.
+inline Bytes CswRunLengths(const std::vector<int>& pulses, std::uint32_t rate) {
+  Bytes out;
+  for (std::uint32_t n : PulsesInSamples(pulses, rate)) {
+    if (n > 0 && n < 256) {
+      out.push_back(static_cast<std::uint8_t>(n));
+    } else {
+      out.push_back(0);
+      PutWord(out, n, 4);
+    }
+  }
+  return out;
+}
+
 // A CSW version 1 file (plain run lengths) of the pulses at 44100 Hz.
 inline Bytes CswV1(const std::vector<int>& pulses) {
   const std::string signature = "Compressed Square Wave\x1A";
@@ -189,14 +203,8 @@ inline Bytes CswV1(const std::vector<int>& pulses) {
   out.push_back(1);  // run-length
   out.push_back(0);
   PutWord(out, 0, 3);
-  for (std::uint32_t n : PulsesInSamples(pulses, 44100)) {
-    if (n > 0 && n < 256) {
-      out.push_back(static_cast<std::uint8_t>(n));
-    } else {
-      out.push_back(0);
-      PutWord(out, n, 4);
-    }
-  }
+  const Bytes runs = CswRunLengths(pulses, 44100);
+  out.insert(out.end(), runs.begin(), runs.end());
   return out;
 }
 
@@ -218,19 +226,6 @@ inline Bytes CswV2(std::uint32_t rate, std::uint8_t compression, const Bytes& da
   return out;
 }
 
-// CSW run lengths of the pulses at the rate: a byte each, or 0 and 4 bytes.
-inline Bytes CswRunLengths(const std::vector<int>& pulses, std::uint32_t rate) {
-  Bytes out;
-  for (std::uint32_t n : PulsesInSamples(pulses, rate)) {
-    if (n > 0 && n < 256) {
-      out.push_back(static_cast<std::uint8_t>(n));
-    } else {
-      out.push_back(0);
-      PutWord(out, n, 4);
-    }
-  }
-  return out;
-}
 
 // The data packed by zlib, as a CSW file's Z-RLE data is.
 inline Bytes Deflated(const Bytes& data) {

@@ -145,4 +145,24 @@ class Signal {
   Bytes samples_;
 };
 
+// The measurement read by read, as the rules give it: find a sample of 128 or
+// more (not counted), then count up to and including the first of 126 or
+// less; the end test follows every read.
+inline int ByteByByte(const Bytes& rec, std::int64_t& p) {
+  const auto f = static_cast<std::int64_t>(rec.size());
+  auto at = [&](std::int64_t q) { return q >= 1 && q <= f ? rec[static_cast<std::size_t>(q - 1)] : 127; };
+  std::uint8_t v = 0;
+  do {
+    v = at(p++);
+    if (p > f) return 0;
+  } while (v < 128);
+  int n = 0;
+  do {
+    v = at(p++);
+    ++n;
+    if (p >= f) return 0;
+  } while (v >= 127);
+  return n > 1000 ? 0 : n;
+}
+
 }  // namespace reelo::testing

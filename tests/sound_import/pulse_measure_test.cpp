@@ -15,6 +15,8 @@
 namespace reelo {
 namespace {
 
+using testing::ByteByByte;
+
 using testing::Bytes;
 using testing::FakeHost;
 using testing::TempDir;
@@ -122,25 +124,6 @@ TEST(MeasurePulse, YieldsByTimeNotByPulse) {
   EXPECT_EQ(patient.yields, 0);
 }
 
-// The measurement read by read, as the rules give it: find a sample of 128 or
-// more (not counted), then count up to and including the first of 126 or
-// less; the end test follows every read.
-int ByteByByte(const Bytes& rec, std::int64_t& p) {
-  const auto f = static_cast<std::int64_t>(rec.size());
-  auto at = [&](std::int64_t q) { return q >= 1 && q <= f ? rec[static_cast<std::size_t>(q - 1)] : 127; };
-  std::uint8_t v = 0;
-  do {
-    v = at(p++);
-    if (p > f) return 0;
-  } while (v < 128);
-  int n = 0;
-  do {
-    v = at(p++);
-    ++n;
-    if (p >= f) return 0;
-  } while (v >= 127);
-  return n > 1000 ? 0 : n;
-}
 
 // Stretches of the threshold levels, mostly as long as real pulses, now and
 // then longer than the 64 samples looked at together or than the longest pulse.

@@ -20,6 +20,8 @@
 namespace reelo {
 namespace {
 
+using testing::ByteByByte;
+
 using testing::Bytes;
 using testing::FakeHost;
 using testing::TempDir;
@@ -42,25 +44,6 @@ Bytes PulseTrain(std::int64_t size) {
   return out;
 }
 
-// The measurement as the rules give it, read by read: a sample of 128 or more
-// (not counted), then up to and including the first of 126 or less; the end
-// test follows every read.
-int ByteByByte(const Bytes& rec, std::int64_t& p) {
-  const auto f = static_cast<std::int64_t>(rec.size());
-  auto at = [&](std::int64_t q) { return q >= 1 && q <= f ? rec[static_cast<std::size_t>(q - 1)] : 127; };
-  std::uint8_t v = 0;
-  do {
-    v = at(p++);
-    if (p > f) return 0;
-  } while (v < 128);
-  int n = 0;
-  do {
-    v = at(p++);
-    ++n;
-    if (p >= f) return 0;
-  } while (v >= 127);
-  return n > 1000 ? 0 : n;
-}
 
 struct ReadingCase {
   std::string name;
