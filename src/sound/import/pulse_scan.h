@@ -76,13 +76,15 @@ inline int EdgeWords(const std::uint8_t* data, int words, std::uint16_t* edges) 
 // twelve are written without looking at how many there are (a tape signal's
 // shortest cycles, ten samples, change the level about 13 times in 64
 // samples), then four more at a time while any are left.
-// Ops: static Popcount and TrailingZeros of an uint64_t (non-zero for the latter).
+// Ops: static Popcount and TrailingZeros of an uint64_t, and kCountsZero:
+// whether TrailingZeros gives 64 for an empty mask (the instruction does) or
+// must never see one.
 template <class Ops>
 struct FlattenBits {
   static void Flatten(std::uint16_t* out, int& count, std::uint64_t mask, std::uint16_t base) {
-    // The top bit stands in for an empty mask: the offsets written past the
-    // last real one are never read.
-    constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+    // The offsets written past the last real one are never read; where the
+    // count of an empty mask is not defined, the top bit stands in for it.
+    constexpr std::uint64_t kStop = Ops::kCountsZero ? 0 : std::uint64_t{1} << 63;
     constexpr int kFirst = 12;
     constexpr int kGroup = 4;
     static_assert(kFirst + kGroup - 1 <= kSlack);

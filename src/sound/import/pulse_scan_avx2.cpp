@@ -9,6 +9,7 @@ namespace reelo::pulse_scan {
 namespace {
 
 struct Avx2Bits {
+  static constexpr bool kCountsZero = true;  // tzcnt of 0 is 64
   static int Popcount(std::uint64_t mask) { return static_cast<int>(_mm_popcnt_u64(mask)); }
   static int TrailingZeros(std::uint64_t mask) { return static_cast<int>(_tzcnt_u64(mask)); }
 };
