@@ -133,17 +133,8 @@ bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   const int words = static_cast<int>(std::min<std::int64_t>(samples / pulse_scan::kWordSamples, words_));
   if (words == 0) return false;
   const int count = pulse_scan::CurrentEdges()(window.data, words, edges_.data());
-  // Each pulse's rise and fall made into its length and the offset after it,
-  // in a loop of its own that the compiler does many pulses at a time in.
-  const std::uint16_t* edges = edges_.data();
-  HeldPulse* pulses = pulses_.data();
-  for (int i = 0; i < count; ++i) {
-    const std::uint32_t rise = edges[2 * i];
-    const std::uint32_t fall = edges[2 * i + 1];
-    const std::uint32_t length = fall - rise;
-    pulses[i] = (fall + 1) << 16 | (length > kMaxPulseLength ? 0 : length);
-  }
-  end_ = pulses + count;
+  pulse_scan::CurrentHold()(edges_.data(), count, kMaxPulseLength, pulses_.data());
+  end_ = pulses_.data() + count;
   base_ = position;
   next_ = position;
   return count > 0;

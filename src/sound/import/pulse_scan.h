@@ -6,7 +6,9 @@
 // fastest the processor has runs (a test can choose another).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace reelo {
 
@@ -41,6 +43,17 @@ int EdgesScalar(const std::uint8_t* data, int words, std::uint16_t* edges);
 int EdgesSse2(const std::uint8_t* data, int words, std::uint16_t* edges);
 int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges);
 
+// The pulses of a search as a pulse cursor holds them, one word each: the
+// length (fall - rise, 0 when over longest) in the low half, the offset of
+// the sample after the fall in the high half. Built for the processor of the
+// current search, as a loop done many pulses at a time.
+using HoldFunction = void (*)(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+
+HoldFunction CurrentHold();
+
+void HoldPlain(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+void HoldAvx2(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+
 // The same pulses with their rises and falls apart: rises[i] and falls[i]
 // are the i-th pulse's. Returns the number of pulses; each array needs room
 // for words * 32 entries.
@@ -70,6 +83,25 @@ inline int EdgeWords(const std::uint8_t* data, int words, std::uint16_t* edges) 
     state = level >> 63;
   }
   return count / 2;
+}
+
+inline void HoldEach(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
+  const auto limit = static_cast<std::uint32_t>(longest);
+  for (int i = 0; i < pulses; ++i) {
+    std::uint32_t rise = 0, fall = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      // A rise and its fall read as one word: the vector loop needs no shuffle.
+      std::uint32_t pair = 0;
+      std::memcpy(&pair, edges + 2 * i, sizeof pair);
+      rise = pair & 0xFFFF;
+      fall = pair >> 16;
+    } else {
+      rise = edges[2 * i];
+      fall = edges[2 * i + 1];
+    }
+    const std::uint32_t length = fall - rise;
+    held[i] = (fall + 1) << 16 | (length > limit ? 0 : length);
+  }
 }
 
 // The offsets of the set bits of mask, base added, appended at out[count]:

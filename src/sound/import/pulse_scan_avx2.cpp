@@ -30,6 +30,10 @@ struct Avx2Masks {
 
 }  // namespace
 
+void HoldAvx2(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
+  HoldEach(edges, pulses, longest, held);
+}
+
 int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges) {
   return EdgeWords<Avx2Masks, FlattenBits<Avx2Bits>>(data, words, edges);
 }
