@@ -85,6 +85,7 @@ inline int EdgeWords(const std::uint8_t* data, int words, std::uint16_t* edges) 
   return count / 2;
 }
 
+// The body of the HoldFunction builds.
 inline void HoldEach(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
   const auto limit = static_cast<std::uint32_t>(longest);
   for (int i = 0; i < pulses; ++i) {
