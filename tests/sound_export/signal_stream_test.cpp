@@ -96,7 +96,10 @@ Bytes ModelSignal(const TapeProject& project, const SignalOptions& options) {
     pulses.push_back(rom ? 735 : 5);
     for (std::size_t i = 0; i < length + (rom ? 0 : 1); ++i) {
       const std::uint8_t byte = i < length ? ByteAt(block, 2 + static_cast<long long>(i)) : 0;
-      for (int bit = 7; bit >= 0; --bit) pulses.insert(pulses.end(), 2, ((byte >> bit) & 1) ? (rom ? 1710 : 10) : (rom ? 855 : 5));
+      for (int bit = 7; bit >= 0; --bit) {
+        const std::uint64_t pulse = ((byte >> bit) & 1) != 0 ? (rom ? 1710 : 10) : (rom ? 855 : 5);
+        pulses.insert(pulses.end(), 2, pulse);
+      }
     }
     if (rom) pulses.push_back(3500);
     std::uint64_t ticks = 0, at = 0;

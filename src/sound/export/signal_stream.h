@@ -98,7 +98,16 @@ class TapeSignalStream {
     std::uint64_t samples = 0;
     std::uint64_t rest = 0;
   };
-  enum PulseKind { kPilotPulse, kSync1Pulse, kSync2Pulse, kZeroPulse, kOnePulse, kClosingPulse, kPausePulse, kPulseKinds };
+  enum PulseKind {
+    kPilotPulse,
+    kSync1Pulse,
+    kSync2Pulse,
+    kZeroPulse,
+    kOnePulse,
+    kClosingPulse,
+    kPausePulse,
+    kPulseKinds
+  };
   // A whole pulse of a record in one copy: the longest but the ROM's closing
   // pulse at 44100 or 48000 Hz (those few go the longer way).
   static constexpr std::size_t kPatternBytes = 64;
