@@ -117,7 +117,7 @@ Bytes ModelSignal(const TapeProject& project, const SignalOptions& options) {
   return out;
 }
 
-// Whatever the size of the reads (one sample, about a pulse, exactly the
+// Whatever the size of the reads (a few samples, about a pulse, exactly the
 // room of one whole pulse's copy, large), every choice gives the model's
 // samples.
 TEST(SignalStream, ChoicesGiveTheModelSignalInAnyReadSize) {
@@ -134,7 +134,7 @@ TEST(SignalStream, ChoicesGiveTheModelSignalInAnyReadSize) {
   };
   for (const Row& row : rows) {
     const Bytes model = ModelSignal(SampleTape(), row.options);
-    for (std::size_t chunk : {1, 31, 32, 33, 63, 64, 65, 65536}) {
+    for (std::size_t chunk : {7, 31, 32, 33, 63, 64, 65, 65536}) {
       SCOPED_TRACE(std::string(row.name) + " chunk " + std::to_string(chunk));
       TapeSignalStream stream(SampleTape(), row.options);
       EXPECT_EQ(ReadAll(stream, chunk), model);
