@@ -21,9 +21,6 @@ constexpr std::size_t kBufferSize = 1 << 20;
 // Pieces at least this large go to the system as they are, without a copy
 // through the buffer (a tape's records, the WAV export's chunks).
 constexpr std::size_t kDirectWriteSize = std::size_t{64} << 10;
-// Once this much more has been handed to the system, the disk is asked to
-// start writing it, so that the final sync waits for the last stretch only.
-constexpr std::uint64_t kWritebackStep = std::uint64_t{2} << 20;
 
 std::string SystemReason(int err) { return SystemErrorText(err); }
 
@@ -69,7 +66,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
   failed_ = false;
   error_.clear();
   buffer_.clear();
-  written_ = flushed_ = writebackStarted_ = 0;
+  written_ = flushed_ = 0;
   if (path.empty()) {
     Fail(SystemErrorText(ENOENT));
     return false;
@@ -93,24 +90,11 @@ bool AtomicFileWriter::Open(const std::string& path) {
 std::size_t AtomicFileWriter::Written(ssize_t result) {
   if (result > 0) {
     flushed_ += static_cast<std::uint64_t>(result);
-    if (flushed_ - writebackStarted_ >= kWritebackStep) StartWriteback();
     return static_cast<std::size_t>(result);
   }
   if (result < 0 && errno == EINTR) return 0;
   Fail(result < 0 ? SystemReason(errno) : SystemErrorText(EIO));
   return 0;
-}
-
-// Only a save that syncs before its rename starts the disk early: one that
-// leaves the flush to the system (a batch that syncs the folder at its end)
-// would only pay for the calls. Asking is all this does; the sync that
-// follows reports any failure.
-void AtomicFileWriter::StartWriteback() {
-  if (ActiveFileCalls().fsync == SystemFileCalls().fsync) {
-    sync_file_range(fd_, static_cast<off_t>(writebackStarted_), static_cast<off_t>(flushed_ - writebackStarted_),
-                    SYNC_FILE_RANGE_WRITE);
-  }
-  writebackStarted_ = flushed_;
 }
 
 bool AtomicFileWriter::WriteOut(const char* p, std::size_t left) {

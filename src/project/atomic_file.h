@@ -47,7 +47,6 @@ class AtomicFileWriter {
   bool WriteOutPieces(iovec* pieces, std::size_t count);  // the same; pieces are used up
   void Fail(const std::string& what);
   std::size_t Written(ssize_t result);  // what one write call did: bytes written, or 0
-  void StartWriteback();  // asks the disk to start writing what was handed on since the last time
 
   int fd_ = -1;
   std::string target_;
@@ -56,7 +55,6 @@ class AtomicFileWriter {
   std::vector<iovec> pieces_;  // WritePieces' copy of the list, kept for the next call
   std::uint64_t written_ = 0;  // logical size of the file so far
   std::uint64_t flushed_ = 0;  // bytes already handed to the system
-  std::uint64_t writebackStarted_ = 0;  // bytes the disk was asked to start writing
   bool failed_ = false;
   std::string error_;
 };
