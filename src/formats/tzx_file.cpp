@@ -160,7 +160,8 @@ class MappedFile {
     const std::uint64_t page = MappedStretch::PageSize();
     const std::uint64_t offset = at / page * page;
     const std::uint64_t length = std::min(std::max(kSpan, end - offset), size_ - offset);
-    if (length > SIZE_MAX || !stretch_.Map(fd_, static_cast<std::int64_t>(offset), static_cast<std::size_t>(length), 0)) {
+    if (length > SIZE_MAX ||
+        !stretch_.Map(fd_, static_cast<std::int64_t>(offset), static_cast<std::size_t>(length), 0)) {
       failed_ = true;
       return false;
     }

@@ -422,7 +422,8 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
   TempDir dir;
   const std::string path = (dir / "t.tzx").string();
   for (const Row& row : rows) {
-    const Bytes file = row.cut == 0 ? *row.file : Bytes(row.file->begin(), row.file->begin() + static_cast<std::ptrdiff_t>(row.cut));
+    const Bytes file =
+        row.cut == 0 ? *row.file : Bytes(row.file->begin(), row.file->begin() + static_cast<std::ptrdiff_t>(row.cut));
     bool written = false;
     for (const Setting setting : {Setting{1000, false}, Setting{1, false}, Setting{1000, true}}) {
       // A mapped pass of standard blocks only stops at the first block it
