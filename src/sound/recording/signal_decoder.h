@@ -39,6 +39,7 @@ struct SignalDecodeOptions {
   int maxRepairBits = 3;       // at most this many bits changed per record
   int maxRecords = 1000;       // the store: the run ends when it is full
   bool reportLines = true;     // a report line per record
+  bool secondThread = true;    // read and filter on a second thread
 };
 
 struct SignalDecodeResult {
