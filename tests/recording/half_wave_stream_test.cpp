@@ -67,7 +67,7 @@ const std::vector<float>& Signal() {
                                                testing::MakeDataBlock(testing::RandomBytes(60, 4))},
                                               kRate, 1.0, 1200, 0.3);
     s = testing::Noisy(s, 18);
-    s.resize(s.size() + kRate * 30, 0.0f);
+    s.resize(s.size() + kRate * 60, 0.0f);
     return s;
   }();
   return x;
@@ -139,7 +139,7 @@ TEST_P(ThreadTable, DecodesAsInLine) {
     // and read at most a few blocks ahead of the decoding.
     const std::size_t readThen = source.position();
     EXPECT_LT(readThen, Signal().size() / 2);
-    EXPECT_LE(readThen - static_cast<std::size_t>(result.samplesRead), 6u * 16384);
+    EXPECT_LE(readThen - static_cast<std::size_t>(result.samplesRead), 9u * 65536);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(source.position(), readThen);
   } else if (row.storeFull) {
@@ -154,9 +154,10 @@ TEST_P(ThreadTable, DecodesAsInLine) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, ThreadTable,
     ::testing::Values(ThreadRow{"pieces_of_one", true, 1, 1000, 1 << 30, false, false, false},
-                      ThreadRow{"pieces_a_block_short", true, 16383, 1000, 1 << 30, false, false, false},
-                      ThreadRow{"pieces_of_a_block", true, 16384, 1000, 1 << 30, false, false, false},
-                      ThreadRow{"pieces_a_block_long", true, 16385, 1000, 1 << 30, false, false, false},
+                      ThreadRow{"pieces_a_block_short", true, 65535, 1000, 1 << 30, false, false, false},
+                      ThreadRow{"pieces_of_a_block", true, 65536, 1000, 1 << 30, false, false, false},
+                      ThreadRow{"pieces_a_block_long", true, 65537, 1000, 1 << 30, false, false, false},
+                      ThreadRow{"pieces_of_a_pass_and_one", true, 4097, 1000, 1 << 30, false, false, false},
                       ThreadRow{"in_line_odd_pieces", false, 999, 1000, 1 << 30, false, false, false},
                       ThreadRow{"store_of_one", true, 4096, 1, 1 << 30, false, false, true},
                       ThreadRow{"store_of_two_in_line", false, 4096, 2, 1 << 30, false, false, true},
