@@ -155,8 +155,11 @@ std::size_t EdgeScanner::SwingEnd(const Block& block, std::size_t from, std::siz
   const auto inside = [&](std::size_t k) {
     return static_cast<double>(block.first + static_cast<std::int64_t>(k)) - lastEdge_ < swingWindow_;
   };
-  // A guess from the arithmetic; the test itself then settles the sample (it
-  // holds up to some sample and never after), whatever the guess.
+  // The test holds up to some sample and never after: most half-waves lie in
+  // the window whole, or start past it.
+  if (from == to || !inside(from)) return from;
+  if (inside(to - 1)) return to;
+  // Else a guess from the arithmetic, which the test itself then settles.
   const double reach = lastEdge_ + swingWindow_ - static_cast<double>(block.first);
   std::size_t k = from;
   if (reach >= static_cast<double>(to)) {
