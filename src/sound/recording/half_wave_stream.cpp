@@ -16,16 +16,17 @@ constexpr std::size_t kRingBlocks = 8;
 
 HalfWaveStream::HalfWaveStream(SampleSource& source, bool secondThread)
     : source_(source), filter_(source.rate()), scanner_(source.rate()), samples_(kBlockSamples) {
-  ring_.resize(secondThread ? kRingBlocks : 1);
+  const bool threaded = secondThread && std::thread::hardware_concurrency() >= 2;
+  ring_.resize(threaded ? kRingBlocks : 1);
   for (Block& block : ring_) {
     block.filtered.resize(kBlockSamples);
     block.flags.resize(kBlockSamples);
   }
-  if (!secondThread || std::thread::hardware_concurrency() < 2) return;
+  if (!threaded) return;
   try {
     worker_ = std::thread([this] { Work(); });
   } catch (const std::system_error&) {
-    // No thread to be had: everything in line.
+    // No thread to be had: everything in line (the first block of the ring).
   }
 }
 

@@ -8,8 +8,8 @@
 // pilot. Every bit gets a confidence. Only a block with a pilot and sync of its
 // own gives a record, so speech, music, clicks and noise give none.
 //
-// Memory: one block of samples and the half-waves of the record being read;
-// nothing grows with the recording's length.
+// Memory: a few blocks of samples (HalfWaveStream) and the half-waves of the
+// record being read; nothing grows with the recording's length.
 #pragma once
 
 #include <cstddef>
