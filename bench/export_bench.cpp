@@ -103,6 +103,56 @@ BENCHMARK(BM_ExportWavOptions)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+// The export with choices other than the default, each a pulse-made signal:
+// 0 = 44100 Hz 16-bit, 1 = the ROM's timings at 22050 Hz, 2 = 48000 Hz
+// inverted; beside BM_PlainSaveOfChoice, a plain save of as many bytes.
+reelo::SignalOptions Choice(std::int64_t choice) {
+  switch (choice) {
+    case 0:
+      return {44100, 16, false, reelo::SignalTimings::Exact};
+    case 1:
+      return {22050, 8, false, reelo::SignalTimings::Rom};
+    default:
+      return {48000, 8, true, reelo::SignalTimings::Exact};
+  }
+}
+
+std::int64_t ChoiceWavSize(std::int64_t choice) {
+  const reelo::SignalOptions options = Choice(choice);
+  return static_cast<std::int64_t>(reelo::kWavHeaderSize +
+                                   reelo::ProjectSignalSamples(DataProject(kSmallProjectBlocks), options) *
+                                       static_cast<std::uint64_t>(options.bitsPerSample / 8));
+}
+
+void BM_ExportWavChoice(benchmark::State& state) {
+  const reelo::TapeProject project = DataProject(kSmallProjectBlocks);
+  const reelo::SignalOptions options = Choice(state.range(0));
+  reelo::NullProgress progress;
+  for (auto _ : state) {
+    const reelo::OpResult result = reelo::SaveWavFile(project, kWavPath, options, progress);
+    if (!result.ok()) state.SkipWithError((result.message + " " + result.detail).c_str());
+  }
+  state.SetBytesProcessed(state.iterations() * ChoiceWavSize(state.range(0)));
+  std::remove(kWavPath);
+}
+BENCHMARK(BM_ExportWavChoice)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_PlainSaveOfChoice(benchmark::State& state) {
+  const std::int64_t total = ChoiceWavSize(state.range(0));
+  const std::vector<char> chunk(kPlainChunkSize, static_cast<char>(reelo::kRestLevel));
+  for (auto _ : state) {
+    auto piece = [&](long long, std::size_t) { return chunk.data(); };
+    if (!reelo::bench::PlainSave(kPlainPath, total, chunk.size(), piece)) state.SkipWithError("save failed");
+  }
+  state.SetBytesProcessed(state.iterations() * total);
+  std::remove(kPlainPath);
+}
+BENCHMARK(BM_PlainSaveOfChoice)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
 // The signal alone, into a sink that drops it: what the export costs besides the file.
 void BM_SignalOnly(benchmark::State& state) {
   const reelo::TapeProject project = DataProject(kFullProjectBlocks);

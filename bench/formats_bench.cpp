@@ -2,6 +2,7 @@
 // the same bytes (the goal: loading at 80% of a plain read or better, saving
 // at half the plain write or better).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "formats/tape_file.h"
+#include "formats/tzx_file.h"
 
 namespace {
 
@@ -94,6 +96,22 @@ void BM_TzxLoad(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
+// The TZX reader alone, the file mapped (each block copied once, from the
+// file's pages) or read a chunk at a time (copied into the chunk, then into
+// the block), both in the same run: argument 1 is 0 for mapped, 1 for read.
+void BM_TzxBlocks(benchmark::State& state) {
+  const std::string path = TzxPath(state.range(0));
+  const auto access = state.range(1) == 0 ? reelo::FileAccess::MapWherePossible : reelo::FileAccess::Read;
+  const auto size = std::filesystem::file_size(path);
+  for (auto _ : state) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    reelo::TzxKinds read = reelo::ReadTzxKinds(fd, size, reelo::kMaxBlocks, false, {}, access);
+    ::close(fd);
+    benchmark::DoNotOptimize(read.blocks.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+}
+
 void BM_PlainRead(benchmark::State& state) {
   const std::string path = TzxPath(state.range(0));
   const auto size = std::filesystem::file_size(path);
@@ -166,6 +184,7 @@ void BM_PlainWrite(benchmark::State& state) {
 
 // Argument 0: the mixed tape, 1: the full-size tape, 2: the mixed tape of kinds.
 BENCHMARK(BM_TzxLoad)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TzxBlocks)->Args({0, 0})->Args({0, 1})->Args({2, 0})->Args({2, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyIntoBlocks)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TzxSave)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

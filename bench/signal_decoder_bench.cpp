@@ -3,6 +3,10 @@
 // minutes; the 45-minute run is the length a whole cassette side takes. The
 // source hands out one minute over and over, so memory stays that minute
 // whatever the length; peak RSS is shown to check the decoder adds nothing.
+// The decoder runs with its reading and filters on a second thread (second
+// argument 1) and all in line (0); the wall time of the first is what a user
+// waits. The edge finder alone, its two steps together and each on its own,
+// shows where the time of a sample goes.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -11,6 +15,7 @@
 #include <random>
 #include <vector>
 
+#include "sound/recording/edge_finder.h"
 #include "sound/recording/signal_decoder.h"
 
 namespace {
@@ -74,8 +79,13 @@ class NoEvents final : public reelo::DecodeEvents {
   void ReportLine(const std::string&) override {}
 };
 
-void BM_DecodeSignal(benchmark::State& state) {
+const std::vector<float>& Minute() {
   static const std::vector<float> minute = OneMinute();
+  return minute;
+}
+
+void BM_DecodeSignal(benchmark::State& state) {
+  const std::vector<float>& minute = Minute();
   const std::int64_t total = state.range(0) * 60 * kRate;
   std::size_t records = 0;
   for (auto _ : state) {
@@ -84,6 +94,7 @@ void BM_DecodeSignal(benchmark::State& state) {
     reelo::SignalDecodeOptions options;
     options.reportLines = false;
     options.maxRecords = 1 << 20;
+    options.secondThread = state.range(1) != 0;
     records = DecodeSignal(source, events, options).records.size();
     benchmark::DoNotOptimize(records);
   }
@@ -96,5 +107,48 @@ void BM_DecodeSignal(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_DecodeSignal)->Arg(5)->Arg(45)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+// The edge finder over one minute: 0 both steps in line, 1 the filters
+// alone, 2 the scan alone (over what the filters left).
+void BM_EdgeFinder(benchmark::State& state) {
+  const std::vector<float>& minute = Minute();
+  const std::size_t n = minute.size();
+  std::vector<float> filtered(n);
+  std::vector<std::uint8_t> flags(n);
+  reelo::EdgeFilter prepared(kRate);
+  prepared.Process(minute.data(), n, filtered.data(), flags.data());
+  std::vector<reelo::HalfWave> halves;
+  constexpr std::size_t kBlock = 16384;
+  for (auto _ : state) {
+    halves.clear();
+    if (state.range(0) == 0) {
+      reelo::EdgeFinder finder(kRate);
+      for (std::size_t at = 0; at < n; at += kBlock) {
+        finder.Process(minute.data() + at, std::min(kBlock, n - at), static_cast<std::int64_t>(at), halves);
+      }
+    } else if (state.range(0) == 1) {
+      reelo::EdgeFilter filter(kRate);
+      for (std::size_t at = 0; at < n; at += kBlock) {
+        filter.Process(minute.data() + at, std::min(kBlock, n - at), filtered.data() + at, flags.data() + at);
+      }
+    } else {
+      reelo::EdgeScanner scanner(kRate);
+      for (std::size_t at = 0; at < n; at += kBlock) {
+        scanner.Process(filtered.data() + at, flags.data() + at, std::min(kBlock, n - at),
+                        static_cast<std::int64_t>(at), halves);
+      }
+    }
+    benchmark::DoNotOptimize(halves.data());
+    benchmark::DoNotOptimize(filtered.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+
+BENCHMARK(BM_DecodeSignal)
+    ->Args({5, 1})
+    ->Args({45, 1})
+    ->Args({45, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_DecodeSignal)->Args({45, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EdgeFinder)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

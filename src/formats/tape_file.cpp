@@ -149,6 +149,16 @@ OpResult SaveRecordsAsTap(TapeProject& project, Progress& progress) {
   return found.empty() ? saved : OpResult::Warn(found);
 }
 
+// Moves the blocks read to the end of `to`: the whole vector when `to` is
+// empty (as on every Open), so the blocks are not moved one by one again.
+void AppendBlocks(std::vector<TapeBlock>& to, std::vector<TapeBlock>& read) {
+  if (to.empty()) {
+    to.swap(read);
+  } else {
+    to.insert(to.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+  }
+}
+
 // The counts, blocks and message of a load of kinds.
 OpResult KeepKinds(std::vector<TapeBlock>& blocks, std::vector<TapeBlock>& read, int leftOut, const LoadNotes& notes,
                    TapeLoadCounts& counts) {
@@ -160,7 +170,7 @@ OpResult KeepKinds(std::vector<TapeBlock>& blocks, std::vector<TapeBlock>& read,
     }
   }
   counts.recordsLeftOut = leftOut;
-  blocks.insert(blocks.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+  AppendBlocks(blocks, read);
   const std::string summary = LoadSummaryText(counts, notes);
   return summary.empty() ? OpResult::Success() : OpResult::Warn(summary);
 }
@@ -292,8 +302,7 @@ OpResult ReadTapeBlocks(std::vector<TapeBlock>& blocks, int room, const std::str
 
 OpResult LoadTapeFile(TapeProject& project, const std::string& path, Progress& progress, TapeLoadCounts* counts) {
   TapeRead read = ReadTapeFile(path, project.freeSlots(), progress, counts);
-  project.blocks.insert(project.blocks.end(), std::make_move_iterator(read.blocks.begin()),
-                        std::make_move_iterator(read.blocks.end()));
+  AppendBlocks(project.blocks, read.blocks);
   return read.status;
 }
 

@@ -1,5 +1,6 @@
 #include "formats/tzx_blocks.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 
@@ -50,12 +51,16 @@ constexpr BlockLayout kLayouts[] = {
 // Any other block starts with the length of the rest, in 4 bytes.
 constexpr BlockLayout kOtherBlock{0, 4, 0, 4, 1};
 
-const BlockLayout& LayoutOf(std::uint8_t id) {
-  for (const BlockLayout& layout : kLayouts) {
-    if (layout.id == id) return layout;
-  }
-  return kOtherBlock;
+// The layout of every ID, found by its value: every block of a load asks.
+constexpr std::array<BlockLayout, 256> LayoutsById() {
+  std::array<BlockLayout, 256> table{};
+  table.fill(kOtherBlock);
+  for (const BlockLayout& layout : kLayouts) table[layout.id] = layout;
+  return table;
 }
+constexpr std::array<BlockLayout, 256> kLayoutsById = LayoutsById();
+
+const BlockLayout& LayoutOf(std::uint8_t id) { return kLayoutsById[id]; }
 
 // The size of the block body after its ID, or nothing when the file ends
 // before the count that gives it.

@@ -22,13 +22,23 @@ struct TzxKinds {
   bool kindsRefused = false;          // a block other than a standard one met while standardOnly
 };
 
+// How the load gets at the file's bytes: mapped a stretch at a time where the
+// system allows (each byte copied once, into its block), or read a chunk at a
+// time (the path every load keeps for files that cannot be mapped; the tests
+// run both and compare them).
+enum class FileAccess { MapWherePossible, Read };
+
 // Reads every block of a TZX file of `size` bytes (signature included) from
-// an open file, at most room blocks. The file is read a chunk at a time, so
-// the whole file is never held twice. With standardOnly the read stops at the first block of another
-// kind (kindsRefused), for files too large to keep anything but records. step
-// gets the offset after every block.
+// an open file, at most room blocks. The whole file is never held twice:
+// mapped or read, only a stretch or a chunk of it is held at a time. A mapped
+// pass that meets a file changed under it is read again, so the blocks,
+// counts and errors are always those of a read. With standardOnly the read
+// stops at the first block of another kind (kindsRefused), for files too large
+// to keep anything but records. step gets the offset after every block (a
+// pass read again steps again from the start).
 TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
-                      const std::function<void(std::uint64_t)>& step = {});
+                      const std::function<void(std::uint64_t)>& step = {},
+                      FileAccess access = FileAccess::MapWherePossible);
 
 // The TZX file header, version 1.20.
 void AppendTzxHeader(std::vector<std::uint8_t>& out);

@@ -367,5 +367,103 @@ TEST(TzxKinds, SharedFieldsSaveBackAndAFileCutUnderTheReaderFails) {
   }
 }
 
+// Mapped or read, a load gives the same blocks, counts and errors: on whole
+// tapes, on a tape cut at every byte, when told a size the file no longer has
+// (the rest of its last page reads as zeros, pages past it fault), and on a
+// tape longer than one mapped stretch (records across the stretch's end),
+// whole, cut, and cut short while the load runs; each with room for all
+// blocks, for one, and for standard blocks only.
+TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
+  Bytes kinds = Tzx({TzxRom(kData)});
+  for (const KindRow& row : KindRows()) kinds.insert(kinds.end(), row.block.begin(), row.block.end());
+  // Records of 65533 bytes beyond the first stretch mapped (8 MiB), after
+  // two whose ends fall on page boundaries (8192 and 73728).
+  Bytes records = Tzx({});
+  Bytes data = RandomBytes(65533, 5);
+  for (int i = 0; i < 132; ++i) {
+    data[0] = static_cast<std::uint8_t>(i);  // no two records alike
+    const std::size_t size = i == 0 ? 8175 : i == 1 ? 65529 : data.size();
+    const Bytes block = TzxRom(MakeDataBlock(Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size))));
+    records.insert(records.end(), block.begin(), block.end());
+  }
+  struct Row {
+    const char* name;
+    const Bytes* file;
+    std::size_t cut;      // the file's bytes written (0: all of them)
+    std::uint64_t told;   // the size the load is told, beyond the bytes written
+    std::uint64_t cutAt;  // cut the file to this size after its first block (0: never)
+    bool restored;        // written whole again after the next block
+    int error;            // what both give with room for all (-1: not checked)
+    std::size_t blocks;   // how many blocks both give then
+  };
+  // A file cut while it is read keeps the blocks before the first chunk that
+  // could not be read whole, wherever the chunks fall.
+  constexpr std::size_t kUnchecked = SIZE_MAX;
+  std::vector<Row> rows = {
+      {"every kind, whole", &kinds, 0, 0, 0, false, 0, 26},
+      {"every kind, told one byte more", &kinds, 0, 1, 0, false, EIO, 0},
+      {"every kind, told three pages more", &kinds, 0, 3 * 4096, 0, false, EIO, 0},
+      {"records beyond one stretch", &records, 0, 0, 0, false, 0, 132},
+      {"records beyond one stretch, cut inside the last", &records, records.size() - 1000, 0, 0, false, 0, 131},
+      {"records beyond one stretch, cut short while loading", &records, 0, 0, 4 << 20, false, EIO, kUnchecked},
+      // The second record's pages after its first are read while the file is
+      // short (lost); the file is whole again before the next header is read,
+      // and the pass goes on into the next stretch.
+      {"records, cut short and written again while loading", &records, 0, 0, 12288, true, 0, 132},
+      {"records within one stretch, cut short and written again", &records, 1 << 20, 0, 12288, true, 0, 16},
+  };
+  for (std::size_t cut = kTzxHeaderSize; cut < kinds.size(); ++cut) {
+    rows.push_back({"every kind, cut", &kinds, cut, 0, 0, false, -1, 0});
+  }
+  struct Setting {
+    std::size_t room;
+    bool standardOnly;
+  };
+  TempDir dir;
+  const std::string path = (dir / "t.tzx").string();
+  for (const Row& row : rows) {
+    const Bytes file =
+        row.cut == 0 ? *row.file : Bytes(row.file->begin(), row.file->begin() + static_cast<std::ptrdiff_t>(row.cut));
+    bool written = false;
+    for (const Setting setting : {Setting{1000, false}, Setting{1, false}, Setting{1000, true}}) {
+      // A mapped pass of standard blocks only stops at the first block it
+      // finds zeroed, before the step that writes the file again.
+      if (row.restored && setting.standardOnly) continue;
+      TzxKinds loads[2];
+      for (const FileAccess access : {FileAccess::MapWherePossible, FileAccess::Read}) {
+        if (!written) WriteFileBytes(path, file);
+        written = row.cutAt == 0;  // a file cut by the load is written again
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        int steps = 0;
+        const auto step = [&](std::uint64_t) {
+          if (row.cutAt != 0 && steps == 0) ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(row.cutAt)), 0);
+          if (row.restored && steps == 1) WriteFileBytes(path, file);
+          ++steps;
+        };
+        loads[access == FileAccess::Read] =
+            ReadTzxKinds(fd, file.size() + row.told, setting.room, setting.standardOnly, step, access);
+        ::close(fd);
+      }
+      const TzxKinds& mapped = loads[0];
+      const TzxKinds& read = loads[1];
+      const std::string where = std::string(row.name) + " at " + std::to_string(file.size()) + ", room " +
+                                std::to_string(setting.room) + (setting.standardOnly ? ", standard only" : "");
+      EXPECT_EQ(mapped.blocks, read.blocks) << where;
+      EXPECT_EQ(mapped.leftOut, read.leftOut) << where;
+      EXPECT_EQ(mapped.truncatedOffset, read.truncatedOffset) << where;
+      EXPECT_EQ(mapped.truncatedBytes, read.truncatedBytes) << where;
+      EXPECT_EQ(mapped.error, read.error) << where;
+      EXPECT_EQ(mapped.kindsRefused, read.kindsRefused) << where;
+      if (row.error >= 0 && setting.room == 1000 && !setting.standardOnly) {
+        EXPECT_EQ(mapped.error, row.error) << where;
+        if (row.blocks != kUnchecked) {
+          EXPECT_EQ(mapped.blocks.size(), row.blocks) << where;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace reelo

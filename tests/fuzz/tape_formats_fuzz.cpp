@@ -8,6 +8,9 @@
 // has an end whatever its loops and jumps.
 //
 // Input: 1 steering byte (how full the project is, whether to save), then the file.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -17,6 +20,7 @@
 
 #include "formats/signal_blocks.h"
 #include "formats/tape_file.h"
+#include "formats/tzx_file.h"
 #include "project/block_fields.h"
 #include "sound/export/signal_stream.h"
 #include "fuzz_support.h"
@@ -171,6 +175,21 @@ void CheckSignal(const TapeProject& loaded) {
   FUZZ_CHECK(total == stream.totalSamples() && stream.done());
 }
 
+// Mapped or read, a TZX gives the same blocks, counts and errors, with room
+// for all blocks and for standard blocks only.
+void CheckTzxReadsAgree(const std::string& path, std::size_t size, std::size_t room) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  FUZZ_CHECK(fd >= 0);
+  for (const bool standardOnly : {false, true}) {
+    const TzxKinds mapped = ReadTzxKinds(fd, size, room, standardOnly, {}, FileAccess::MapWherePossible);
+    const TzxKinds read = ReadTzxKinds(fd, size, room, standardOnly, {}, FileAccess::Read);
+    FUZZ_CHECK(mapped.blocks == read.blocks && mapped.leftOut == read.leftOut && mapped.error == read.error);
+    FUZZ_CHECK(mapped.truncatedOffset == read.truncatedOffset && mapped.truncatedBytes == read.truncatedBytes);
+    FUZZ_CHECK(mapped.kindsRefused == read.kindsRefused);
+  }
+  ::close(fd);
+}
+
 }  // namespace
 }  // namespace reelo::fuzz
 
@@ -184,6 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteScratch(path, file.data(), file.size());
 
   const bool loaded = CheckLoad(project, file, path);
+  if (reelo::DetectTapeFormat(file.data(), file.size()) == reelo::TapeFormat::Tzx) {
+    CheckTzxReadsAgree(path, file.size(), reelo::kMaxBlocks);
+  }
   if (loaded && (shape & 0x20) != 0) CheckSignal(project);
   // Saving a full project costs two files of its size: one input in two does it.
   if (loaded && (shape & 0x10) != 0) {

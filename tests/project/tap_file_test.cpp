@@ -241,5 +241,57 @@ TEST(SaveTapFile, WriteFailureLeavesOldFileUntouched) {
   }
 }
 
+// The same in a table: the limit falls inside the first record, exactly
+// where the first call to the system ends (256 records of 65537 bytes), at
+// the last byte; a limit of exactly the file's size lets the save through.
+TEST(SaveTapFile, WriteFailingAtAnyByteKeepsTheOldFile) {
+  const TapeBlock record = MakeRawRecord(testing::RandomBytes(65535, 51));
+  const std::uint64_t fileSize = 300 * 65537;
+  struct Row {
+    const char* name;
+    std::uint64_t limit;
+    bool saved;
+  };
+  const Row rows[] = {
+      {"inside_the_first_record", 4096, false},
+      {"at_the_end_of_the_first_call", 256 * 65537, false},
+      {"the_last_byte", fileSize - 1, false},
+      {"exactly_the_file", fileSize, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const Bytes old = Concat({MakeDataBlock({1}), MakeDataBlock({2})});
+    WriteFileBytes(dir / "keep.tap", old);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(row.limit), static_cast<rlim_t>(row.limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      TapeProject project;
+      project.fileName = (dir / "keep.tap").string();
+      project.blocks.assign(300, record);
+      project.modified = true;
+      NullProgress progress;
+      const OpResult result = SaveTapFile(project, progress);
+      if (result.ok()) _exit(project.modified ? 3 : 1);
+      _exit(project.modified && result.detail == "файл слишком велик" ? 0 : 2);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), row.saved ? 1 : 0);
+    const Bytes file = ReadFileBytes(dir / "keep.tap");
+    if (row.saved) {
+      EXPECT_EQ(file.size(), fileSize);
+      EXPECT_EQ(Bytes(file.end() - 65537, file.end()), Bytes(record.begin(), record.end()));
+    } else {
+      EXPECT_EQ(file, old);
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path())) EXPECT_EQ(entry.path().filename(), "keep.tap");
+  }
+}
+
 }  // namespace
 }  // namespace reelo

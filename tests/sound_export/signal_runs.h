@@ -68,4 +68,29 @@ inline std::vector<SignalRun> SignalRuns(const std::vector<std::uint8_t>& sample
   return runs;
 }
 
+// The signal of whole blocks as the tape's rules give it, sample by sample,
+// without the exporter's tables or buffers: per block, the pilot (3001 cycles
+// of 13 + 13 for a record of length 19, else 1501), a sync cycle of 5 + 5, a
+// cycle per bit (5 + 5 for 0, 10 + 10 for 1, most significant first) of the
+// record's bytes after the length field and one 0 byte after them (bytes the
+// block lacks count as 0), then 10001 samples at rest. Levels 95, 159, 127.
+inline std::vector<std::uint8_t> ModelSignal(const std::vector<TapeBlock>& blocks) {
+  std::vector<std::uint8_t> out;
+  auto cycle = [&out](std::size_t half) {
+    out.insert(out.end(), half, 95);
+    out.insert(out.end(), half, 159);
+  };
+  for (const TapeBlock& block : blocks) {
+    const std::size_t length = (block.size() > 0 ? block[0] : 0) + (block.size() > 1 ? block[1] << 8 : 0);
+    for (int i = 0; i < (length == 19 ? 3001 : 1501); ++i) cycle(13);
+    cycle(5);
+    for (std::size_t i = 0; i <= length; ++i) {
+      const std::uint8_t byte = i < length && 2 + i < block.size() ? block[2 + i] : 0;
+      for (int bit = 7; bit >= 0; --bit) cycle(((byte >> bit) & 1) != 0 ? 10 : 5);
+    }
+    out.insert(out.end(), 10001, 127);
+  }
+  return out;
+}
+
 }  // namespace reelo::testing

@@ -3,6 +3,7 @@
 // lengths, counts and levels a tape deck or a Spectrum expects.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "sound/export/signal_stream.h"
@@ -59,6 +60,85 @@ TEST(SignalStream, DefaultOptionsGiveTheExportSignalInAnyChunkSize) {
   for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{4096}, std::size_t{1} << 22}) {
     TapeSignalStream stream(SampleTape(), SignalOptions{});
     EXPECT_EQ(ReadAll(stream, chunk), expected) << "chunk " << chunk;
+  }
+}
+
+// A tape of plain records with the player's choices, from its ticks alone:
+// each pulse ends at (ticks so far) * rate / clock samples from its block's
+// start, rounded down; levels low, high, low... (swapped when inverted), then
+// the pause at rest. Exact: 22050 ticks a second, pilot 13 (3001 or 1501
+// cycles by length 19), sync 5 + 5, bits 5 or 10 twice, a 0 byte after the
+// record, pause 10001. ROM: 3500000 a second, pilot 2168 (8063 pulses for a
+// flag below 128, else 3223), sync 667 + 735, bits 855 or 1710 twice, a
+// closing pulse of 3500, pause 3500000.
+Bytes ModelSignal(const TapeProject& project, const SignalOptions& options) {
+  const bool rom = options.timings == SignalTimings::Rom;
+  const std::uint64_t clock = rom ? 3500000 : 22050;
+  Bytes out;
+  auto put = [&](std::uint64_t count, int level) {  // level -1 low, 1 high, 0 rest
+    const int level8 = level < 0 ? 95 : level > 0 ? 159 : 127;
+    const auto level16 = static_cast<std::uint16_t>(level * 8192);
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (options.bitsPerSample == 8) {
+        out.push_back(static_cast<std::uint8_t>(level8));
+      } else {
+        out.push_back(static_cast<std::uint8_t>(level16 & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(level16 >> 8));
+      }
+    }
+  };
+  for (const TapeBlock& block : project.blocks) {
+    const std::size_t length = ByteAt(block, 0) + ByteAt(block, 1) * 256;
+    std::vector<std::uint64_t> pulses;
+    const std::size_t pilot = rom ? (ByteAt(block, 2) < 0x80 ? 8063 : 3223) : (length == 19 ? 3001 : 1501) * 2;
+    pulses.insert(pulses.end(), pilot, rom ? 2168 : 13);
+    pulses.push_back(rom ? 667 : 5);
+    pulses.push_back(rom ? 735 : 5);
+    for (std::size_t i = 0; i < length + (rom ? 0 : 1); ++i) {
+      const std::uint8_t byte = i < length ? ByteAt(block, 2 + static_cast<long long>(i)) : 0;
+      for (int bit = 7; bit >= 0; --bit) {
+        const std::uint64_t pulse = ((byte >> bit) & 1) != 0 ? (rom ? 1710 : 10) : (rom ? 855 : 5);
+        pulses.insert(pulses.end(), 2, pulse);
+      }
+    }
+    if (rom) pulses.push_back(3500);
+    std::uint64_t ticks = 0, at = 0;
+    int level = options.inverted ? 1 : -1;
+    for (std::uint64_t pulse : pulses) {
+      ticks += pulse;
+      const std::uint64_t end = ticks * static_cast<std::uint64_t>(options.sampleRate) / clock;
+      put(end - at, level);
+      at = end;
+      level = -level;
+    }
+    ticks += rom ? 3500000 : 10001;
+    put(ticks * static_cast<std::uint64_t>(options.sampleRate) / clock - at, 0);
+  }
+  return out;
+}
+
+// Whatever the size of the reads (a few samples, about a pulse, exactly the
+// room of one whole pulse's copy, large), every choice gives the model's
+// samples.
+TEST(SignalStream, ChoicesGiveTheModelSignalInAnyReadSize) {
+  struct Row {
+    const char* name;
+    SignalOptions options;
+  };
+  const Row rows[] = {
+      {"exact_44100_16", {44100, 16, false, SignalTimings::Exact}},
+      {"exact_48000_8_inverted", {48000, 8, true, SignalTimings::Exact}},
+      {"rom_22050_8", {22050, 8, false, SignalTimings::Rom}},
+      {"rom_44100_8", {44100, 8, false, SignalTimings::Rom}},
+      {"rom_48000_16_inverted", {48000, 16, true, SignalTimings::Rom}},
+  };
+  for (const Row& row : rows) {
+    const Bytes model = ModelSignal(SampleTape(), row.options);
+    for (std::size_t chunk : {7, 31, 32, 33, 63, 64, 65, 65536}) {
+      SCOPED_TRACE(std::string(row.name) + " chunk " + std::to_string(chunk));
+      TapeSignalStream stream(SampleTape(), row.options);
+      EXPECT_EQ(ReadAll(stream, chunk), model);
+    }
   }
 }
 

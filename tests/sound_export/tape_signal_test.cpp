@@ -142,6 +142,62 @@ TEST(TapeSignal, SignalIsTheSameWhateverTheChunkSize) {
   }
 }
 
+// The sink hands on chunks of exactly its size and lets a byte's run spill
+// past the chunk's end; wherever the chunk's edge falls (inside a byte's run,
+// at a block's end, inside a pause, one sample into the data), the samples
+// are those of the model, and every chunk but the last is whole.
+TEST(TapeSignal, ChunkEdgesAnywhereGiveTheModelSignal) {
+  const std::vector<TapeBlock> blocks = {
+      testing::MakeHeader(3, "edges", 300),
+      testing::MakeDataBlock(testing::RandomBytes(300, 21)),
+      // A damaged record: its length field says 50, it holds 20 bytes.
+      TapeBlock{50, 0, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19},
+      TapeBlock{3},  // no second length byte: a record of length 3 with no bytes
+      testing::MakeRawRecord(Bytes(40, 0xFF)),
+  };
+  const Bytes model = testing::ModelSignal(blocks);
+  const std::size_t headerBlock = testing::ModelSignal({blocks[0]}).size();
+  const std::size_t headerLead = 3001 * 26 + 10;  // pilot and sync of the first block
+  ASSERT_EQ(headerBlock, 90037u);  // 78036 + 10, 21 bytes of 80 with 32 one bits of 10 more, 10001
+  struct Row {
+    const char* name;
+    std::size_t chunk;
+  };
+  const Row rows[] = {
+      {"every_sample", 1},
+      {"shorter_than_a_byte", 100},
+      {"one_less_than_the_longest_byte", 159},
+      {"the_longest_byte", 160},
+      {"one_more_than_the_longest_byte", 161},
+      {"one_sample_into_the_data", headerLead + 1},
+      {"at_the_first_block_end", headerBlock},
+      {"inside_the_first_pause", headerBlock - 5000},
+      {"one_chunk_for_all", std::size_t{1} << 20},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::size_t> calls;
+    const Bytes samples = [&] {
+      Bytes out;
+      SampleSink sink(
+          [&](const std::uint8_t* data, std::size_t count) {
+            out.insert(out.end(), data, data + count);
+            calls.push_back(count);
+            return true;
+          },
+          row.chunk);
+      for (const auto& block : blocks) WriteBlockSignal(sink, block);
+      EXPECT_TRUE(sink.Flush());
+      EXPECT_EQ(sink.count(), model.size());
+      return out;
+    }();
+    EXPECT_EQ(samples, model);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.size(), (model.size() + row.chunk - 1) / row.chunk);
+    for (std::size_t i = 0; i + 1 < calls.size(); ++i) ASSERT_EQ(calls[i], row.chunk) << "call " << i;
+  }
+}
+
 }  // namespace
 }  // namespace reelo
 

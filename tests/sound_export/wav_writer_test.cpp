@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -232,6 +234,87 @@ TEST(SaveWavFile, FailedWriteWithOptionsKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(ReadFileBytes(path), old) << row.name;
     EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"}) << row.name;
     EXPECT_EQ(progress.events.back(), "End") << row.name;
+  }
+}
+
+// A file of many chunks: the header with the sizes, then the model signal,
+// whatever blocks fall across the chunks' edges.
+TEST(SaveWavFile, ManyChunksGiveTheHeaderAndTheModelSignal) {
+  const std::vector<TapeBlock> blocks = {testing::MakeHeader(3, "chunks", 9000, 32768),
+                                         testing::MakeDataBlock(testing::RandomBytes(9000, 31)),
+                                         testing::MakeRawRecord({}), testing::MakeRawRecord(Bytes(1, 0xFF)),
+                                         testing::MakeDataBlock(testing::RandomBytes(5000, 32))};
+  TempDir dir;
+  const auto path = dir / "chunks.wav";
+  NullProgress progress;
+  ASSERT_TRUE(SaveWavFile(ProjectOf(blocks), path.string(), progress).ok());
+  const Bytes file = ReadFileBytes(path);
+  const Bytes model = testing::ModelSignal(blocks);
+  ASSERT_GT(model.size(), 4u * 262144u);
+  EXPECT_EQ(Samples(file), model);
+  auto field = [&file](std::size_t at) {
+    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | static_cast<std::uint32_t>(file[at + 3]) << 24;
+  };
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), (Bytes{'R', 'I', 'F', 'F'}));
+  EXPECT_EQ(field(4), file.size() - 8);
+  EXPECT_EQ(field(40), file.size() - 44);
+}
+
+// A child process with a file size limit, so that a write fails with EFBIG
+// at a chosen byte of the file: inside the first chunk, exactly at a chunk's
+// edge (the next write fails whole), inside a later chunk, at the very last
+// byte. The old file stays and no temporary is left; a limit of exactly the
+// file's size lets the save through.
+TEST(SaveWavFile, WriteFailingAtAnyByteKeepsTheOldFile) {
+  const std::vector<TapeBlock> blocks = {testing::MakeHeader(3, "limit", 6000, 32768),
+                                         testing::MakeDataBlock(testing::RandomBytes(6000, 41))};
+  const SignalOptions rom16{44100, 16, false, SignalTimings::Rom};
+  const std::uint64_t exactSize = 44 + testing::ModelSignal(blocks).size();
+  const std::uint64_t romSize = 44 + ProjectSignalSamples(ProjectOf(blocks), rom16) * 2;
+  ASSERT_GT(exactSize, 3u * 262144u + 1000u);
+  struct Row {
+    const char* name;
+    SignalOptions options;
+    std::uint64_t limit;
+    bool saved;
+  };
+  const Row rows[] = {
+      {"inside_the_first_chunk", {}, 4096, false},
+      {"at_the_first_chunk_edge", {}, 262144, false},
+      {"inside_the_third_chunk", {}, 3 * 262144 + 1000, false},
+      {"the_last_byte", {}, exactSize - 1, false},
+      {"exactly_the_file", {}, exactSize, true},
+      {"options_the_last_byte", rom16, romSize - 1, false},
+      {"options_exactly_the_file", rom16, romSize, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const auto path = dir / "keep.wav";
+    const Bytes old = testing::RandomBytes(700, 42);
+    testing::WriteFileBytes(path, old);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(row.limit), static_cast<rlim_t>(row.limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      NullProgress progress;
+      const OpResult result = SaveWavFile(ProjectOf(blocks), path.string(), row.options, progress);
+      if (result.ok()) _exit(1);
+      _exit(result.message == kSaveFailedText && result.detail == "файл слишком велик" ? 0 : 2);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), row.saved ? 1 : 0);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"});
+    const Bytes file = ReadFileBytes(path);
+    if (row.saved) {
+      EXPECT_EQ(file.size(), row.limit);
+    } else {
+      EXPECT_EQ(file, old);
+    }
   }
 }
 

@@ -1,13 +1,14 @@
 // Where the tape signal goes: a fixed buffer of 8-bit samples that is handed
-// on in large chunks, so that making the signal costs a few fills per cycle and
-// writing it costs one call per chunk.
+// on in chunks of exactly the chunk size (the last one shorter), so that
+// making the signal costs a few fills per cycle and writing it costs one call
+// per chunk, each at a multiple of the chunk size into the output.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <vector>
+#include <memory>
 
 namespace reelo {
 
@@ -18,6 +19,10 @@ class SampleSink {
   using Consumer = std::function<bool(const std::uint8_t* samples, std::size_t count)>;
 
   static constexpr std::size_t kDefaultChunkSize = std::size_t{1} << 20;
+  // Room past the chunk's end: a writer may put up to this many samples at
+  // end() whenever room() is not 0, so short runs are copied whole with one
+  // fixed-size copy and no check of the chunk's end.
+  static constexpr std::size_t kSpill = 256;
 
   explicit SampleSink(Consumer consumer, std::size_t chunkSize = kDefaultChunkSize);
   SampleSink(const SampleSink&) = delete;
@@ -25,10 +30,9 @@ class SampleSink {
 
   // Appends count samples of the given level.
   void Fill(std::uint8_t level, std::size_t count) {
-    if (count <= buffer_.size() - used_) {
-      std::memset(buffer_.data() + used_, level, count);
-      used_ += count;
-      total_ += count;
+    if (count <= room()) {
+      std::memset(end(), level, count);
+      Commit(count);
     } else {
       FillAcrossChunks(level, count);
     }
@@ -36,13 +40,23 @@ class SampleSink {
 
   // Appends a run of prepared samples.
   void Append(const std::uint8_t* samples, std::size_t count) {
-    if (count <= buffer_.size() - used_) {
-      std::memcpy(buffer_.data() + used_, samples, count);
-      used_ += count;
-      total_ += count;
+    if (count <= room()) {
+      std::memcpy(end(), samples, count);
+      Commit(count);
     } else {
       AppendAcrossChunks(samples, count);
     }
+  }
+
+  // Writing in place: samples put at end() (up to room() + kSpill of them,
+  // while room() is not 0) are kept by Commit(n), which hands the chunk on
+  // once it is full and carries what spilled past it into the next.
+  std::uint8_t* end() { return buffer_.get() + used_; }
+  std::size_t room() const { return chunkSize_ - used_; }
+  void Commit(std::size_t count) {
+    used_ += count;
+    total_ += count;
+    if (used_ >= chunkSize_) PassFullChunk();
   }
 
   // Hands the buffered samples to the consumer. False once the consumer failed.
@@ -53,12 +67,15 @@ class SampleSink {
   bool failed() const { return failed_; }
 
  private:
+  void PassFullChunk();
   void FillAcrossChunks(std::uint8_t level, std::size_t count);
   void AppendAcrossChunks(const std::uint8_t* samples, std::size_t count);
 
   Consumer consumer_;
-  std::vector<std::uint8_t> buffer_;
-  std::size_t used_ = 0;
+  std::size_t chunkSize_;
+  // Not zero-filled: every sample is written before it is handed on.
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t used_ = 0;  // below chunkSize_ between calls
   std::uint64_t total_ = 0;
   bool failed_ = false;
 };

@@ -141,6 +141,16 @@ std::uint64_t ProjectSignalSamples(const TapeProject& project, const SignalOptio
 TapeSignalStream::TapeSignalStream(const TapeProject& project, const SignalOptions& options, int firstBlock)
     : project_(project), options_(options) {
   if (!IsValid(options_)) options_ = SignalOptions{};
+  const Timing& timing = TimingOf(options_);
+  const std::uint64_t ticks[kPulseKinds] = {timing.pilot, timing.sync1,   timing.sync2, timing.zero,
+                                            timing.one,   timing.closing, timing.pause};
+  for (int k = 0; k < kPulseKinds; ++k) {
+    const std::uint64_t scaled = ticks[k] * static_cast<std::uint64_t>(options_.sampleRate);
+    steps_[static_cast<std::size_t>(k)] = {scaled / timing.clock, scaled % timing.clock};
+  }
+  const std::size_t patternSamples = kPatternBytes / static_cast<std::size_t>(bytesPerSample());
+  WriteRun(lowPattern_.data(), patternSamples, options_.bitsPerSample, kLowLevel, kLowLevel16);
+  WriteRun(highPattern_.data(), patternSamples, options_.bitsPerSample, kHighLevel, kHighLevel16);
   blockStarts_.reserve(project.blocks.size() + 1);
   std::uint64_t start = 0;
   blockStarts_.push_back(0);
@@ -197,28 +207,33 @@ void TapeSignalStream::SeekBlock(int block) {
   dataEnd_ = pilotPulses_ + kSyncPulses +
              static_cast<std::uint64_t>(recordLength_ + TimingOf(options_).extraBytes) * kPulsesPerByte;
   pulseCount_ = dataEnd_ + (TimingOf(options_).closing > 0 ? 1 : 0);
+  pulseEndSample_ = 0;
+  tickRest_ = 0;
   StartPulse();
 }
 
-// Sets where the current pulse ends, in samples from the block's start.
+TapeSignalStream::PulseKind TapeSignalStream::RecordPulseKind() const {
+  if (pulse_ < pilotPulses_) return kPilotPulse;
+  if (pulse_ < pilotPulses_ + kSyncPulses) return pulse_ == pilotPulses_ ? kSync1Pulse : kSync2Pulse;
+  if (pulse_ == dataEnd_ && pulse_ < pulseCount_) return kClosingPulse;
+  if (pulse_ >= pulseCount_) return kPausePulse;
+  const std::uint64_t inData = pulse_ - pilotPulses_ - kSyncPulses;
+  const std::uint8_t value =
+      SentByte(project_.blocks[static_cast<std::size_t>(block_)], recordLength_, inData / kPulsesPerByte);
+  const auto bit = static_cast<int>(inData % kPulsesPerByte) / kPulsesPerBit;
+  return (value & (0x80 >> bit)) != 0 ? kOnePulse : kZeroPulse;
+}
+
+// Moves the end of the current pulse on by its length: the sample at which
+// the record's ticks so far fall, rounded down, as SampleOfTick gives it.
 void TapeSignalStream::StartPulse() {
-  const Timing& timing = TimingOf(options_);
-  std::uint64_t ticks = timing.pause;
-  if (pulse_ < pilotPulses_) {
-    ticks = timing.pilot;
-  } else if (pulse_ < pilotPulses_ + kSyncPulses) {
-    ticks = pulse_ == pilotPulses_ ? timing.sync1 : timing.sync2;
-  } else if (pulse_ == dataEnd_ && pulse_ < pulseCount_) {
-    ticks = timing.closing;
-  } else if (pulse_ < pulseCount_) {
-    const std::uint64_t inData = pulse_ - pilotPulses_ - kSyncPulses;
-    const std::uint8_t value = SentByte(project_.blocks[static_cast<std::size_t>(block_)], recordLength_,
-                                        inData / kPulsesPerByte);
-    const auto bit = static_cast<int>(inData % kPulsesPerByte) / kPulsesPerBit;
-    ticks = (value & (0x80 >> bit)) != 0 ? timing.one : timing.zero;
+  const PulseStep& step = steps_[RecordPulseKind()];
+  pulseEndSample_ += step.samples;
+  tickRest_ += step.rest;
+  if (tickRest_ >= TimingOf(options_).clock) {
+    tickRest_ -= TimingOf(options_).clock;
+    ++pulseEndSample_;
   }
-  pulseEndSample_ = SampleOfTick(pulseStartTick_ + ticks, timing, options_.sampleRate);
-  pulseStartTick_ += ticks;
 }
 
 // A kind's pulse of the given ticks ends at this sample of the block.
@@ -250,10 +265,33 @@ bool TapeSignalStream::LowPulse() const {
   return (((pulse_ % 2) == 0) != recordFlipped_) != options_.inverted;
 }
 
+// The pulses of a record before its pause, each written whole with one
+// fixed-size copy of its level's pattern while the caller's buffer has room
+// for a whole pattern; the rest of the copy is overwritten by the next pulse
+// or lies past what is returned.
+std::size_t TapeSignalStream::ReadRecordPulses(std::uint8_t* out, std::size_t maxSamples, std::size_t written) {
+  const auto bytes = static_cast<std::size_t>(bytesPerSample());
+  const std::size_t patternSamples = kPatternBytes / bytes;
+  while (pulse_ < pulseCount_ && maxSamples - written >= patternSamples) {
+    const std::uint64_t count = pulseEndSample_ - sampleInBlock_;
+    if (count > patternSamples) break;
+    std::memcpy(out + written * bytes, LowPulse() ? lowPattern_.data() : highPattern_.data(), kPatternBytes);
+    written += static_cast<std::size_t>(count);
+    sampleInBlock_ += count;
+    ++pulse_;
+    StartPulse();
+  }
+  return written;
+}
+
 std::size_t TapeSignalStream::Read(std::uint8_t* out, std::size_t maxSamples) {
   std::size_t written = 0;
   const int bytes = bytesPerSample();
   while (!done() && written < maxSamples) {
+    if (!kind_) {
+      written = ReadRecordPulses(out, maxSamples, written);
+      if (written == maxSamples) break;
+    }
     const std::uint64_t left = pulseEndSample_ > sampleInBlock_ ? pulseEndSample_ - sampleInBlock_ : 0;
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, maxSamples - written));
     const bool rest = kind_ ? kindLevel_ == PulseLevel::Rest : pulse_ == pulseCount_;

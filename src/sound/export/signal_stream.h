@@ -17,6 +17,7 @@
 // blocks it passes silent, and a stop of the tape is a second of silence.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -91,8 +92,30 @@ class TapeSignalStream {
   const SignalOptions& options() const { return options_; }
 
  private:
+  // A pulse's length in samples, split so that consecutive pulses add up
+  // exactly without a division: ticks * rate = samples * clock + rest.
+  struct PulseStep {
+    std::uint64_t samples = 0;
+    std::uint64_t rest = 0;
+  };
+  enum PulseKind {
+    kPilotPulse,
+    kSync1Pulse,
+    kSync2Pulse,
+    kZeroPulse,
+    kOnePulse,
+    kClosingPulse,
+    kPausePulse,
+    kPulseKinds
+  };
+  // A whole pulse of a record in one copy: the longest but the ROM's closing
+  // pulse at 44100 or 48000 Hz (those few go the longer way).
+  static constexpr std::size_t kPatternBytes = 64;
+
   void StartPulse();
+  PulseKind RecordPulseKind() const;
   bool NextPulse();
+  std::size_t ReadRecordPulses(std::uint8_t* out, std::size_t maxSamples, std::size_t written);
   bool LowPulse() const;
   bool KindBlock(int block) const;
   void SetPulseEnd(std::uint64_t ticks, std::uint64_t clock);
@@ -115,8 +138,12 @@ class TapeSignalStream {
   std::uint64_t dataEnd_ = 0;        // the first pulse after the data
   std::uint64_t pilotPulses_ = 0;
   int recordLength_ = 0;
-  std::uint64_t pulseStartTick_ = 0;
+  std::uint64_t pulseStartTick_ = 0;  // a kind block's ticks so far
   std::uint64_t pulseEndSample_ = 0;
+  std::uint64_t tickRest_ = 0;  // a record's ticks so far times the rate, less pulseEndSample_ times the clock
+  std::array<PulseStep, kPulseKinds> steps_{};
+  std::array<std::uint8_t, kPatternBytes> lowPattern_{};   // a run of the low level in the sample size
+  std::array<std::uint8_t, kPatternBytes> highPattern_{};
   std::uint64_t sampleInBlock_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <cstring>
 
 namespace reelo {
 namespace {
@@ -17,11 +18,17 @@ constexpr int kByteValues = 256;
 // Samples of one cycle of the given half-length.
 constexpr std::uint64_t CycleLength(int halfLength) { return 2 * static_cast<std::uint64_t>(halfLength); }
 
-// The i-th byte sent for a block (i from 0): the record's bytes after the
-// length field, then 0 for the byte after the checksum. ByteAt also gives 0 for
-// the missing bytes of a damaged record shorter than its length field says.
-std::uint8_t SentByte(const TapeBlock& block, int recordLength, int i) {
-  return i < recordLength ? ByteAt(block, kFirstSentByte + i) : kByteAfterRecord;
+// The record's bytes after the length field that the block holds: all of
+// them, unless the block is a damaged record shorter than its length field
+// says (the missing bytes are sent as 0, like the byte after the checksum).
+std::size_t PresentBytes(const TapeBlock& block, int recordLength) {
+  const auto first = static_cast<std::size_t>(kFirstSentByte);
+  const std::size_t held = block.size() > first ? block.size() - first : 0;
+  return std::min(held, static_cast<std::size_t>(recordLength));
+}
+
+const std::uint8_t* SentBytes(const TapeBlock& block, std::size_t present) {
+  return present > 0 ? block.data() + kFirstSentByte : nullptr;
 }
 
 // Samples of each byte value's signal, looked up rather than counted: a long
@@ -65,9 +72,25 @@ const std::array<ByteSignal, kByteValues>& ByteSignals() {
   return table;
 }
 
-void WriteByteSignal(SampleSink& sink, const std::array<ByteSignal, kByteValues>& signals, std::uint8_t value) {
-  const ByteSignal& signal = signals[value];
-  sink.Append(signal.samples.data(), signal.length);
+// The signal of count bytes, byteAt(i) giving each, written straight into
+// the sink: each byte's samples are copied as one fixed-size run (the sink
+// has room past its chunk for it) and only its own length is kept.
+template <class ByteAt>
+void WriteBytesSignal(SampleSink& sink, std::size_t count, ByteAt byteAt) {
+  static_assert(SampleSink::kSpill >= kMaxByteSignal);
+  const auto& signals = ByteSignals();
+  std::size_t i = 0;
+  while (i < count) {
+    std::uint8_t* const start = sink.end();
+    std::uint8_t* const stop = start + sink.room();
+    std::uint8_t* out = start;
+    for (; i < count && out < stop; ++i) {
+      const ByteSignal& signal = signals[byteAt(i)];
+      std::memcpy(out, signal.samples.data(), kMaxByteSignal);
+      out += signal.length;
+    }
+    sink.Commit(static_cast<std::size_t>(out - start));
+  }
 }
 
 }  // namespace
@@ -85,16 +108,22 @@ void WriteBlockSignal(SampleSink& sink, const TapeBlock& block) {
   for (int i = 0; i < pilotCycles; ++i) WriteSignalCycle(sink, kPilotHalfLength);
   WriteSignalCycle(sink, kSyncHalfLength);
   const int length = RecordLength(block);
-  const auto& signals = ByteSignals();
-  for (int i = 0; i < length + kExtraBytesSent; ++i) WriteByteSignal(sink, signals, SentByte(block, length, i));
+  const std::size_t present = PresentBytes(block, length);
+  const std::uint8_t* bytes = SentBytes(block, present);
+  WriteBytesSignal(sink, present, [bytes](std::size_t i) { return bytes[i]; });
+  const std::size_t missing = static_cast<std::size_t>(length) - present + kExtraBytesSent;
+  WriteBytesSignal(sink, missing, [](std::size_t) { return kByteAfterRecord; });
   sink.Fill(kRestLevel, kPauseSamples);
 }
 
 std::uint64_t BlockSignalLength(const TapeBlock& block) {
   std::uint64_t total = PilotCycles(block) * CycleLength(kPilotHalfLength) + CycleLength(kSyncHalfLength);
   const int length = RecordLength(block);
-  for (int i = 0; i < length + kExtraBytesSent; ++i) total += kByteSignalLengths[SentByte(block, length, i)];
-  return total + kPauseSamples;
+  const std::size_t present = PresentBytes(block, length);
+  const std::uint8_t* bytes = SentBytes(block, present);
+  for (std::size_t i = 0; i < present; ++i) total += kByteSignalLengths[bytes[i]];
+  const std::size_t missing = static_cast<std::size_t>(length) - present + kExtraBytesSent;
+  return total + missing * kByteSignalLengths[kByteAfterRecord] + kPauseSamples;
 }
 
 std::uint64_t ProjectSignalLength(const TapeProject& project) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "project/atomic_file.h"
@@ -32,27 +33,33 @@ bool PatchSizes(AtomicFileWriter& writer, std::uint32_t dataBytes) {
   return writer.WriteAt(kRiffSizeOffset, field, sizeof field);
 }
 
-// Streams the signal to the writer, one progress step as each block ends.
-bool WriteSignal(const TapeProject& project, const SignalOptions& options, AtomicFileWriter& writer,
-                 ProgressScope& scope) {
+// Streams the header and the signal to the writer, one progress step as each
+// block ends. The header shares the first chunk, so every write but the last
+// is one whole chunk at a multiple of the chunk size into the file.
+bool WriteSignal(const TapeProject& project, const SignalOptions& options, const WavHeader& header,
+                 AtomicFileWriter& writer, ProgressScope& scope) {
   TapeSignalStream stream(project, options);
   const auto bytesPerSample = static_cast<std::size_t>(stream.bytesPerSample());
-  std::vector<std::uint8_t> chunk(kChunkSamples * bytesPerSample);
+  const std::size_t chunkBytes = kChunkSamples * bytesPerSample;
+  // Not zero-filled: only the samples the stream wrote are handed on.
+  const std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[chunkBytes]);
+  std::memcpy(chunk.get(), header.data(), header.size());
+  std::size_t used = header.size();
   int stepped = 0;
   while (!stream.done()) {
     // A Read stops at each block's end; the rest of the chunk is filled by
     // the next ones, so short blocks do not each cost a write.
-    std::size_t samples = 0;
-    while (samples < kChunkSamples && !stream.done()) {
-      const std::size_t read = stream.Read(chunk.data() + samples * bytesPerSample, kChunkSamples - samples);
-      samples += read;
+    while (used < chunkBytes && !stream.done()) {
+      const std::size_t read = stream.Read(chunk.get() + used, (chunkBytes - used) / bytesPerSample);
+      used += read * bytesPerSample;
       for (; stepped < stream.block(); ++stepped) scope.Step(stepped);
       if (read == 0) break;
     }
-    if (samples == 0) break;
-    if (!writer.Write(chunk.data(), samples * bytesPerSample)) return false;
+    if (used == 0) break;
+    if (!writer.Write(chunk.get(), used)) return false;
+    used = 0;
   }
-  return true;
+  return used == 0 || writer.Write(chunk.get(), used);
 }
 
 }  // namespace
@@ -84,8 +91,7 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& path, const 
   // The sizes are known before the signal is made; they are patched only if
   // the signal came out another length.
   const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(bytes), options);
-  if (!writer.Write(header.data(), header.size())) return failed();
-  if (!WriteSignal(project, options, writer, scope)) return failed();
+  if (!WriteSignal(project, options, header, writer, scope)) return failed();
   const std::uint64_t written = writer.size() - kWavHeaderSize;
   if (written != bytes && !PatchSizes(writer, static_cast<std::uint32_t>(written))) return failed();
   if (!writer.Commit()) return failed();

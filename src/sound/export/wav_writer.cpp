@@ -38,10 +38,15 @@ void Put16(WavHeader& header, std::size_t offset, std::uint16_t value) {
   PutLittleEndian(header.data() + offset, value, 2);
 }
 
-// Streams every block's signal to the writer, one progress step per block.
-bool WriteSamples(const TapeProject& project, AtomicFileWriter& writer, ProgressScope& scope) {
+// Streams the header and every block's signal to the writer, one progress
+// step per block. The header goes through the sink too, so the file is
+// written in calls of one chunk each, every one at a multiple of the chunk
+// size into the file.
+bool WriteSamples(const TapeProject& project, const WavHeader& header, AtomicFileWriter& writer,
+                  ProgressScope& scope) {
   SampleSink sink([&writer](const std::uint8_t* samples, std::size_t count) { return writer.Write(samples, count); },
                   kExportChunkSize);
+  sink.Append(header.data(), header.size());
   for (int i = 0; i < project.blockCount(); ++i) {
     WriteBlockSignal(sink, project.blocks[static_cast<std::size_t>(i)]);
     if (sink.failed()) return false;
@@ -90,13 +95,12 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& wavFileName,
   ProgressScope scope(progress, kSaveWavLabel, project.blockCount());
   AtomicFileWriter writer;
   if (!writer.Open(wavFileName)) return SaveFailed(writer);
-  // The size fields are written as zero here and patched from the number of
-  // samples actually written, once they are all in the file.
-  const WavHeader header = MakeWavHeader(0);
-  if (!writer.Write(header.data(), header.size())) return SaveFailed(writer);
-  if (!WriteSamples(project, writer, scope)) return SaveFailed(writer);
+  const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(expected));
+  if (!WriteSamples(project, header, writer, scope)) return SaveFailed(writer);
+  // The size fields hold the length counted in advance; should the signal
+  // have come out another length, they are made to say what was written.
   const std::uint64_t dataSize = writer.size() - kWavHeaderSize;
-  if (!PatchWavSizes(writer, dataSize)) return SaveFailed(writer);
+  if (dataSize != expected && !PatchWavSizes(writer, dataSize)) return SaveFailed(writer);
   if (!writer.Commit()) return SaveFailed(writer);
   return OpResult::Success();
 }

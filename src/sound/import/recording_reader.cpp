@@ -132,7 +132,7 @@ bool RecordingReader::MapAround(std::int64_t position) {
     struct stat st {};
     const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
     const std::int64_t size = std::min(mappedSpan_, length_ - offset);
-    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size))) {
+    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size), kOutsideSample)) {
       mapping_.Unmap();
       mapRefused_ = true;
       return false;

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "project/op_result.h"
-#include "sound/import/recording_reader_mapping.h"
+#include "project/mapped_stretch.h"
 
 namespace reelo {
 

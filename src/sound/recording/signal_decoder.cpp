@@ -9,11 +9,10 @@
 
 #include "project/tape_project.h"
 #include "sound/recording/bit_repair.h"
+#include "sound/recording/half_wave_stream.h"
 
 namespace reelo {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // The ROM's timings (T-states), as shares of the pilot half-wave: bits are
 // judged against the block's own pilot, so the speed of the recording cancels.
@@ -93,108 +92,7 @@ constexpr double kGapSeconds = 0.06;
 constexpr int kResumePairs = 10;
 constexpr float kResumeLow = 0.75f, kResumeHigh = 1.25f, kResumeAgree = 0.3f;
 
-// Conditioning: a high-pass well below the pilot (hum, rumble, DC), a
-// low-pass above the 0 bit's harmonics (hiss); the threshold follows the
-// envelope's peak with this share and decays with this time.
-constexpr double kHighPassHz = 250.0;
-constexpr double kLowPassHz = 6000.0;
-constexpr float kThresholdShare = 0.3f;
-constexpr double kEnvelopeSeconds = 0.0015;
-constexpr float kSilenceFloor = 3e-4f;   // about -70 dBFS: below it nothing is an edge
-// A half-wave's swing is its largest distance from the zero line in this
-// time after its edge: longer than any bit's half-wave.
-constexpr double kSwingSeconds = 0.0006;
-
-constexpr std::size_t kBlockSamples = 8192;
 constexpr auto kProgressEvery = std::chrono::milliseconds(10);
-
-// A second-order section in float, cheap enough to run on every sample.
-class Section {
- public:
-  static Section Make(double hz, double rate, bool high) {
-    const double k = std::tan(kPi * std::min(hz, rate * 0.45) / rate);
-    const double q = std::sqrt(0.5);
-    const double norm = 1 / (1 + k / q + k * k);
-    Section s;
-    s.b0_ = static_cast<float>(high ? norm : k * k * norm);
-    s.b1_ = static_cast<float>(high ? -2 * norm : 2 * k * k * norm);
-    s.b2_ = s.b0_;
-    s.a1_ = static_cast<float>(2 * (k * k - 1) * norm);
-    s.a2_ = static_cast<float>((1 - k / q + k * k) * norm);
-    return s;
-  }
-  float Process(float x) {
-    const float y = b0_ * x + z1_;
-    z1_ = b1_ * x - a1_ * y + z2_;
-    z2_ = b2_ * x - a2_ * y;
-    return y;
-  }
-
- private:
-  float b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0, z1_ = 0, z2_ = 0;
-};
-
-// Samples in, half-waves out: filters, follows the envelope, and places an
-// edge at the zero crossing before the signal passes the threshold on the
-// other side.
-class EdgeFinder {
- public:
-  explicit EdgeFinder(double rate)
-      : highPass_(Section::Make(kHighPassHz, rate, true)),
-        lowPass_(Section::Make(kLowPassHz, rate, false)),
-        lowPassOn_(rate * 0.45 > kLowPassHz * 1.2),
-        decay_(static_cast<float>(std::exp(-1.0 / (rate * kEnvelopeSeconds)))),
-        swingWindow_(rate * kSwingSeconds) {}
-
-  template <typename Sink>
-  void Process(const float* samples, std::size_t count, std::int64_t first, Sink&& sink) {
-    // One loop for each filter chain, so the per-sample loop has no branch on it.
-    if (lowPassOn_) {
-      Run<true>(samples, count, first, sink);
-    } else {
-      Run<false>(samples, count, first, sink);
-    }
-  }
-  // The largest swing of the half-wave in progress, in its first
-  // kSwingSeconds (a pause that runs into the next pilot does not count it).
-  float Peak() const { return peak_; }
-
- private:
-  template <bool kLowPass, typename Sink>
-  void Run(const float* samples, std::size_t count, std::int64_t first, Sink& sink) {
-    for (std::size_t i = 0; i < count; ++i) {
-      float y = highPass_.Process(samples[i]);
-      if constexpr (kLowPass) y = lowPass_.Process(y);
-      const float a = std::fabs(y);
-      envelope_ = std::max(a, envelope_ * decay_);
-      const double n = static_cast<double>(first + static_cast<std::int64_t>(i));
-      if ((previous_ <= 0) != (y <= 0)) {
-        const double at = n - 1 + static_cast<double>(previous_ / (previous_ - y));
-        if (y > 0) up_ = at; else down_ = at;
-      }
-      previous_ = y;
-      const float threshold = std::max(kThresholdShare * envelope_, kSilenceFloor);
-      if (high_ ? y < -threshold : y > threshold) {
-        high_ = !high_;
-        const double edge = high_ ? up_ : down_;
-        sink(static_cast<float>(edge - lastEdge_), static_cast<std::int64_t>(edge), peak_);
-        lastEdge_ = edge;
-        peak_ = 0;
-      }
-      if (high_ == (y > 0) && n - lastEdge_ < swingWindow_) peak_ = std::max(peak_, a);
-    }
-  }
-
-  Section highPass_, lowPass_;
-  bool lowPassOn_;
-  float decay_;
-  double swingWindow_;
-  float envelope_ = 0;
-  float previous_ = 0;
-  bool high_ = false;
-  float peak_ = 0;
-  double up_ = 0, down_ = 0, lastEdge_ = 0;
-};
 
 // The bits of a block's data, read from its half-waves by the cheapest path
 // through them. Each step reads one bit from two half-waves of one class (the
@@ -795,9 +693,8 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
   SignalDecodeResult result;
   const int rate = source.rate();
   if (rate <= 0) return result;
-  EdgeFinder edges(rate);
   BlockReader reader(rate);
-  std::vector<float> block(kBlockSamples);
+  std::vector<HalfWave> halves;
   auto lastProgress = std::chrono::steady_clock::now();
   RepairLimits limits;
   limits.maxBits = options.maxRepairBits;
@@ -829,18 +726,20 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
     result.stopped = true;
     return result;
   }
+  HalfWaveStream stream(source, options.secondThread);
   while (!result.storeFull) {
-    const std::size_t got = source.Read(block.data(), block.size());
+    halves.clear();
+    const std::size_t got = stream.Next(halves);
     if (got == 0) break;
-    edges.Process(block.data(), got, result.samplesRead, [&](float length, std::int64_t at, float peak) {
-      if (result.storeFull || !reader.Add(length, at, peak)) return;
+    for (const HalfWave& half : halves) {
+      if (!reader.Add(half.length, half.end, half.peak)) continue;
       if (static_cast<int>(result.records.size()) >= options.maxRecords) {
         result.storeFull = true;
         reader.TakeRecord();
-        return;
+        break;
       }
       keep();
-    });
+    }
     result.samplesRead += static_cast<std::int64_t>(got);
     const auto now = std::chrono::steady_clock::now();
     if (now - lastProgress >= kProgressEvery) {
@@ -851,7 +750,7 @@ SignalDecodeResult DecodeSignal(SampleSource& source, DecodeEvents& events, cons
       }
     }
   }
-  if (!result.storeFull && reader.Finish(result.samplesRead, edges.Peak())) {
+  if (!result.storeFull && reader.Finish(result.samplesRead, stream.Peak())) {
     if (static_cast<int>(result.records.size()) >= options.maxRecords) {
       result.storeFull = true;
     } else {

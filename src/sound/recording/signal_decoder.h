@@ -8,8 +8,8 @@
 // pilot. Every bit gets a confidence. Only a block with a pilot and sync of its
 // own gives a record, so speech, music, clicks and noise give none.
 //
-// Memory: one block of samples and the half-waves of the record being read;
-// nothing grows with the recording's length.
+// Memory: a few blocks of samples (HalfWaveStream) and the half-waves of the
+// record being read; nothing grows with the recording's length.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +39,7 @@ struct SignalDecodeOptions {
   int maxRepairBits = 3;       // at most this many bits changed per record
   int maxRecords = 1000;       // the store: the run ends when it is full
   bool reportLines = true;     // a report line per record
+  bool secondThread = true;    // read and filter on a second thread
 };
 
 struct SignalDecodeResult {

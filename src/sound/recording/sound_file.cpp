@@ -147,6 +147,24 @@ bool MpegStartIsValid(int fd, long long size) {
          second.sampleRate == first.sampleRate;
 }
 
+// Containers whose 16-bit samples libsndfile hands out as stored, and as
+// floats divided by 32768 and nothing else (a plain scaling by a power of 2,
+// so converting them here gives the same floats to the bit).
+bool HoldsPlainPcm(int container) {
+  switch (container) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_RF64:
+    case SF_FORMAT_W64:
+    case SF_FORMAT_AIFF:
+    case SF_FORMAT_CAF:
+    case SF_FORMAT_AU:
+      return true;
+    default:
+      return false;
+  }
+}
+
 long long NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -177,6 +195,7 @@ OpResult SoundFile::Open(const std::string& path) {
   framesRead_ = 0;
   truncated_ = false;
   unknownFormat_ = false;
+  pcm16_ = false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return OpenFailure(path, errno);
   struct stat st {};
@@ -210,6 +229,7 @@ OpResult SoundFile::Open(const std::string& path) {
   }
   info_.readable = true;
   Describe(sf, info_);
+  pcm16_ = (sf.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && HoldsPlainPcm(sf.format & SF_FORMAT_TYPEMASK);
   decodeNs_ = 0;
   overBudget_ = false;
   // Integer samples become floats in -1..1 whatever their width.
@@ -232,12 +252,26 @@ OpResult SoundFile::Rewind() {
 }
 
 std::int64_t SoundFile::Read(std::vector<float>& frames, std::int64_t maxFrames) {
+  return ReadFrames(frames, maxFrames, [this](float* out, std::int64_t count) {
+    return static_cast<std::int64_t>(sf_readf_float(file_, out, count));
+  });
+}
+
+std::int64_t SoundFile::ReadPcm16(std::vector<std::int16_t>& frames, std::int64_t maxFrames) {
+  if (!pcm16_) return 0;
+  return ReadFrames(frames, maxFrames, [this](std::int16_t* out, std::int64_t count) {
+    return static_cast<std::int64_t>(sf_readf_short(file_, out, count));
+  });
+}
+
+template <typename Sample, typename ReadCall>
+std::int64_t SoundFile::ReadFrames(std::vector<Sample>& frames, std::int64_t maxFrames, ReadCall read) {
   if (!file_ || framesRead_ >= info_.frames || maxFrames <= 0) return 0;
   const std::int64_t wanted = std::min(maxFrames, info_.frames - framesRead_);
   frames.resize(static_cast<std::size_t>(wanted * info_.channels));
   const long long started = mpeg_ ? NowNs() : 0;
-  const sf_count_t got = sf_readf_float(file_, frames.data(), wanted);
-  if (mpeg_ && OverBudget(NowNs() - started, std::max<sf_count_t>(got, 0))) {
+  const std::int64_t got = read(frames.data(), wanted);
+  if (mpeg_ && OverBudget(NowNs() - started, std::max<std::int64_t>(got, 0))) {
     // A damaged stream that makes the decoder work far more than any real
     // MP3 would: the reading ends here and the file is reported damaged.
     overBudget_ = true;
@@ -245,7 +279,7 @@ std::int64_t SoundFile::Read(std::vector<float>& frames, std::int64_t maxFrames)
     frames.clear();
     return 0;
   }
-  const std::int64_t count = std::max<sf_count_t>(got, 0);
+  const std::int64_t count = std::max<std::int64_t>(got, 0);
   if (count < wanted) {
     // Either the file changed under us, or it is simply shorter than its
     // header says (a damaged file): then what is there is the recording.

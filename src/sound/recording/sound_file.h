@@ -50,6 +50,11 @@ class SoundFile {
   // was rewritten) it also sets truncated().
   std::int64_t Read(std::vector<float>& frames, std::int64_t maxFrames);
   bool truncated() const { return truncated_; }
+  // 16-bit PCM in a container that stores it plainly: ReadPcm16 reads the
+  // samples as stored (Read gives each divided by 32768).
+  bool pcm16() const { return pcm16_; }
+  // Read's twin for such a file (frames resized as there); 0 for any other.
+  std::int64_t ReadPcm16(std::vector<std::int16_t>& frames, std::int64_t maxFrames);
   // An MPEG stream's decoding went over its budget (frames or time per byte
   // of the file): it is damaged, and the reading ended.
   bool overBudget() const { return overBudget_; }
@@ -70,7 +75,10 @@ class SoundFile {
   bool mpeg_ = false;
   bool overBudget_ = false;
   long long decodeNs_ = 0;
+  bool pcm16_ = false;
   bool OverBudget(long long ns, std::int64_t frames);
+  template <typename Sample, typename ReadCall>
+  std::int64_t ReadFrames(std::vector<Sample>& frames, std::int64_t maxFrames, ReadCall read);
 };
 
 }  // namespace reelo

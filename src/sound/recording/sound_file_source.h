@@ -24,6 +24,7 @@ class SoundFileSource final : public SampleSource {
   SoundFile& file_;
   int channel_;
   std::vector<float> frames_;
+  std::vector<std::int16_t> pcm16_;
 };
 
 }  // namespace reelo

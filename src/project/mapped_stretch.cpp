@@ -1,4 +1,4 @@
-#include "sound/import/recording_reader_mapping.h"
+#include "project/mapped_stretch.h"
 
 #include <signal.h>
 #include <sys/mman.h>
@@ -8,18 +8,18 @@
 #include <cstring>
 #include <mutex>
 
-#include "sound/import/recording_reader.h"
-
 namespace reelo {
 namespace {
 
-// The stretches the guard looks after: an address range each, and whether a
-// page of it was replaced. Claimed and given back without locks, since the
-// handler reads them at any moment.
+// The stretches the guard looks after: an address range each, the byte a
+// vanished page is filled with, and whether a page of it was replaced.
+// Claimed and given back without locks, since the handler reads them at any
+// moment.
 struct GuardSlot {
   std::atomic<bool> claimed{false};
   std::atomic<std::uintptr_t> begin{0};  // 0 while the slot stands for nothing
   std::atomic<std::uintptr_t> end{0};
+  std::atomic<std::uint8_t> fill{0};
   std::atomic<bool> lost{false};
 };
 
@@ -57,12 +57,12 @@ void OnBusError(int sig, siginfo_t* info, void* context) {
     if (info->si_code <= 0) break;
     const std::uintptr_t begin = slot.begin.load(std::memory_order_acquire);
     if (begin == 0 || address < begin || address >= slot.end.load(std::memory_order_acquire)) continue;
-    // A page of rest samples where the file's page was; the load that
+    // A page of the fill byte where the file's page was; the load that
     // faulted is retried when the handler returns and reads it.
     void* page = reinterpret_cast<void*>(address & ~(static_cast<std::uintptr_t>(pageSize) - 1));
     void* replaced = mmap(page, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
     if (replaced == MAP_FAILED) break;
-    std::memset(page, kOutsideSample, pageSize);
+    std::memset(page, slot.fill.load(std::memory_order_relaxed), pageSize);
     slot.lost.store(true, std::memory_order_relaxed);
     return;
   }
@@ -98,7 +98,7 @@ std::size_t MappedStretch::PageSize() {
   return pageSize;
 }
 
-bool MappedStretch::Map(int fd, std::int64_t offset, std::size_t size) {
+bool MappedStretch::Map(int fd, std::int64_t offset, std::size_t size, std::uint8_t fill) {
   Unmap();
   if (size == 0 || offset < 0 || !InstallGuard() || offset % static_cast<std::int64_t>(pageSize) != 0) return false;
   const int slot = ClaimSlot();
@@ -112,6 +112,7 @@ bool MappedStretch::Map(int fd, std::int64_t offset, std::size_t size) {
   madvise(base, size, MADV_SEQUENTIAL);
   GuardSlot& guard = guardSlots[slot];
   guard.lost.store(false, std::memory_order_relaxed);
+  guard.fill.store(fill, std::memory_order_relaxed);
   guard.end.store(reinterpret_cast<std::uintptr_t>(base) + size, std::memory_order_release);
   guard.begin.store(reinterpret_cast<std::uintptr_t>(base), std::memory_order_release);
   data_ = static_cast<const std::uint8_t*>(base);
