@@ -74,6 +74,21 @@ TEST_P(ClassifyLengthTest, EveryLength) {
   EXPECT_EQ(length, kMaxPulseLength + 1) << "the table must cover every length";
 }
 
+// The decoder's look-up table: the same classes for every length.
+TEST_P(ClassifyLengthTest, TheLookUpTableGivesTheSame) {
+  const ClassCase& c = GetParam();
+  PulseBounds bounds;
+  bounds.value = c.bounds;
+  const PulseClassTable classes(bounds);
+  int length = 0;
+  for (const Span& span : c.spans) {
+    for (; length <= span.upTo; ++length) {
+      const std::optional<PulseClass> got = classes(length, c.dataFound);
+      ASSERT_EQ(got ? static_cast<int>(*got) : kAsk, span.expected) << "length " << length;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bounds, ClassifyLengthTest, ::testing::ValuesIn(ClassCases()),
                          [](const auto& info) { return info.param.name; });
 

@@ -43,11 +43,35 @@ Pacer EventsPacer(ImportEvents& events, ImportState* state) {
       events.ProgressInterval(), kSamplesPerClockCheck);
 }
 
+PulseClassTable::PulseClassTable(const PulseBounds& bounds) : bounds_(bounds) {
+  for (int dataFound = 0; dataFound < 2; ++dataFound) {
+    for (int length = 0; length <= kMaxPulseLength; ++length) {
+      const auto found = ClassifyLength(length, bounds, dataFound != 0);
+      classes_[static_cast<std::size_t>(dataFound)][static_cast<std::size_t>(length)] =
+          found ? static_cast<std::uint8_t>(*found) : kAsk;
+    }
+  }
+}
+
+namespace {
+
+PulseClass Ask(ImportRun& run, int length) {
+  const BadSignalQuestion question{run.position, length, BuildQuestionPicture(run.recording, run.position, length)};
+  return ApplyQuestionReply(run.state, run.events.AskBadSignal(question));
+}
+
+}  // namespace
+
 PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds) {
   const int length = run.cursor.Measure(run.recording, run.position, run.pacer);
   if (const auto found = ClassifyLength(length, bounds, run.state.dataFound)) return *found;
-  const BadSignalQuestion question{run.position, length, BuildQuestionPicture(run.recording, run.position, length)};
-  return ApplyQuestionReply(run.state, run.events.AskBadSignal(question));
+  return Ask(run, length);
+}
+
+PulseClass ClassifyPulse(ImportRun& run, const PulseClassTable& classes) {
+  const int length = run.cursor.Measure(run.recording, run.position, run.pacer);
+  if (const auto found = classes(length, run.state.dataFound)) [[likely]] return *found;
+  return Ask(run, length);
 }
 
 }  // namespace reelo

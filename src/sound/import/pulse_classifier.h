@@ -58,8 +58,32 @@ struct ImportRun {
       : recording(rec), events(e), state(s), pacer(EventsPacer(e, &s)), position(start) {}
 };
 
+// The class ClassifyLength gives every length a pulse can measure (0 to
+// kMaxPulseLength), in and out of the data part, looked up in one step: the
+// classes of a tape's random bits would make the comparisons' branches
+// guess wrong half the time.
+class PulseClassTable {
+ public:
+  explicit PulseClassTable(const PulseBounds& bounds);
+  std::optional<PulseClass> operator()(int length, bool dataFound) const {
+    if (static_cast<unsigned>(length) > static_cast<unsigned>(kMaxPulseLength)) [[unlikely]] {
+      return ClassifyLength(length, bounds_, dataFound);
+    }
+    const std::uint8_t found = classes_[dataFound ? 1 : 0][static_cast<std::size_t>(length)];
+    if (found == kAsk) return std::nullopt;
+    return static_cast<PulseClass>(found);
+  }
+
+ private:
+  static constexpr std::uint8_t kAsk = 0xFF;
+  PulseBounds bounds_;
+  std::array<std::array<std::uint8_t, kMaxPulseLength + 1>, 2> classes_;
+};
+
 // Measures the next pulse and classifies it, asking the events about a pulse
 // that fits no class. The end of the recording counts as length 0.
 PulseClass ClassifyPulse(ImportRun& run, const PulseBounds& bounds);
+// The same with the classes looked up.
+PulseClass ClassifyPulse(ImportRun& run, const PulseClassTable& classes);
 
 }  // namespace reelo

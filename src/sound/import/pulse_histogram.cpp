@@ -13,15 +13,20 @@ namespace reelo {
 namespace {
 
 // The counts of the pulses measured since they were last added to the
-// histogram. They are kept in four sets taken in turn, so a run of pulses of
-// one length (a pilot tone) does not make each count wait for the one before.
-// The histogram's cap is applied when they are added: a counter that stops at
-// the cap ends as the smaller of the cap and its count.
+// histogram. They are kept in four sets, pulse after pulse in turn, so a run
+// of pulses of one length (a pilot tone) does not make each count wait for
+// the one before. The histogram's cap is applied when they are added: a
+// counter that stops at the cap ends as the smaller of the cap and its count.
 class PendingCounts {
  public:
-  void Count(int length) {
-    ++sets_[turn_][static_cast<std::size_t>(std::min(length, kLongest))];
-    turn_ = (turn_ + 1) % kSets;
+  void Count(int length) { ++sets_[0][Bin(length)]; }
+  // A run of held pulses, in one loop without a look at the clock.
+  void Count(const PulseCursor::HeldPulse* pulses, int n) {
+    int i = 0;
+    for (; i + kSets <= n; i += kSets) {
+      for (int set = 0; set < kSets; ++set) ++sets_[set][Bin(PulseCursor::LengthOf(pulses[i + set]))];
+    }
+    for (; i < n; ++i) ++sets_[0][Bin(PulseCursor::LengthOf(pulses[i]))];
   }
   void AddTo(PulseHistogram& histogram) {
     for (std::size_t bin = 0; bin < histogram.size(); ++bin) {
@@ -37,13 +42,15 @@ class PendingCounts {
   // Lengths from kHistogramBins on share the last counter, which is never added.
   static constexpr int kLongest = 63;
   static_assert(kLongest >= kHistogramBins);
+  static std::size_t Bin(int length) { return static_cast<std::size_t>(std::min(length, kLongest)); }
+
   std::array<std::array<std::uint32_t, kLongest + 1>, kSets> sets_{};
-  int turn_ = 0;
 };
 
-// Every pulse is counted as it is measured. The pacer shows the progress and
-// learns of a stop between any two of them; before each report the counts so
-// far go into the histogram, so the window repaints every pulse measured.
+// Every pulse is counted as it is measured, the held ones in runs between two
+// looks at the clock. The pacer shows the progress and learns of a stop
+// between any two of them; before each report the counts so far go into the
+// histogram, so the window repaints every pulse measured.
 void MeasureAll(ImportRun& run) {
   PendingCounts pending;
   Pacer pacer(
@@ -56,8 +63,9 @@ void MeasureAll(ImportRun& run) {
       run.events.ProgressInterval(), kSamplesPerClockCheck);
   const bool& stop = run.state.stopRequested;
   while (run.position <= run.recording.length() && !stop) {
-    const int taken = run.cursor.TakeHeld(run.recording, run.position, pacer, stop, std::numeric_limits<int>::max(),
-                                          [&pending](int length) { pending.Count(length); });
+    const int taken = run.cursor.TakeHeld(
+        run.recording, run.position, pacer, stop, std::numeric_limits<int>::max(),
+        [&pending](const PulseCursor::HeldPulse* pulses, int n) { pending.Count(pulses, n); });
     if (taken == 0 && !stop) pending.Count(run.cursor.Measure(run.recording, run.position, pacer));
   }
   pending.AddTo(run.state.pulseHistogram);

@@ -123,7 +123,7 @@ PulseCursor::PulseCursor(int span)
 
 bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   recording_ = &recording;
-  held_ = count_ = 0;
+  at_ = end_ = pulses_.data();
   next_ = -1;
   if (position < 1 || position > recording.length() - 2) return false;
   const SampleWindow window = recording.Window(position);
@@ -132,14 +132,20 @@ bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   const std::int64_t samples = std::min(window.count, recording.length() - 1 - position);
   const int words = static_cast<int>(std::min<std::int64_t>(samples / pulse_scan::kWordSamples, words_));
   if (words == 0) return false;
-  count_ = pulse_scan::CurrentEdges()(window.data, words, edges_.data());
+  const int count = pulse_scan::CurrentEdges()(window.data, words, edges_.data());
+  pulse_scan::CurrentHold()(edges_.data(), count, kMaxPulseLength, pulses_.data());
+  end_ = pulses_.data() + count;
   base_ = position;
   next_ = position;
-  return count_ > 0;
+  return count > 0;
 }
 
 int PulseCursor::MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
-  if (Scan(recording, position)) return TakeOne(position);
+  if (Scan(recording, position)) {
+    const HeldPulse pulse = *at_++;
+    position = next_ = base_ + (pulse >> 16);
+    return LengthOf(pulse);
+  }
   return MeasureFarPulse(recording, position, pacer);
 }
 
@@ -153,10 +159,12 @@ int MeasurePulses(PulseCursor& cursor, RecordingReader& recording, std::int64_t&
   std::int64_t at = position;
   int count = 0;
   while (count < maxCount && at <= recording.length() && !stop) {
-    int* const out = lengths + count;
-    const int taken = cursor.TakeHeld(recording, at, pacer, stop, maxCount - count, [out, i = 0](int length) mutable {
-      out[i++] = length;
-    });
+    int* out = lengths + count;
+    const int taken = cursor.TakeHeld(recording, at, pacer, stop, maxCount - count,
+                                      [&out](const PulseCursor::HeldPulse* pulses, int n) {
+                                        for (int i = 0; i < n; ++i) out[i] = PulseCursor::LengthOf(pulses[i]);
+                                        out += n;
+                                      });
     count += taken;
     if (taken == 0 && !stop) lengths[count++] = cursor.Measure(recording, at, pacer);
   }

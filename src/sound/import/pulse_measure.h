@@ -54,62 +54,80 @@ int MeasurePulse(RecordingReader& recording, std::int64_t& position, Pacer& pace
 class PulseCursor {
  public:
   static constexpr int kMaxSpan = 4096;
+  // A held pulse in one word: its length (0 for one over kMaxPulseLength) in
+  // the low half, in the high half the offset from the block's first sample
+  // of the sample after its fall, where the next pulse begins.
+  using HeldPulse = std::uint32_t;
+  static int LengthOf(HeldPulse pulse) { return static_cast<int>(pulse & 0xFFFF); }
+
   // span: samples looked at together, rounded down to 64s (at least 64, at
   // most kMaxSpan).
   explicit PulseCursor(int span = kMaxSpan);
+  // It points into itself.
+  PulseCursor(const PulseCursor&) = delete;
+  PulseCursor& operator=(const PulseCursor&) = delete;
 
   int Measure(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {
     pacer.Tick(position);
-    if (next_ == position && held_ < count_ && recording_ == &recording) return TakeOne(position);
+    if (next_ == position && at_ != end_ && recording_ == &recording) [[likely]] {
+      const HeldPulse pulse = *at_++;
+      position = next_ = base_ + (pulse >> 16);
+      return LengthOf(pulse);
+    }
     return MeasureAfresh(recording, position, pacer);
   }
 
-  // Hands the pulses held from position on to take(length), one by one as
-  // Measure would measure them (the pacer ticked before each, position
+  // Hands the pulses held from position on to take(pulses, n), as Measure
+  // would measure them one by one (the pacer ticked before each, position
   // advanced past each), while fewer than maxCount are taken and stop is
-  // false (looked at before each). Returns how many were taken: 0 when none
-  // are held from position, and then Measure goes on. Every held pulse ends
-  // before F, so a run's test of the position against F holds for each.
+  // false (looked at before each). The pulses come in runs: stop can only
+  // change in a tick that looks at the clock, so only the pulses where one
+  // falls are ticked, the others go to take together. Returns how many were
+  // taken: 0 when none are held from position, and then Measure goes on.
+  // Every held pulse ends before F, so a run's test of the position against
+  // F holds for each.
   template <class Take>
   int TakeHeld(const RecordingReader& recording, std::int64_t& position, Pacer& pacer, const bool& stop,
                int maxCount, Take&& take) {
     if (next_ != position || recording_ != &recording) return 0;
-    const std::uint16_t* at = edges_.data() + 2 * held_;
-    const std::uint16_t* const end = edges_.data() + 2 * (held_ + std::min(count_ - held_, maxCount));
-    std::int64_t after = position;
-    while (at < end && !stop) {
-      pacer.Tick(after);
-      const int length = at[1] - at[0];
-      after = base_ + at[1] + 1;
-      at += 2;
-      take(length > kMaxPulseLength ? 0 : length);
+    const HeldPulse* const first = at_;
+    const HeldPulse* const end = at_ + std::min<std::ptrdiff_t>(end_ - at_, maxCount);
+    std::int64_t start = position;
+    while (at_ < end && !stop) {
+      pacer.Tick(start);
+      // With it, the pulses after this one that begin before the pacer's next
+      // look at the clock: their ticks would do nothing. The held pulses' ends
+      // grow, so they are found by halving. A stop asked for in this tick
+      // leaves this pulse the last.
+      const std::int64_t quiet = stop ? 0 : pacer.nextCheck() - base_;
+      const HeldPulse* runEnd = end;
+      if (quiet <= 0xFFFF) {
+        const HeldPulse bound = static_cast<HeldPulse>(std::max<std::int64_t>(quiet, 0)) << 16;
+        runEnd = std::lower_bound(at_, end - 1, bound) + 1;
+      }
+      take(at_, static_cast<int>(runEnd - at_));
+      at_ = runEnd;
+      start = base_ + (at_[-1] >> 16);
     }
-    const int taken = static_cast<int>(at - edges_.data()) / 2 - held_;
-    held_ += taken;
-    position = next_ = after;
-    return taken;
+    position = next_ = start;
+    return static_cast<int>(at_ - first);
   }
 
  private:
-  int TakeOne(std::int64_t& position) {
-    const int rise = edges_[static_cast<std::size_t>(2 * held_)];
-    const int fall = edges_[static_cast<std::size_t>(2 * held_ + 1)];
-    ++held_;
-    position = next_ = base_ + fall + 1;
-    return fall - rise > kMaxPulseLength ? 0 : fall - rise;
-  }
   int MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer);
   // Finds the pulses that begin and end within the samples from position on;
   // false when there are none.
   bool Scan(RecordingReader& recording, std::int64_t position);
 
-  static constexpr std::size_t kRoom = kMaxSpan + pulse_scan::kSlack;
+  static constexpr std::size_t kEdgeRoom = kMaxSpan + pulse_scan::kSlack;
   int words_;
   const RecordingReader* recording_ = nullptr;
   std::int64_t base_ = 0;   // position of offset 0
   std::int64_t next_ = -1;  // where the next held pulse begins
-  int held_ = 0, count_ = 0;
-  std::array<std::uint16_t, kRoom> edges_;  // a rise and a fall for each pulse
+  const HeldPulse* at_ = nullptr;   // the next held pulse
+  const HeldPulse* end_ = nullptr;  // past the last
+  std::array<std::uint16_t, kEdgeRoom> edges_;         // a rise and a fall for each pulse
+  std::array<HeldPulse, kMaxSpan / 2> pulses_;  // the same as held pulses
 };
 
 // MeasurePulse one pulse after another into lengths, while fewer than

@@ -117,6 +117,17 @@ int ScanAvx2(const std::uint8_t* data, int words, std::uint16_t* rises, std::uin
 
 EdgeFunction CurrentEdges() { return Current().load(std::memory_order_relaxed); }
 
+void HoldPlain(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
+  HoldEach(edges, pulses, longest, held);
+}
+
+HoldFunction CurrentHold() {
+#if defined(__x86_64__) && defined(REELO_HAVE_AVX2_SCAN)
+  if (CurrentEdges() == EdgesAvx2) return HoldAvx2;
+#endif
+  return HoldPlain;
+}
+
 }  // namespace pulse_scan
 
 bool LevelSearchAvailable(LevelSearch search) { return pulse_scan::FunctionOf(search) != nullptr; }

@@ -6,7 +6,9 @@
 // fastest the processor has runs (a test can choose another).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace reelo {
 
@@ -41,6 +43,17 @@ int EdgesScalar(const std::uint8_t* data, int words, std::uint16_t* edges);
 int EdgesSse2(const std::uint8_t* data, int words, std::uint16_t* edges);
 int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges);
 
+// The pulses of a search as a pulse cursor holds them, one word each: the
+// length (fall - rise, 0 when over longest) in the low half, the offset of
+// the sample after the fall in the high half. Built for the processor of the
+// current search, as a loop done many pulses at a time.
+using HoldFunction = void (*)(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+
+HoldFunction CurrentHold();
+
+void HoldPlain(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+void HoldAvx2(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held);
+
 // The same pulses with their rises and falls apart: rises[i] and falls[i]
 // are the i-th pulse's. Returns the number of pulses; each array needs room
 // for words * 32 entries.
@@ -72,17 +85,39 @@ inline int EdgeWords(const std::uint8_t* data, int words, std::uint16_t* edges) 
   return count / 2;
 }
 
+// The body of the HoldFunction builds.
+inline void HoldEach(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
+  const auto limit = static_cast<std::uint32_t>(longest);
+  for (int i = 0; i < pulses; ++i) {
+    std::uint32_t rise = 0, fall = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      // A rise and its fall read as one word: the vector loop needs no shuffle.
+      std::uint32_t pair = 0;
+      std::memcpy(&pair, edges + 2 * i, sizeof pair);
+      rise = pair & 0xFFFF;
+      fall = pair >> 16;
+    } else {
+      rise = edges[2 * i];
+      fall = edges[2 * i + 1];
+    }
+    const std::uint32_t length = fall - rise;
+    held[i] = (fall + 1) << 16 | (length > limit ? 0 : length);
+  }
+}
+
 // The offsets of the set bits of mask, base added, appended at out[count]:
 // twelve are written without looking at how many there are (a tape signal's
 // shortest cycles, ten samples, change the level about 13 times in 64
 // samples), then four more at a time while any are left.
-// Ops: static Popcount and TrailingZeros of an uint64_t (non-zero for the latter).
+// Ops: static Popcount and TrailingZeros of an uint64_t, and kCountsZero:
+// whether TrailingZeros gives 64 for an empty mask (the instruction does) or
+// must never see one.
 template <class Ops>
 struct FlattenBits {
   static void Flatten(std::uint16_t* out, int& count, std::uint64_t mask, std::uint16_t base) {
-    // The top bit stands in for an empty mask: the offsets written past the
-    // last real one are never read.
-    constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+    // The offsets written past the last real one are never read; where the
+    // count of an empty mask is not defined, the top bit stands in for it.
+    constexpr std::uint64_t kStop = Ops::kCountsZero ? 0 : std::uint64_t{1} << 63;
     constexpr int kFirst = 12;
     constexpr int kGroup = 4;
     static_assert(kFirst + kGroup - 1 <= kSlack);

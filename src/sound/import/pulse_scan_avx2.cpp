@@ -9,6 +9,7 @@ namespace reelo::pulse_scan {
 namespace {
 
 struct Avx2Bits {
+  static constexpr bool kCountsZero = true;  // tzcnt of 0 is 64
   static int Popcount(std::uint64_t mask) { return static_cast<int>(_mm_popcnt_u64(mask)); }
   static int TrailingZeros(std::uint64_t mask) { return static_cast<int>(_tzcnt_u64(mask)); }
 };
@@ -28,6 +29,10 @@ struct Avx2Masks {
 };
 
 }  // namespace
+
+void HoldAvx2(const std::uint16_t* edges, int pulses, int longest, std::uint32_t* held) {
+  HoldEach(edges, pulses, longest, held);
+}
 
 int EdgesAvx2(const std::uint8_t* data, int words, std::uint16_t* edges) {
   return EdgeWords<Avx2Masks, FlattenBits<Avx2Bits>>(data, words, edges);

@@ -15,7 +15,7 @@ class TapeDecoder {
  public:
   enum class Outcome { Finished, StoreFull, Stopped };
 
-  TapeDecoder(ImportRun& run, const PulseBounds& bounds) : run_(run), bounds_(bounds) {}
+  TapeDecoder(ImportRun& run, const PulseBounds& bounds) : run_(run), classes_(bounds) {}
 
   Outcome Run() {
     while (!Ended()) {
@@ -43,7 +43,7 @@ class TapeDecoder {
 
   // Classifies the next pulse; false when a stop has been requested.
   bool Classify(PulseClass& pulse) {
-    pulse = ClassifyPulse(run_, bounds_);
+    pulse = ClassifyPulse(run_, classes_);
     return !run_.state.stopRequested;
   }
 
@@ -110,7 +110,7 @@ class TapeDecoder {
   }
 
   ImportRun& run_;
-  const PulseBounds bounds_;
+  const PulseClassTable classes_;
   TapeBlock record_;
 };
 

@@ -35,6 +35,9 @@ class Pacer {
     return going_;
   }
   bool stopped() const { return !going_; }
+  // The least count at which Tick looks at the clock again: every Tick below
+  // it does nothing, so a pass may leave those out.
+  std::int64_t nextCheck() const { return checkedAt_ + checkEvery_; }
 
  private:
   void Check(std::int64_t done) {
