@@ -227,6 +227,8 @@ constexpr float kCleanHalves = 12.0f;  // and halves not far from even
 // its halves move by most of a sample), a little on each half.
 constexpr float kPeriodWeight = 2.0f, kHalfWeight = 0.3f;
 constexpr double kMendedCertainty = 0.3;
+// A step of two bits of which one half-wave lost its edges costs this on top.
+constexpr float kLostSwingCost = 1.0f;
 
 float Deviation(double length, double expected) {
   const double r = (length / expected - 1) / kSpread;
@@ -258,6 +260,31 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
     return std::min(1.0, std::fabs(period - threshold) / ((m1 - m0) / 2));
   };
   auto byte = [](double c) { return static_cast<std::uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
+  // Two half-waves, two bits: one half-wave of them was too weak to pass
+  // the threshold (a lossy coder thins single half-waves), so its two edges
+  // were lost and three half-waves read as one. Two 0 bits then measure as
+  // one 1 bit's period, but split about 3:1 where a 1 bit's halves are even;
+  // the halves' shape decides, so this step weighs them fully.
+  auto lostSwing = [&](const PathNode& step, float base, double a, double b, std::size_t next) {
+    PathNode best = step;
+    best.cost = std::numeric_limits<float>::infinity();
+    best.clean = 0;
+    for (int shape = 0; shape < 8; ++shape) {
+      const bool x = shape & 1, y = shape & 2, firstHoldsThree = shape & 4;
+      const double px = x ? step.m1 : step.m0, py = y ? step.m1 : step.m0;
+      const double ea = firstHoldsThree ? px + py / 2 : px / 2;
+      const double eb = firstHoldsThree ? py / 2 : px / 2 + py;
+      const float cost = base + kLostSwingCost + kPeriodWeight * Deviation(a + b, px + py) + Deviation(a, ea) +
+                         Deviation(b, eb);
+      if (cost < best.cost) {
+        best.cost = cost;
+        best.bitCount = 2;
+        best.values = static_cast<std::uint8_t>((x ? 1 : 0) | (y ? 2 : 0));
+        best.certainty[0] = best.certainty[1] = byte(kMendedCertainty);
+      }
+    }
+    if (best.bitCount == 2) offer(next, best);
+  };
   for (std::size_t i = 0; i < n; ++i) {
     const PathNode& at = nodes[i];
     if (!std::isfinite(at.cost)) continue;
@@ -298,6 +325,7 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
         bit.m1 = static_cast<float>(n1);
       }
       offer(i + 2, bit);
+      lostSwing(step, at.cost, a, b, i + 2);
     }
     if (i + 1 == n || (i + 2 == n && halves[i + 1] > kLastHalfLong * m1 / 2)) {
       // The block's last bit, judged on its first half-wave: the second ran on
