@@ -246,7 +246,7 @@ struct PathNode {
   bool closed = true;          // its last bit's last half-wave was seen
 };
 
-BitPath ReadBits(const std::vector<float>& halves, double pilot) {
+BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings) {
   const std::size_t n = halves.size();
   std::vector<PathNode> nodes(n + 1);
   nodes[0].cost = 0;
@@ -260,11 +260,12 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
     return std::min(1.0, std::fabs(period - threshold) / ((m1 - m0) / 2));
   };
   auto byte = [](double c) { return static_cast<std::uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
-  // Two half-waves, two bits: one half-wave of them was too weak to pass
-  // the threshold (a lossy coder thins single half-waves), so its two edges
-  // were lost and three half-waves read as one. Two 0 bits then measure as
-  // one 1 bit's period, but split about 3:1 where a 1 bit's halves are even;
-  // the halves' shape decides, so this step weighs them fully.
+  // With lostSwings: two half-waves, two bits: one half-wave of them was too
+  // weak to pass the threshold (a lossy coder thins single half-waves), so
+  // its two edges were lost and three half-waves read as one. Two 0 bits then
+  // measure as one 1 bit's period, but split about 3:1 where a 1 bit's halves
+  // are even; the halves' shape decides, so this step weighs them fully.
+  // Noise makes such shapes too, so this reading is only a second try.
   auto lostSwing = [&](const PathNode& step, float base, double a, double b, std::size_t next) {
     PathNode best = step;
     best.cost = std::numeric_limits<float>::infinity();
@@ -325,7 +326,7 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
         bit.m1 = static_cast<float>(n1);
       }
       offer(i + 2, bit);
-      lostSwing(step, at.cost, a, b, i + 2);
+      if (lostSwings) lostSwing(step, at.cost, a, b, i + 2);
     }
     if (i + 1 == n || (i + 2 == n && halves[i + 1] > kLastHalfLong * m1 / 2)) {
       // The block's last bit, judged on its first half-wave: the second ran on
@@ -770,47 +771,57 @@ std::size_t BlockReader::ExpectedBytes() const { return expectedBytes_; }
 
 
 bool BlockReader::DecodeData() {
-  BitPath path = ReadBits(halves_, pilotHalf_);
-  std::size_t end = DataEnd(path);
-  // The length it should have: a header's own, or what the header before
-  // said; only when the bits come near it (a loader's own blocks may be of
-  // any length).
-  std::size_t expectedBits = 0;
-  if (end >= 8) {
-    std::uint8_t flag = 0;
-    for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
-    expectedBits = 8 * (flag == 0x00 ? kHeaderBytes : ExpectedBytes());
-  }
-  FitLength(path, end, expectedBits);
-  const std::size_t byteCount = std::min(path.bits.size() / 8, kMaxRecordBytes);
-  if (byteCount < kMinRecordBytes) return false;
-  SignalRecord& r = record_;
-  r.bytes.assign(byteCount, 0);
-  r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
-  for (std::size_t b = 0; b < byteCount * 8; ++b) {
-    r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
-  }
-  // A byte some savers send after the checksum (the program's own export
-  // does: 0) completes like any other and, since x ^ 0 == x, changes nothing
-  // the checksum can see. Where the length is not known it goes when the
-  // pause completed it: a block's own last bit ends with a swing to the
-  // other level (the saver then holds it), the export's extra byte with the
-  // level falling back to rest. A real checksum of 0 whose last edge was read
-  // whole stays.
-  if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
-      CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
-    r.bytes.pop_back();
-    r.confidence.resize(r.bytes.size() * 8);
-  }
-  r.checksumOk = RecordSyndrome(r.bytes) == 0;
-  // A byte completed by the ringing after the block: dropped when the record
-  // matches without it.
-  if (!r.checksumOk && r.bytes.size() > kMinRecordBytes && RecordSyndrome(r.bytes) == r.bytes.back() &&
-      expectedBits != byteCount * 8) {
-    r.bytes.pop_back();
-    r.confidence.resize(r.bytes.size() * 8);
-    r.checksumOk = true;
-  }
+  // The record as read from the bits of one path through the half-waves.
+  auto decode = [&](BitPath path) {
+    std::size_t end = DataEnd(path);
+    // The length it should have: a header's own, or what the header before
+    // said; only when the bits come near it (a loader's own blocks may be of
+    // any length).
+    std::size_t expectedBits = 0;
+    if (end >= 8) {
+      std::uint8_t flag = 0;
+      for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
+      expectedBits = 8 * (flag == 0x00 ? kHeaderBytes : ExpectedBytes());
+    }
+    FitLength(path, end, expectedBits);
+    const std::size_t byteCount = std::min(path.bits.size() / 8, kMaxRecordBytes);
+    if (byteCount < kMinRecordBytes) return false;
+    SignalRecord& r = record_;
+    r.bytes.assign(byteCount, 0);
+    r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
+    for (std::size_t b = 0; b < byteCount * 8; ++b) {
+      r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
+    }
+    // A byte some savers send after the checksum (the program's own export
+    // does: 0) completes like any other and, since x ^ 0 == x, changes nothing
+    // the checksum can see. Where the length is not known it goes when the
+    // pause completed it: a block's own last bit ends with a swing to the
+    // other level (the saver then holds it), the export's extra byte with the
+    // level falling back to rest. A real checksum of 0 whose last edge was read
+    // whole stays.
+    if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
+        CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
+      r.bytes.pop_back();
+      r.confidence.resize(r.bytes.size() * 8);
+    }
+    r.checksumOk = RecordSyndrome(r.bytes) == 0;
+    // A byte completed by the ringing after the block: dropped when the record
+    // matches without it.
+    if (!r.checksumOk && r.bytes.size() > kMinRecordBytes && RecordSyndrome(r.bytes) == r.bytes.back() &&
+        expectedBits != byteCount * 8) {
+      r.bytes.pop_back();
+      r.confidence.resize(r.bytes.size() * 8);
+      r.checksumOk = true;
+    }
+    return true;
+  };
+  if (!decode(ReadBits(halves_, pilotHalf_, false))) return false;
+  if (record_.checksumOk) return true;
+  // A record that fails is read again allowing for half-waves lost in it
+  // (see ReadBits); that reading is kept only when its checksum matches.
+  SignalRecord plain = record_;
+  if (decode(ReadBits(halves_, pilotHalf_, true)) && record_.checksumOk) return true;
+  record_ = std::move(plain);
   return true;
 }
 
