@@ -771,13 +771,16 @@ std::size_t BlockReader::ExpectedBytes() const { return expectedBytes_; }
 
 
 bool BlockReader::DecodeData() {
-  // The record as read from the bits of one path through the half-waves.
+  // The record as read from the bits of one path through the half-waves;
+  // the bits read before the length was fitted, and the length it should
+  // have (0: unknown).
+  std::size_t end = 0, expectedBits = 0;
   auto decode = [&](BitPath path) {
-    std::size_t end = DataEnd(path);
+    end = DataEnd(path);
     // The length it should have: a header's own, or what the header before
     // said; only when the bits come near it (a loader's own blocks may be of
     // any length).
-    std::size_t expectedBits = 0;
+    expectedBits = 0;
     if (end >= 8) {
       std::uint8_t flag = 0;
       for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
@@ -816,11 +819,19 @@ bool BlockReader::DecodeData() {
     return true;
   };
   if (!decode(ReadBits(halves_, pilotHalf_, false))) return false;
-  if (record_.checksumOk) return true;
-  // A record that fails is read again allowing for half-waves lost in it
-  // (see ReadBits); that reading is kept only when its checksum matches.
+  if (record_.checksumOk || expectedBits == 0 || end >= expectedBits) return true;
+  // A record of known length that fails with bits missing is read again
+  // allowing for half-waves lost in it (see ReadBits); that reading is kept
+  // only when it has exactly the bits the length asks and its checksum
+  // matches, and counts as repaired by the bits it put in (a second reading
+  // is a second chance for a slip to match: other takes may outweigh it).
   SignalRecord plain = record_;
-  if (decode(ReadBits(halves_, pilotHalf_, true)) && record_.checksumOk) return true;
+  const std::size_t wanted = expectedBits, missing = expectedBits - end;
+  if (decode(ReadBits(halves_, pilotHalf_, true)) && end == wanted && expectedBits == wanted &&
+      record_.checksumOk) {
+    record_.repairedBits = static_cast<int>(missing);
+    return true;
+  }
   record_ = std::move(plain);
   return true;
 }
