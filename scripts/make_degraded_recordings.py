@@ -17,7 +17,7 @@ a 3 kHz head, azimuth error, +-8% speed, 3% wow, hum at -6 dB, -36 dBFS, a
 dead or an antiphase channel, MP3 at 64 and 128 kbit/s and Ogg Vorbis through
 lame and oggenc, FLAC, 8000 and 11025 Hz) and "intro" (a spoken title before the
 tape, and speech alone, which holds no record). With --takes N a longer tape
-of ten records is also recorded N times through one hard chain, as the same
+of ten records (--take-records M: M records) is also recorded N times through one hard chain, as the same
 cassette re-recorded: its dropouts in the same places, each take with its own
 speed, level, wow, noise and dropouts (group "takes", files take_<i>__...).
 
@@ -27,7 +27,7 @@ gives the same files.
 
 Usage: scripts/make_degraded_recordings.py OUTDIR [--seed N] [--effects a,b]
        [--groups ordinary,hard,harsh,intro] [--formats u8_22050,s16_44100]
-       [--takes N]
+       [--takes N] [--take-records M]
 Needs python3-numpy, python3-scipy, zmakebas, pasmo, tape2wav, sox, lame,
 vorbis-tools, espeak-ng.
 """
@@ -69,13 +69,18 @@ def make_code_tap(path, name, data, workdir):
     run(["pasmo", "--tap", "--name", name, asm, path])
 
 
-def make_long_tape(outdir, rng):
-    """Ten records: five code blocks of 200 to 2000 bytes with their headers."""
+LONG_TAPE_SIZES = (200, 2000, 700, 1200, 400)
+
+
+def make_long_tape(outdir, rng, records=10):
+    """records records (an even number): code blocks of 200 to 2000 bytes with
+    their headers, the sizes taken in turn from LONG_TAPE_SIZES."""
     work = os.path.join(outdir, "work")
     os.makedirs(work, exist_ok=True)
     path = os.path.join(outdir, "tape_long.tap")
     with open(path, "wb") as out:
-        for i, size in enumerate((200, 2000, 700, 1200, 400)):
+        for i in range(records // 2):
+            size = LONG_TAPE_SIZES[i % len(LONG_TAPE_SIZES)]
             part = os.path.join(work, "long_%d.tap" % i)
             make_code_tap(part, "long%d" % i, rng.integers(0, 256, size), work)
             with open(part, "rb") as f:
@@ -406,23 +411,25 @@ def apply_dropouts(x, places, rng, shallowest, deepest):
     return x * gain
 
 
-def make_takes(outdir, count, seed, work, rows):
+def make_takes(outdir, count, seed, work, rows, records=10):
     """count takes of the long tape through one hard chain: pink noise near
     9 dB, a 3.5 kHz head, wow and deep dropouts. The takes are re-recordings of
     one cassette: its own dropouts lie at the same places of the tape in every
     take (each take's contact makes them deeper or shallower), and each take
     has its own speed (the deck's motor), level, wow, noise and dropouts of
-    its own. One take alone loses about one record in five."""
-    tape = make_long_tape(outdir, np.random.default_rng([seed, 999]))
+    its own. One take alone loses about one record in five. The dropouts
+    are as many per record on a longer tape as on the ten-record one."""
+    tape = make_long_tape(outdir, np.random.default_rng([seed, 999]), records)
+    dropout_count = max(1, round(6 * records / 10))
     base = render(tape, BASE_RATE / 0.97, work) * BASE_PEAK
     base = lowpass(base, 3500, order=4)
-    shared = dropout_places(len(base), np.random.default_rng([seed, 998]), 6)
+    shared = dropout_places(len(base), np.random.default_rng([seed, 998]), dropout_count)
     for take in range(count):
         trng = np.random.default_rng([seed, 1000 + take])
         speed = 1 + trng.uniform(-0.015, 0.015)
         x = apply_dropouts(base, shared, trng, 4, 20)
         x = warp(x, speed * wow(len(base), trng, trng.uniform(0.008, 0.014), trng.uniform(0.003, 0.005)))
-        x = apply_dropouts(x, dropout_places(len(x), trng, 6), trng, 6, 26)
+        x = apply_dropouts(x, dropout_places(len(x), trng, dropout_count), trng, 6, 26)
         x = highpass(x, 80, order=2) * 10 ** (trng.uniform(-4, 2) / 20)
         x = add_noise(x, trng.uniform(8, 10), trng, "pink")
         name = "take_%d__s16_44100.wav" % (take + 1)
@@ -447,6 +454,8 @@ def main():
     parser.add_argument("--groups", default="ordinary,hard,harsh,intro")
     parser.add_argument("--formats", default=",".join(f[0] for f in FORMATS))
     parser.add_argument("--takes", type=int, default=0)
+    parser.add_argument("--take-records", type=int, default=10,
+                        help="records on the tape of the takes (even; 10 keeps the sets made before)")
     args = parser.parse_args()
     groups = set(args.groups.split(","))
     formats = [f for f in FORMATS if f[0] in args.formats.split(",")]
@@ -484,7 +493,7 @@ def main():
             rows.append((name, effect, fmt, tape + ".tap", group_of(effect)))
         print(effect, file=sys.stderr)
     if args.takes > 0:
-        make_takes(args.outdir, args.takes, args.seed, work, rows)
+        make_takes(args.outdir, args.takes, args.seed, work, rows, max(2, args.take_records // 2 * 2))
     with open(os.path.join(args.outdir, "none.tap"), "wb"):
         pass
     with open(os.path.join(args.outdir, "manifest.tsv"), "w") as f:

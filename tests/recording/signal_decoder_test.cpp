@@ -574,6 +574,24 @@ Halves Joined(std::initializer_list<Halves> parts) {
   return out;
 }
 
+// The data's half-waves with three of them read as one, as when the middle
+// one was too weak to pass the edge threshold: in the first pair of 0 bits
+// between 1 bits, either the first 0 bit's second half-wave and the second's
+// first (firstHolds) or the first's second half-wave and the second's whole.
+Halves LostSwing(Halves data, bool firstHolds) {
+  const float zero = static_cast<float>(855 * kPerT);
+  for (std::size_t i = 2; i + 8 <= data.size(); i += 2) {
+    if (data[i].first > zero * 1.5f && data[i + 2].first < zero * 1.5f && data[i + 4].first < zero * 1.5f &&
+        data[i + 6].first > zero * 1.5f) {
+      const std::size_t from = firstHolds ? i + 2 : i + 3;
+      data[from].first = 3 * zero;
+      data.erase(data.begin() + static_cast<std::ptrdiff_t>(from) + 1, data.begin() + static_cast<std::ptrdiff_t>(from) + 3);
+      return data;
+    }
+  }
+  return {};
+}
+
 struct PilotRow {
   const char* name;
   std::function<Halves(const TapeBlock&)> make;
@@ -636,6 +654,145 @@ INSTANTIATE_TEST_SUITE_P(
                    return Joined({PilotHalves(800), burst, PilotHalves(30), SyncAndBits(r)});
                  }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A lossy coder at a low bit rate thins single half-waves: a 0 bit's
+// half-wave between two 1 bits' comes out at a fifth of its neighbours'
+// swing, below the edge threshold, so three half-waves read as one and two
+// 0 bits measure as one 1 bit's period. Uneven halves of a 1 bit (noise
+// moving its middle edge) are no such thing and stay one bit.
+enum class Harm { WeakHalf, MovedMiddle };
+
+struct LossyRow {
+  const char* name;
+  int rate;
+  double lowPassHz;  // 0: none
+  double snrDb;      // 0: no noise
+  Harm harm;
+  int bit;           // in each marked byte (0 = most significant)
+  int half;          // 0 or 1
+  float share;       // WeakHalf: the swing left; MovedMiddle: the half-wave lengthened by this share
+};
+
+class LossyTable : public ::testing::TestWithParam<LossyRow> {};
+
+TEST_P(LossyTable, GivesTheRecordExactly) {
+  const LossyRow& row = GetParam();
+  // Three bytes 0x67 (0 1 1 0 0 1 1 1): two 0 bits between 1 bits.
+  std::vector<std::uint8_t> data = Bytes(200, 11);
+  const std::vector<std::size_t> marked = {40, 100, 160};
+  for (std::size_t at : marked) data[at] = 0x67;
+  const TapeBlock record = MakeRecord(0xFF, data);
+  // A header gives the record's length (202 bytes with flag and checksum).
+  const TapeBlock header = MakeRecord(0x00, {0x03, 'r', 'e', 'e', 'l', 'o', ' ', ' ', ' ', ' ', ' ', 200, 0, 0x00,
+                                             0x80, 0x00, 0x80});
+  std::vector<float> x = RomSignal({header}, row.rate, 1.0, 1200, 0.3);
+  const std::size_t recordFrom = x.size();
+  const std::vector<float> second = RomSignal({record}, row.rate, 1.0, 1200, 0.3);
+  x.insert(x.end(), second.begin(), second.end());
+  // Where each half-wave lies: sample n holds the level at n / rate seconds.
+  const double perT = row.rate / 3500000.0;
+  std::vector<double> halfStart;  // T-states from the first data half-wave, per half-wave
+  double t = 0;
+  for (std::size_t i = 2; i < record.size(); ++i) {
+    for (int bit = 7; bit >= 0; --bit) {
+      const double half = (record[i] >> bit) & 1 ? 1710 : 855;
+      halfStart.push_back(t);
+      halfStart.push_back(t + half);
+      t += 2 * half;
+    }
+  }
+  halfStart.push_back(t);
+  const double dataT = 0.2 * 3500000.0 + 1200 * 2168 + 667 + 735;
+  const auto sampleAt = [&](double tstates) {
+    return recordFrom + static_cast<std::size_t>(std::ceil((dataT + tstates) * perT));
+  };
+  for (std::size_t at : marked) {
+    const std::size_t h = ((at + 1) * 8 + static_cast<std::size_t>(row.bit)) * 2 + static_cast<std::size_t>(row.half);
+    const std::size_t from = sampleAt(halfStart[h]), to = sampleAt(halfStart[h + 1]);
+    if (row.harm == Harm::WeakHalf) {
+      for (std::size_t k = from; k < to; ++k) x[k] *= row.share;
+    } else {
+      const auto longer = static_cast<std::size_t>((to - from) * row.share);
+      std::fill(x.begin() + static_cast<std::ptrdiff_t>(to), x.begin() + static_cast<std::ptrdiff_t>(to + longer), x[from]);
+    }
+  }
+  if (row.lowPassHz > 0) x = testing::LowPassed(x, row.lowPassHz, row.rate);
+  x = testing::Scaled(x, 0.5f);
+  if (row.snrDb > 0) x = testing::Noisy(x, row.snrDb);
+  MemorySource source(x, row.rate);
+  Events events;
+  const SignalDecodeResult result = DecodeSignal(source, events);
+  ASSERT_EQ(result.records.size(), 2u);
+  EXPECT_EQ(result.records[1].bytes, Body(record));
+  EXPECT_TRUE(result.records[1].checksumOk);
+  // Where half-waves were lost, the record is read again allowing for them,
+  // and the bits that reading put in are reported as repaired.
+  ASSERT_EQ(events.lines.size(), 2u);
+  EXPECT_EQ(events.lines[0], "Блок 1: 19 байт, флаг 0, контрольная сумма верна");
+  EXPECT_EQ(events.lines[1].rfind("Блок 2: 202 байт, флаг 255, контрольная сумма верна", 0), 0u) << events.lines[1];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LossyTable,
+    ::testing::Values(LossyRow{"first_zero_second_half_weak_44100", 44100, 0, 0, Harm::WeakHalf, 3, 1, 0.2f},
+                      LossyRow{"first_zero_second_half_weak_48000_lowpass", 48000, 8000, 0, Harm::WeakHalf, 3, 1, 0.25f},
+                      LossyRow{"first_zero_second_half_weak_22050", 22050, 0, 0, Harm::WeakHalf, 3, 1, 0.2f},
+                      LossyRow{"first_zero_second_half_weak_noise_30db", 44100, 0, 30, Harm::WeakHalf, 3, 1, 0.2f},
+                      LossyRow{"one_before_zeros_first_half_longer", 44100, 0, 0, Harm::MovedMiddle, 2, 0, 0.25f},
+                      LossyRow{"one_after_zeros_first_half_longer", 44100, 0, 0, Harm::MovedMiddle, 5, 0, 0.25f},
+                      LossyRow{"one_after_zeros_first_half_longer_22050", 22050, 0, 0, Harm::MovedMiddle, 5, 0, 0.25f}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A lossy coder thinned one half-wave of two 0 bits between 1 bits: three
+// half-waves come as one, and the two bits as one 1 bit's period. Where the
+// header gave the record's length, the bit missing shows and the record is
+// read again allowing for it; where nothing gave it, a match of the checksum
+// alone is too weak a proof and the record stays as read.
+struct LostSwingRow {
+  const char* name;
+  bool firstHolds;
+  bool lengthKnown;
+  bool exact;
+};
+
+class LostSwingTable : public ::testing::TestWithParam<LostSwingRow> {};
+
+TEST_P(LostSwingTable, ReadsTheTwoBitsWhereTheLengthShowsThem) {
+  const LostSwingRow& row = GetParam();
+  const TapeBlock record = MakeRecord(0xFF, Bytes(24, 6));
+  const Halves data = LostSwing(SyncAndBits(record), row.firstHolds);
+  ASSERT_FALSE(data.empty());
+  BlockReader reader(44100);
+  if (row.lengthKnown) reader.ExpectLength(26);
+  std::vector<SignalRecord> found;
+  std::int64_t at = 0;
+  for (const auto& [length, swing] : Joined({PilotHalves(800), data, {{44100.0f, 1.0f}}})) {
+    at += static_cast<std::int64_t>(length);
+    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
+  }
+  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].bytes == Body(record), row.exact);
+  EXPECT_EQ(found[0].checksumOk, row.exact);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LostSwingTable,
+                         ::testing::Values(LostSwingRow{"first_holds_three", true, true, true},
+                                           LostSwingRow{"second_holds_three", false, true, true},
+                                           LostSwingRow{"length_unknown", true, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace reelo

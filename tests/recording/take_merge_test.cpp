@@ -122,6 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {Rec(Flip(kB, 20), {{20, 40}})},
                   {Rec(Flip(kB, 20), {{20, 60}})}},
                  {kB}, {"собран из записей 1, 2, 3"}, {true}},
+        // Take 1's bits slipped in a dropout and still match (one time in
+        // 256), read doubtfully where the slip began; take 2 matches after
+        // two bits repaired elsewhere, and reads the differing bits surely
+        // (the takes' bits combined by confidence then match as they are).
+        MergeRow{"surer_where_they_differ_beats_fewer_repairs",
+                 {{Rec(Flip(Flip(kB, 8), 24), {{8, 20}})}, {Repaired(Rec(kB, {{2, 110}, {36, 110}}), 2)}}, {kB},
+                 {"собран из записей 1, 2"}, {true}},
         MergeRow{"one_take", {{Rec(kA), Rec(kB)}}, {kA, kB}, {"из записи 1", "из записи 1"}, {true, true}},
         MergeRow{"no_records", {{}, {}}, {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -125,6 +125,8 @@ constexpr float kCleanHalves = 12.0f;  // and halves not far from even
 // its halves move by most of a sample), a little on each half.
 constexpr float kPeriodWeight = 2.0f, kHalfWeight = 0.3f;
 constexpr double kMendedCertainty = 0.3;
+// A step of two bits of which one half-wave lost its edges costs this on top.
+constexpr float kLostSwingCost = 1.0f;
 
 float Deviation(double length, double expected) {
   const double r = (length / expected - 1) / kSpread;
@@ -142,7 +144,7 @@ struct PathNode {
   bool closed = true;          // its last bit's last half-wave was seen
 };
 
-BitPath ReadBits(const std::vector<float>& halves, double pilot) {
+BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings) {
   const std::size_t n = halves.size();
   std::vector<PathNode> nodes(n + 1);
   nodes[0].cost = 0;
@@ -156,6 +158,32 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
     return std::min(1.0, std::fabs(period - threshold) / ((m1 - m0) / 2));
   };
   auto byte = [](double c) { return static_cast<std::uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
+  // With lostSwings: two half-waves, two bits: one half-wave of them was too
+  // weak to pass the threshold (a lossy coder thins single half-waves), so
+  // its two edges were lost and three half-waves read as one. Two 0 bits then
+  // measure as one 1 bit's period, but split about 3:1 where a 1 bit's halves
+  // are even; the halves' shape decides, so this step weighs them fully.
+  // Noise makes such shapes too, so this reading is only a second try.
+  auto lostSwing = [&](const PathNode& step, float base, double a, double b, std::size_t next) {
+    PathNode best = step;
+    best.cost = std::numeric_limits<float>::infinity();
+    best.clean = 0;
+    for (int shape = 0; shape < 8; ++shape) {
+      const bool x = shape & 1, y = shape & 2, firstHoldsThree = shape & 4;
+      const double px = x ? step.m1 : step.m0, py = y ? step.m1 : step.m0;
+      const double ea = firstHoldsThree ? px + py / 2 : px / 2;
+      const double eb = firstHoldsThree ? py / 2 : px / 2 + py;
+      const float cost = base + kLostSwingCost + kPeriodWeight * Deviation(a + b, px + py) + Deviation(a, ea) +
+                         Deviation(b, eb);
+      if (cost < best.cost) {
+        best.cost = cost;
+        best.bitCount = 2;
+        best.values = static_cast<std::uint8_t>((x ? 1 : 0) | (y ? 2 : 0));
+        best.certainty[0] = best.certainty[1] = byte(kMendedCertainty);
+      }
+    }
+    if (best.bitCount == 2) offer(next, best);
+  };
   for (std::size_t i = 0; i < n; ++i) {
     const PathNode& at = nodes[i];
     if (!std::isfinite(at.cost)) continue;
@@ -196,6 +224,7 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot) {
         bit.m1 = static_cast<float>(n1);
       }
       offer(i + 2, bit);
+      if (lostSwings) lostSwing(step, at.cost, a, b, i + 2);
     }
     if (i + 1 == n || (i + 2 == n && halves[i + 1] > kLastHalfLong * m1 / 2)) {
       // The block's last bit, judged on its first half-wave: the second ran on
@@ -640,47 +669,68 @@ std::size_t BlockReader::ExpectedBytes() const { return expectedBytes_; }
 
 
 bool BlockReader::DecodeData() {
-  BitPath path = ReadBits(halves_, pilotHalf_);
-  std::size_t end = DataEnd(path);
-  // The length it should have: a header's own, or what the header before
-  // said; only when the bits come near it (a loader's own blocks may be of
-  // any length).
-  std::size_t expectedBits = 0;
-  if (end >= 8) {
-    std::uint8_t flag = 0;
-    for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
-    expectedBits = 8 * (flag == 0x00 ? kHeaderBytes : ExpectedBytes());
+  // The record as read from the bits of one path through the half-waves;
+  // the bits read before the length was fitted, and the length it should
+  // have (0: unknown).
+  std::size_t end = 0, expectedBits = 0;
+  auto decode = [&](BitPath path) {
+    end = DataEnd(path);
+    // The length it should have: a header's own, or what the header before
+    // said; only when the bits come near it (a loader's own blocks may be of
+    // any length).
+    expectedBits = 0;
+    if (end >= 8) {
+      std::uint8_t flag = 0;
+      for (std::size_t k = 0; k < 8; ++k) flag = static_cast<std::uint8_t>(flag << 1 | path.bits[k]);
+      expectedBits = 8 * (flag == 0x00 ? kHeaderBytes : ExpectedBytes());
+    }
+    FitLength(path, end, expectedBits);
+    const std::size_t byteCount = std::min(path.bits.size() / 8, kMaxRecordBytes);
+    if (byteCount < kMinRecordBytes) return false;
+    SignalRecord& r = record_;
+    r.bytes.assign(byteCount, 0);
+    r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
+    for (std::size_t b = 0; b < byteCount * 8; ++b) {
+      r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
+    }
+    // A byte some savers send after the checksum (the program's own export
+    // does: 0) completes like any other and, since x ^ 0 == x, changes nothing
+    // the checksum can see. Where the length is not known it goes when the
+    // pause completed it: a block's own last bit ends with a swing to the
+    // other level (the saver then holds it), the export's extra byte with the
+    // level falling back to rest. A real checksum of 0 whose last edge was read
+    // whole stays.
+    if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
+        CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
+      r.bytes.pop_back();
+      r.confidence.resize(r.bytes.size() * 8);
+    }
+    r.checksumOk = RecordSyndrome(r.bytes) == 0;
+    // A byte completed by the ringing after the block: dropped when the record
+    // matches without it.
+    if (!r.checksumOk && r.bytes.size() > kMinRecordBytes && RecordSyndrome(r.bytes) == r.bytes.back() &&
+        expectedBits != byteCount * 8) {
+      r.bytes.pop_back();
+      r.confidence.resize(r.bytes.size() * 8);
+      r.checksumOk = true;
+    }
+    return true;
+  };
+  if (!decode(ReadBits(halves_, pilotHalf_, false))) return false;
+  if (record_.checksumOk || expectedBits == 0 || end >= expectedBits) return true;
+  // A record of known length that fails with bits missing is read again
+  // allowing for half-waves lost in it (see ReadBits); that reading is kept
+  // only when it has exactly the bits the length asks and its checksum
+  // matches, and counts as repaired by the bits it put in (a second reading
+  // is a second chance for a slip to match: other takes may outweigh it).
+  SignalRecord plain = record_;
+  const std::size_t wanted = expectedBits, missing = expectedBits - end;
+  if (decode(ReadBits(halves_, pilotHalf_, true)) && end == wanted && expectedBits == wanted &&
+      record_.checksumOk) {
+    record_.repairedBits = static_cast<int>(missing);
+    return true;
   }
-  FitLength(path, end, expectedBits);
-  const std::size_t byteCount = std::min(path.bits.size() / 8, kMaxRecordBytes);
-  if (byteCount < kMinRecordBytes) return false;
-  SignalRecord& r = record_;
-  r.bytes.assign(byteCount, 0);
-  r.confidence.assign(path.confidence.begin(), path.confidence.begin() + static_cast<std::ptrdiff_t>(byteCount * 8));
-  for (std::size_t b = 0; b < byteCount * 8; ++b) {
-    r.bytes[b / 8] = static_cast<std::uint8_t>(r.bytes[b / 8] << 1 | path.bits[b]);
-  }
-  // A byte some savers send after the checksum (the program's own export
-  // does: 0) completes like any other and, since x ^ 0 == x, changes nothing
-  // the checksum can see. Where the length is not known it goes when the
-  // pause completed it: a block's own last bit ends with a swing to the
-  // other level (the saver then holds it), the export's extra byte with the
-  // level falling back to rest. A real checksum of 0 whose last edge was read
-  // whole stays.
-  if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
-      CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
-    r.bytes.pop_back();
-    r.confidence.resize(r.bytes.size() * 8);
-  }
-  r.checksumOk = RecordSyndrome(r.bytes) == 0;
-  // A byte completed by the ringing after the block: dropped when the record
-  // matches without it.
-  if (!r.checksumOk && r.bytes.size() > kMinRecordBytes && RecordSyndrome(r.bytes) == r.bytes.back() &&
-      expectedBits != byteCount * 8) {
-    r.bytes.pop_back();
-    r.confidence.resize(r.bytes.size() * 8);
-    r.checksumOk = true;
-  }
+  record_ = std::move(plain);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "sound/recording/take_merge.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <limits>
 #include <utility>
@@ -389,6 +390,40 @@ int DoubtfulBits(const SignalRecord& r) {
   return static_cast<int>(std::count_if(r.confidence.begin(), r.confidence.end(), [](std::uint8_t c) { return c < kDoubtful; }));
 }
 
+// Two readings of one length that both match their checksum but differ: a
+// reading whose bits slipped in a dropout (one lost, one made up further on)
+// still matches one time in 256, and a repair may have chosen the wrong
+// bits. Where they first and last differ, the one read there with clearly
+// more confidence is right: +1 for a, -1 for b, 0 when neither stands out.
+constexpr std::size_t kDifferenceWindow = 16;
+constexpr int kSurerMargin = 64;
+int SurerWhereTheyDiffer(const SignalRecord& a, const SignalRecord& b) {
+  if (!a.checksumOk || !b.checksumOk || a.bytes.size() != b.bytes.size() || a.bytes == b.bytes ||
+      a.confidence.size() != a.bytes.size() * 8 || b.confidence.size() != b.bytes.size() * 8) {
+    return 0;
+  }
+  const std::size_t bits = a.bytes.size() * 8;
+  std::size_t first = bits, last = 0;
+  for (std::size_t i = 0; i < a.bytes.size(); ++i) {
+    const std::uint8_t d = a.bytes[i] ^ b.bytes[i];
+    if (d == 0) continue;
+    first = std::min(first, i * 8 + static_cast<std::size_t>(std::countl_zero(d)));
+    last = i * 8 + 7 - static_cast<std::size_t>(std::countr_zero(d));
+  }
+  auto least = [&](const SignalRecord& r) {
+    int low = 255;
+    for (std::size_t at : {first, last}) {
+      const std::size_t from = at >= kDifferenceWindow ? at - kDifferenceWindow : 0;
+      for (std::size_t k = from; k < std::min(bits, at + kDifferenceWindow + 1); ++k) low = std::min<int>(low, r.confidence[k]);
+    }
+    return low;
+  };
+  const int la = least(a), lb = least(b);
+  if (la >= lb + kSurerMargin) return 1;
+  if (lb >= la + kSurerMargin) return -1;
+  return 0;
+}
+
 MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   // A take whose checksum matches as read, else the one repaired with fewest
   // bits. Takes that match but differ (a slip the checksum, blind to it, let
@@ -407,6 +442,10 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   auto better = [&](std::size_t k, std::size_t than) {
     const SignalRecord& r = *slot.records[k];
     const SignalRecord& t = *slot.records[than];
+    if (std::max(agreeing[k], agreeing[than]) >= 2 && agreeing[k] != agreeing[than]) {
+      return agreeing[k] > agreeing[than];
+    }
+    if (const int surer = SurerWhereTheyDiffer(r, t)) return surer > 0;
     if (r.repairedBits != t.repairedBits) return r.repairedBits < t.repairedBits;
     if (agreeing[k] != agreeing[than]) return agreeing[k] > agreeing[than];
     if (r.bytes.size() + 1 == t.bytes.size() && t.bytes.back() == 0 && std::equal(r.bytes.begin(), r.bytes.end(), t.bytes.begin())) {
