@@ -224,6 +224,11 @@ sf_count_t sf_readf_float(SNDFILE* sndfile, float* ptr, sf_count_t frames) {
   return real(sndfile, ptr, frames);
 }
 
+sf_count_t sf_readf_short(SNDFILE* sndfile, short* ptr, sf_count_t frames) {
+  REELO_REAL(sndfileLibrary, sf_readf_short);
+  return real(sndfile, ptr, frames);
+}
+
 int sf_close(SNDFILE* sndfile) {
   REELO_REAL(sndfileLibrary, sf_close);
   return real(sndfile);
