@@ -103,6 +103,18 @@ BENCHMARK(BM_ExportWavOptions)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+// A plain save of `total` bytes of rest level: written in chunks to a
+// temporary file, synced and renamed over the old one, as the export saves.
+void PlainSaveOfSize(benchmark::State& state, std::int64_t total) {
+  const std::vector<char> chunk(kPlainChunkSize, static_cast<char>(reelo::kRestLevel));
+  for (auto _ : state) {
+    auto piece = [&](long long, std::size_t) { return chunk.data(); };
+    if (!reelo::bench::PlainSave(kPlainPath, total, chunk.size(), piece)) state.SkipWithError("save failed");
+  }
+  state.SetBytesProcessed(state.iterations() * total);
+  std::remove(kPlainPath);
+}
+
 // The export with choices other than the default, each a pulse-made signal:
 // 0 = 44100 Hz 16-bit, 1 = the ROM's timings at 22050 Hz, 2 = 48000 Hz
 // inverted; beside BM_PlainSaveOfChoice, a plain save of as many bytes.
@@ -137,16 +149,7 @@ void BM_ExportWavChoice(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportWavChoice)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
-void BM_PlainSaveOfChoice(benchmark::State& state) {
-  const std::int64_t total = ChoiceWavSize(state.range(0));
-  const std::vector<char> chunk(kPlainChunkSize, static_cast<char>(reelo::kRestLevel));
-  for (auto _ : state) {
-    auto piece = [&](long long, std::size_t) { return chunk.data(); };
-    if (!reelo::bench::PlainSave(kPlainPath, total, chunk.size(), piece)) state.SkipWithError("save failed");
-  }
-  state.SetBytesProcessed(state.iterations() * total);
-  std::remove(kPlainPath);
-}
+void BM_PlainSaveOfChoice(benchmark::State& state) { PlainSaveOfSize(state, ChoiceWavSize(state.range(0))); }
 BENCHMARK(BM_PlainSaveOfChoice)
     ->DenseRange(0, 2)
     ->Unit(benchmark::kMillisecond)
@@ -201,16 +204,7 @@ BENCHMARK(BM_PlainWriteSynced)->Unit(benchmark::kMillisecond)->UseRealTime();
 // temporary file beside the target, written in 1 MB chunks, fsynced and
 // renamed over it. This is the plain operation of the same durability as the
 // export's.
-void BM_PlainSave(benchmark::State& state) {
-  const std::int64_t total = WavSize(static_cast<int>(state.range(0)));
-  const std::vector<char> chunk(kPlainChunkSize, static_cast<char>(reelo::kRestLevel));
-  for (auto _ : state) {
-    auto piece = [&](long long, std::size_t) { return chunk.data(); };
-    if (!reelo::bench::PlainSave(kPlainPath, total, chunk.size(), piece)) state.SkipWithError("save failed");
-  }
-  state.SetBytesProcessed(state.iterations() * total);
-  std::remove(kPlainPath);
-}
+void BM_PlainSave(benchmark::State& state) { PlainSaveOfSize(state, WavSize(static_cast<int>(state.range(0)))); }
 BENCHMARK(BM_PlainSave)
     ->Arg(kSmallProjectBlocks)
     ->Arg(kFullProjectBlocks)

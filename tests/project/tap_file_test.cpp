@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <filesystem>
 
+#include "file_size_limit.h"
 #include "recording_progress.h"
 #include "tape_builders.h"
 
@@ -217,24 +213,16 @@ TEST(SaveTapFile, WriteFailureLeavesOldFileUntouched) {
   TempDir dir;
   const Bytes old = Concat({MakeDataBlock({1}), MakeDataBlock({2})});
   WriteFileBytes(dir / "keep.tap", old);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
+  const int status = testing::ExitStatusUnderFileSizeLimit(4096, [&] {
     TapeProject project;
     project.fileName = (dir / "keep.tap").string();
     project.blocks = {MakeDataBlock(Bytes(60000, 7))};
     project.modified = true;
     NullProgress progress;
     OpResult result = SaveTapFile(project, progress);
-    _exit(!result.ok() && project.modified && result.detail == "файл слишком велик" ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return !result.ok() && project.modified && result.detail == "файл слишком велик" ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(ReadFileBytes(dir / "keep.tap"), old);
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename(), "keep.tap");
@@ -263,25 +251,17 @@ TEST(SaveTapFile, WriteFailingAtAnyByteKeepsTheOldFile) {
     TempDir dir;
     const Bytes old = Concat({MakeDataBlock({1}), MakeDataBlock({2})});
     WriteFileBytes(dir / "keep.tap", old);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      std::signal(SIGXFSZ, SIG_IGN);
-      const rlimit limit{static_cast<rlim_t>(row.limit), static_cast<rlim_t>(row.limit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = testing::ExitStatusUnderFileSizeLimit(row.limit, [&] {
       TapeProject project;
       project.fileName = (dir / "keep.tap").string();
       project.blocks.assign(300, record);
       project.modified = true;
       NullProgress progress;
       const OpResult result = SaveTapFile(project, progress);
-      if (result.ok()) _exit(project.modified ? 3 : 1);
-      _exit(project.modified && result.detail == "файл слишком велик" ? 0 : 2);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), row.saved ? 1 : 0);
+      if (result.ok()) return project.modified ? 3 : 1;
+      return project.modified && result.detail == "файл слишком велик" ? 0 : 2;
+    });
+    EXPECT_EQ(status, row.saved ? 1 : 0);
     const Bytes file = ReadFileBytes(dir / "keep.tap");
     if (row.saved) {
       EXPECT_EQ(file.size(), fileSize);

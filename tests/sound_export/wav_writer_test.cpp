@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "file_size_limit.h"
 #include "project/tap_file.h"
 #include "signal_runs.h"
 #include "sound/export/signal_stream.h"
@@ -293,21 +292,13 @@ TEST(SaveWavFile, WriteFailingAtAnyByteKeepsTheOldFile) {
     const auto path = dir / "keep.wav";
     const Bytes old = testing::RandomBytes(700, 42);
     testing::WriteFileBytes(path, old);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      std::signal(SIGXFSZ, SIG_IGN);
-      const rlimit limit{static_cast<rlim_t>(row.limit), static_cast<rlim_t>(row.limit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = testing::ExitStatusUnderFileSizeLimit(row.limit, [&] {
       NullProgress progress;
       const OpResult result = SaveWavFile(ProjectOf(blocks), path.string(), row.options, progress);
-      if (result.ok()) _exit(1);
-      _exit(result.message == kSaveFailedText && result.detail == "файл слишком велик" ? 0 : 2);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), row.saved ? 1 : 0);
+      if (result.ok()) return 1;
+      return result.message == kSaveFailedText && result.detail == "файл слишком велик" ? 0 : 2;
+    });
+    EXPECT_EQ(status, row.saved ? 1 : 0);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<fs::path>{"keep.wav"});
     const Bytes file = ReadFileBytes(path);
     if (row.saved) {
