@@ -38,7 +38,7 @@ void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-TapeBlock Kind(std::uint8_t id, std::vector<std::uint8_t> body, TapeBlock::Bytes record = {}) {
+TapeBlock Kind(std::uint8_t id, std::vector<std::uint8_t> body, TapeBytes record = {}) {
   return TapeBlock(std::move(record), std::make_shared<const KeptFields>(KeptFields{id, std::move(body)}));
 }
 

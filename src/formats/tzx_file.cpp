@@ -220,11 +220,11 @@ bool ReadBlock(Source& file, std::uint64_t at, std::uint8_t id, std::size_t body
       bool read = false;
       if (layout->lengthBytes == 2) {
         // The length field in the file is the record's own: one copy of both.
-        read = file.AppendTo(block, data - 2, length + 2);
+        read = file.AppendTo(block.mutableBytes(), data - 2, length + 2);
       } else {
         block.push_back(static_cast<std::uint8_t>(length & 0xFF));
         block.push_back(static_cast<std::uint8_t>(length >> 8));
-        read = file.AppendTo(block, data, length);
+        read = file.AppendTo(block.mutableBytes(), data, length);
       }
       if (!read) return false;
       block.kept = std::move(kept);

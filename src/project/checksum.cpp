@@ -45,7 +45,7 @@ ChecksumOutcome CheckAndRepairChecksums(TapeProject& project,
     const ChecksumMismatch mismatch{static_cast<int>(i) + 1, StoredChecksum(block), computed};
     const auto position = static_cast<std::size_t>(RecordLength(block) + 1);
     if (repair(mismatch) && position < block.size()) {
-      block[position] = computed;
+      block.set(position, computed);
       project.modified = true;
     } else {
       leftUnrepaired = true;

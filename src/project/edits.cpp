@@ -472,7 +472,7 @@ std::vector<BlockReplacement> ChecksumRepairs(const TapeProject& project,
     const auto position = static_cast<std::size_t>(RecordLength(block) + 1);
     if (repair({i + 1, StoredChecksum(block), computed}) && position < block.size()) {
       TapeBlock repaired = block;
-      repaired[position] = computed;
+      repaired.set(position, computed);
       repairs.push_back({i, std::move(repaired)});
     } else {
       leftUnrepaired = true;

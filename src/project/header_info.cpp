@@ -71,7 +71,7 @@ int SpectrumCode(long codePoint) {
   }
 }
 
-void PutWord(TapeBlock& block, int i, int value) {
+void PutWord(TapeBlock::Bytes& block, int i, int value) {
   block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value & 0xFF);
   block[static_cast<std::size_t>(i) + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
 }
@@ -103,7 +103,7 @@ OpResult CheckFields(const HeaderFields& fields, int oldParam1, int& param1) {
 }
 
 HeaderBuild Assemble(std::uint8_t flag, const HeaderFields& fields, const HeaderName& name, int param1, int param2) {
-  TapeBlock block(kHeaderRecordLength + 2, 0);
+  TapeBlock::Bytes block(kHeaderRecordLength + 2, 0);
   PutWord(block, 0, kHeaderRecordLength);
   block[kFlagByte] = flag;
   block[kTypeByte] = fields.type;
@@ -114,7 +114,7 @@ HeaderBuild Assemble(std::uint8_t flag, const HeaderFields& fields, const Header
   std::uint8_t checksum = 0;
   for (int i = kFlagByte; i <= kHeaderRecordLength; ++i) checksum ^= block[static_cast<std::size_t>(i)];
   block.back() = checksum;
-  return {OpResult::Success(), std::move(block)};
+  return {OpResult::Success(), TapeBlock(std::move(block))};
 }
 
 int ConventionalParam2(const HeaderFields& fields) {

@@ -26,7 +26,7 @@ const TapeBlock kData = MakeDataBlock(RandomBytes(10, 3));
 const TapeBlock kLong = MakeDataBlock(RandomBytes(300, 5));
 
 TapeBlock WithBadChecksum(TapeBlock record) {
-  record.back() ^= 0x55;
+  record.mutableBytes().back() ^= 0x55;
   return record;
 }
 

@@ -68,7 +68,7 @@ struct DamageCase {
 };
 
 TapeBlock WithChecksum(TapeBlock block, std::uint8_t checksum) {
-  block.back() = checksum;
+  block.mutableBytes().back() = checksum;
   return block;
 }
 

@@ -240,8 +240,8 @@ TEST(EditHistory, ClearProjectForgetsBlocksNameAndSteps) {
 TEST(RepairChecksums, GathersTheAcceptedRepairsIntoOneStep) {
   TapeProject project;
   TapeBlock bad1 = Labelled(1), bad2 = Labelled(2);
-  bad1.back() ^= 0x55;
-  bad2.back() ^= 0x0F;
+  bad1.mutableBytes().back() ^= 0x55;
+  bad2.mutableBytes().back() ^= 0x0F;
   project.blocks = {Labelled(0), bad1, bad2};
   const TapeProject before = project;
   EditHistory history;

@@ -103,14 +103,14 @@ TEST_P(BuildHeaderTable, ChangesOnlyWhatTheUserChanged) {
 }
 
 TapeBlock WithFlag(TapeBlock block, std::uint8_t flag) {
-  block[2] = flag;
-  block.back() = 0;
-  for (std::size_t i = 2; i + 1 < block.size(); ++i) block.back() ^= block[i];
+  block.mutableBytes()[2] = flag;
+  block.mutableBytes().back() = 0;
+  for (std::size_t i = 2; i + 1 < block.size(); ++i) block.mutableBytes().back() ^= block[i];
   return block;
 }
 
 TapeBlock WithNameByte(TapeBlock block, int k, std::uint8_t byte) {
-  block[static_cast<std::size_t>(4 + k)] = byte;
+  block.mutableBytes()[static_cast<std::size_t>(4 + k)] = byte;
   return WithFlag(block, block[2]);
 }
 

@@ -65,7 +65,7 @@ struct TapCase {
 };
 
 std::vector<TapCase> TapCases() {
-  const Bytes oneRecord = testing::MakeDataBlock({7});
+  const Bytes oneRecord = testing::MakeDataBlock({7}).toVector();
   return {
       {"EmptyFile", {}, OpResult::Kind::Ok, "", 0},
       {"OneByte", {0x13}, OpResult::Kind::Ok, "", 0},

@@ -323,7 +323,7 @@ TapeProject ProjectWithSignalLength(std::uint64_t target) {
   for (auto& block : project.blocks) {
     for (std::size_t i = 2; i < block.size() && ones > 0; ++i) {
       const std::uint64_t bits = ones < 8 ? ones : 8;
-      block[i] = static_cast<std::uint8_t>((1u << bits) - 1);
+      block.mutableBytes()[i] = static_cast<std::uint8_t>((1u << bits) - 1);
       ones -= bits;
     }
   }

@@ -21,8 +21,8 @@ using testing::Bytes;
 // A block of `size` random bytes whose length field says `declared`.
 TapeBlock DamagedBlock(std::size_t size, int declared, unsigned seed) {
   TapeBlock block = testing::RandomBytes(std::max<std::size_t>(size, 2), seed);
-  block[0] = static_cast<std::uint8_t>(declared & 0xFF);
-  block[1] = static_cast<std::uint8_t>(declared >> 8);
+  block.mutableBytes()[0] = static_cast<std::uint8_t>(declared & 0xFF);
+  block.mutableBytes()[1] = static_cast<std::uint8_t>(declared >> 8);
   block.resize(size);
   return block;
 }

@@ -49,9 +49,9 @@ class VerifyEvents final : public RecordingEvents {
 // The record the export sends for a block: the length field and as many bytes
 // as it promises, zeros where a damaged block is shorter.
 TapeBlock ExpectedRecord(const TapeBlock& block) {
-  TapeBlock record(static_cast<std::size_t>(RecordLength(block)) + 2, 0);
+  TapeBlock::Bytes record(static_cast<std::size_t>(RecordLength(block)) + 2, 0);
   std::copy_n(block.begin(), std::min(block.size(), record.size()), record.begin());
-  return record;
+  return TapeBlock(std::move(record));
 }
 
 // Walks the project's blocks and the decoded records side by side. A record

@@ -77,8 +77,8 @@ class TapeDecoder {
 
   void CompleteRecord() {
     const int length = RecordLength();
-    record_[0] = static_cast<std::uint8_t>(length & 0xFF);
-    record_[1] = static_cast<std::uint8_t>(length >> 8);
+    record_.set(0, static_cast<std::uint8_t>(length & 0xFF));
+    record_.set(1, static_cast<std::uint8_t>(length >> 8));
     run_.state.loadedBlocks.push_back(std::move(record_));
     run_.events.ReportLine(BlockReportLine(length));
   }
