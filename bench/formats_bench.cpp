@@ -96,12 +96,13 @@ void BM_TzxLoad(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
-// The TZX reader alone, the file mapped (each block copied once, from the
-// file's pages) or read a chunk at a time (copied into the chunk, then into
-// the block), both in the same run: argument 1 is 0 for mapped, 1 for read.
+// The TZX reader alone, the file read whole (records view the one buffer),
+// mapped (each block copied once, from the file's pages) or read a chunk at
+// a time (copied into the chunk, then into the block), all in the same run:
+// argument 1 is 0 for whole, 1 for mapped, 2 for read.
 void BM_TzxBlocks(benchmark::State& state) {
   const std::string path = TzxPath(state.range(0));
-  const auto access = state.range(1) == 0 ? reelo::FileAccess::MapWherePossible : reelo::FileAccess::Read;
+  const auto access = static_cast<reelo::FileAccess>(state.range(1));
   const auto size = std::filesystem::file_size(path);
   for (auto _ : state) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -184,7 +185,14 @@ void BM_PlainWrite(benchmark::State& state) {
 
 // Argument 0: the mixed tape, 1: the full-size tape, 2: the mixed tape of kinds.
 BENCHMARK(BM_TzxLoad)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TzxBlocks)->Args({0, 0})->Args({0, 1})->Args({2, 0})->Args({2, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TzxBlocks)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->Args({2, 2})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyIntoBlocks)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TzxSave)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

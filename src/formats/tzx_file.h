@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "formats/tape_file.h"
 #include "project/tape_project.h"
 
 namespace reelo {
@@ -22,15 +23,21 @@ struct TzxKinds {
   bool kindsRefused = false;          // a block other than a standard one met while standardOnly
 };
 
-// How the load gets at the file's bytes: mapped a stretch at a time where the
-// system allows (each byte copied once, into its block), or read a chunk at a
-// time (the path every load keeps for files that cannot be mapped; the tests
-// run both and compare them).
-enum class FileAccess { MapWherePossible, Read };
+// How the load gets at the file's bytes: read whole into one buffer that the
+// records view (a file up to kLargestWholeFile; a larger one is mapped),
+// mapped a stretch at a time where the system allows (each byte copied once,
+// into its block), or read a chunk at a time (the path every load keeps for
+// files that cannot be mapped). The tests run all three and compare them.
+enum class FileAccess { WholeWherePossible, MapWherePossible, Read };
+
+// The largest file read whole: the largest tape file a project loads of
+// every kind (larger ones are read only while they hold standard blocks).
+inline constexpr std::uint64_t kLargestWholeFile = kMaxTapeFileSize;
 
 // Reads every block of a TZX file of `size` bytes (signature included) from
-// an open file, at most room blocks. The whole file is never held twice:
-// mapped or read, only a stretch or a chunk of it is held at a time. A mapped
+// an open file, at most room blocks. Read whole, the file is held once, by
+// the records that view it; mapped or read in chunks, only a stretch or a
+// chunk of it is held at a time, and each record has its own bytes. A mapped
 // pass that meets a file changed under it is read again, so the blocks,
 // counts and errors are always those of a read. With standardOnly the read
 // stops at the first block of another kind (kindsRefused), for files too large
@@ -38,7 +45,7 @@ enum class FileAccess { MapWherePossible, Read };
 // pass read again steps again from the start).
 TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
                       const std::function<void(std::uint64_t)>& step = {},
-                      FileAccess access = FileAccess::MapWherePossible);
+                      FileAccess access = FileAccess::WholeWherePossible);
 
 // The TZX file header, version 1.20.
 void AppendTzxHeader(std::vector<std::uint8_t>& out);

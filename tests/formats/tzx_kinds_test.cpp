@@ -372,7 +372,10 @@ TEST(TzxKinds, SharedFieldsSaveBackAndAFileCutUnderTheReaderFails) {
 // (the rest of its last page reads as zeros, pages past it fault), and on a
 // tape longer than one mapped stretch (records across the stretch's end),
 // whole, cut, and cut short while the load runs; each with room for all
-// blocks, for one, and for standard blocks only.
+// blocks, for one, and for standard blocks only. Read whole into one buffer,
+// a load gives the same as a read of a file nobody changes meanwhile (a
+// change after the one read of the file no longer matters), every record a
+// view of the buffer up to its last byte; a failed read gives no blocks.
 TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
   Bytes kinds = Tzx({TzxRom(kData)});
   for (const KindRow& row : KindRows()) kinds.insert(kinds.end(), row.block.begin(), row.block.end());
@@ -429,8 +432,8 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
       // A mapped pass of standard blocks only stops at the first block it
       // finds zeroed, before the step that writes the file again.
       if (row.restored && setting.standardOnly) continue;
-      TzxKinds loads[2];
-      for (const FileAccess access : {FileAccess::MapWherePossible, FileAccess::Read}) {
+      TzxKinds loads[3];
+      for (const FileAccess access : {FileAccess::WholeWherePossible, FileAccess::MapWherePossible, FileAccess::Read}) {
         if (!written) WriteFileBytes(path, file);
         written = row.cutAt == 0;  // a file cut by the load is written again
         const int fd = ::open(path.c_str(), O_RDONLY);
@@ -441,12 +444,13 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
           if (row.restored && steps == 1) WriteFileBytes(path, file);
           ++steps;
         };
-        loads[access == FileAccess::Read] =
+        loads[static_cast<int>(access)] =
             ReadTzxKinds(fd, file.size() + row.told, setting.room, setting.standardOnly, step, access);
         ::close(fd);
       }
-      const TzxKinds& mapped = loads[0];
-      const TzxKinds& read = loads[1];
+      const TzxKinds& whole = loads[0];
+      const TzxKinds& mapped = loads[1];
+      const TzxKinds& read = loads[2];
       const std::string where = std::string(row.name) + " at " + std::to_string(file.size()) + ", room " +
                                 std::to_string(setting.room) + (setting.standardOnly ? ", standard only" : "");
       EXPECT_EQ(mapped.blocks, read.blocks) << where;
@@ -455,6 +459,21 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
       EXPECT_EQ(mapped.truncatedBytes, read.truncatedBytes) << where;
       EXPECT_EQ(mapped.error, read.error) << where;
       EXPECT_EQ(mapped.kindsRefused, read.kindsRefused) << where;
+      if (row.cutAt == 0) {
+        EXPECT_EQ(whole.error, read.error) << where;
+        if (read.error == 0) {
+          EXPECT_EQ(whole.blocks, read.blocks) << where;
+          EXPECT_EQ(whole.leftOut, read.leftOut) << where;
+          EXPECT_EQ(whole.truncatedOffset, read.truncatedOffset) << where;
+          EXPECT_EQ(whole.truncatedBytes, read.truncatedBytes) << where;
+          EXPECT_EQ(whole.kindsRefused, read.kindsRefused) << where;
+        } else {
+          EXPECT_TRUE(whole.blocks.empty()) << where;
+        }
+        for (const TapeBlock& block : whole.blocks) {
+          EXPECT_EQ(block.isView(), block.holdsRecord()) << where;
+        }
+      }
       if (row.error >= 0 && setting.room == 1000 && !setting.standardOnly) {
         EXPECT_EQ(mapped.error, row.error) << where;
         if (row.blocks != kUnchecked) {

@@ -175,8 +175,8 @@ void CheckSignal(const TapeProject& loaded) {
   FUZZ_CHECK(total == stream.totalSamples() && stream.done());
 }
 
-// Mapped or read, a TZX gives the same blocks, counts and errors, with room
-// for all blocks and for standard blocks only.
+// Read whole, mapped or read in chunks, a TZX gives the same blocks, counts
+// and errors, with room for all blocks and for standard blocks only.
 void CheckTzxReadsAgree(const std::string& path, std::size_t size, std::size_t room) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
@@ -186,6 +186,10 @@ void CheckTzxReadsAgree(const std::string& path, std::size_t size, std::size_t r
     FUZZ_CHECK(mapped.blocks == read.blocks && mapped.leftOut == read.leftOut && mapped.error == read.error);
     FUZZ_CHECK(mapped.truncatedOffset == read.truncatedOffset && mapped.truncatedBytes == read.truncatedBytes);
     FUZZ_CHECK(mapped.kindsRefused == read.kindsRefused);
+    const TzxKinds whole = ReadTzxKinds(fd, size, room, standardOnly, {}, FileAccess::WholeWherePossible);
+    FUZZ_CHECK(whole.blocks == read.blocks && whole.leftOut == read.leftOut && whole.error == read.error);
+    FUZZ_CHECK(whole.truncatedOffset == read.truncatedOffset && whole.truncatedBytes == read.truncatedBytes);
+    FUZZ_CHECK(whole.kindsRefused == read.kindsRefused);
   }
   ::close(fd);
 }
