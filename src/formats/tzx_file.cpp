@@ -365,6 +365,19 @@ void ReadBlocks(Source& file, std::uint64_t size, std::size_t room, bool standar
   }
 }
 
+// Blocks that view less than half of the file (most of it left out for want
+// of room, or held in kept fields) get their own bytes instead, so that the
+// buffer is freed and a few blocks taken from a large file do not hold all of
+// it for as long as they live.
+void OwnBytesIfFewViewed(std::vector<TapeBlock>& blocks, std::uint64_t size) {
+  std::uint64_t viewed = 0;
+  for (const TapeBlock& block : blocks) viewed += block.isView() ? block.size() : 0;
+  if (viewed * 2 >= size) return;
+  for (TapeBlock& block : blocks) {
+    if (block.isView()) block.mutableBytes();
+  }
+}
+
 }  // namespace
 
 TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standardOnly,
@@ -378,6 +391,7 @@ TzxKinds ReadTzxKinds(int fd, std::uint64_t size, std::size_t room, bool standar
     ReadBlocks(whole, size, room, standardOnly, step, read);
     // A failed read keeps no blocks, wherever the pieces fell.
     if (read.error != 0) read.blocks.clear();
+    OwnBytesIfFewViewed(read.blocks, size);
     return read;
   }
   if (access != FileAccess::Read) {

@@ -373,9 +373,9 @@ TEST(TzxKinds, SharedFieldsSaveBackAndAFileCutUnderTheReaderFails) {
 // tape longer than one mapped stretch (records across the stretch's end),
 // whole, cut, and cut short while the load runs; each with room for all
 // blocks, for one, and for standard blocks only. Read whole into one buffer,
-// a load gives the same as a read of a file nobody changes meanwhile (a
-// change after the one read of the file no longer matters), every record a
-// view of the buffer up to its last byte; a failed read gives no blocks.
+// a load gives the same as a read of a file nobody changes meanwhile, its
+// records views of the buffer up to the file's last byte unless they would
+// hold a large buffer for a small share of it; a failed read gives no blocks.
 TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
   Bytes kinds = Tzx({TzxRom(kData)});
   for (const KindRow& row : KindRows()) kinds.insert(kinds.end(), row.block.begin(), row.block.end());
@@ -470,8 +470,10 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
         } else {
           EXPECT_TRUE(whole.blocks.empty()) << where;
         }
-        for (const TapeBlock& block : whole.blocks) {
-          EXPECT_EQ(block.isView(), block.holdsRecord()) << where;
+        // The records of a tape of records view the buffer; one taken from
+        // it for want of room has bytes of its own.
+        if (row.file == &records) {
+          for (const TapeBlock& block : whole.blocks) EXPECT_EQ(block.isView(), setting.room > 1) << where;
         }
       }
       if (row.error >= 0 && setting.room == 1000 && !setting.standardOnly) {
