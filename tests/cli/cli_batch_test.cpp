@@ -57,7 +57,7 @@ TEST(CliBatch, EachFileOnItsOwnWithASummaryAndTheWorstStatus) {
   WriteFileBytes(d + "good.tzx", Tzx({TzxRom(header), TzxRom(data)}));
   WriteFileBytes(d + "also.tap", Concat({header, data}));
   WriteFileBytes(d + "broken.tzx", Bytes{'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20, 0x10, 0, 0, 9});
-  WriteFileBytes(d + "old.tap", header);
+  WriteFileBytes(d + "old.tap", header.toVector());
   std::filesystem::create_directories(d + "sub");
   WriteFileBytes(d + "sub/good.tap", Concat({header}));
   WriteFileBytes(d + "file", Bytes{0});

@@ -41,7 +41,7 @@ TEST_P(BlockCommands, WriteTheTapOrSayWhy) {
   WriteFileBytes(dir / "bad.bas", {'1', '0', ' ', 'S', 'T', 'O', 'P', '\n', '5', '\n'});
   WriteFileBytes(dir / "code.bin", {1, 2, 3});
   WriteFileBytes(dir / "empty.bin", {});
-  WriteFileBytes(dir / "old.tap", kOld);
+  WriteFileBytes(dir / "old.tap", kOld.toVector());
   Args args;
   for (std::string arg : row.args) {
     if (arg.rfind("@/", 0) == 0) arg = (dir / arg.substr(2)).string();
@@ -61,7 +61,7 @@ TEST_P(BlockCommands, WriteTheTapOrSayWhy) {
   } else {
     EXPECT_EQ(ReadFileBytes(written), row.out);
   }
-  EXPECT_EQ(ReadFileBytes(dir / "old.tap"), Bytes(kOld)) << "a file given only as input is never changed";
+  EXPECT_EQ(ReadFileBytes(dir / "old.tap"), kOld.toVector()) << "a file given only as input is never changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,7 +104,7 @@ TEST(BlockCommands, AppendGoesAfterTheBlocksAlreadyThere) {
   TempDir dir;
   WriteFileBytes(dir / "stop.bas", {'1', '0', ' ', 'S', 'T', 'O', 'P', '\n'});
   WriteFileBytes(dir / "code.bin", {4, 5});
-  WriteFileBytes(dir / "tape.tap", kOld);
+  WriteFileBytes(dir / "tape.tap", kOld.toVector());
   const std::string tape = (dir / "tape.tap").string();
   std::ostringstream out, err;
   Io io{out, err};

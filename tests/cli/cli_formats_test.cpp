@@ -91,7 +91,7 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
   EXPECT_EQ(recording[10], 0x18);
   // A damaged block's line carries a mark and what is wrong.
   TapeBlock damaged = program;
-  damaged.back() ^= 1;
+  damaged.mutableBytes().back() ^= 1;
   WriteFileBytes(d + "d.tap", Concat({header, damaged, MakeRawRecord({0xFF})}));
   EXPECT_EQ(RunWith({"list", d + "d.tap"}).out,
             "Program: hello     \n      9 байт данных  ! Контрольная сумма не совпадает: записано 72, должно быть 73\n"

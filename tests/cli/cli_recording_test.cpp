@@ -26,7 +26,7 @@ std::vector<TapeBlock> Records() {
 // The same records, the data block's checksum byte wrong.
 std::vector<TapeBlock> DamagedRecords() {
   std::vector<TapeBlock> records = Records();
-  records[1].back() ^= 0x01;
+  records[1].mutableBytes().back() ^= 0x01;
   return records;
 }
 
