@@ -33,16 +33,7 @@ OpResult OpenFailure(const std::string& path, int err) {
 
 }  // namespace
 
-RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
-    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
-      reading_(reading),
-      mappedSpan_(RoundUpToPages(mappedSpan)),
-      buffer_(std::max<std::size_t>(bufferSize, 1)),
-      refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
-
-RecordingReader::~RecordingReader() { Close(); }
-
-OpResult RecordingReader::Open(const std::string& path) {
+OpResult RecordingFile::Open(const std::string& path) {
   Close();
   // Without O_NONBLOCK, opening a named pipe would wait for a writer forever;
   // for a regular file the flag changes nothing, and anything else is refused below.
@@ -60,18 +51,76 @@ OpResult RecordingReader::Open(const std::string& path) {
   }
   fd_ = fd;
   length_ = static_cast<std::int64_t>(st.st_size);
+  next_ = 0;
+  lastError_ = 0;
+  // The kernel reads ahead further for a file read from start to end.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return OpResult::Success();
+}
+
+void RecordingFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  length_ = 0;
+  next_ = 0;
+}
+
+std::size_t RecordingFile::ReadBytes(std::uint8_t* dest, std::size_t size) {
+  lastError_ = 0;
+  std::size_t done = 0;
+  while (done < size && fd_ >= 0) {
+    const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(next_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) lastError_ = errno;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+    next_ += n;
+  }
+  return done;
+}
+
+bool RecordingFile::Seek(std::int64_t index) {
+  if (fd_ < 0 || index < 0) return false;
+  next_ = index;
+  return true;
+}
+
+RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
+    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
+      reading_(reading),
+      mappedSpan_(RoundUpToPages(mappedSpan)),
+      buffer_(std::max<std::size_t>(bufferSize, 1)),
+      refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
+
+RecordingReader::~RecordingReader() { Close(); }
+
+OpResult RecordingReader::Open(const std::string& path) {
+  Close();
+  if (OpResult opened = file_.Open(path); !opened.ok()) return opened;
+  StartReading(file_, reading_ == FileReading::Mapped);
+  return OpResult::Success();
+}
+
+OpResult RecordingReader::Open(ByteSampleSource& source) {
+  Close();
+  if (source.length() < 0) return OpResult::Fail(kOpenSoundFailedText, "длина записи неизвестна");
+  StartReading(source, false);
+  return OpResult::Success();
+}
+
+void RecordingReader::StartReading(ByteSampleSource& source, bool mapped) {
+  source_ = &source;
+  sourceAt_ = 0;
+  length_ = source.length();
   bufferStart_ = 0;
   bufferCount_ = 0;
   usable_ = 0;
   ShowBuffer();
-  mapRefused_ = reading_ != FileReading::Mapped;
+  mapRefused_ = !mapped;
   mappingFailed_ = false;
   mappedThrough_ = 0;
   readFailed_ = false;
   readError_.clear();
-  // The kernel reads ahead further for a file read from start to end.
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return OpResult::Success();
 }
 
 void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
@@ -93,8 +142,8 @@ void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
 void RecordingReader::Close() {
   if (MappingFailed()) SetReadError(EIO);
   mapping_.Unmap();
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.Close();
+  source_ = nullptr;
   stream_ = nullptr;
   bufferStart_ = 0;
   bufferCount_ = 0;
@@ -116,9 +165,9 @@ void RecordingReader::SetReadError(int err) {
 
 bool RecordingReader::MappingFailed() const {
   if (mappingFailed_ || mapping_.lostPages()) return true;
-  if (mappedThrough_ == 0 || fd_ < 0) return false;
+  if (mappedThrough_ == 0 || !file_.isOpen()) return false;
   struct stat st {};
-  return ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < mappedThrough_;
+  return ::fstat(file_.fd(), &st) != 0 || static_cast<std::int64_t>(st.st_size) < mappedThrough_;
 }
 
 bool RecordingReader::readFailed() const { return readFailed_ || MappingFailed(); }
@@ -130,9 +179,9 @@ bool RecordingReader::MapAround(std::int64_t position) {
     // A file that shrank since it was opened is read from here on: the reads
     // find where it ends and say so.
     struct stat st {};
-    const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
+    const bool shrank = ::fstat(file_.fd(), &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
     const std::int64_t size = std::min(mappedSpan_, length_ - offset);
-    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size), kOutsideSample)) {
+    if (shrank || !mapping_.Map(file_.fd(), offset, static_cast<std::size_t>(size), kOutsideSample)) {
       mapping_.Unmap();
       mapRefused_ = true;
       return false;
@@ -176,16 +225,25 @@ SampleWindow RecordingReader::RefillStream(std::int64_t position) {
   }
 }
 
-std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) const {
+std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) {
   err = 0;
-  std::size_t done = 0;
-  while (done < size && fd_ >= 0) {
-    const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) err = errno;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+  if (!source_) return 0;
+  if (offset != sourceAt_) {
+    if (!source_->Seek(offset)) {
+      err = ESPIPE;
+      return 0;
+    }
+    sourceAt_ = offset;
   }
+  // One call per block; a source may hand a block out in several pieces.
+  std::size_t done = 0;
+  while (done < size) {
+    const std::size_t n = source_->ReadBytes(dest + done, size - done);
+    if (n == 0) break;
+    done += std::min(n, size - done);
+  }
+  sourceAt_ += static_cast<std::int64_t>(done);
+  if (done < size && source_ == &file_) err = file_.lastError();
   return done;
 }
 
@@ -242,6 +300,9 @@ std::uint8_t RecordingReader::SampleAt(std::int64_t position) {
   }
   const std::int64_t offset = position - bufferStart_;
   if (offset >= 0 && offset < bufferCount_) return buffer_[static_cast<std::size_t>(offset)];
+  // A source read once can neither go back nor skip ahead for one sample.
+  if (!source_ || !source_->Seek(position - 1)) return kOutsideSample;
+  sourceAt_ = position - 1;
   std::uint8_t sample = kOutsideSample;
   int err = 0;
   ReadInto(&sample, 1, position - 1, err);
