@@ -66,10 +66,14 @@ class ByteStream {
 inline constexpr int kExactSampleRate = 22050;
 
 // A file as the exact import reads it: every byte one 8-bit sample, the WAV
-// header included, read forwards a block at a time or from any index.
+// header included, read forwards a block at a time or from any index, or lent
+// from a stretch of the file mapped into memory (no copy; moved on as the
+// reading goes, so the pages held stay few).
 class RecordingFile final : public ByteSampleSource {
  public:
-  RecordingFile() = default;
+  // mappedSpan: the stretch mapped at a time, rounded up to whole pages; 0
+  // lends nothing (every sample is copied by reads).
+  explicit RecordingFile(std::int64_t mappedSpan = 0);
   ~RecordingFile() override { Close(); }
   RecordingFile(const RecordingFile&) = delete;
   RecordingFile& operator=(const RecordingFile&) = delete;
@@ -86,11 +90,27 @@ class RecordingFile final : public ByteSampleSource {
   std::int64_t length() const override { return length_; }
   std::size_t ReadBytes(std::uint8_t* dest, std::size_t size) override;
   bool Seek(std::int64_t index) override;
+  // The mapped stretch holding index. None once mapping was refused (or the
+  // file shrank since it was opened): the reads then find where it ends.
+  Lent Lend(std::int64_t index) override;
   // The errno of the last read when it failed, 0 when it only ended early or
   // did not fail.
   int lastError() const { return lastError_; }
+  // Whether a stretch is mapped just now.
+  bool mapped() const { return mapping_.mapped(); }
+  // The sample at index when the stretch mapped now holds it, else nullptr.
+  const std::uint8_t* MappedAt(std::int64_t index) const;
+  // Whether the mapped stretches saw the file shrink or lose a page (their
+  // samples past the loss read as the rest level, or as 0 where the kernel
+  // cut a page short).
+  bool MappingFailed() const;
 
  private:
+  std::int64_t mappedSpan_;
+  MappedStretch mapping_;
+  bool mapRefused_ = false;         // reads from now on
+  bool mappingFailed_ = false;      // a stretch let go had lost pages
+  std::int64_t mappedThrough_ = 0;  // the end (0-based offset) of the furthest stretch mapped
   int fd_ = -1;
   std::int64_t length_ = 0;
   std::int64_t next_ = 0;  // the offset the next read starts at
@@ -134,7 +154,7 @@ class RecordingReader {
   bool isOpen() const { return source_ != nullptr || stream_ != nullptr; }
   // Whether the file's samples are being read from a mapping just now (a
   // refused mapping falls back to reads for the rest of the file).
-  bool readsMapped() const { return mapping_.mapped(); }
+  bool readsMapped() const { return file_.mapped(); }
 
   // F: the file length in bytes, as taken when the file was opened; for a
   // stream, the lead-in and every sample once it has ended, kUnknownLength before.
@@ -172,14 +192,12 @@ class RecordingReader {
 
  private:
   SampleWindow Refill(std::int64_t position);
-  // Reads the source from its start on: the file's by mapped stretches where
-  // mapped is true, else a block at a time into the buffer.
-  void StartReading(ByteSampleSource& source, bool mapped);
-  // Moves the mapping to the stretch holding position; false when the file
-  // is to be read instead from now on.
-  bool MapAround(std::int64_t position);
-  // Whether the mapped stretches saw the file shrink or lose a page.
-  bool MappingFailed() const;
+  // Reads the source from its start on: what it lends as it is, the rest a
+  // block at a time into the buffer.
+  void StartReading(ByteSampleSource& source);
+  // Hands out what the source lends around position as the window; false
+  // when it lends nothing there (it is read into the buffer from now on).
+  bool LendAround(std::int64_t position);
   void SetReadError(int err);
   // Hands out the buffer's usable samples as the window.
   void ShowBuffer();
@@ -202,12 +220,7 @@ class RecordingReader {
   std::int64_t windowStart_ = 0;
   std::int64_t windowCount_ = 0;
   std::int64_t windowLimit_;
-  FileReading reading_;
-  std::int64_t mappedSpan_;
-  MappedStretch mapping_;
-  bool mapRefused_ = false;        // reads from now on
-  bool mappingFailed_ = false;     // a stretch let go had lost pages
-  std::int64_t mappedThrough_ = 0;  // the end (0-based offset) of the furthest stretch mapped
+  bool lendRefused_ = false;  // the source lends nothing: read into the buffer from now on
   std::vector<std::uint8_t> buffer_;
   std::int64_t bufferStart_ = 0;  // position of buffer_[0]
   std::int64_t bufferCount_ = 0;  // valid samples in buffer_

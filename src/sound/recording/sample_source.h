@@ -41,6 +41,20 @@ class ByteSampleSource : public SampleSource {
     return false;
   }
 
+  // Samples the source already holds in memory, lent without a copy: a
+  // stretch that holds the sample at index, data[0] being the sample at
+  // first. Valid until the next call on the source. None (count 0) where the
+  // source holds none; ReadBytes then copies them.
+  struct Lent {
+    const std::uint8_t* data = nullptr;
+    std::int64_t first = 0;
+    std::int64_t count = 0;
+  };
+  virtual Lent Lend(std::int64_t index) {
+    (void)index;
+    return {};
+  }
+
   std::size_t Read(float* out, std::size_t maxSamples) override {
     constexpr std::size_t kBlock = 4096;
     std::uint8_t block[kBlock];
