@@ -203,15 +203,16 @@ bool AtomicFileWriter::Commit() {
     }
     if (ActiveFileCalls().fchmod(fd_, mode) != 0) Fail(SystemReason(errno));
   }
-  if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
-  if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
-  fd_ = -1;
   if (!failed_) {
+    // The file opened, not a path that might meanwhile name another one.
     struct stat st{};
-    if (stat(temp_.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != written_) {
+    if (fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != written_) {
       Fail("файл записан не полностью");
     }
   }
+  if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
+  if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
+  fd_ = -1;
   if (!failed_ && ActiveFileCalls().rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
   if (failed_) {
     Abort();
