@@ -830,6 +830,18 @@ void SyncIntoData(Halves& h) {
   h.erase(h.begin(), h.begin() + 2);
 }
 
+// The first two 0 bits in a row from half-wave from on (the first's
+// first): their middle edge early by two fifths of a half-wave.
+void EdgeEarly(Halves& h, std::size_t from) {
+  const float zero = static_cast<float>(855 * kPerT);
+  std::size_t i = from;
+  while (!(h[i].first < 1.5f * zero && h[i + 2].first < 1.5f * zero)) i += 2;
+  h[i].first *= 1.03f;
+  h[i + 1].first *= 0.6f;
+  h[i + 2].first *= 1.4f;
+  h[i + 3].first *= 1.02f;
+}
+
 class CoderHarmTable : public ::testing::TestWithParam<CoderHarmRow> {};
 
 TEST_P(CoderHarmTable, ReadsTheRecordInStep) {
@@ -856,16 +868,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CoderHarmRow{"header_sync_into_a_zero_bit", true, false, SyncIntoData},
                       CoderHarmRow{"data_sync_into_a_one_bit_length_known", false, true, SyncIntoData},
                       CoderHarmRow{"data_sync_into_a_one_bit", false, false, SyncIntoData},
-                      // The first two 0 bits in a row from bit 50 on.
-                      CoderHarmRow{"zero_bits_middle_edge_early", false, true,
+                      CoderHarmRow{"zero_bits_middle_edge_early", false, true, [](Halves& h) { EdgeEarly(h, 102); }},
+                      // Both in one record: a swing lost early, an edge moved later.
+                      CoderHarmRow{"lost_swing_and_middle_edge_early", false, true,
                                    [](Halves& h) {
-                                     const float zero = static_cast<float>(855 * kPerT);
-                                     std::size_t i = 102;
-                                     while (!(h[i].first < 1.5f * zero && h[i + 2].first < 1.5f * zero)) i += 2;
-                                     h[i].first *= 1.03f;
-                                     h[i + 1].first *= 0.6f;
-                                     h[i + 2].first *= 1.4f;
-                                     h[i + 3].first *= 1.02f;
+                                     h = LostSwing(h, true);
+                                     EdgeEarly(h, 402);
                                    }}),
     [](const auto& info) { return std::string(info.param.name); });
 

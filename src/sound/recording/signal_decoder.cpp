@@ -766,8 +766,8 @@ bool BlockReader::DecodeData() {
   // (SyncMayHoldData): the missing bits were then lost at the start, where a
   // header's 0 bits hide them from the checksum, so this goes first even when
   // the bits put in at the end made it match. Then, when it fails, allowing
-  // for half-waves lost in it, and taking four half-waves for one bit only in
-  // the shape of a split (see ReadBits). A second reading is kept only when
+  // for half-waves lost in it, taking four half-waves for one bit only in the
+  // shape of a split (see ReadBits), and both. A second reading is kept only when
   // it has exactly the bits the length asks, its checksum matches and a
   // header is of a type the ROM writes, and counts as repaired by the bits
   // missing (a second reading is a second chance for a slip to match: other
@@ -792,13 +792,12 @@ bool BlockReader::DecodeData() {
       return true;
     }
   }
-  if (!plain.checksumOk && decode(ReadBits(halves_, pilotHalf_, true, false), peaks_) && exact()) {
-    record_.repairedBits = static_cast<int>(missing);
-    return true;
-  }
-  if (!plain.checksumOk && decode(ReadBits(halves_, pilotHalf_, false, true), peaks_) && exact()) {
-    record_.repairedBits = static_cast<int>(missing);
-    return true;
+  // Each of a coder's harms alone, then both in one record.
+  for (const auto& [lostSwings, splitShape] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    if (!plain.checksumOk && decode(ReadBits(halves_, pilotHalf_, lostSwings, splitShape), peaks_) && exact()) {
+      record_.repairedBits = static_cast<int>(missing);
+      return true;
+    }
   }
   record_ = std::move(plain);
   return true;
