@@ -868,6 +868,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CoderHarmRow{"header_sync_into_a_zero_bit", true, false, SyncIntoData},
                       CoderHarmRow{"data_sync_into_a_one_bit_length_known", false, true, SyncIntoData},
                       CoderHarmRow{"data_sync_into_a_one_bit", false, false, SyncIntoData},
+                      // The flag's first 1 bit uneven, its second half-wave
+                      // near enough to the pilot's to fit it.
+                      CoderHarmRow{"data_sync_into_an_uneven_one_bit", false, true,
+                                   [](Halves& h) {
+                                     SyncIntoData(h);
+                                     h[1].first *= 1.08f;
+                                     h[2].first *= 0.92f;
+                                   }},
                       CoderHarmRow{"zero_bits_middle_edge_early", false, true, [](Halves& h) { EdgeEarly(h, 102); }},
                       // Both in one record: a swing lost early, an edge moved later.
                       CoderHarmRow{"lost_swing_and_middle_edge_early", false, true,

@@ -631,6 +631,15 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
       return false;
     }
     if (timed) {
+      // After a sync run into a 1 bit's half-wave, a pair of 0 bits further
+      // on may pass for the sync: the bits since then say so.
+      if (pilotTail_.size() < kMostPilotTail) {
+        pilotTail_.push_back({length, endSample, peak});
+        bool resumed = false;
+        const bool done = ResumeAfterMergedSync(resumed);
+        if (resumed) return done;
+        pilotTail_.pop_back();
+      }
       state_ = State::Data;
       fromSync_ = true;
       syncSecond_ = length;
@@ -663,7 +672,13 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     ++pilotCount_;
     pilotMisses_ *= kMissFade;
     lastPilot_ = length;
-    pilotTail_.clear();
+    // A half-wave that fits only by the jitter (a 1 bit's stretched) stays in
+    // the tail.
+    if (std::fabs(length - pilotHalf_) < kPilotSteady * pilotHalf_) {
+      pilotTail_.clear();
+    } else if (pilotCount_ >= kMinPilot && pilotTail_.size() < kMostPilotTail) {
+      pilotTail_.push_back({length, endSample, peak});
+    }
     return false;
   }
   // The half-waves since the pilot's last, while it is long enough to be one.
@@ -820,22 +835,28 @@ bool BlockReader::SyncMayHoldData() const {
 bool BlockReader::ResumeAfterMergedSync(bool& resumed) {
   // The sync ran into the data's first half-wave (see SyncMayHoldData), a
   // 1 bit's: too long for the pilot or a sync, and the 1 bits after it too
-  // long for a sync, so the pilot was given up. When the half-waves since
-  // the pilot are such a half-wave and then bits, all swinging like the
-  // pilot, the data is read from them.
+  // long for a sync (or fitting the pilot only by its jitter), so the pilot
+  // was given up, or a pair of 0 bits further on passed for the sync. When
+  // the half-waves since the pilot are such a half-wave and then bits (pairs
+  // of one period, as when bits come again after a dropout), all swinging like
+  // the pilot, the data is read from them.
   resumed = false;
   if (pilotTail_.size() < kMergedRun + 1) return false;
   const float zeroHalf = static_cast<float>(kZeroPeriod / 2) * pilotHalf_;
   const float oneHalf = static_cast<float>(kOnePeriod / 2) * pilotHalf_;
-  const auto bitLike = [&](float length) { return length > kMergedLow * zeroHalf && length < kMergedHigh * oneHalf; };
   const GapHalf first = pilotTail_.front();
   const float rest = first.length - static_cast<float>(kSyncShare) * pilotHalf_;
-  if (!bitLike(rest)) return false;
+  if (rest < kMergedLow * zeroHalf || rest > kMergedHigh * oneHalf) return false;
   for (const GapHalf& half : pilotTail_) {
     if (half.peak < kSyncSwing * pilotPeak_) return false;
   }
-  for (std::size_t k = 1; k < pilotTail_.size(); ++k) {
-    if (!bitLike(pilotTail_[k].length)) return false;
+  for (std::size_t k = 0; k + 1 < pilotTail_.size(); k += 2) {
+    const float a = k == 0 ? rest : pilotTail_[k].length, b = pilotTail_[k + 1].length;
+    const float period = a + b;
+    if (period < kResumeLow * 2 * zeroHalf || period > kResumeHigh * 2 * oneHalf ||
+        std::fabs(a - b) >= kResumeAgree * std::max(a, b)) {
+      return false;
+    }
   }
   const std::vector<GapHalf> tail = std::move(pilotTail_);
   pilotTail_.clear();
