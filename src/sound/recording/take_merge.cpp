@@ -569,7 +569,9 @@ bool Plausible(const std::vector<std::uint8_t>& bytes, std::size_t trustedLength
 constexpr long kGapCost = 128;
 constexpr std::size_t kNearLength = 2;
 
-long Contradiction(const std::vector<std::uint8_t>& bytes, const std::vector<const SignalRecord*>& takes) {
+// Counting stops once the cost passes limit (the answer is then known).
+long Contradiction(const std::vector<std::uint8_t>& bytes, const std::vector<const SignalRecord*>& takes,
+                   long limit = std::numeric_limits<long>::max()) {
   BitList reading;
   reading.bits.reserve(bytes.size() * 8);
   for (std::size_t b = 0; b < bytes.size() * 8; ++b) reading.bits.push_back(bytes[b / 8] >> (7 - b % 8) & 1);
@@ -578,6 +580,7 @@ long Contradiction(const std::vector<std::uint8_t>& bytes, const std::vector<con
   for (const SignalRecord* r : takes) {
     // A take cut short, or run on into another block, is no reading of it.
     if (r->bytes.size() + kNearLength < bytes.size() || bytes.size() + kNearLength < r->bytes.size()) continue;
+    if (r->bytes == bytes || cost > limit) continue;  // a take does not contradict its own reading
     const BitList take = BitsOf(*r);
     const Alignment a = Align(reading, take);
     for (std::size_t i = 0; i < a.partner.size(); ++i) {
@@ -755,7 +758,8 @@ MergedRecord ResolveTakes(const Slot& slot, const RepairLimits& limits, std::siz
   if (takes.size() >= 2) {
     const long cost = Contradiction(answers[best].record.bytes, takes);
     for (const SignalRecord* r : takes) {
-      if (r->bytes != answers[best].record.bytes && Contradiction(r->bytes, takes) + kBeyondTheTakes < cost) return bad;
+      if (r->bytes == answers[best].record.bytes) continue;
+      if (Contradiction(r->bytes, takes, cost - kBeyondTheTakes) + kBeyondTheTakes < cost) return bad;
     }
   }
   Answer& chosen = answers[best];
