@@ -154,10 +154,44 @@ bool ChooseSearch(benchmark::State& state) {
   return false;
 }
 
-// The exact decoder's pulse measurement alone: every pulse of the recording
-// from the decoder's start position, one call per pulse as the decoder makes
-// them, then in the batches of the first figures.
+// The exact decoder's pulse measurement alone, every pulse of the recording
+// from the decoder's start position taken as the decoder takes them: the
+// pulses the cursor holds and whose ticks would do nothing in a loop of its
+// own, at most a byte's eight bits at a time, every other one by a call that
+// ticks the pacer (and measures ahead when nothing more is held).
 void BM_MeasurePulse(benchmark::State& state) {
+  if (!ChooseSearch(state)) return;
+  QuietHost host;
+  const reelo::FileReading reading = ChooseReading(state, 1);
+  constexpr int kBits = 8;
+  for (auto _ : state) {
+    reelo::RecordingReader recording(reelo::kRecordingBufferSize, reading);
+    if (!recording.Open(Recording()).ok()) std::abort();
+    reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
+    reelo::PulseCursor cursor;
+    std::int64_t position = reelo::kDecodeStartPosition;
+    long long sum = 0;
+    int bit = 0;
+    while (position <= recording.length()) {
+      auto [at, last] = cursor.Quiet(recording, position, pacer);
+      last = at + std::min<std::ptrdiff_t>(last - at, kBits - bit);
+      bit += static_cast<int>(last - at);
+      for (; at < last; ++at) sum += reelo::PulseCursor::LengthOf(*at);
+      cursor.Taken(at, position);
+      if (bit < kBits) {
+        sum += cursor.Measure(recording, position, pacer);
+        ++bit;
+      }
+      if (bit == kBits) bit = 0;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordingSize());
+  reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
+}
+
+// The same one call per pulse, the pacer ticked at every one.
+void BM_MeasurePulseOneCall(benchmark::State& state) {
   if (!ChooseSearch(state)) return;
   QuietHost host;
   const reelo::FileReading reading = ChooseReading(state, 1);
@@ -227,6 +261,7 @@ void BM_LevelSearch(benchmark::State& state) {
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LevelSearch)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeasurePulse)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MeasurePulseOneCall)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MeasurePulses)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeTape)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AnalyseSpectrum)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();

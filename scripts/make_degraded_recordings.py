@@ -16,7 +16,9 @@ speed to +-5%), "hard" (combinations of them), "harsh" (noise to 6 dB SNR,
 a 3 kHz head, azimuth error, +-8% speed, 3% wow, hum at -6 dB, -36 dBFS, a
 dead or an antiphase channel, MP3 at 64 and 128 kbit/s and Ogg Vorbis through
 lame and oggenc, FLAC, 8000 and 11025 Hz) and "intro" (a spoken title before the
-tape, and speech alone, which holds no record). With --takes N a longer tape
+tape, and speech alone, which holds no record). --groups lossy selects the
+MP3, Ogg and FLAC recordings of the harsh group alone (their manifest still
+says "harsh"). With --takes N a longer tape
 of ten records (--take-records M: M records) is also recorded N times through one hard chain, as the same
 cassette re-recorded: its dropouts in the same places, each take with its own
 speed, level, wow, noise and dropouts (group "takes", files take_<i>__...).
@@ -26,7 +28,7 @@ effect, format, tape, group). Everything follows from --seed, so the same seed
 gives the same files.
 
 Usage: scripts/make_degraded_recordings.py OUTDIR [--seed N] [--effects a,b]
-       [--groups ordinary,hard,harsh,intro] [--formats u8_22050,s16_44100]
+       [--groups ordinary,hard,harsh,intro,lossy] [--formats u8_22050,s16_44100]
        [--takes N] [--take-records M]
 Needs python3-numpy, python3-scipy, zmakebas, pasmo, tape2wav, sox, lame,
 vorbis-tools, espeak-ng.
@@ -314,6 +316,8 @@ ORDINARY = {"clean", "lowpass_5k", "highpass_100", "speed_plus5", "speed_minus5"
 HARD = {"cassette_mix", "dropouts_deep", "speed_plus5_noise", "clipped_dc", "worn_tape", "wow_noise", "hum_strong",
         "quiet_30db_noise"}
 INTRO = {"spoken_intro", "speech_only"}
+# The harsh effects that go through a lossy (or lossless) coder: --groups lossy.
+LOSSY = {"mp3_64", "mp3_128", "ogg_q2", "flac"}
 # Harsh effects written in one form of their own instead of the five formats.
 SPECIAL_FORMAT = {"dead_channel": "s16_44100_dead", "antiphase": "s16_44100_anti", "mp3_64": "mp3_64",
                   "mp3_128": "mp3_128", "ogg_q2": "ogg_q2", "flac": "flac", "rate_8000": "s16_8000",
@@ -466,7 +470,8 @@ def main():
     wanted = set(filter(None, args.effects.split(",")))
     rows = []
     for index, (effect, build) in enumerate(effect_table()):
-        if (wanted and effect not in wanted) or group_of(effect) not in groups:
+        chosen = group_of(effect) in groups or ("lossy" in groups and effect in LOSSY)
+        if (wanted and effect not in wanted) or not chosen:
             continue
         tape = "tape1" if index % 2 == 0 else "tape2"
         erng = np.random.default_rng([args.seed, index])

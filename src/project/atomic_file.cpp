@@ -66,7 +66,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
   failed_ = false;
   error_.clear();
   buffer_.clear();
-  written_ = flushed_ = 0;
+  written_ = flushed_ = reserved_ = 0;
   if (path.empty()) {
     Fail(SystemErrorText(ENOENT));
     return false;
@@ -83,6 +83,14 @@ bool AtomicFileWriter::Open(const std::string& path) {
   temp_ = name.data();
   buffer_.reserve(kBufferSize);
   return true;
+}
+
+void AtomicFileWriter::Reserve(std::uint64_t size) {
+  if (fd_ < 0 || failed_ || size <= reserved_) return;
+  // The file's size stays what has been written, so a save cut short never
+  // looks complete; a file system without the call simply grows the file as
+  // it is written.
+  if (fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) reserved_ = size;
 }
 
 // The bytes one write call wrote, counted as flushed; 0 when it is to be
@@ -179,6 +187,8 @@ bool AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size
 bool AtomicFileWriter::Commit() {
   if (fd_ < 0) return false;
   FlushBuffer();
+  // Room set aside past what was written would stay with the file.
+  if (!failed_ && reserved_ > written_ && ftruncate(fd_, static_cast<off_t>(written_)) != 0) Fail(SystemReason(errno));
   if (!failed_) {
     // Keep the permission bits of the file being replaced; a new file gets the
     // usual bits for new files (what the process's umask allows of 0666).
@@ -193,15 +203,16 @@ bool AtomicFileWriter::Commit() {
     }
     if (ActiveFileCalls().fchmod(fd_, mode) != 0) Fail(SystemReason(errno));
   }
-  if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
-  if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
-  fd_ = -1;
   if (!failed_) {
+    // The file opened, not a path that might meanwhile name another one.
     struct stat st{};
-    if (stat(temp_.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != written_) {
+    if (fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != written_) {
       Fail("файл записан не полностью");
     }
   }
+  if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
+  if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
+  fd_ = -1;
   if (!failed_ && ActiveFileCalls().rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
   if (failed_) {
     Abort();

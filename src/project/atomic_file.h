@@ -22,6 +22,12 @@ class AtomicFileWriter {
   // Creates the temporary file beside the target. A target that is a symbolic
   // link is resolved, so the link's target is replaced and the link stays.
   bool Open(const std::string& path);
+  // Sets aside room for a file of `size` bytes in one step, so the file
+  // system does not find it page by page as the file grows (less work for
+  // every write, and the blocks come out in one piece). Only a hint: where the
+  // file system cannot, nothing changes and the writes still decide whether
+  // the save succeeds; room left over past the end is given back by Commit.
+  void Reserve(std::uint64_t size);
   // Appends bytes (buffered). Returns false once any write has failed.
   bool Write(const void* data, std::size_t size);
   // Appends the pieces in order, handed to the system without a copy and
@@ -55,6 +61,7 @@ class AtomicFileWriter {
   std::vector<iovec> pieces_;  // WritePieces' copy of the list, kept for the next call
   std::uint64_t written_ = 0;  // logical size of the file so far
   std::uint64_t flushed_ = 0;  // bytes already handed to the system
+  std::uint64_t reserved_ = 0;  // room set aside by Reserve
   bool failed_ = false;
   std::string error_;
 };

@@ -197,6 +197,9 @@ OpResult SaveTapFile(TapeProject& project, Progress& progress) {
   if (!project.hasFileName()) return OpResult::Fail(kSaveFailedText, SystemErrorText(ENOENT));
   AtomicFileWriter writer;
   if (!writer.Open(project.fileName)) return OpResult::Fail(kSaveFailedText, writer.error());
+  std::uint64_t fileSize = 0;
+  for (const TapeBlock& block : project.blocks) fileSize += RecordLength(block) + kLengthFieldSize;
+  writer.Reserve(fileSize);
   // A TAP file is its records back to back: each block's own bytes are
   // handed to the system, many blocks a call, without a copy.
   static const std::uint8_t kZeros[kMaxRecordLength + kLengthFieldSize] = {};

@@ -27,7 +27,9 @@ std::vector<SignalRecord> RecordsFrom(const Steering& s) {
   std::size_t i = 0;
   const std::size_t n = s.payloadSize();
   while (i < n) {
-    const std::size_t length = std::min<std::size_t>(p[i++] % 24 + 2, (n - i) / 2);
+    // The length byte is taken first: the room left must not count it.
+    const std::size_t asked = p[i++] % 24 + 2;
+    const std::size_t length = std::min<std::size_t>(asked, (n - i) / 2);
     if (length < 2) break;
     SignalRecord r;
     r.bytes.assign(p + i, p + i + length);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "file_size_limit.h"
 #include "project/file_calls.h"
 #include "tape_builders.h"
 
@@ -177,6 +178,48 @@ TEST(AtomicFileWriter, PiecesAreWrittenInOrderWhateverEachCallTakes) {
     EXPECT_EQ(writer.size(), expected.size()) << row.name;
     EXPECT_EQ(ReadFileBytes(dir / "f"), expected) << row.name;
     EXPECT_EQ(writevCalls, row.calls) << row.name;
+  }
+}
+
+// Room set aside for the file is a hint: the file holds exactly what was
+// written, room left past its end is given back, and a save that cannot be
+// written whole (here a file-size limit below the bytes, as on a full disk)
+// fails and leaves the old file and no temporary, whatever was set aside.
+TEST(AtomicFileWriter, ReservedRoomLeavesTheFileAsWritten) {
+  const Bytes old = {4, 4, 4, 4};
+  struct Row {
+    const char* name;
+    std::uint64_t reserve;
+    std::size_t bytes;
+    std::uint64_t limit;  // 0: none
+    bool saved;
+  } rows[] = {
+      {"set aside more than written", 8 << 20, 1000, 0, true},
+      {"set aside exactly", 300000, 300000, 0, true},
+      {"set aside less", 1000, 300000, 0, true},
+      {"set aside past the size limit", 8 << 20, 300000, 100000, false},
+      {"set aside within the limit, written past it", 50000, 300000, 100000, false},
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    WriteFileBytes(dir / "f", old);
+    const Bytes bytes = testing::RandomBytes(row.bytes, 3);
+    auto save = [&] {
+      AtomicFileWriter writer;
+      if (!writer.Open((dir / "f").string())) return 2;
+      writer.Reserve(row.reserve);
+      return writer.Write(bytes.data(), bytes.size()) && writer.Commit() ? 0 : 1;
+    };
+    const int status = row.limit == 0 ? save() : testing::ExitStatusUnderFileSizeLimit(row.limit, save);
+    EXPECT_EQ(status, row.saved ? 0 : 1) << row.name;
+    EXPECT_EQ(ReadFileBytes(dir / "f"), row.saved ? bytes : old) << row.name;
+    EXPECT_EQ(FileCount(dir.path()), 1) << row.name;
+    struct stat st{};
+    ASSERT_EQ(stat((dir / "f").c_str(), &st), 0);
+    // Blocks of 512 bytes: at most the bytes rounded up to the file system's
+    // allocation unit, not the room set aside.
+    EXPECT_LE(static_cast<std::uint64_t>(st.st_blocks) * 512, (row.saved ? row.bytes : old.size()) + 65536)
+        << row.name;
   }
 }
 

@@ -645,6 +645,15 @@ INSTANTIATE_TEST_SUITE_P(
                    data[1].second = 0.2f;
                    return Joined({PilotHalves(800), data});
                  }},
+        // Half-waves like a sync run into a 1 bit's and then eighty bits, at
+        // a twentieth of the pilot's swing (hiss), end the pilot; the block
+        // comes with a pilot of its own.
+        PilotRow{"bit_like_hiss_after_a_pilot",
+                 [](const TapeBlock& r) {
+                   Halves hiss{{static_cast<float>((667 + 735 + 1710) * kPerT), 0.05f}};
+                   for (int k = 0; k < 160; ++k) hiss.push_back({static_cast<float>((k / 2 % 3 ? 1710 : 855) * kPerT), 0.05f});
+                   return Joined({PilotHalves(800), hiss, PilotHalves(800), SyncAndBits(r)});
+                 }},
         // Six half-waves a quarter off the pilot's length (noise) just before
         // the sync: the pilot is held.
         PilotRow{"noise_burst_at_the_pilots_end",
@@ -793,6 +802,88 @@ INSTANTIATE_TEST_SUITE_P(Rows, LostSwingTable,
                                            LostSwingRow{"second_holds_three", false, true, true},
                                            LostSwingRow{"length_unknown", true, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// What a lossy coder does to half-waves, where the reader keeps the record
+// in step. It loses the sync's second half-wave (the shorter and weaker): the
+// sync runs into the data's first half-wave, three half-waves as one. Before
+// a 0 bit that one lasts about a pilot half-wave and the first 0 bit passes
+// for the sync (a header's leading 0 bits lost would shift it, and its
+// checksum, blind to that, still match); before a 1 bit it is too long for
+// the pilot and the 1 bits too long for a sync. It moves the middle edge of
+// two 0 bits early, one pair short and one long: they have a 1 bit's period
+// but are no 1 bit split by a spike.
+struct CoderHarmRow {
+  const char* name;
+  bool header;       // the record is a header (starts with 0 bits), else data (1 bits)
+  bool lengthKnown;  // a header before gave the data's length
+  std::function<void(Halves&)> harm;  // on the sync's and the data's half-waves
+};
+
+void SyncIntoData(Halves& h) {
+  h[2].first += h[0].first + h[1].first;
+  h.erase(h.begin(), h.begin() + 2);
+}
+
+// The first two 0 bits in a row from half-wave from on (the first's
+// first): their middle edge early by two fifths of a half-wave.
+void EdgeEarly(Halves& h, std::size_t from) {
+  const float zero = static_cast<float>(855 * kPerT);
+  std::size_t i = from;
+  while (!(h[i].first < 1.5f * zero && h[i + 2].first < 1.5f * zero)) i += 2;
+  h[i].first *= 1.03f;
+  h[i + 1].first *= 0.6f;
+  h[i + 2].first *= 1.4f;
+  h[i + 3].first *= 1.02f;
+}
+
+class CoderHarmTable : public ::testing::TestWithParam<CoderHarmRow> {};
+
+TEST_P(CoderHarmTable, ReadsTheRecordInStep) {
+  const CoderHarmRow& row = GetParam();
+  const TapeBlock record = row.header ? kHeader : MakeRecord(0xFF, Bytes(40, 9));
+  Halves data = SyncAndBits(record);
+  row.harm(data);
+  BlockReader reader(44100);
+  if (row.lengthKnown) reader.ExpectLength(record.size() - 2);
+  std::vector<SignalRecord> found;
+  std::int64_t at = 0;
+  for (const auto& [length, swing] : Joined({PilotHalves(1000), data, {{44100.0f, 1.0f}}})) {
+    at += static_cast<std::int64_t>(length);
+    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
+  }
+  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].bytes, Body(record));
+  EXPECT_TRUE(found[0].checksumOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CoderHarmTable,
+    ::testing::Values(CoderHarmRow{"header_sync_into_a_zero_bit", true, false, SyncIntoData},
+                      CoderHarmRow{"data_sync_into_a_one_bit_length_known", false, true, SyncIntoData},
+                      CoderHarmRow{"data_sync_into_a_one_bit", false, false, SyncIntoData},
+                      // The flag's first 1 bit uneven, its second half-wave
+                      // near enough to the pilot's to fit it.
+                      CoderHarmRow{"data_sync_into_an_uneven_one_bit", false, true,
+                                   [](Halves& h) {
+                                     SyncIntoData(h);
+                                     h[1].first *= 1.08f;
+                                     h[2].first *= 0.92f;
+                                   }},
+                      CoderHarmRow{"zero_bits_middle_edge_early", false, true, [](Halves& h) { EdgeEarly(h, 102); }},
+                      // Both in one record: a swing lost early, an edge moved later.
+                      CoderHarmRow{"lost_swing_and_middle_edge_early", false, true,
+                                   [](Halves& h) {
+                                     h = LostSwing(h, true);
+                                     EdgeEarly(h, 402);
+                                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace reelo

@@ -224,3 +224,63 @@ TEST(TakeMerge, LinesUpTakesBeforeCombiningThem) {
 
 }  // namespace
 }  // namespace reelo
+
+namespace reelo {
+namespace {
+
+// A checksum matches one time in 256: a take whose bits slipped may match and
+// still be wrong. Such a reading is not given as good when the header's
+// length or the other takes speak against it; the record is then given from
+// the others (combined where they can be) or kept bad.
+TEST(TakeMerge, GivesNoChanceMatchAsGood) {
+  const std::vector<std::uint8_t> good = LongRecord();  // 48 bytes
+  std::vector<std::uint8_t> header{0x00, 0x03, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 46, 0, 0x00, 0x80, 0x00, 0x80};
+  std::uint8_t x = 0;
+  for (std::uint8_t b : header) x ^= b;
+  header.push_back(x);
+  // One byte short, with a last byte that makes it match.
+  std::vector<std::uint8_t> short47(good.begin(), good.end() - 2);
+  x = 0;
+  for (std::uint8_t b : short47) x ^= b;
+  short47.push_back(x);
+  // Four bits read surely wrong, two in each of two columns: matches.
+  const std::vector<std::uint8_t> slipped = Flip(Flip(Flip(Flip(good, 8), 16), 9), 17);
+  struct Row {
+    const char* name;
+    std::vector<std::vector<SignalRecord>> takes;
+    std::vector<std::uint8_t> data;  // the merged data record
+    std::string source;
+    bool ok;
+  };
+  const std::vector<Row> rows = {
+      // Take 1 read the block a byte short, which matched; the others have
+      // the header's length and one doubtful bit wrong: combined and repaired.
+      {"shorter_than_its_header",
+       {{Rec(header), Rec(short47)}, {Rec(header), Rec(Flip(good, 100), {{100, 10}})}, {Rec(header), Rec(Flip(good, 100), {{100, 10}})}},
+       good, "собран из записей 1, 2, 3", true},
+      // The same, with the others' wrong bit read surely: no repair, kept bad.
+      {"shorter_than_its_header_kept_bad",
+       {{Rec(header), Rec(short47)}, {Rec(header), Rec(Flip(good, 100))}, {Rec(header), Rec(Flip(good, 100))}},
+       Flip(good, 100), "из записи 2", false},
+      // Take 1's slipped reading matches; two takes read the record alike
+      // but for one doubtful bit, and contradict take 1's four sure bits.
+      {"contradicted_by_two_takes",
+       {{Rec(header), Rec(slipped)}, {Rec(header), Rec(Flip(good, 300), {{300, 10}})}, {Rec(header), Rec(Flip(good, 300), {{300, 10}})}},
+       Flip(good, 300), "из записи 2", false},
+      // Without the others' contradiction the reading that matches stands.
+      {"uncontradicted_match_stands",
+       {{Rec(header), Rec(good)}, {Rec(header), Rec(Flip(good, 300), {{300, 10}})}, {Rec(header), Rec(Flip(good, 300), {{300, 10}})}},
+       good, "из записи 1", true},
+  };
+  for (const Row& row : rows) {
+    const std::vector<MergedRecord> merged = MergeTakes(row.takes);
+    ASSERT_EQ(merged.size(), 2u) << row.name;
+    EXPECT_EQ(merged[0].record.bytes, header) << row.name;
+    EXPECT_EQ(merged[1].record.bytes, row.data) << row.name;
+    EXPECT_EQ(TakeSourceText(merged[1]), row.source) << row.name;
+    EXPECT_EQ(merged[1].record.checksumOk, row.ok) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace reelo

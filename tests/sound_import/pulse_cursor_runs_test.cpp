@@ -3,6 +3,7 @@
 // positions of the byte-by-byte rule, the same progress reports (so a stop
 // from the window lands on the same pulse) and the same histograms, over
 // readers whose windows and mapped stretches end anywhere in a pulse.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -339,6 +340,146 @@ TEST_P(CursorDecode, TheSameRunAsOneSampleWindows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Questions, CursorDecode, ::testing::ValuesIn(DecodeCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// Samples in memory as an 8-bit source: read in pieces of at most `piece`,
+// and lent whole when `lends`.
+class MemorySource final : public ByteSampleSource {
+ public:
+  MemorySource(const Bytes& bytes, std::size_t piece, bool lends) : bytes_(bytes), piece_(piece), lends_(lends) {}
+  int rate() const override { return 22050; }
+  std::int64_t length() const override { return static_cast<std::int64_t>(bytes_.size()); }
+  std::size_t ReadBytes(std::uint8_t* dest, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, bytes_.size() - std::min(at_, bytes_.size())});
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), n, dest);
+    at_ += n;
+    return n;
+  }
+  bool Seek(std::int64_t index) override {
+    at_ = static_cast<std::size_t>(index);
+    return true;
+  }
+  Lent Lend(std::int64_t) override {
+    return lends_ ? Lent{bytes_.data(), 0, length()} : Lent{};
+  }
+
+ private:
+  const Bytes& bytes_;
+  std::size_t piece_;
+  bool lends_;
+  std::size_t at_ = 0;
+};
+
+// The decoder takes the pulses the cursor holds in loops of its own; its
+// progress reports must still fall on the pulses where one call per pulse
+// (the pacer ticked before each) has them, so a stop lands on the same
+// pulse, and its records and questions be the same as with one-sample
+// windows (no pulse held). Over files and over sources in memory.
+struct ProgressCase {
+  std::string name;
+  Bytes samples;
+  Reading reading;
+  std::size_t piece;  // > 0: read from a MemorySource in pieces of this size
+  bool lends;         // the MemorySource lends its samples
+  int stopAt;         // the progress report that answers "stop" (0: none)
+  std::vector<QuestionReply> replies;
+};
+
+bool Open(RecordingReader& recording, const std::string& path, const ProgressCase& c, MemorySource& memory) {
+  return c.piece > 0 ? recording.Open(memory).ok() : recording.Open(path).ok();
+}
+
+Bytes RandomBlocks(int count, int bytes) {
+  Signal signal;
+  std::uint32_t state = 77;
+  for (int i = 0; i < count; ++i) {
+    Bytes body;
+    for (int b = 0; b < bytes + 13 * i; ++b) {
+      state = state * 1664525u + 1013904223u;
+      body.push_back(static_cast<std::uint8_t>(state >> 24));
+    }
+    signal.Block(body, 30 + i);
+  }
+  return signal.samples();
+}
+
+std::vector<ProgressCase> ProgressCases() {
+  using R = QuestionReply;
+  const Reading copied333{FileReading::Copied, 333};
+  const Reading onePage{FileReading::Mapped, 100, 4096};
+  const std::vector<R> answers = {R::One, R::Zero, R::Noise, R::Pilot, R::Closed, R::One,
+                                  R::Zero, R::One, R::Noise, R::Zero, R::One, R::Zero};
+  return {
+      {"BlocksMapped", RandomBlocks(4, 300), {}, 0, false, 0, {}},
+      {"BlocksCopiedWindowsOf333", RandomBlocks(4, 300), copied333, 0, false, 0, {}},
+      {"BlocksOnePageStretches", RandomBlocks(4, 300), onePage, 0, false, 0, {}},
+      {"BlocksMemoryLent", RandomBlocks(4, 300), {}, 4096, true, 0, {}},
+      {"BlocksMemoryInPiecesOf77", RandomBlocks(4, 300), copied333, 77, false, 0, {}},
+      {"StopAtTheFirstReport", RandomBlocks(3, 300), {}, 0, false, 1, {}},
+      {"StopAtTheFifthReportCopied", RandomBlocks(3, 300), copied333, 0, false, 5, {}},
+      {"StopAtTheNinthReportOnePageStretches", RandomBlocks(3, 300), onePage, 0, false, 9, {}},
+      {"StopAtTheSeventhReportMemory", RandomBlocks(3, 300), copied333, 1000, false, 7, {}},
+      {"QuestionsMapped", BlocksWithBadPulses(), {}, 0, false, 0, answers},
+      {"QuestionsMemoryInPiecesOf61", BlocksWithBadPulses(), copied333, 61, false, 0, answers},
+      {"QuestionsThenStopAtTheFourthReport", BlocksWithBadPulses(), onePage, 0, false, 4, answers},
+  };
+}
+
+void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
+
+class DecoderPulses : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(DecoderPulses, ReportsStopsAndQuestionsFallAsOnePulseACall) {
+  const ProgressCase& c = GetParam();
+  TempDir dir;
+  testing::WriteFileBytes(dir / "r.wav", c.samples);
+  const std::string path = (dir / "r.wav").string();
+  MemorySource memory(c.samples, c.piece, c.lends);
+
+  // Every pulse from the decoder's start, one call each, over the same reading.
+  RecordingReader plainReading(c.reading.bufferSize, c.reading.mode, c.reading.mappedSpan);
+  ASSERT_TRUE(Open(plainReading, path, c, memory));
+  ImportState plainState;
+  FakeHost plainHost;
+  StopAt(plainHost, c.stopAt);
+  Pacer pacer = EventsPacer(plainHost, &plainState);
+  PulseCursor cursor;
+  std::int64_t position = kDecodeStartPosition;
+  while (position <= plainReading.length() && !plainState.stopRequested) cursor.Measure(plainReading, position, pacer);
+
+  RecordingReader recording(c.reading.bufferSize, c.reading.mode, c.reading.mappedSpan);
+  ASSERT_TRUE(Open(recording, path, c, memory));
+  ImportState state;
+  FakeHost host;
+  StopAt(host, c.stopAt);
+  host.replies.assign(c.replies.begin(), c.replies.end());
+  const DecodeResult decoded = DecodeTape(state, PulseBounds{}, recording, host);
+  EXPECT_TRUE(recording.ReadOutcome(path).ok());
+
+  EXPECT_EQ(host.progress, plainHost.progress);
+  EXPECT_EQ(decoded.stopped, c.stopAt > 0);
+  if (c.stopAt > 0) EXPECT_EQ(host.progress.size(), static_cast<std::size_t>(c.stopAt));
+  if (c.stopAt == 0) EXPECT_GT(host.progress.size(), 8u);
+
+  // Records and questions as with no pulse held, up to where the stop fell.
+  DecodeCase asked{c.name, c.samples, c.replies, {}};
+  const Decoded plain = Decode(path, asked, Reading{FileReading::Copied, 1});
+  ASSERT_LE(host.questions.size(), plain.questions.size());
+  for (std::size_t i = 0; i < host.questions.size(); ++i) {
+    EXPECT_EQ(host.questions[i].position, plain.questions[i].position) << "question " << i;
+    EXPECT_EQ(host.questions[i].length, plain.questions[i].length) << "question " << i;
+    EXPECT_EQ(host.questions[i].picture.samples, plain.questions[i].picture.samples) << "question " << i;
+  }
+  ASSERT_LE(state.loadedBlocks.size(), plain.blocks.size());
+  EXPECT_TRUE(std::equal(state.loadedBlocks.begin(), state.loadedBlocks.end(), plain.blocks.begin()));
+  if (c.stopAt == 0) {
+    EXPECT_EQ(host.calls, plain.calls);
+    EXPECT_EQ(host.questions.size(), c.replies.size());
+    EXPECT_GT(state.loadedBlocks.size(), 2u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, DecoderPulses, ::testing::ValuesIn(ProgressCases()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

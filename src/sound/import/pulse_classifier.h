@@ -69,13 +69,19 @@ class PulseClassTable {
     if (static_cast<unsigned>(length) > static_cast<unsigned>(kMaxPulseLength)) [[unlikely]] {
       return ClassifyLength(length, bounds_, dataFound);
     }
-    const std::uint8_t found = classes_[dataFound ? 1 : 0][static_cast<std::size_t>(length)];
+    const std::uint8_t found = Lookup(length, dataFound);
     if (found == kAsk) return std::nullopt;
     return static_cast<PulseClass>(found);
   }
 
- private:
+  // The class of a length of 0 to kMaxPulseLength as a PulseClass value, or
+  // kAsk: for a loop over many pulses that branches only on the rare cases.
   static constexpr std::uint8_t kAsk = 0xFF;
+  std::uint8_t Lookup(int length, bool dataFound) const {
+    return classes_[dataFound ? 1 : 0][static_cast<std::size_t>(length)];
+  }
+
+ private:
   PulseBounds bounds_;
   std::array<std::array<std::uint8_t, kMaxPulseLength + 1>, 2> classes_;
 };

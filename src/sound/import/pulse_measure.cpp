@@ -125,6 +125,7 @@ bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   recording_ = &recording;
   at_ = end_ = pulses_.data();
   next_ = -1;
+  quietCheck_ = -1;
   if (position < 1 || position > recording.length() - 2) return false;
   const SampleWindow window = recording.Window(position);
   // F is asked for again after the window is read: a stream's may only now
@@ -138,6 +139,18 @@ bool PulseCursor::Scan(RecordingReader& recording, std::int64_t position) {
   base_ = position;
   next_ = position;
   return count > 0;
+}
+
+void PulseCursor::FindQuiet(std::int64_t nextCheck) {
+  quietCheck_ = nextCheck;
+  if (at_ == end_ || next_ >= nextCheck) {
+    quiet_ = at_;
+    return;
+  }
+  // A pulse ends where the next begins; the first whose end reaches the
+  // clock's look is the last quiet one. The ends grow, so it is found by halving.
+  const std::int64_t bound = nextCheck - base_;
+  quiet_ = bound > 0xFFFF ? end_ : std::lower_bound(at_, end_ - 1, static_cast<HeldPulse>(bound) << 16) + 1;
 }
 
 int PulseCursor::MeasureAfresh(RecordingReader& recording, std::int64_t& position, Pacer& pacer) {

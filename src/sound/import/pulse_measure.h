@@ -77,6 +77,30 @@ class PulseCursor {
     return MeasureAfresh(recording, position, pacer);
   }
 
+  // The held pulses from position on whose pacer ticks would do nothing (each
+  // begins before the pacer's next look at the clock), for a loop that reads
+  // their lengths itself, its state in registers, and then says with Taken
+  // how far it got: the same pulses, lengths and positions as Measure one at
+  // a time. Empty when no held pulse begins at position or the next one must
+  // be ticked (Measure then goes on). Every one ends before F - 1, so neither
+  // the end of the recording nor a stop can come within them.
+  struct QuietPulses {
+    const HeldPulse* first;
+    const HeldPulse* last;
+  };
+  QuietPulses Quiet(const RecordingReader& recording, std::int64_t position, const Pacer& pacer) {
+    if (next_ != position || recording_ != &recording) return {at_, at_};
+    if (pacer.nextCheck() != quietCheck_ || quiet_ < at_) [[unlikely]] FindQuiet(pacer.nextCheck());
+    return {at_, quiet_};
+  }
+  // The pulses of the last Quiet before upTo were taken: position moves past
+  // the last of them.
+  void Taken(const HeldPulse* upTo, std::int64_t& position) {
+    if (upTo == at_) return;
+    at_ = upTo;
+    position = next_ = base_ + (upTo[-1] >> 16);
+  }
+
   // Hands the pulses held from position on to take(pulses, n), as Measure
   // would measure them one by one (the pacer ticked before each, position
   // advanced past each), while fewer than maxCount are taken and stop is
@@ -118,6 +142,8 @@ class PulseCursor {
   // Finds the pulses that begin and end within the samples from position on;
   // false when there are none.
   bool Scan(RecordingReader& recording, std::int64_t position);
+  // Finds the held pulses that begin before nextCheck.
+  void FindQuiet(std::int64_t nextCheck);
 
   static constexpr std::size_t kEdgeRoom = kMaxSpan + pulse_scan::kSlack;
   int words_;
@@ -126,6 +152,8 @@ class PulseCursor {
   std::int64_t next_ = -1;  // where the next held pulse begins
   const HeldPulse* at_ = nullptr;   // the next held pulse
   const HeldPulse* end_ = nullptr;  // past the last
+  const HeldPulse* quiet_ = nullptr;  // past the last that begins before quietCheck_
+  std::int64_t quietCheck_ = -1;      // the pacer's next look at the clock when quiet_ was found
   std::array<std::uint16_t, kEdgeRoom> edges_;         // a rise and a fall for each pulse
   std::array<HeldPulse, kMaxSpan / 2> pulses_;  // the same as held pulses
 };

@@ -33,16 +33,9 @@ OpResult OpenFailure(const std::string& path, int err) {
 
 }  // namespace
 
-RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
-    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
-      reading_(reading),
-      mappedSpan_(RoundUpToPages(mappedSpan)),
-      buffer_(std::max<std::size_t>(bufferSize, 1)),
-      refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
+RecordingFile::RecordingFile(std::int64_t mappedSpan) : mappedSpan_(mappedSpan > 0 ? RoundUpToPages(mappedSpan) : 0) {}
 
-RecordingReader::~RecordingReader() { Close(); }
-
-OpResult RecordingReader::Open(const std::string& path) {
+OpResult RecordingFile::Open(const std::string& path) {
   Close();
   // Without O_NONBLOCK, opening a named pipe would wait for a writer forever;
   // for a regular file the flag changes nothing, and anything else is refused below.
@@ -60,18 +53,111 @@ OpResult RecordingReader::Open(const std::string& path) {
   }
   fd_ = fd;
   length_ = static_cast<std::int64_t>(st.st_size);
+  next_ = 0;
+  lastError_ = 0;
+  mapRefused_ = mappedSpan_ == 0;
+  mappingFailed_ = false;
+  mappedThrough_ = 0;
+  // The kernel reads ahead further for a file read from start to end.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return OpResult::Success();
+}
+
+void RecordingFile::Close() {
+  mapping_.Unmap();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  length_ = 0;
+  next_ = 0;
+}
+
+std::size_t RecordingFile::ReadBytes(std::uint8_t* dest, std::size_t size) {
+  lastError_ = 0;
+  std::size_t done = 0;
+  while (done < size && fd_ >= 0) {
+    const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(next_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) lastError_ = errno;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+    next_ += n;
+  }
+  return done;
+}
+
+bool RecordingFile::Seek(std::int64_t index) {
+  if (fd_ < 0 || index < 0) return false;
+  next_ = index;
+  return true;
+}
+
+ByteSampleSource::Lent RecordingFile::Lend(std::int64_t index) {
+  if (mapRefused_ || fd_ < 0 || index < 0 || index >= length_) return {};
+  const std::int64_t offset = index / mappedSpan_ * mappedSpan_;
+  if (!mapping_.mapped() || mapping_.offset() != offset) {
+    if (mapping_.lostPages()) mappingFailed_ = true;
+    // A file that shrank since it was opened is read from here on: the reads
+    // find where it ends and say so.
+    struct stat st {};
+    const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
+    const std::int64_t size = std::min(mappedSpan_, length_ - offset);
+    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size), kOutsideSample)) {
+      mapping_.Unmap();
+      mapRefused_ = true;
+      return {};
+    }
+    mappedThrough_ = std::max(mappedThrough_, offset + size);
+  }
+  return {mapping_.data(), mapping_.offset(), static_cast<std::int64_t>(mapping_.size())};
+}
+
+const std::uint8_t* RecordingFile::MappedAt(std::int64_t index) const {
+  if (!mapping_.mapped()) return nullptr;
+  const std::int64_t inMapping = index - mapping_.offset();
+  if (inMapping < 0 || inMapping >= static_cast<std::int64_t>(mapping_.size())) return nullptr;
+  return mapping_.data() + inMapping;
+}
+
+bool RecordingFile::MappingFailed() const {
+  if (mappingFailed_ || mapping_.lostPages()) return true;
+  if (mappedThrough_ == 0 || fd_ < 0) return false;
+  struct stat st {};
+  return ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < mappedThrough_;
+}
+
+RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
+    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
+      file_(reading == FileReading::Mapped ? mappedSpan : 0),
+      buffer_(std::max<std::size_t>(bufferSize, 1)),
+      refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
+
+RecordingReader::~RecordingReader() { Close(); }
+
+OpResult RecordingReader::Open(const std::string& path) {
+  Close();
+  if (OpResult opened = file_.Open(path); !opened.ok()) return opened;
+  StartReading(file_);
+  return OpResult::Success();
+}
+
+OpResult RecordingReader::Open(ByteSampleSource& source) {
+  Close();
+  if (source.length() < 0) return OpResult::Fail(kOpenSoundFailedText, "длина записи неизвестна");
+  StartReading(source);
+  return OpResult::Success();
+}
+
+void RecordingReader::StartReading(ByteSampleSource& source) {
+  source_ = &source;
+  sourceAt_ = 0;
+  length_ = source.length();
   bufferStart_ = 0;
   bufferCount_ = 0;
   usable_ = 0;
   ShowBuffer();
-  mapRefused_ = reading_ != FileReading::Mapped;
-  mappingFailed_ = false;
-  mappedThrough_ = 0;
+  lendRefused_ = false;
   readFailed_ = false;
   readError_.clear();
-  // The kernel reads ahead further for a file read from start to end.
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return OpResult::Success();
 }
 
 void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
@@ -91,10 +177,9 @@ void RecordingReader::Attach(ByteStream& stream, std::int64_t expectedLength) {
 }
 
 void RecordingReader::Close() {
-  if (MappingFailed()) SetReadError(EIO);
-  mapping_.Unmap();
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (file_.MappingFailed()) SetReadError(EIO);
+  file_.Close();
+  source_ = nullptr;
   stream_ = nullptr;
   bufferStart_ = 0;
   bufferCount_ = 0;
@@ -114,34 +199,17 @@ void RecordingReader::SetReadError(int err) {
   readFailed_ = true;
 }
 
-bool RecordingReader::MappingFailed() const {
-  if (mappingFailed_ || mapping_.lostPages()) return true;
-  if (mappedThrough_ == 0 || fd_ < 0) return false;
-  struct stat st {};
-  return ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < mappedThrough_;
-}
+bool RecordingReader::readFailed() const { return readFailed_ || file_.MappingFailed(); }
 
-bool RecordingReader::readFailed() const { return readFailed_ || MappingFailed(); }
-
-bool RecordingReader::MapAround(std::int64_t position) {
-  const std::int64_t offset = (position - 1) / mappedSpan_ * mappedSpan_;
-  if (!mapping_.mapped() || mapping_.offset() != offset) {
-    if (mapping_.lostPages()) mappingFailed_ = true;
-    // A file that shrank since it was opened is read from here on: the reads
-    // find where it ends and say so.
-    struct stat st {};
-    const bool shrank = ::fstat(fd_, &st) != 0 || static_cast<std::int64_t>(st.st_size) < length_;
-    const std::int64_t size = std::min(mappedSpan_, length_ - offset);
-    if (shrank || !mapping_.Map(fd_, offset, static_cast<std::size_t>(size), kOutsideSample)) {
-      mapping_.Unmap();
-      mapRefused_ = true;
-      return false;
-    }
-    mappedThrough_ = std::max(mappedThrough_, offset + size);
+bool RecordingReader::LendAround(std::int64_t position) {
+  const ByteSampleSource::Lent lent = source_->Lend(position - 1);
+  if (lent.count <= 0 || position - 1 < lent.first || position - 1 >= lent.first + lent.count) {
+    lendRefused_ = true;
+    return false;
   }
-  window_ = mapping_.data();
-  windowStart_ = mapping_.offset() + 1;
-  windowCount_ = static_cast<std::int64_t>(mapping_.size());
+  window_ = lent.data;
+  windowStart_ = lent.first + 1;
+  windowCount_ = lent.count;
   windowLimit_ = refillSize_;
   return true;
 }
@@ -176,16 +244,25 @@ SampleWindow RecordingReader::RefillStream(std::int64_t position) {
   }
 }
 
-std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) const {
+std::size_t RecordingReader::ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) {
   err = 0;
-  std::size_t done = 0;
-  while (done < size && fd_ >= 0) {
-    const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) err = errno;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+  if (!source_) return 0;
+  if (offset != sourceAt_) {
+    if (!source_->Seek(offset)) {
+      err = ESPIPE;
+      return 0;
+    }
+    sourceAt_ = offset;
   }
+  // One call per block; a source may hand a block out in several pieces.
+  std::size_t done = 0;
+  while (done < size) {
+    const std::size_t n = source_->ReadBytes(dest + done, size - done);
+    if (n == 0) break;
+    done += std::min(n, size - done);
+  }
+  sourceAt_ += static_cast<std::int64_t>(done);
+  if (done < size && source_ == &file_) err = file_.lastError();
   return done;
 }
 
@@ -200,7 +277,7 @@ SampleWindow RecordingReader::Refill(std::int64_t position) {
     ShowBuffer();
     return {buffer_.data(), 1};
   }
-  if (!mapRefused_ && MapAround(position)) return Window(position);
+  if (!lendRefused_ && LendAround(position)) return Window(position);
   const std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), length_ - position + 1);
   const auto size = static_cast<std::size_t>(wanted);
   int err = 0;
@@ -234,14 +311,12 @@ std::uint8_t RecordingReader::SampleAt(std::int64_t position) {
     const bool held = offset >= 0 && offset < bufferCount_ && position <= length_;
     return held ? buffer_[static_cast<std::size_t>(offset)] : kOutsideSample;
   }
-  if (mapping_.mapped()) {
-    const std::int64_t inMapping = position - 1 - mapping_.offset();
-    if (inMapping >= 0 && inMapping < static_cast<std::int64_t>(mapping_.size())) {
-      return mapping_.data()[inMapping];
-    }
-  }
+  if (const std::uint8_t* mapped = file_.MappedAt(position - 1)) return *mapped;
   const std::int64_t offset = position - bufferStart_;
   if (offset >= 0 && offset < bufferCount_) return buffer_[static_cast<std::size_t>(offset)];
+  // A source read once can neither go back nor skip ahead for one sample.
+  if (!source_ || !source_->Seek(position - 1)) return kOutsideSample;
+  sourceAt_ = position - 1;
   std::uint8_t sample = kOutsideSample;
   int err = 0;
   ReadInto(&sample, 1, position - 1, err);

@@ -28,6 +28,7 @@
 
 #include "project/op_result.h"
 #include "project/mapped_stretch.h"
+#include "sound/recording/sample_source.h"
 
 namespace reelo {
 
@@ -60,6 +61,62 @@ class ByteStream {
   virtual std::size_t Read(std::uint8_t* dest, std::size_t size) = 0;
 };
 
+// The rate the exact import takes every file for: its default pulse bounds
+// fit 22050 samples per second. The file's header is not read.
+inline constexpr int kExactSampleRate = 22050;
+
+// A file as the exact import reads it: every byte one 8-bit sample, the WAV
+// header included, read forwards a block at a time or from any index, or lent
+// from a stretch of the file mapped into memory (no copy; moved on as the
+// reading goes, so the pages held stay few).
+class RecordingFile final : public ByteSampleSource {
+ public:
+  // mappedSpan: the stretch mapped at a time, rounded up to whole pages; 0
+  // lends nothing (every sample is copied by reads).
+  explicit RecordingFile(std::int64_t mappedSpan = 0);
+  ~RecordingFile() override { Close(); }
+  RecordingFile(const RecordingFile&) = delete;
+  RecordingFile& operator=(const RecordingFile&) = delete;
+
+  // Opens a regular file; an Error "Не удалось открыть звуковой файл <path>"
+  // with the system's reason when it is missing, unreadable or no regular file.
+  OpResult Open(const std::string& path);
+  void Close();
+  bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+
+  int rate() const override { return kExactSampleRate; }
+  // The file's length in bytes as it was when opened.
+  std::int64_t length() const override { return length_; }
+  std::size_t ReadBytes(std::uint8_t* dest, std::size_t size) override;
+  bool Seek(std::int64_t index) override;
+  // The mapped stretch holding index. None once mapping was refused (or the
+  // file shrank since it was opened): the reads then find where it ends.
+  Lent Lend(std::int64_t index) override;
+  // The errno of the last read when it failed, 0 when it only ended early or
+  // did not fail.
+  int lastError() const { return lastError_; }
+  // Whether a stretch is mapped just now.
+  bool mapped() const { return mapping_.mapped(); }
+  // The sample at index when the stretch mapped now holds it, else nullptr.
+  const std::uint8_t* MappedAt(std::int64_t index) const;
+  // Whether the mapped stretches saw the file shrink or lose a page (their
+  // samples past the loss read as the rest level, or as 0 where the kernel
+  // cut a page short).
+  bool MappingFailed() const;
+
+ private:
+  std::int64_t mappedSpan_;
+  MappedStretch mapping_;
+  bool mapRefused_ = false;         // reads from now on
+  bool mappingFailed_ = false;      // a stretch let go had lost pages
+  std::int64_t mappedThrough_ = 0;  // the end (0-based offset) of the furthest stretch mapped
+  int fd_ = -1;
+  std::int64_t length_ = 0;
+  std::int64_t next_ = 0;  // the offset the next read starts at
+  int lastError_ = 0;
+};
+
 // A run of samples held in the buffer: data[0] is the sample at the position
 // asked for, and count samples (at least 1) follow without a gap.
 struct SampleWindow {
@@ -80,17 +137,24 @@ class RecordingReader {
 
   // Opens the file and takes its length F. A missing, unreadable or
   // non-regular file gives an Error: "Не удалось открыть звуковой файл <path>"
-  // with the system's reason as the detail.
+  // with the system's reason as the detail. The file is mapped, or read
+  // through its RecordingFile where it is copied.
   OpResult Open(const std::string& path);
+  // Reads the samples of a source that knows its length (F) and can seek
+  // (samples in memory, a file of another kind), a block per call into the
+  // buffer; the source must outlive the reading. A source that cannot seek
+  // reads forwards only: a position behind what it gave reads as the rest
+  // level. A source of unknown length gives an Error and is not read.
+  OpResult Open(ByteSampleSource& source);
   // Reads the stream from here on (closing any file). The stream must outlive
   // the reading; positions are read forwards only.
   // expectedLength: about how many samples it will give (for progress only).
   void Attach(ByteStream& stream, std::int64_t expectedLength);
   void Close();
-  bool isOpen() const { return fd_ >= 0 || stream_ != nullptr; }
+  bool isOpen() const { return source_ != nullptr || stream_ != nullptr; }
   // Whether the file's samples are being read from a mapping just now (a
   // refused mapping falls back to reads for the rest of the file).
-  bool readsMapped() const { return mapping_.mapped(); }
+  bool readsMapped() const { return file_.mapped(); }
 
   // F: the file length in bytes, as taken when the file was opened; for a
   // stream, the lead-in and every sample once it has ended, kUnknownLength before.
@@ -128,11 +192,12 @@ class RecordingReader {
 
  private:
   SampleWindow Refill(std::int64_t position);
-  // Moves the mapping to the stretch holding position; false when the file
-  // is to be read instead from now on.
-  bool MapAround(std::int64_t position);
-  // Whether the mapped stretches saw the file shrink or lose a page.
-  bool MappingFailed() const;
+  // Reads the source from its start on: what it lends as it is, the rest a
+  // block at a time into the buffer.
+  void StartReading(ByteSampleSource& source);
+  // Hands out what the source lends around position as the window; false
+  // when it lends nothing there (it is read into the buffer from now on).
+  bool LendAround(std::int64_t position);
   void SetReadError(int err);
   // Hands out the buffer's usable samples as the window.
   void ShowBuffer();
@@ -140,11 +205,14 @@ class RecordingReader {
   // Reads the stream on into the buffer until it holds position + ahead or
   // the stream ends.
   void ReadStreamTo(std::int64_t last);
-  // Reads up to size bytes from the file offset; returns how many arrived and
-  // the errno of a failed read (0 when the read only ended early).
-  std::size_t ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err) const;
+  // Reads up to size samples from the source's index offset; returns how
+  // many arrived and the errno of a failed read (0 when the read only ended
+  // early).
+  std::size_t ReadInto(std::uint8_t* dest, std::size_t size, std::int64_t offset, int& err);
 
-  int fd_ = -1;
+  RecordingFile file_;
+  ByteSampleSource* source_ = nullptr;  // file_ or a source given to Open
+  std::int64_t sourceAt_ = 0;          // the index the source's next read gives
   std::int64_t length_ = 0;
   // The window the inline Window hands out from: window_[0] is the sample at
   // windowStart_, windowCount_ samples follow, at most windowLimit_ at a time.
@@ -152,12 +220,7 @@ class RecordingReader {
   std::int64_t windowStart_ = 0;
   std::int64_t windowCount_ = 0;
   std::int64_t windowLimit_;
-  FileReading reading_;
-  std::int64_t mappedSpan_;
-  MappedStretch mapping_;
-  bool mapRefused_ = false;        // reads from now on
-  bool mappingFailed_ = false;     // a stretch let go had lost pages
-  std::int64_t mappedThrough_ = 0;  // the end (0-based offset) of the furthest stretch mapped
+  bool lendRefused_ = false;  // the source lends nothing: read into the buffer from now on
   std::vector<std::uint8_t> buffer_;
   std::int64_t bufferStart_ = 0;  // position of buffer_[0]
   std::int64_t bufferCount_ = 0;  // valid samples in buffer_

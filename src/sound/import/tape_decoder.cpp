@@ -1,5 +1,6 @@
 #include "sound/import/tape_decoder.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "sound/import/pulse_measure.h"
@@ -47,21 +48,81 @@ class TapeDecoder {
     return !run_.state.stopRequested;
   }
 
+  // The pulses the cursor holds whose pacer ticks would do nothing, for the
+  // loops below that take them without a call per pulse. None while a stop is
+  // pending (one the window asked for during a report line), so the next
+  // pulse goes through Classify and the stop is seen after it, as always.
+  PulseCursor::QuietPulses Quiet() const {
+    const PulseCursor::QuietPulses quiet = run_.cursor.Quiet(run_.recording, run_.position, run_.pacer);
+    return run_.state.stopRequested ? PulseCursor::QuietPulses{quiet.first, quiet.first} : quiet;
+  }
+
+  // Passes over the quiet pulses up to the first of the wanted class (taken;
+  // true) or the first that needs the bad-signal question (left for Classify).
+  // Within them the recording cannot end and no stop can come.
+  bool PassQuiet(PulseClass wanted) {
+    const auto [first, last] = Quiet();
+    const bool dataFound = run_.state.dataFound;
+    const PulseCursor::HeldPulse* at = first;
+    bool found = false;
+    for (; at < last; ++at) {
+      const std::uint8_t pulse = classes_.Lookup(PulseCursor::LengthOf(*at), dataFound);
+      if (pulse == PulseClassTable::kAsk) break;
+      if (pulse == wanted) {
+        found = true;
+        ++at;
+        break;
+      }
+    }
+    run_.cursor.Taken(at, run_.position);
+    return found;
+  }
+
+  // Takes the bits of a byte from bit `from` on out of the quiet pulses, up to
+  // the first pulse that needs the question: returns the bit the byte has
+  // reached; lost set when the last pulse taken was no bit.
+  int TakeQuietBits(int from, std::uint8_t& byte, bool& lost) {
+    auto [at, last] = Quiet();
+    last = at + std::min<std::ptrdiff_t>(last - at, kBitsPerByte - from);
+    const bool dataFound = run_.state.dataFound;
+    int bit = from;
+    unsigned bits = byte;
+    for (; at < last; ++at) {
+      const std::uint8_t pulse = classes_.Lookup(PulseCursor::LengthOf(*at), dataFound);
+      if (pulse == PulseClassTable::kAsk) break;
+      if (pulse != PulseOne && pulse != PulseZero) {
+        lost = true;
+        ++at;
+        break;
+      }
+      // The bits of random data cannot be guessed: no branch on their value.
+      bits |= static_cast<unsigned>(pulse == PulseOne) << (kBitsPerByte - 1 - bit);
+      ++bit;
+    }
+    run_.cursor.Taken(at, run_.position);
+    byte = static_cast<std::uint8_t>(bits);
+    return bit;
+  }
+
   // Passes over pulses until one of the wanted class or the end of the recording.
   bool SearchFor(PulseClass wanted) {
     PulseClass pulse = PulseNoise;
     do {
+      if (PassQuiet(wanted)) return true;
       if (!Classify(pulse)) return false;
     } while (!Ended() && pulse != wanted);
     return true;
   }
 
   // Reads eight bit pulses into byte; false in lost when a pulse was no bit
-  // (the bits gathered so far are dropped). False on a stop request.
+  // (the bits gathered so far are dropped). False on a stop request. The
+  // quiet pulses are taken in a loop, the others one by one.
   bool ReadByte(std::uint8_t& byte, bool& lost) {
     byte = 0;
     lost = false;
-    for (int i = 0; i < kBitsPerByte; ++i) {
+    for (int i = 0;;) {
+      i = TakeQuietBits(i, byte, lost);
+      if (lost || i == kBitsPerByte) return true;
       PulseClass pulse = PulseNoise;
       if (!Classify(pulse)) return false;
       if (pulse != PulseOne && pulse != PulseZero) {
@@ -69,8 +130,8 @@ class TapeDecoder {
         return true;
       }
       if (pulse == PulseOne) byte = static_cast<std::uint8_t>(byte | (0x80 >> i));
+      if (++i == kBitsPerByte) return true;
     }
-    return true;
   }
 
   int RecordLength() const { return static_cast<int>(record_.size() - kLengthFieldSize); }

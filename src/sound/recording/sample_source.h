@@ -24,6 +24,46 @@ class SampleSource {
   virtual std::size_t Read(float* out, std::size_t maxSamples) = 0;
 };
 
+// A recording of 8-bit samples (unsigned, 128 the middle) handed out as they
+// are, a large block per call: the exact import reads its levels from one,
+// with no conversion and one virtual call per block rather than per sample.
+// As a SampleSource it gives the same samples as -1..1.
+class ByteSampleSource : public SampleSource {
+ public:
+  // Reads up to size samples into dest, from where the last read ended (or
+  // Seek put it), and returns how many arrived; 0 at the end or when the
+  // source cannot give more.
+  virtual std::size_t ReadBytes(std::uint8_t* dest, std::size_t size) = 0;
+  // Moves the next read to the sample at index (0-based); false when the
+  // source cannot go there (a stream read once).
+  virtual bool Seek(std::int64_t index) {
+    (void)index;
+    return false;
+  }
+
+  // Samples the source already holds in memory, lent without a copy: a
+  // stretch that holds the sample at index, data[0] being the sample at
+  // first. Valid until the next call on the source. None (count 0) where the
+  // source holds none; ReadBytes then copies them.
+  struct Lent {
+    const std::uint8_t* data = nullptr;
+    std::int64_t first = 0;
+    std::int64_t count = 0;
+  };
+  virtual Lent Lend(std::int64_t index) {
+    (void)index;
+    return {};
+  }
+
+  std::size_t Read(float* out, std::size_t maxSamples) override {
+    constexpr std::size_t kBlock = 4096;
+    std::uint8_t block[kBlock];
+    const std::size_t n = ReadBytes(block, maxSamples < kBlock ? maxSamples : kBlock);
+    for (std::size_t i = 0; i < n; ++i) out[i] = (static_cast<float>(block[i]) - 128.0f) / 128.0f;
+    return n;
+  }
+};
+
 // What a decoding run tells the one who started it. The run calls Progress
 // about every few milliseconds of work (by time, not per sample), so a window
 // may process its events there.

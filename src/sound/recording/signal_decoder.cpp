@@ -20,6 +20,8 @@ constexpr double kRomPilot = 2168, kRomSync = 667 + 735, kRomZero = 2 * 855, kRo
 constexpr double kZeroPeriod = kRomZero / kRomPilot;  // 0.79 pilot half-waves
 constexpr double kOnePeriod = kRomOne / kRomPilot;    // 1.58
 constexpr double kRomPilotSeconds = kRomPilot / 3500000.0;
+constexpr double kSyncShare = kRomSync / kRomPilot;                        // 0.65 pilot half-waves
+constexpr double kSyncOrZero = (kRomSync + kRomZero) / 2 / kRomPilot;      // between a sync and a 0 bit
 
 // A pilot half-wave from 75% to 130% of the ROM's (speed errors, other
 // machines' timings); at least this many of them, steady within a share of
@@ -47,6 +49,14 @@ constexpr float kSyncPairMin = 0.4f, kSyncPairMax = 1.05f;
 // swing: in a dropout the pilot sinks into hiss, whose short half-waves are
 // no sync. (A lossy coder may leave the second much weaker than the first.)
 constexpr float kSyncSwing = 0.3f;
+// A sync run into the data's first half-wave (see SyncMayHoldData): what is
+// left of that half-wave after the sync is a bit's half-wave, within these
+// shares of a 0 bit's (or of a 1 bit's) half-wave, and at least this many
+// bit-like half-waves follow it before the pilot is given up.
+constexpr float kMergedLow = 0.6f, kMergedZeroHigh = 1.5f, kMergedHigh = 1.25f;
+constexpr std::size_t kMergedRun = 6;
+constexpr std::size_t kMergedBits = 2;
+constexpr std::size_t kMostPilotTail = 64;
 
 // The end of a block's data: a half-wave longer than this (in pilot
 // half-waves), a run of half-waves too short for any bit (noise), or a period
@@ -111,6 +121,7 @@ struct BitPath {
   // Per bit: the half-wave that closed it, or kUnclosed for a bit judged on
   // its first half-wave alone (its end never seen).
   std::vector<std::uint32_t> lastHalf;
+  bool firstSkipped = false;  // its first half-wave was no bit
 };
 constexpr std::uint32_t kUnclosed = std::numeric_limits<std::uint32_t>::max();
 
@@ -144,7 +155,7 @@ struct PathNode {
   bool closed = true;          // its last bit's last half-wave was seen
 };
 
-BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings) {
+BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings, bool splitShape) {
   const std::size_t n = halves.size();
   std::vector<PathNode> nodes(n + 1);
   nodes[0].cost = 0;
@@ -240,18 +251,19 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings
       bit.closed = false;
       offer(n, bit);
     }
-    // One bit of a mended period p, the path going on at half-wave next.
-    const auto mendedBit = [&](double p, std::size_t next) {
+    // One bit of a mended period p, the path going on at half-wave next;
+    // shape: what the halves' shape costs on top.
+    const auto mendedBit = [&](double p, std::size_t next, float shape) {
       const bool one = p > threshold;
       PathNode bit = step;
-      bit.cost = at.cost + kPeriodWeight * Deviation(p, one ? m1 : m0) + kMendCost;
+      bit.cost = at.cost + kPeriodWeight * Deviation(p, one ? m1 : m0) + kMendCost + shape;
       bit.bitCount = 1;
       bit.values = one ? 1 : 0;
       bit.certainty[0] = byte(certaintyOf(p, m0, m1) * kMendedCertainty);
       offer(next, bit);
     };
     // One half-wave holding a whole period.
-    mendedBit(a, i + 1);
+    mendedBit(a, i + 1, 0.0f);
     if (i + 2 < n) {
       // Three half-waves, two bits: the edge between them lost.
       const double c = halves[i + 2];
@@ -266,13 +278,26 @@ BitPath ReadBits(const std::vector<float>& halves, double pilot, bool lostSwings
       offer(i + 3, bits);
     }
     if (i + 3 < n) {
-      // Four half-waves, one bit: a spike split one of its halves.
-      mendedBit(a + halves[i + 1] + halves[i + 2] + halves[i + 3], i + 4);
+      // Four half-waves, one bit: a spike split one of its halves. With
+      // splitShape they must have the shape of a split: one end a whole half,
+      // the three others adding up to the other. Two 0 bits have a 1 bit's
+      // period too, and with their middle edge moved (a lossy coder moves
+      // edges) cost about as much as a mended 1 bit; only the halves' shape
+      // tells them apart, so it weighs fully. Noise after a block makes
+      // half-waves of any shape, which the plain mend absorbs (keeping the
+      // noise from reading as clean bits), so this is only a second try.
+      const double b = halves[i + 1], c = halves[i + 2], d = halves[i + 3], p = a + b + c + d;
+      const double half = (p > threshold ? m1 : m0) / 2;
+      const float shape = splitShape ? std::min(Deviation(a, half) + Deviation(b + c + d, half),
+                                                Deviation(a + b + c, half) + Deviation(d, half))
+                                     : 0.0f;
+      mendedBit(p, i + 4, shape);
     }
   }
   std::vector<std::uint32_t> steps;
   for (std::size_t i = n; i > 0; i = nodes[i].from) steps.push_back(static_cast<std::uint32_t>(i));
   BitPath path;
+  path.firstSkipped = !steps.empty() && nodes[steps.back()].from == 0 && nodes[steps.back()].bitCount == 0;
   for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
     const PathNode& step = nodes[*it];
     for (int k = 0; k < step.bitCount; ++k) {
@@ -465,6 +490,7 @@ void BlockReader::StartSearch() {
   halves_.clear();
   peaks_.clear();
   gap_.clear();
+  pilotTail_.clear();
 }
 
 bool BlockReader::Break(std::int64_t endSample) {
@@ -554,6 +580,8 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
       pilotCount_ += static_cast<int>(halves_.size()) + 1;
       halves_.clear();
       peaks_.clear();
+      lastPilot_ = length;
+      pilotTail_.clear();
       return false;
     }
     halves_.push_back(length);
@@ -599,10 +627,23 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     if (timed && !swung) {
       // Hiss in a dropout of the pilot: no sync, and no fault of the pilot.
       state_ = State::Pilot;
+      if (pilotTail_.size() < kMostPilotTail) pilotTail_.push_back({length, endSample, peak});
       return false;
     }
     if (timed) {
+      // After a sync run into a 1 bit's half-wave, a pair of 0 bits further
+      // on may pass for the sync: the bits since then say so.
+      if (pilotTail_.size() < kMostPilotTail) {
+        pilotTail_.push_back({length, endSample, peak});
+        bool resumed = false;
+        const bool done = ResumeAfterMergedSync(resumed);
+        if (resumed) return done;
+        pilotTail_.pop_back();
+      }
       state_ = State::Data;
+      fromSync_ = true;
+      syncSecond_ = length;
+      syncSecondPeak_ = peak;
       dataStart_ = endSample;
       halves_.clear();
       peaks_.clear();
@@ -630,8 +671,18 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     state_ = State::Pilot;
     ++pilotCount_;
     pilotMisses_ *= kMissFade;
+    lastPilot_ = length;
+    // A half-wave that fits only by the jitter (a 1 bit's stretched) stays in
+    // the tail.
+    if (std::fabs(length - pilotHalf_) < kPilotSteady * pilotHalf_) {
+      pilotTail_.clear();
+    } else if (pilotCount_ >= kMinPilot && pilotTail_.size() < kMostPilotTail) {
+      pilotTail_.push_back({length, endSample, peak});
+    }
     return false;
   }
+  // The half-waves since the pilot's last, while it is long enough to be one.
+  if (pilotCount_ >= kMinPilot && pilotTail_.size() < kMostPilotTail) pilotTail_.push_back({length, endSample, peak});
   if (pilotCount_ >= kMinPilot && length < kSyncFirstMax * pilotHalf_ && length > kSyncFirstMin * pilotHalf_) {
     syncFirst_ = length;
     syncFirstPeak_ = peak;
@@ -639,6 +690,11 @@ bool BlockReader::Add(float length, std::int64_t endSample, float peak) {
     return false;
   }
   if (++pilotMisses_ > (pilotCount_ >= kMinPilot ? kHeldPilotMissLimit : kMissLimit)) {
+    if (pilotCount_ >= kMinPilot) {
+      bool resumed = false;
+      const bool done = ResumeAfterMergedSync(resumed);
+      if (resumed) return done;
+    }
     StartSearch();
     if (pilotLike) return Add(length, endSample, peak);
   }
@@ -673,8 +729,10 @@ bool BlockReader::DecodeData() {
   // the bits read before the length was fitted, and the length it should
   // have (0: unknown).
   std::size_t end = 0, expectedBits = 0;
-  auto decode = [&](BitPath path) {
+  bool firstSkipped = false;
+  auto decode = [&](BitPath path, const std::vector<float>& peaks) {
     end = DataEnd(path);
+    firstSkipped = path.firstSkipped;
     // The length it should have: a header's own, or what the header before
     // said; only when the bits come near it (a loader's own blocks may be of
     // any length).
@@ -701,7 +759,7 @@ bool BlockReader::DecodeData() {
     // level falling back to rest. A real checksum of 0 whose last edge was read
     // whole stays.
     if (expectedBits == 0 && r.bytes.size() > kMinRecordBytes && r.bytes.back() == 0 &&
-        CompletedByThePause(path, byteCount * 8 - 1, peaks_, tailPeak_)) {
+        CompletedByThePause(path, byteCount * 8 - 1, peaks, tailPeak_)) {
       r.bytes.pop_back();
       r.confidence.resize(r.bytes.size() * 8);
     }
@@ -716,22 +774,105 @@ bool BlockReader::DecodeData() {
     }
     return true;
   };
-  if (!decode(ReadBits(halves_, pilotHalf_, false))) return false;
-  if (record_.checksumOk || expectedBits == 0 || end >= expectedBits) return true;
-  // A record of known length that fails with bits missing is read again
-  // allowing for half-waves lost in it (see ReadBits); that reading is kept
-  // only when it has exactly the bits the length asks and its checksum
-  // matches, and counts as repaired by the bits it put in (a second reading
-  // is a second chance for a slip to match: other takes may outweigh it).
+  if (!decode(ReadBits(halves_, pilotHalf_, false, false), peaks_)) return false;
+  if (expectedBits == 0 || end >= expectedBits) return true;
+  // A record of known length with bits missing is read again. First from
+  // before its sync, when the sync may have run into the data
+  // (SyncMayHoldData): the missing bits were then lost at the start, where a
+  // header's 0 bits hide them from the checksum, so this goes first even when
+  // the bits put in at the end made it match. Then, when it fails, allowing
+  // for half-waves lost in it, taking four half-waves for one bit only in the
+  // shape of a split (see ReadBits), and both. A second reading is kept only when
+  // it has exactly the bits the length asks, its checksum matches and a
+  // header is of a type the ROM writes, and counts as repaired by the bits
+  // missing (a second reading is a second chance for a slip to match: other
+  // takes may outweigh it).
   SignalRecord plain = record_;
   const std::size_t wanted = expectedBits, missing = expectedBits - end;
-  if (decode(ReadBits(halves_, pilotHalf_, true)) && end == wanted && expectedBits == wanted &&
-      record_.checksumOk) {
-    record_.repairedBits = static_cast<int>(missing);
-    return true;
+  const auto exact = [&]() {
+    return end == wanted && expectedBits == wanted && record_.checksumOk && PlausibleHeader(record_);
+  };
+  // The sync run into a 0 bit's half-wave leaves the data's first two bits
+  // (both 0: the pair read as the sync was one of each) a half-wave and a half
+  // short: the plain reading is two bits short and begins by passing over
+  // the odd half-wave.
+  if (missing == kMergedBits && firstSkipped && SyncMayHoldData()) {
+    std::vector<float> halves = {lastPilot_ - static_cast<float>(kSyncShare) * pilotHalf_, syncFirst_, syncSecond_};
+    std::vector<float> peaks = {syncFirstPeak_, syncFirstPeak_, syncSecondPeak_};
+    halves.insert(halves.end(), halves_.begin(), halves_.end());
+    peaks.insert(peaks.end(), peaks_.begin(), peaks_.end());
+    if (decode(ReadBits(halves, pilotHalf_, false, false), peaks) && exact() && !firstSkipped &&
+        record_.bytes[0] < 0x40) {
+      record_.repairedBits = static_cast<int>(missing);
+      return true;
+    }
+  }
+  // Each of a coder's harms alone, then both in one record.
+  for (const auto& [lostSwings, splitShape] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    if (!plain.checksumOk && decode(ReadBits(halves_, pilotHalf_, lostSwings, splitShape), peaks_) && exact()) {
+      record_.repairedBits = static_cast<int>(missing);
+      return true;
+    }
   }
   record_ = std::move(plain);
   return true;
+}
+
+bool BlockReader::SyncMayHoldData() const {
+  // The sync's second half-wave, shorter and weaker than its first, is the
+  // one a lossy coder loses first; the sync then runs into the data's first
+  // half-wave (a 0 bit's: the three together last about a pilot half-wave),
+  // and the first 0 bit is taken for the sync. Then the pair read as the sync
+  // is timed like a 0 bit rather than a sync, and the pilot's last half-wave
+  // holds a sync and a 0 bit's half-wave.
+  if (!fromSync_) return false;
+  const float zeroHalf = static_cast<float>(kZeroPeriod / 2) * pilotHalf_;
+  const float rest = lastPilot_ - static_cast<float>(kSyncShare) * pilotHalf_;
+  return syncFirst_ + syncSecond_ > static_cast<float>(kSyncOrZero) * pilotHalf_ && rest > kMergedLow * zeroHalf &&
+         rest < kMergedZeroHigh * zeroHalf;
+}
+
+bool BlockReader::ResumeAfterMergedSync(bool& resumed) {
+  // The sync ran into the data's first half-wave (see SyncMayHoldData), a
+  // 1 bit's: too long for the pilot or a sync, and the 1 bits after it too
+  // long for a sync (or fitting the pilot only by its jitter), so the pilot
+  // was given up, or a pair of 0 bits further on passed for the sync. When
+  // the half-waves since the pilot are such a half-wave and then bits (pairs
+  // of one period, as when bits come again after a dropout), all swinging like
+  // the pilot, the data is read from them.
+  resumed = false;
+  if (pilotTail_.size() < kMergedRun + 1) return false;
+  const float zeroHalf = static_cast<float>(kZeroPeriod / 2) * pilotHalf_;
+  const float oneHalf = static_cast<float>(kOnePeriod / 2) * pilotHalf_;
+  const GapHalf first = pilotTail_.front();
+  const float rest = first.length - static_cast<float>(kSyncShare) * pilotHalf_;
+  if (rest < kMergedLow * zeroHalf || rest > kMergedHigh * oneHalf) return false;
+  for (const GapHalf& half : pilotTail_) {
+    if (half.peak < kSyncSwing * pilotPeak_) return false;
+  }
+  for (std::size_t k = 0; k + 1 < pilotTail_.size(); k += 2) {
+    const float a = k == 0 ? rest : pilotTail_[k].length, b = pilotTail_[k + 1].length;
+    const float period = a + b;
+    if (period < kResumeLow * 2 * zeroHalf || period > kResumeHigh * 2 * oneHalf ||
+        std::fabs(a - b) >= kResumeAgree * std::max(a, b)) {
+      return false;
+    }
+  }
+  const std::vector<GapHalf> tail = std::move(pilotTail_);
+  pilotTail_.clear();
+  state_ = State::Data;
+  fromSync_ = false;
+  dataStart_ = first.end - static_cast<std::int64_t>(rest);
+  halves_.assign(1, rest);
+  peaks_.assign(1, first.peak);
+  shortRun_ = 0;
+  pilotRun_ = 0;
+  badScore_ = 0;
+  resumed = true;
+  for (std::size_t k = 1; k < tail.size(); ++k) {
+    if (Add(tail[k].length, tail[k].end, tail[k].peak)) return true;
+  }
+  return false;
 }
 
 SignalRecord BlockReader::TakeRecord() {

@@ -84,6 +84,13 @@ class BlockReader {
   // The data stopped looking like bits: a dropout, or the end of the block.
   bool Break(std::int64_t endSample);
   bool AddToGap(float length, std::int64_t endSample, float peak);
+  // The sync read may be the data's first 0 bit, the real sync having run
+  // into the pilot's last half-wave.
+  bool SyncMayHoldData() const;
+  // On giving up a pilot: reads the data from the half-waves since its end
+  // when the sync ran into the data's first half-wave (resumed then; true when
+  // that finished a record).
+  bool ResumeAfterMergedSync(bool& resumed);
   bool GiveUpGap();
   std::size_t ExpectedBytes() const;
 
@@ -115,6 +122,13 @@ class BlockReader {
     float peak;
   };
   std::vector<GapHalf> gap_;
+  // The pilot's last half-wave, the sync's second, whether the data began at
+  // a sync; the half-waves since the pilot's last (with their ends).
+  float lastPilot_ = 0;
+  float syncSecond_ = 0;
+  float syncSecondPeak_ = 0;
+  bool fromSync_ = false;
+  std::vector<GapHalf> pilotTail_;
   double gapLength_ = 0;
   int resumeRun_[2] = {0, 0};
   int gapPilotRun_ = 0;

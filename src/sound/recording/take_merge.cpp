@@ -424,6 +424,26 @@ int SurerWhereTheyDiffer(const SignalRecord& a, const SignalRecord& b) {
   return 0;
 }
 
+// The take the others are lined up on: the surest of the commonest length
+// (the longer on a tie: a take cut short is likelier than one too long).
+std::size_t LeadingTake(const std::vector<const SignalRecord*>& group) {
+  std::size_t reference = 0;
+  int referenceCount = 0;
+  for (std::size_t k = 0; k < group.size(); ++k) {
+    int count = 0;
+    for (const SignalRecord* r : group) count += r->bytes.size() == group[k]->bytes.size() ? 1 : 0;
+    const bool better = count > referenceCount ||
+                        (count == referenceCount && (group[k]->bytes.size() > group[reference]->bytes.size() ||
+                                                     (group[k]->bytes.size() == group[reference]->bytes.size() &&
+                                                      MeanConfidence(*group[k]) > MeanConfidence(*group[reference]))));
+    if (better) {
+      reference = k;
+      referenceCount = count;
+    }
+  }
+  return reference;
+}
+
 MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   // A take whose checksum matches as read, else the one repaired with fewest
   // bits. Takes that match but differ (a slip the checksum, blind to it, let
@@ -482,20 +502,7 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
     groupTakes.push_back(slot.takes[k]);
   }
   if (group.size() < 2) return fallback;
-  std::size_t reference = 0;
-  int referenceCount = 0;
-  for (std::size_t k = 0; k < group.size(); ++k) {
-    int count = 0;
-    for (const SignalRecord* r : group) count += r->bytes.size() == group[k]->bytes.size() ? 1 : 0;
-    const bool better = count > referenceCount ||
-                        (count == referenceCount && (group[k]->bytes.size() > group[reference]->bytes.size() ||
-                                                     (group[k]->bytes.size() == group[reference]->bytes.size() &&
-                                                      MeanConfidence(*group[k]) > MeanConfidence(*group[reference]))));
-    if (better) {
-      reference = k;
-      referenceCount = count;
-    }
-  }
+  const std::size_t reference = LeadingTake(group);
   // The bits at the same places first (takes of one length), then lined up.
   std::vector<SignalRecord> candidates;
   std::vector<const SignalRecord*> sameLength;
@@ -528,6 +535,237 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   return fallback;
 }
 
+// The length a slot's record must have to be trusted: a header's 19 bytes,
+// the length the header before it gives (plus flag and checksum), else the
+// length most of the takes read; 0 when none is known.
+constexpr std::size_t kHeaderBytes = 19;
+
+std::size_t TrustedLength(const Slot& slot, const SignalRecord* previous) {
+  if (slot.records.empty() || slot.records.front()->bytes.empty()) return 0;
+  if (slot.records.front()->bytes[0] == 0x00) return kHeaderBytes;
+  if (previous && previous->checksumOk && previous->bytes.size() == kHeaderBytes && previous->bytes[0] == 0x00) {
+    return static_cast<std::size_t>(previous->bytes[12] | previous->bytes[13] << 8) + 2;
+  }
+  for (const SignalRecord* r : slot.records) {
+    const auto same = std::count_if(slot.records.begin(), slot.records.end(),
+                                    [&](const SignalRecord* o) { return o->bytes.size() == r->bytes.size(); });
+    if (static_cast<std::size_t>(same) * 2 > slot.records.size()) return r->bytes.size();
+  }
+  return 0;
+}
+
+// A reading that may stand for the record: of the trusted length, and when
+// it is a header, of a type the ROM writes (a header of another type is bits
+// that slipped and matched by chance).
+bool Plausible(const std::vector<std::uint8_t>& bytes, std::size_t trustedLength) {
+  if (trustedLength > 0 && bytes.size() != trustedLength) return false;
+  return bytes.size() != kHeaderBytes || bytes[0] != 0x00 || bytes[1] <= 3;
+}
+
+// How far a reading is from what the takes read: each take lined up with it,
+// the confidences of the take's bits that differ, and a doubtful bit's worth
+// for each bit one side has and the other has not. The reading the takes
+// hold is the one they contradict least.
+constexpr long kGapCost = 128;
+constexpr std::size_t kNearLength = 2;
+
+// Counting stops once the cost passes limit (the answer is then known).
+long Contradiction(const std::vector<std::uint8_t>& bytes, const std::vector<const SignalRecord*>& takes,
+                   long limit = std::numeric_limits<long>::max()) {
+  BitList reading;
+  reading.bits.reserve(bytes.size() * 8);
+  for (std::size_t b = 0; b < bytes.size() * 8; ++b) reading.bits.push_back(bytes[b / 8] >> (7 - b % 8) & 1);
+  reading.confidence.assign(reading.bits.size(), 128);
+  long cost = 0;
+  for (const SignalRecord* r : takes) {
+    // A take cut short, or run on into another block, is no reading of it.
+    if (r->bytes.size() + kNearLength < bytes.size() || bytes.size() + kNearLength < r->bytes.size()) continue;
+    if (r->bytes == bytes || cost > limit) continue;  // a take does not contradict its own reading
+    const BitList take = BitsOf(*r);
+    const Alignment a = Align(reading, take);
+    for (std::size_t i = 0; i < a.partner.size(); ++i) {
+      const int j = a.partner[i];
+      if (j >= 0) {
+        if (reading.bits[i] != take.bits[static_cast<std::size_t>(j)]) cost += take.confidence[static_cast<std::size_t>(j)];
+      } else if (j == kNoPartner) {
+        cost += kGapCost;
+      }
+      cost += kGapCost * (a.inserted[i].second - a.inserted[i].first);
+    }
+  }
+  return cost;
+}
+
+// One reading that matches its checksum, and what gave it.
+struct Answer {
+  SignalRecord record;
+  std::vector<int> takes;  // the take it was read from, or the takes combined
+  bool combined = false;
+  int takeReadings = 0;    // takes that read (or repaired) it so
+  bool fromLeader = false; // a take's reading, or a combination lined up on the leading take
+  const SignalRecord* read = nullptr;  // a take's record that reads (or was repaired to) it
+};
+
+// Of two equal answers, the one to report: read as it is before combined,
+// combined before repaired, then fewer bits repaired.
+bool Preferred(const Answer& a, const Answer& b) {
+  if ((a.record.repairedBits == 0) != (b.record.repairedBits == 0)) return a.record.repairedBits == 0;
+  if (a.record.repairedBits == 0 && a.combined != b.combined) return !a.combined;
+  return a.record.repairedBits < b.record.repairedBits;
+}
+
+// Two takes' answers must be clearly apart to choose between them: more
+// than a doubtful bit's worth.
+constexpr long kClearlyCloser = 128;
+// An answer the takes contradict more than one of them contradicts the
+// others (by more than two sure bits) is no better than that take's bad
+// reading: a chance match.
+constexpr long kBeyondTheTakes = 2 * 255;
+
+// The record of a slot from several takes. Every reading that matches its
+// checksum is an answer: each take's, and the takes' bits combined (as they
+// are, or repaired). A checksum matches by chance one time in 256, so an
+// answer is trusted only when it has the length the header (or most takes)
+// give, when two takes read it alike or the takes contradict it clearly
+// less than any other answer, and when the takes contradict it no more than
+// they contradict one of their own readings. Otherwise the record stays bad:
+// the surest take that does not match.
+MergedRecord ResolveTakes(const Slot& slot, const RepairLimits& limits, std::size_t trustedLength) {
+  std::vector<Answer> answers;
+  auto add = [&](Answer answer) {
+    if (!answer.record.checksumOk || !Plausible(answer.record.bytes, trustedLength)) return;
+    for (Answer& a : answers) {
+      if (a.record.bytes != answer.record.bytes) continue;
+      a.takeReadings += answer.takeReadings;
+      a.fromLeader = a.fromLeader || answer.fromLeader;
+      if (!a.read) a.read = answer.read;
+      if (Preferred(answer, a)) {
+        answer.takeReadings = a.takeReadings;
+        answer.fromLeader = a.fromLeader;
+        answer.read = a.read;
+        a = std::move(answer);
+      }
+      return;
+    }
+    answers.push_back(std::move(answer));
+  };
+  for (std::size_t k = 0; k < slot.records.size(); ++k) {
+    add({*slot.records[k], {slot.takes[k]}, false, 1, true, slot.records[k]});
+  }
+  // Two takes that read a record alike, as they are: no chance.
+  for (const Answer& a : answers) {
+    if (a.takeReadings >= 2 && a.record.repairedBits == 0 && !a.combined) return {a.record, a.takes, false, {}};
+  }
+  // The bad reading to keep when no answer can be trusted: the surest take
+  // that does not match, else the surest.
+  std::size_t surest = 0;
+  for (std::size_t k = 1; k < slot.records.size(); ++k) {
+    const SignalRecord& r = *slot.records[k];
+    const SignalRecord& s = *slot.records[surest];
+    if (r.checksumOk != s.checksumOk ? !r.checksumOk : MeanConfidence(r) > MeanConfidence(s)) surest = k;
+  }
+  const MergedRecord bad{*slot.records[surest], {slot.takes[surest]}, false, {}};
+
+  std::vector<const SignalRecord*> group;
+  std::vector<int> groupTakes;
+  for (std::size_t k = 0; k < slot.records.size(); ++k) {
+    if (slot.records[k]->confidence.size() != slot.records[k]->bytes.size() * 8 || slot.records[k]->bytes.size() < 2) continue;
+    group.push_back(slot.records[k]);
+    groupTakes.push_back(slot.takes[k]);
+  }
+  // The takes' bits are combined only when no take reads the record as it
+  // is, or when the takes' answers differ (the combination may side with
+  // one): every combination tried is one more try at a chance match.
+  const bool readAsItIs = std::any_of(answers.begin(), answers.end(), [](const Answer& a) { return a.record.repairedBits == 0; });
+  if (group.size() >= 2 && (!readAsItIs || answers.size() > 1)) {
+    const std::size_t reference = LeadingTake(group);
+    std::vector<std::pair<SignalRecord, bool>> candidates;  // and whether lined up on the leading take
+    std::vector<const SignalRecord*> sameLength;
+    for (const SignalRecord* r : group) {
+      if (r->bytes.size() == group[reference]->bytes.size()) sameLength.push_back(r);
+    }
+    if (sameLength.size() >= 2) candidates.emplace_back(Combine(sameLength), true);
+    for (bool byConfidence : {false, true}) {
+      candidates.emplace_back(CombineAligned(group, reference, byConfidence), true);
+      for (std::size_t k = 0; k < group.size() && group.size() >= 3; ++k) {
+        if (k != reference && group[k]->bytes.size() == group[reference]->bytes.size()) {
+          candidates.emplace_back(CombineAligned(group, k, byConfidence), false);
+        }
+      }
+    }
+    bool matched = false;
+    for (auto& [combined, leader] : candidates) {
+      matched = matched || (combined.checksumOk && Plausible(combined.bytes, trustedLength));
+      add({combined, groupTakes, true, 0, leader});
+    }
+    // Repaired only when no combination matches as it is.
+    for (auto& [combined, leader] : candidates) {
+      if (matched || combined.checksumOk) continue;
+      combined.repairedBits = RepairBits(combined.bytes, combined.confidence, limits);
+      combined.checksumOk = combined.repairedBits > 0;
+      add({std::move(combined), groupTakes, true, 0, leader});
+    }
+  }
+  // An answer only the lines on another take than the leading one give is
+  // one try more at a chance match, not a reading.
+  answers.erase(std::remove_if(answers.begin(), answers.end(), [](const Answer& a) { return !a.fromLeader; }),
+                answers.end());
+  if (answers.empty()) return bad;
+  std::size_t best = 0;
+  if (answers.size() > 1) {
+    // Read so by two takes (one of them repaired) and by no two for another.
+    std::vector<std::size_t> byTwo;
+    for (std::size_t a = 0; a < answers.size(); ++a) {
+      if (answers[a].takeReadings >= 2) byTwo.push_back(a);
+    }
+    // Of takes' readings that differ, the one read clearly surer where they
+    // differ than each of the others.
+    int surer = -1;
+    for (std::size_t a = 0; a < answers.size() && surer < 0; ++a) {
+      bool all = answers[a].read != nullptr;
+      for (std::size_t b = 0; b < answers.size() && all; ++b) {
+        all = b == a || (answers[b].read && SurerWhereTheyDiffer(*answers[a].read, *answers[b].read) > 0);
+      }
+      if (all) surer = static_cast<int>(a);
+    }
+    if (byTwo.size() == 1) {
+      best = byTwo.front();
+    } else if (surer >= 0) {
+      best = static_cast<std::size_t>(surer);
+    } else {
+      std::vector<long> cost;
+      for (const Answer& a : answers) cost.push_back(Contradiction(a.record.bytes, group.empty() ? slot.records : group));
+      best = static_cast<std::size_t>(std::min_element(cost.begin(), cost.end()) - cost.begin());
+      // Close answers: the one a take read as it is, when only one was (a
+      // repair makes any checksum match that its limits allow; a reading
+      // matches by chance one time in 256).
+      int close = 0, closeAsRead = 0;
+      std::size_t asRead = best;
+      for (std::size_t a = 0; a < answers.size(); ++a) {
+        if (cost[a] >= cost[best] + kClearlyCloser) continue;
+        ++close;
+        if (answers[a].record.repairedBits == 0 && !answers[a].combined) {
+          ++closeAsRead;
+          asRead = a;
+        }
+      }
+      if (close > 1 && closeAsRead != 1) return bad;
+      best = asRead;
+    }
+  }
+  // Against the takes' own readings.
+  const std::vector<const SignalRecord*>& takes = group.empty() ? slot.records : group;
+  if (takes.size() >= 2) {
+    const long cost = Contradiction(answers[best].record.bytes, takes);
+    for (const SignalRecord* r : takes) {
+      if (r->bytes == answers[best].record.bytes) continue;
+      if (Contradiction(r->bytes, takes, cost - kBeyondTheTakes) + kBeyondTheTakes < cost) return bad;
+    }
+  }
+  Answer& chosen = answers[best];
+  return {std::move(chosen.record), chosen.combined ? groupTakes : chosen.takes, chosen.combined, {}};
+}
+
 }  // namespace
 
 std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>>& takes, const RepairLimits& limits,
@@ -546,7 +784,11 @@ std::vector<MergedRecord> MergeTakes(const std::vector<std::vector<SignalRecord>
   std::vector<MergedRecord> merged;
   merged.reserve(slots.size());
   for (const Slot& slot : slots) {
-    merged.push_back(Resolve(slot, limits));
+    if (sameClock) {
+      merged.push_back(Resolve(slot, limits));
+    } else {
+      merged.push_back(ResolveTakes(slot, limits, TrustedLength(slot, merged.empty() ? nullptr : &merged.back().record)));
+    }
     merged.back().present = slot.takes;
   }
   return merged;

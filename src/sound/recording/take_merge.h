@@ -3,7 +3,10 @@
 // flag, the first bytes: a header's name); for each record the take whose
 // checksum matches is used; where none matches, the takes' bits are combined,
 // by majority over three or more takes and by confidence over two, and the
-// checksum is checked (and the repair tried) again.
+// checksum is checked (and the repair tried) again. A checksum matches by
+// chance one time in 256, so a reading is given as good only when it has the
+// length its header (or most takes) give and the takes do not contradict it;
+// otherwise the record is kept and marked bad.
 #pragma once
 
 #include <string>
