@@ -23,7 +23,7 @@ QString Order(const TapeProject& project) {
 }
 
 TapeBlock WithChecksum(TapeBlock block, std::uint8_t checksum) {
-  block.back() = checksum;
+  block.mutableBytes().back() = checksum;
   return block;
 }
 

@@ -361,7 +361,7 @@ class TestEditCommands : public QObject {
     QFETCH(QString, steps);
     QFETCH(QStringList, marks);
     TapeBlock damaged = MakeDataBlock({1, 2});
-    damaged.back() = 0;
+    damaged.mutableBytes().back() = 0;
     const std::string path = (*dir / "damaged.tap").string();
     WriteFileBytes(path, Concat({MakeHeader(3, "code", 2, 32768), damaged, MakeRawRecord({0xFF})}));
     RunSteps(*w, steps.replace("@", QString::fromStdString(path)));
