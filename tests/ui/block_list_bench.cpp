@@ -28,7 +28,7 @@ TapeProject Tape(int blocks, bool damaged) {
   for (int i = 0; i < blocks; ++i) {
     TapeBlock block = i % 2 == 0 ? MakeHeader(3, "block" + std::to_string(i), 200, 32768)
                                  : MakeDataBlock(RandomBytes(200, static_cast<unsigned>(i)));
-    if (damaged) block.back() ^= 1;
+    if (damaged) block.mutableBytes().back() ^= 1;
     project.blocks.push_back(std::move(block));
   }
   return project;
