@@ -47,8 +47,8 @@ void CheckMade(const reelo::MadeBlocks& made, std::uint8_t type, std::optional<i
 
 void CheckHeaderEdit(reelo::fuzz::Steering& steering) {
   TapeBlock old(21);
-  old[0] = 19;
-  for (std::size_t i = 2; i < old.size(); ++i) old[i] = steering.Next();
+  old.set(0, 19);
+  for (std::size_t i = 2; i < old.size(); ++i) old.set(i, steering.Next());
   reelo::HeaderFields fields;
   fields.type = static_cast<std::uint8_t>(steering.NextInRange(0, 4));
   fields.name = NameFrom(steering);

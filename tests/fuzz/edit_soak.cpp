@@ -304,7 +304,7 @@ void RandomEdit(Soak& soak, TapeDocument& document, Model& model, Counts& counts
         const auto position = static_cast<std::size_t>(RecordLength(b) + 1);
         if (!answers[asked++] || position >= b.size()) continue;
         TapeBlock repaired = b;
-        repaired[position] = ComputedChecksum(b);
+        repaired.set(position, ComputedChecksum(b));
         expected[static_cast<std::size_t>(i)] = model.Add(std::move(repaired));
       }
       if (asked != answers.size()) Fail("the checksum tool asked about a block whose checksum is right");

@@ -125,7 +125,7 @@ void CheckChecksums(TapeProject& project, std::uint8_t answerBits) {
     // Only the checksum byte may change.
     TapeBlock unrepaired = project.blocks[i];
     const auto checksumAt = static_cast<std::size_t>(RecordLength(unrepaired) + 1);
-    if (checksumAt < unrepaired.size()) unrepaired[checksumAt] = before.blocks[i][checksumAt];
+    if (checksumAt < unrepaired.size()) unrepaired.set(checksumAt, before.blocks[i][checksumAt]);
     FUZZ_CHECK(unrepaired == before.blocks[i]);
   }
   FUZZ_CHECK(asked == mismatching);

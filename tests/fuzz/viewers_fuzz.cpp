@@ -173,8 +173,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   reelo::TapeBlock block(data + 1, data + size);
   const bool whole = (data[0] & 1) != 0;
   if (whole && block.size() >= 2 && block.size() - 2 <= static_cast<std::size_t>(reelo::kMaxRecordLength)) {
-    block[0] = static_cast<std::uint8_t>((block.size() - 2) & 0xFF);
-    block[1] = static_cast<std::uint8_t>((block.size() - 2) >> 8);
+    block.set(0, static_cast<std::uint8_t>((block.size() - 2) & 0xFF));
+    block.set(1, static_cast<std::uint8_t>((block.size() - 2) >> 8));
   }
   CheckDump(block);
   CheckText(block);

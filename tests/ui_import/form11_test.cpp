@@ -259,7 +259,7 @@ class TestForm11 : public QObject {
     std::vector<TapeBlock> blocks;
     for (int i = 0; i < total; ++i) {
       blocks.push_back(MakeDataBlock(RandomBytes(30, static_cast<unsigned>(i) + 1)));
-      if (i < corrupt) blocks.back().back() ^= 0x01;
+      if (i < corrupt) blocks.back().mutableBytes().back() ^= 0x01;
     }
     const std::string wav = total == 0 ? CraftedSignal().Level(kRestLevel, 500).Write(dir, "silence.wav")
                                        : ExportedRecording(dir, "tally.wav", blocks);
