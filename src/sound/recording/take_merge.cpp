@@ -74,6 +74,18 @@ struct Slot {
   std::vector<int> takes;
 };
 
+// The records of a slot whose bits can be combined (a confidence for every
+// bit, and room for a length and a checksum), with their takes.
+std::pair<std::vector<const SignalRecord*>, std::vector<int>> Combinable(const Slot& slot) {
+  std::pair<std::vector<const SignalRecord*>, std::vector<int>> out;
+  for (std::size_t k = 0; k < slot.records.size(); ++k) {
+    if (slot.records[k]->confidence.size() != slot.records[k]->bytes.size() * 8 || slot.records[k]->bytes.size() < 2) continue;
+    out.first.push_back(slot.records[k]);
+    out.second.push_back(slot.takes[k]);
+  }
+  return out;
+}
+
 double SlotLikeness(const Slot& slot, const SignalRecord& record, bool sameClock) {
   double best = 0;
   for (const SignalRecord* r : slot.records) best = std::max(best, sameClock ? Overlap(*r, record) : Likeness(*r, record));
@@ -494,13 +506,7 @@ MergedRecord Resolve(const Slot& slot, const RepairLimits& limits) {
   if (chosen >= 0) fallback = {*slot.records[static_cast<std::size_t>(chosen)], {slot.takes[static_cast<std::size_t>(chosen)]}, false, {}};
   // The commonest length among the takes (the longer on a tie: a take cut
   // short is likelier than one too long); the surest take of it leads.
-  std::vector<const SignalRecord*> group;
-  std::vector<int> groupTakes;
-  for (std::size_t k = 0; k < slot.records.size(); ++k) {
-    if (slot.records[k]->confidence.size() != slot.records[k]->bytes.size() * 8 || slot.records[k]->bytes.size() < 2) continue;
-    group.push_back(slot.records[k]);
-    groupTakes.push_back(slot.takes[k]);
-  }
+  const auto [group, groupTakes] = Combinable(slot);
   if (group.size() < 2) return fallback;
   const std::size_t reference = LeadingTake(group);
   // The bits at the same places first (takes of one length), then lined up.
@@ -666,13 +672,7 @@ MergedRecord ResolveTakes(const Slot& slot, const RepairLimits& limits, std::siz
   }
   const MergedRecord bad{*slot.records[surest], {slot.takes[surest]}, false, {}};
 
-  std::vector<const SignalRecord*> group;
-  std::vector<int> groupTakes;
-  for (std::size_t k = 0; k < slot.records.size(); ++k) {
-    if (slot.records[k]->confidence.size() != slot.records[k]->bytes.size() * 8 || slot.records[k]->bytes.size() < 2) continue;
-    group.push_back(slot.records[k]);
-    groupTakes.push_back(slot.takes[k]);
-  }
+  const auto [group, groupTakes] = Combinable(slot);
   // The takes' bits are combined only when no take reads the record as it
   // is, or when the takes' answers differ (the combination may side with
   // one): every combination tried is one more try at a chance match.
