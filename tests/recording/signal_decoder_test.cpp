@@ -574,6 +574,18 @@ Halves Joined(std::initializer_list<Halves> parts) {
   return out;
 }
 
+// Every record the reader gives for these half-waves, up to their end.
+std::vector<SignalRecord> ReadAll(BlockReader& reader, const Halves& halves) {
+  std::vector<SignalRecord> found;
+  std::int64_t at = 0;
+  for (const auto& [length, swing] : halves) {
+    at += static_cast<std::int64_t>(length);
+    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
+  }
+  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  return found;
+}
+
 // The data's half-waves with three of them read as one, as when the middle
 // one was too weak to pass the edge threshold: in the first pair of 0 bits
 // between 1 bits, either the first 0 bit's second half-wave and the second's
@@ -602,13 +614,7 @@ class PilotTable : public ::testing::TestWithParam<PilotRow> {};
 TEST_P(PilotTable, ReadsTheRecordOnceExactly) {
   const TapeBlock record = MakeRecord(0xFF, Bytes(24, 6));
   BlockReader reader(44100);
-  std::vector<SignalRecord> found;
-  std::int64_t at = 0;
-  for (const auto& [length, swing] : Joined({PilotHalves(100), GetParam().make(record), {{44100.0f, 1.0f}}})) {
-    at += static_cast<std::int64_t>(length);
-    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
-  }
-  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  const std::vector<SignalRecord> found = ReadAll(reader, Joined({PilotHalves(100), GetParam().make(record), {{44100.0f, 1.0f}}}));
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].bytes, Body(record));
   EXPECT_TRUE(found[0].checksumOk);
@@ -785,13 +791,7 @@ TEST_P(LostSwingTable, ReadsTheTwoBitsWhereTheLengthShowsThem) {
   ASSERT_FALSE(data.empty());
   BlockReader reader(44100);
   if (row.lengthKnown) reader.ExpectLength(26);
-  std::vector<SignalRecord> found;
-  std::int64_t at = 0;
-  for (const auto& [length, swing] : Joined({PilotHalves(800), data, {{44100.0f, 1.0f}}})) {
-    at += static_cast<std::int64_t>(length);
-    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
-  }
-  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  const std::vector<SignalRecord> found = ReadAll(reader, Joined({PilotHalves(800), data, {{44100.0f, 1.0f}}}));
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].bytes == Body(record), row.exact);
   EXPECT_EQ(found[0].checksumOk, row.exact);
@@ -851,13 +851,7 @@ TEST_P(CoderHarmTable, ReadsTheRecordInStep) {
   row.harm(data);
   BlockReader reader(44100);
   if (row.lengthKnown) reader.ExpectLength(record.size() - 2);
-  std::vector<SignalRecord> found;
-  std::int64_t at = 0;
-  for (const auto& [length, swing] : Joined({PilotHalves(1000), data, {{44100.0f, 1.0f}}})) {
-    at += static_cast<std::int64_t>(length);
-    if (reader.Add(length, at, swing)) found.push_back(reader.TakeRecord());
-  }
-  if (reader.Finish(at)) found.push_back(reader.TakeRecord());
+  const std::vector<SignalRecord> found = ReadAll(reader, Joined({PilotHalves(1000), data, {{44100.0f, 1.0f}}}));
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].bytes, Body(record));
   EXPECT_TRUE(found[0].checksumOk);
