@@ -130,9 +130,12 @@ int ConvertFile(const std::string& input, const std::string& out, const SignalOp
   if (!losses.empty()) io.err << TapLossesText(losses) << '\n';
   OpResult result;
   {
-    // The file calls in place, with the flush to the disk left to the system.
+    // The file calls in place, with the flush to the disk left to the system,
+    // and with it the writeback: started early, it would make the conversion
+    // wait for the disk (twice as long for a 1.4 GB WAV).
     FileCalls unsynced = ActiveFileCalls();
     unsynced.fsync = NoSync;
+    unsynced.syncRange = nullptr;
     std::optional<ScopedFileCalls> noSync;
     if (newOutput) noSync.emplace(unsynced);
     result = wav ? SaveWavFile(project, out, options, progress) : SaveTapeFile(project, progress);

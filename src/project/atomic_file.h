@@ -1,6 +1,8 @@
 // Replaces a file atomically: everything goes to a temporary file in the target's
 // folder, every write is checked, and only a complete, flushed file is renamed
 // over the target. A failed save leaves the old file exactly as it was.
+// The disk is set to work while the file is still being written (writeback is
+// started every few megabytes), so the closing sync has little left to wait for.
 #pragma once
 
 #include <sys/uio.h>
@@ -38,6 +40,8 @@ class AtomicFileWriter {
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
   // Flushes, syncs, closes and renames over the target, keeping the old file's
   // permission bits. Returns false (and removes the temporary) on any failure.
+  // A large file replaced is let go on another thread: the system's work of
+  // taking back its pages and blocks is not waited for.
   bool Commit();
   // Removes the temporary file; the target is untouched.
   void Abort();
@@ -53,6 +57,7 @@ class AtomicFileWriter {
   bool WriteOutPieces(iovec* pieces, std::size_t count);  // the same; pieces are used up
   void Fail(const std::string& what);
   std::size_t Written(ssize_t result);  // what one write call did: bytes written, or 0
+  void StartWriteback();  // of the bytes written since the last start
 
   int fd_ = -1;
   std::string target_;
@@ -61,6 +66,8 @@ class AtomicFileWriter {
   std::vector<iovec> pieces_;  // WritePieces' copy of the list, kept for the next call
   std::uint64_t written_ = 0;  // logical size of the file so far
   std::uint64_t flushed_ = 0;  // bytes already handed to the system
+  std::uint64_t writebackFrom_ = 0;  // where the bytes not yet set to go to the disk start
+  std::uint64_t waitedTo_ = 0;  // the bytes before this have been waited for
   std::uint64_t reserved_ = 0;  // room set aside by Reserve
   bool failed_ = false;
   std::string error_;

@@ -1,5 +1,6 @@
 #include "project/file_calls.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ const FileCalls kSystemCalls{
     [](const char* from, const char* to) { return std::rename(from, to); },
     [](const char* path) { return ::unlink(path); },
     [](int fd, const iovec* pieces, int count) { return ::writev(fd, pieces, count); },
+    [](int fd, off_t offset, off_t length, unsigned flags) { return ::sync_file_range(fd, offset, length, flags); },
 };
 
 // Only tests change it, through ScopedFileCalls.

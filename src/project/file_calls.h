@@ -1,5 +1,5 @@
 // The system calls through which files are written (the atomic writer's open,
-// write, gathered write, sync, rename and unlink). They go through one table so
+// write, gathered write, start of writeback, sync, rename and unlink). They go through one table so
 // that a test can make any of them fail at the N-th call, the way a full disk,
 // a failing device or an interrupted call would, and check that no save loses
 // data.
@@ -23,6 +23,8 @@ struct FileCalls {
   int (*unlink)(const char* path);
   // writev; a table without it has each piece written by `write`.
   ssize_t (*writev)(int fd, const iovec* pieces, int count) = nullptr;
+  // sync_file_range; a table without it leaves all writeback to the sync.
+  int (*syncRange)(int fd, off_t offset, off_t length, unsigned flags) = nullptr;
 };
 
 // The plain system calls.

@@ -106,42 +106,53 @@ TEST(CliFormats, ListConvertAndViewAnswerAsTheirRowsSay) {
 }
 
 // What a single convert asks of the disk: an output that replaces a file is
-// flushed to the disk before its rename, a new one is not (nothing older can
-// be lost); every output still arrives whole through a renamed temporary
-// file, and the file calls in place before the call are in place after it.
+// flushed to the disk before its rename, with its writeback started while it
+// is written; a new one is neither (nothing older can be lost, and the disk is
+// not waited for); every output still arrives whole through a renamed
+// temporary file, and the file calls in place before the call are in place
+// after it.
 int syncs = 0;
+int writebacks = 0;
 int CountSync(int) {
   ++syncs;
   return 0;
+}
+int CountWriteback(int fd, off_t offset, off_t length, unsigned flags) {
+  ++writebacks;
+  return SystemFileCalls().syncRange(fd, offset, length, flags);
 }
 
 TEST(CliFormats, ConvertSyncsOnlyWhenItReplacesAFile) {
   TempDir dir;
   const std::string tzx = (dir / "t.tzx").string();
-  WriteFileBytes(tzx, Tzx({TzxRom(MakeHeader(3, "code", 3, 32768)), TzxRom(MakeDataBlock({1, 2, 3}))}));
+  // A 48 KB block: its WAV is about 5.6 MB, long enough for writeback to start.
+  WriteFileBytes(tzx, Tzx({TzxRom(MakeHeader(3, "code", 49152, 32768)), TzxRom(MakeDataBlock(Bytes(49152, 0x3C)))}));
   struct Row {
     const char* name;
     const char* output;
     bool existsBefore;
     int syncs;
+    bool writeback;  // started before the sync
   };
   const Row rows[] = {
-      {"new TAP", "new.tap", false, 0},
-      {"TAP over an older file", "old.tap", true, 1},
-      {"new TZX", "new.tzx", false, 0},
-      {"new WAV", "new.wav", false, 0},
-      {"WAV over an older file", "old.wav", true, 1},
+      {"new TAP", "new.tap", false, 0, false},
+      {"TAP over an older file", "old.tap", true, 1, false},
+      {"new TZX", "new.tzx", false, 0, false},
+      {"new WAV", "new.wav", false, 0, false},
+      {"WAV over an older file", "old.wav", true, 1, true},
   };
   for (const Row& row : rows) {
     const auto output = dir / row.output;
     if (row.existsBefore) WriteFileBytes(output, Bytes(100000, 0xAA));
     FileCalls counting = SystemFileCalls();
     counting.fsync = CountSync;
+    counting.syncRange = CountWriteback;
     const ScopedFileCalls scoped(counting);
-    syncs = 0;
+    syncs = writebacks = 0;
     const CliRun run = RunWith({"convert", tzx, output.string()});
     EXPECT_EQ(run.code, 0) << row.name << ": " << run.err;
     EXPECT_EQ(syncs, row.syncs) << row.name;
+    EXPECT_EQ(writebacks > 0, row.writeback) << row.name;
     EXPECT_EQ(&ActiveFileCalls(), &counting) << row.name;
     const Bytes written = ReadFileBytes(output);
     ASSERT_GT(written.size(), 20u) << row.name;
