@@ -9,8 +9,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "project/file_calls.h"
@@ -32,10 +30,6 @@ constexpr std::uint64_t kWritebackStretch = std::uint64_t{4} << 20;
 // memory in writeback (not the whole file: 400 MB of a 1.4 GB export without
 // the wait), and the disk, not the memory, sets the pace.
 constexpr std::uint64_t kWritebackLag = std::uint64_t{32} << 20;
-// A replaced file at least this large is let go on another thread: taking
-// back its cached pages and blocks costs the system about a millisecond for
-// every 3 MB, work the save has no need to wait for.
-constexpr off_t kLargeReplacedFile = off_t{1} << 20;
 
 std::string SystemReason(int err) { return SystemErrorText(err); }
 
@@ -65,29 +59,6 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-// The file a path names, held open when it is a large regular file with no
-// other name (so that renaming over it leaves its release to the holder); -1
-// otherwise. A descriptor of the path alone: no read permission is needed.
-int HoldLargeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat st{};
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_size >= kLargeReplacedFile) return fd;
-  ::close(fd);
-  return -1;
-}
-
-// Closes a held file on a thread of its own. The thread shares nothing; a
-// process that ends first closes the file itself.
-void CloseLater(int fd) {
-  if (fd < 0) return;
-  try {
-    std::thread([fd] { ::close(fd); }).detach();
-  } catch (const std::system_error&) {
-    ::close(fd);
-  }
 }
 
 }  // namespace
@@ -268,10 +239,7 @@ bool AtomicFileWriter::Commit() {
   if (!failed_ && ActiveFileCalls().fsync(fd_) != 0) Fail(SystemReason(errno));
   if (ActiveFileCalls().close(fd_) != 0 && !failed_) Fail(SystemReason(errno));
   fd_ = -1;
-  // The old file, held across the rename, is only unlinked by it.
-  const int replaced = failed_ ? -1 : HoldLargeFile(target_);
   if (!failed_ && ActiveFileCalls().rename(temp_.c_str(), target_.c_str()) != 0) Fail(SystemReason(errno));
-  CloseLater(replaced);
   if (failed_) {
     Abort();
     return false;

@@ -40,8 +40,6 @@ class AtomicFileWriter {
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
   // Flushes, syncs, closes and renames over the target, keeping the old file's
   // permission bits. Returns false (and removes the temporary) on any failure.
-  // A large file replaced is let go on another thread: the system's work of
-  // taking back its pages and blocks is not waited for.
   bool Commit();
   // Removes the temporary file; the target is untouched.
   void Abort();
