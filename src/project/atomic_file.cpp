@@ -72,7 +72,7 @@ void AtomicFileWriter::Fail(const std::string& what) {
 
 bool AtomicFileWriter::Open(const std::string& path) {
   Abort();
-  failed_ = false;
+  failed_ = earlyWriteback_ = false;
   error_.clear();
   buffer_.clear();
   written_ = flushed_ = writebackFrom_ = waitedTo_ = reserved_ = 0;
@@ -107,7 +107,7 @@ void AtomicFileWriter::Reserve(std::uint64_t size) {
 std::size_t AtomicFileWriter::Written(ssize_t result) {
   if (result > 0) {
     flushed_ += static_cast<std::uint64_t>(result);
-    if (flushed_ - writebackFrom_ >= kWritebackStretch) StartWriteback();
+    if (earlyWriteback_ && flushed_ - writebackFrom_ >= kWritebackStretch) StartWriteback();
     return static_cast<std::size_t>(result);
   }
   if (result < 0 && errno == EINTR) return 0;

@@ -1,8 +1,7 @@
 // Replaces a file atomically: everything goes to a temporary file in the target's
 // folder, every write is checked, and only a complete, flushed file is renamed
 // over the target. A failed save leaves the old file exactly as it was.
-// The disk is set to work while the file is still being written (writeback is
-// started every few megabytes), so the closing sync has little left to wait for.
+
 #pragma once
 
 #include <sys/uio.h>
@@ -30,6 +29,13 @@ class AtomicFileWriter {
   // file system cannot, nothing changes and the writes still decide whether
   // the save succeeds; room left over past the end is given back by Commit.
   void Reserve(std::uint64_t size);
+  // Has the disk write the file while it is still being made: writeback is
+  // started every few megabytes and what lies far behind is waited for, so
+  // the closing sync has little left to wait for and the writeback memory
+  // stays small. For files made slower than memory is copied (a generated
+  // signal); bytes already in memory are written faster than any disk takes
+  // them, and the disk's work would only land on the writing thread.
+  void StartWritebackEarly() { earlyWriteback_ = true; }
   // Appends bytes (buffered). Returns false once any write has failed.
   bool Write(const void* data, std::size_t size);
   // Appends the pieces in order, handed to the system without a copy and
@@ -67,6 +73,7 @@ class AtomicFileWriter {
   std::uint64_t writebackFrom_ = 0;  // where the bytes not yet set to go to the disk start
   std::uint64_t waitedTo_ = 0;  // the bytes before this have been waited for
   std::uint64_t reserved_ = 0;  // room set aside by Reserve
+  bool earlyWriteback_ = false;
   bool failed_ = false;
   std::string error_;
 };

@@ -89,6 +89,7 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& path, const 
   const auto failed = [&writer] { return OpResult::Fail(kSaveFailedText, writer.error()); };
   if (!writer.Open(path)) return failed();
   writer.Reserve(kWavHeaderSize + bytes);
+  writer.StartWritebackEarly();
   // The sizes are known before the signal is made; they are patched only if
   // the signal came out another length.
   const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(bytes), options);

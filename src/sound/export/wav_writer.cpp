@@ -96,6 +96,7 @@ OpResult SaveWavFile(const TapeProject& project, const std::string& wavFileName,
   AtomicFileWriter writer;
   if (!writer.Open(wavFileName)) return SaveFailed(writer);
   writer.Reserve(kWavHeaderSize + expected);
+  writer.StartWritebackEarly();
   const WavHeader header = MakeWavHeader(static_cast<std::uint32_t>(expected));
   if (!WriteSamples(project, header, writer, scope)) return SaveFailed(writer);
   // The size fields hold the length counted in advance; should the signal
