@@ -35,16 +35,18 @@ constexpr RecordLayout kRecordKinds[] = {
 };
 
 const RecordLayout* RecordLayoutOf(std::uint8_t id) {
-  for (const RecordLayout& layout : kRecordKinds) {
-    if (layout.id == id) return &layout;
+  switch (id) {
+    case tzx::kStandard: return &kRecordKinds[0];
+    case tzx::kTurbo: return &kRecordKinds[1];
+    case tzx::kPureData: return &kRecordKinds[2];
+    default: return nullptr;
   }
-  return nullptr;
 }
 
+// A little-endian number of 2 or 3 bytes (the lengths and pauses of records).
 std::uint32_t Little(const std::uint8_t* p, int bytes) {
-  std::uint32_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i) value = value * 256 + p[i];
-  return value;
+  const std::uint32_t two = p[0] | static_cast<std::uint32_t>(p[1]) << 8;
+  return bytes == 2 ? two : two | static_cast<std::uint32_t>(p[2]) << 16;
 }
 
 void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
