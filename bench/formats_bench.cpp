@@ -21,12 +21,14 @@ namespace {
 using reelo::TapeBlock;
 using reelo::TapeProject;
 
-// Three shapes of 1000 blocks: a mixed one (500 headers, each followed by a
+// Four shapes of 1000 blocks: a mixed one (500 headers, each followed by a
 // data block of 100 to 20000 bytes), where the cost per block counts more, a
-// full-size tape (every record 65535 bytes, as the TAP benchmark uses), and
-// the mixed one as a game tape has it: turbo headers, data blocks with pauses
-// of their own, and every tenth pair a text block and a pure tone instead.
-enum Shape { kMixed = 0, kFullSize = 1, kKinds = 2 };
+// full-size tape (every record 65535 bytes, as the TAP benchmark uses), the
+// mixed one as a game tape has it (turbo headers, data blocks with pauses of
+// their own, and every tenth pair a text block and a pure tone instead), and
+// one of short data blocks (100 to 2000 bytes), where the cost per block is
+// most of the load.
+enum Shape { kMixed = 0, kFullSize = 1, kKinds = 2, kShort = 3 };
 
 std::shared_ptr<const reelo::KeptFields> Kept(std::uint8_t id, std::vector<std::uint8_t> head) {
   return std::make_shared<const reelo::KeptFields>(reelo::KeptFields{id, std::move(head)});
@@ -38,7 +40,10 @@ TapeProject ThousandBlocks(Shape shape) {
   std::mt19937 gen(7);
   for (int i = 0; i < 1000; ++i) {
     const bool header = shape != kFullSize && i % 2 == 0;
-    std::vector<std::uint8_t> body(shape == kFullSize ? 65535 : header ? 19 : 100 + gen() % 19900);
+    std::vector<std::uint8_t> body(shape == kFullSize ? 65535
+                                   : header          ? 19
+                                   : shape == kShort ? 100 + gen() % 1900
+                                                     : 100 + gen() % 19900);
     for (auto& b : body) b = static_cast<std::uint8_t>(gen());
     if (header) body[0] = 0;
     TapeBlock block = reelo::MakeRecord(body);
@@ -71,7 +76,7 @@ const BenchFolder benchFolder;
 const std::filesystem::path& kFolder = benchFolder.path;
 
 std::string WriteTape(Shape shape) {
-  static const char* const kNames[] = {"mixed.tzx", "full.tzx", "kinds.tzx"};
+  static const char* const kNames[] = {"mixed.tzx", "full.tzx", "kinds.tzx", "short.tzx"};
   std::filesystem::create_directories(kFolder);
   TapeProject project = ThousandBlocks(shape);
   project.fileName = (kFolder / kNames[shape]).string();
@@ -81,7 +86,7 @@ std::string WriteTape(Shape shape) {
 }
 
 std::string TzxPath(std::int64_t shape) {
-  static const std::string paths[3] = {WriteTape(kMixed), WriteTape(kFullSize), WriteTape(kKinds)};
+  static const std::string paths[4] = {WriteTape(kMixed), WriteTape(kFullSize), WriteTape(kKinds), WriteTape(kShort)};
   return paths[shape];
 }
 
@@ -183,8 +188,8 @@ void BM_PlainWrite(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 
-// Argument 0: the mixed tape, 1: the full-size tape, 2: the mixed tape of kinds.
-BENCHMARK(BM_TzxLoad)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+// Argument 0: the mixed tape, 1: the full-size tape, 2: the mixed tape of kinds, 3: short blocks.
+BENCHMARK(BM_TzxLoad)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TzxBlocks)
     ->Args({0, 0})
     ->Args({0, 1})
@@ -193,7 +198,7 @@ BENCHMARK(BM_TzxBlocks)
     ->Args({2, 1})
     ->Args({2, 2})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRead)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyIntoBlocks)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TzxSave)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainWrite)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
