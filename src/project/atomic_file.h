@@ -1,7 +1,6 @@
 // Replaces a file atomically: everything goes to a temporary file in the target's
 // folder, every write is checked, and only a complete, flushed file is renamed
 // over the target. A failed save leaves the old file exactly as it was.
-
 #pragma once
 
 #include <sys/uio.h>
