@@ -37,7 +37,6 @@ constexpr ArchiveEntry kArchiveEntries[] = {
 // Offsets in the heads of the kinds whose timings can be typed.
 constexpr std::size_t kPureDataZero = 0, kPureDataOne = 2, kPureDataUsedBits = 4, kPureDataPause = 5;
 constexpr std::size_t kTonePulse = 0, kToneCount = 2;
-constexpr std::size_t kSequenceFirstPulse = 1;
 // The ranges of typed values: a pulse or a pause fits 16 bits, the used bits
 // of the last byte 1..8, a sequence's count one byte.
 constexpr int kMaxWord = 65535;
@@ -45,7 +44,6 @@ constexpr int kMinUsedBits = 1, kMaxUsedBits = 8;
 constexpr int kMaxSequencePulses = 255;
 
 constexpr const char* kPulseRangeText = "Длительность импульса должна быть от 1 до 65535 тактов";
-constexpr const char* kPilotCountRangeText = "Число импульсов пилота должно быть от 0 до 65535";
 constexpr const char* kToneCountRangeText = "Число импульсов должно быть от 1 до 65535";
 constexpr const char* kUsedBitsRangeText = "В последнем байте может быть от 1 до 8 бит";
 constexpr const char* kPauseRangeText = "Пауза должна быть от 0 до 65535 мс";

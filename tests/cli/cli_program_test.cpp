@@ -113,7 +113,9 @@ TEST(CliProgram, PathsOfTheLibrariesOpenedWhenCalledAnswerAsInside) {
     EXPECT_EQ(inside.code, row.code) << row.name;
     EXPECT_EQ(program.out, inside.out) << row.name;
     EXPECT_EQ(program.file, inside.file) << row.name;
-    if (!output.empty()) EXPECT_GT(program.file.size(), 40u) << row.name;
+    if (!output.empty()) {
+      EXPECT_GT(program.file.size(), 40u) << row.name;
+    }
   }
 }
 

@@ -440,7 +440,9 @@ TEST(TzxKinds, MappedAndReadLoadsAgreeOnWholeCutAndChangedFiles) {
         ASSERT_GE(fd, 0);
         int steps = 0;
         const auto step = [&](std::uint64_t) {
-          if (row.cutAt != 0 && steps == 0) ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(row.cutAt)), 0);
+          if (row.cutAt != 0 && steps == 0) {
+            ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(row.cutAt)), 0);
+          }
           if (row.restored && steps == 1) WriteFileBytes(path, file);
           ++steps;
         };

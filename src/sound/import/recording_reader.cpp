@@ -126,8 +126,8 @@ bool RecordingFile::MappingFailed() const {
 }
 
 RecordingReader::RecordingReader(std::size_t bufferSize, FileReading reading, std::int64_t mappedSpan)
-    : windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
-      file_(reading == FileReading::Mapped ? mappedSpan : 0),
+    : file_(reading == FileReading::Mapped ? mappedSpan : 0),
+      windowLimit_(static_cast<std::int64_t>(std::max<std::size_t>(bufferSize, 1))),
       buffer_(std::max<std::size_t>(bufferSize, 1)),
       refillSize_(static_cast<std::int64_t>(buffer_.size())) {}
 

@@ -72,9 +72,6 @@ constexpr float kBadFade = 0.8f, kBadLimit = 2.5f;
 // block's pilot (no data bit's half-wave is that long and steady).
 constexpr int kPilotRunEnds = 16;
 constexpr float kPilotRunSteady = 0.1f;
-// A half-wave shorter than this share of the 0 bit's half-wave is a split made
-// by noise: it joins its neighbours.
-constexpr double kSplitShare = 0.45;
 // A second half-wave longer than this share of the 1 bit's half-wave ends the
 // block (the pause): the bit is judged on its first half-wave.
 constexpr double kLastHalfLong = 1.5;

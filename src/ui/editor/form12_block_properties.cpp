@@ -220,7 +220,7 @@ void Form12::OkButton_Click() {
   const std::optional<HeaderInfo> old = ReadHeader(header_);
   if (!pastEnd.empty() && (!old || pastEnd != PastMemoryEndWarning(FieldsOfHeader(*old))) &&
       prompts_.Ask({QString::fromStdString(pastEnd + "\n\n" + kSaveAnywayQuestion), QString::fromUtf8(kTitle),
-                    Buttons::YesNo, BoxIcon::Warning}) != Answer::Yes) {
+                    Buttons::YesNo, BoxIcon::Warning, {}}) != Answer::Yes) {
     return;
   }
   accepted_ = std::move(entry.fields);
