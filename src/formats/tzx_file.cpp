@@ -7,8 +7,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -239,7 +239,6 @@ class WholeFile {
 
   // The bytes of the file the records view.
   std::uint64_t viewed() const { return viewed_; }
-
 
   bool AppendTo(std::vector<std::uint8_t>& out, std::uint64_t at, std::size_t n) {
     const std::uint8_t* from = At(at, n);
