@@ -212,7 +212,9 @@ TEST_P(TokeniserAgainstZmakebas, MarksShowEveryHiddenByte) {
   }
   plain += marked.text.substr(from);
   EXPECT_EQ(plain, BuildSpectrumListing(made.blocks[1]));
-  if (!marked.marks.empty()) EXPECT_GT(wholeNumbers, 0u);
+  if (!marked.marks.empty()) {
+    EXPECT_GT(wholeNumbers, 0u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, TokeniserAgainstZmakebas, ::testing::ValuesIn(kSources),

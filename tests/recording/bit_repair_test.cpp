@@ -32,7 +32,9 @@ TEST_P(RepairTable, FlipsOnlyTheDoubtfulBitsOfTheWrongColumns) {
   limits.maxBits = row.maxBits;
   EXPECT_EQ(RepairBits(bytes, confidence, limits), row.changed);
   EXPECT_EQ(bytes, row.repaired);
-  if (row.changed > 0) EXPECT_EQ(RecordSyndrome(bytes), 0);
+  if (row.changed > 0) {
+    EXPECT_EQ(RecordSyndrome(bytes), 0);
+  }
 }
 
 // The good record: FF 12 34 56, checksum FF^12^34^56 = 0x8F.

@@ -191,7 +191,9 @@ class PlayKinds : public ::testing::Test {
     int status = -1;
     for (int i = 0; i < 120 && status == -1; ++i) {
       status = player.Wait(500ms);
-      if (status == -1) EXPECT_EQ(write(enter, "\n", 1), 1);
+      if (status == -1) {
+        EXPECT_EQ(write(enter, "\n", 1), 1);
+      }
     }
     EXPECT_EQ(status, 0) << Log("play.log");
     close(enter);
