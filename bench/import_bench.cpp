@@ -155,11 +155,12 @@ bool ChooseSearch(benchmark::State& state) {
 }
 
 // The exact decoder's pulse measurement alone, every pulse of the recording
-// from the decoder's start position taken as the decoder takes them: the
+// from the decoder's start position. In runs, as the decoder takes them: the
 // pulses the cursor holds and whose ticks would do nothing in a loop of its
 // own, at most a byte's eight bits at a time, every other one by a call that
-// ticks the pacer (and measures ahead when nothing more is held).
-void BM_MeasurePulse(benchmark::State& state) {
+// ticks the pacer (and measures ahead when nothing more is held). Otherwise
+// one call per pulse, the pacer ticked at every one.
+void MeasureEveryPulse(benchmark::State& state, bool inRuns) {
   if (!ChooseSearch(state)) return;
   QuietHost host;
   const reelo::FileReading reading = ChooseReading(state, 1);
@@ -172,7 +173,8 @@ void BM_MeasurePulse(benchmark::State& state) {
     std::int64_t position = reelo::kDecodeStartPosition;
     long long sum = 0;
     int bit = 0;
-    while (position <= recording.length()) {
+    while (!inRuns && position <= recording.length()) sum += cursor.Measure(recording, position, pacer);
+    while (inRuns && position <= recording.length()) {
       auto [at, last] = cursor.Quiet(recording, position, pacer);
       last = at + std::min<std::ptrdiff_t>(last - at, kBits - bit);
       bit += static_cast<int>(last - at);
@@ -190,24 +192,8 @@ void BM_MeasurePulse(benchmark::State& state) {
   reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
 }
 
-// The same one call per pulse, the pacer ticked at every one.
-void BM_MeasurePulseOneCall(benchmark::State& state) {
-  if (!ChooseSearch(state)) return;
-  QuietHost host;
-  const reelo::FileReading reading = ChooseReading(state, 1);
-  for (auto _ : state) {
-    reelo::RecordingReader recording(reelo::kRecordingBufferSize, reading);
-    if (!recording.Open(Recording()).ok()) std::abort();
-    reelo::Pacer pacer = reelo::EventsPacer(host, nullptr);
-    reelo::PulseCursor cursor;
-    std::int64_t position = reelo::kDecodeStartPosition;
-    long long sum = 0;
-    while (position <= recording.length()) sum += cursor.Measure(recording, position, pacer);
-    benchmark::DoNotOptimize(sum);
-  }
-  state.SetBytesProcessed(state.iterations() * RecordingSize());
-  reelo::UseLevelSearch(reelo::LevelSearch::Avx2) || reelo::UseLevelSearch(reelo::LevelSearch::Sse2);
-}
+void BM_MeasurePulse(benchmark::State& state) { MeasureEveryPulse(state, true); }
+void BM_MeasurePulseOneCall(benchmark::State& state) { MeasureEveryPulse(state, false); }
 
 void BM_MeasurePulses(benchmark::State& state) {
   if (!ChooseSearch(state)) return;
